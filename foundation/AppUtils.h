@@ -1,0 +1,103 @@
+// General utility services: trace, version information, settings-file location, guarded
+// arithmetic, waiting, sound, process list and virtual-machine detection.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <cstdint>
+
+using Word = std::uint16_t;
+
+// A GUID in the Windows byte layout (first three fields little-endian when stored).
+struct TGUID {
+    std::uint32_t D1 = 0;
+    std::uint16_t D2 = 0;
+    std::uint16_t D3 = 0;
+    std::array<std::uint8_t, 8> D4{};
+    bool operator==(const TGUID&) const = default;
+};
+
+// Reads the version block of a program file (an ELF section of our own).
+class TVerInfo {
+public:
+    TVerInfo();                                 // the running program's own file
+    explicit TVerInfo(const QString& fileName);
+    const QString& Filename() const { return FFilename; }
+    void SetFilename(const QString& fileName);  // reloads when the name differs
+    QString Value(const QString& key) const;    // empty when missing
+    bool HasData() const;
+
+private:
+    QString FFilename;
+    QByteArray FData;
+    void Load();
+};
+
+// Trace and text
+void DebugTrace(const QString& text);
+QString NowTimeStr();
+QString NowDateTimeStr();
+QString FlattenLineBreaks(const QString& text);
+QString RemoveInvalidFileChars(const QString& text);
+QString AddBackslash(const QString& path);  // appends the path separator '/'
+double StrToFloatAnySep(const QString& text);  // throws std::invalid_argument on bad text
+int StrToIntDigits(const QString& text);        // throws std::invalid_argument on bad text
+int HexToInt(const QString& text);
+std::uint8_t ReverseBits(std::uint8_t b);
+bool HasCmdLineSwitch(const QString& name);
+bool HasCmdLineSwitch(const QString& name, const QStringList& args);  // args without the program
+
+// Version information
+QString GetVersionInfoValue(const QString& key);
+QString GetCompanyName();
+QString GetProductName();
+QString GetFileDescription();
+QString GetFileVersion();
+QString GetFileVersionDigits();
+QString GetProductTitle();
+QString GetDescriptionTitle();
+QString AboutBoxText(const QString& extra);  // the text ShowAboutBox shows
+std::uint32_t VersionStrToInt(const QString& text);
+QString VersionIntToStr(std::uint32_t v);
+std::uint32_t GetFileVersionInt();
+QString GetManualFileName(const QString& prefix);
+
+// Files and folders
+bool DirExists(const QString& path);
+bool ForceFolder(const QString& path);
+qint64 GetFileSizeByName(const QString& name);
+bool IsFileWritable(const QString& name);
+QString GetDocumentsFolder();
+QString GetProgramFolder();  // with trailing '/'
+QString GetUserDataFolder();
+QString GetExeIniFileName();
+QString LocateUserFile(bool writeMode, const QString& fileName);
+QString GetUserIniFileName(bool writeMode);
+bool OpenDocument(const QString& fileName);
+bool ShellExec(const QString& file, const QString& verb, const QString& parameters,
+               const QString& folder, int showCommand);
+
+// Arithmetic
+float SafeDivide(float dividend, float divisor);
+Word FloatToWord(double value);
+int EnsureRangeInt(int value, int min, int max);
+bool InRangeSingle(float value, float min, float max);
+
+// Timing and sound
+void Delay(unsigned milliseconds);
+void Sound(int frequency, int milliseconds);
+void NoSound();
+
+// Platform
+bool IsWinNT();  // always true here
+TGUID NewGuid();
+[[noreturn]] void RaiseLastOSErrorProc();
+void GetProcessList(QStringList& list);
+bool IsProcessRunning(const QString& name, bool fullPath);
+bool DetectVirtualMachine(QString& name);
+
+// Module state of the start-up
+extern bool VirtualMachine;
+extern QString VirtualMachineName;
+void InitAppUtils();  // start-up: virtual machine detection, one-time settings-file move

@@ -1,0 +1,10 @@
+// Test entry point for the libraries below the window library: an application object so that
+// timers, queued calls and Delay work in tests.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
