@@ -1,0 +1,49 @@
+#include "platform/CodePage.h"
+
+#include <array>
+
+namespace {
+
+// 0x80..0x9F; the other bytes are the Latin-1 code points. 0 marks an unassigned byte,
+// which maps to the same code point as in Latin-1 (as Windows does).
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char16_t ToUnicode(unsigned char b) {
+    if (b >= 0x80 && b <= 0x9F && kHigh[b - 0x80] != 0) return kHigh[b - 0x80];
+    return b;
+}
+
+} // namespace
+
+QString Cp1252ToQString(const char* bytes, std::size_t size) {
+    QString s;
+    s.reserve(static_cast<qsizetype>(size));
+    for (std::size_t i = 0; i < size; ++i) s.append(QChar(ToUnicode(static_cast<unsigned char>(bytes[i]))));
+    return s;
+}
+
+QString Cp1252ToQString(const std::string& bytes) { return Cp1252ToQString(bytes.data(), bytes.size()); }
+
+std::string QStringToCp1252(const QString& text) {
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) {
+            out.push_back(static_cast<char>(u));
+            continue;
+        }
+        char mapped = '?';
+        for (std::size_t i = 0; i < kHigh.size(); ++i) {
+            if (kHigh[i] == u || (kHigh[i] == 0 && u == 0x80 + i)) {
+                mapped = static_cast<char>(0x80 + i);
+                break;
+            }
+        }
+        out.push_back(mapped);
+    }
+    return out;
+}
