@@ -26,7 +26,9 @@ namespace {
 // Larger files are taken for damaged: read as empty and never overwritten.
 constexpr qint64 KMaxIniFileSize = 16 * 1024 * 1024;
 
-QString Fold(const QString& name) { return name.toCaseFolded(); }
+QString Fold(const QString& name) {
+    return name.toCaseFolded();
+}
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsValidUtf8(const unsigned char* p, qsizetype n) {
@@ -49,23 +51,19 @@ bool IsValidUtf8(const unsigned char* p, qsizetype n) {
         } else {
             return false;
         }
-        if (n - i < len)
-            return false;
+        if (n - i < len) return false;
         for (int k = 1; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80)
-                return false;
+            if ((p[i + k] & 0xC0) != 0x80) return false;
             cp = (cp << 6) | (p[i + k] & 0x3F);
         }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
         i += len;
     }
     return true;
 }
 
 QString DecodeLine(const char* p, qsizetype n) {
-    if (IsValidUtf8(reinterpret_cast<const unsigned char*>(p), n))
-        return QString::fromUtf8(p, n);
+    if (IsValidUtf8(reinterpret_cast<const unsigned char*>(p), n)) return QString::fromUtf8(p, n);
     return Cp1252ToQString(p, static_cast<std::size_t>(n));
 }
 
@@ -92,8 +90,7 @@ TFileStamp StampOf(const struct stat& st) {
 
 TFileStamp StatFile(const QByteArray& path) {
     struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
-        return {};
+    if (::stat(path.constData(), &st) != 0) return {};
     return StampOf(st);
 }
 
@@ -104,8 +101,7 @@ TLoadResult LoadFile(const QByteArray& path, QByteArray& bytes, TFileStamp& stam
     bytes.clear();
     stamp = {};
     const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return (errno == ENOENT || errno == ENOTDIR) ? TLoadResult::Missing : TLoadResult::Failed;
+    if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? TLoadResult::Missing : TLoadResult::Failed;
     TLoadResult result = TLoadResult::Ok;
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -122,49 +118,45 @@ TLoadResult LoadFile(const QByteArray& path, QByteArray& bytes, TFileStamp& stam
                     result = TLoadResult::TooLarge;
                     break;
                 }
-                bytes.resize(bytes.size() + 4096);  // grew since fstat
+                bytes.resize(bytes.size() + 4096); // grew since fstat
             }
             const ssize_t r = ::read(fd, bytes.data() + got, static_cast<size_t>(bytes.size() - got));
-            if (r < 0 && errno == EINTR)
-                continue;
+            if (r < 0 && errno == EINTR) continue;
             if (r < 0) {
                 result = TLoadResult::Failed;
                 break;
             }
-            if (r == 0)
-                break;
+            if (r == 0) break;
             got += r;
         }
         bytes.truncate(got);
     }
     ::close(fd);
-    if (result != TLoadResult::Ok)
-        bytes.clear();
+    if (result != TLoadResult::Ok) bytes.clear();
     return result;
 }
 
 struct TIniEntry {
     bool IsKey = false;
-    bool FromFile = false;  // Raw still holds the line as read
+    bool FromFile = false; // Raw still holds the line as read
     QString Key;
     QString Value;
-    QString Raw;  // comments, blank lines and lines without '=' are kept as they are
+    QString Raw; // comments, blank lines and lines without '=' are kept as they are
 };
 
 struct TIniSection {
-    bool Nameless = false;  // lines before the first section
+    bool Nameless = false; // lines before the first section
     QString Name;
     QString Raw;
     std::vector<TIniEntry> Entries;
-    QHash<QString, qsizetype> Index;  // folded key -> first entry with that key
+    QHash<QString, qsizetype> Index; // folded key -> first entry with that key
 
     void Reindex() {
         // Backwards, so that the first of duplicate keys wins, as when the file is searched
         // line by line.
         Index.clear();
         for (qsizetype i = qsizetype(Entries.size()) - 1; i >= 0; --i)
-            if (Entries[i].IsKey)
-                Index.insert(Fold(Entries[i].Key), i);
+            if (Entries[i].IsKey) Index.insert(Fold(Entries[i].Key), i);
     }
     const TIniEntry* Find(const QString& key) const {
         const auto it = Index.constFind(Fold(key));
@@ -186,23 +178,20 @@ public:
         FIndex.clear();
         const char* p = bytes.constData();
         qsizetype n = bytes.size();
-        if (n >= 3 && bytes.startsWith("\xEF\xBB\xBF"))
-            p += 3, n -= 3;
+        if (n >= 3 && bytes.startsWith("\xEF\xBB\xBF")) p += 3, n -= 3;
         TIniSection* current = nullptr;
         qsizetype start = 0;
         while (start < n) {
             const char* nl = static_cast<const char*>(std::memchr(p + start, '\n', size_t(n - start)));
             qsizetype end = nl ? nl - p : n;
             const qsizetype next = end + 1;
-            if (end > start && p[end - 1] == '\r')
-                --end;
+            if (end > start && p[end - 1] == '\r') --end;
             const QString raw = DecodeLine(p + start, end - start);
             start = next;
             const QString line = raw.trimmed();
             if (line.startsWith(QLatin1Char('['))) {
                 qsizetype close = line.lastIndexOf(QLatin1Char(']'));
-                if (close < 0)
-                    close = line.size();
+                if (close < 0) close = line.size();
                 const QString name = line.mid(1, close - 1).trimmed();
                 current = FindSection(name);
                 if (!current) {
@@ -235,9 +224,11 @@ public:
         QString text;
         for (const auto& s : FSections) {
             if (!s.Nameless)
-                text += (s.Raw.isNull() ? QLatin1Char('[') + s.Name + QLatin1Char(']') : s.Raw) + QLatin1Char('\n');
+                text += (s.Raw.isNull() ? QLatin1Char('[') + s.Name + QLatin1Char(']') : s.Raw) +
+                        QLatin1Char('\n');
             for (const auto& e : s.Entries)
-                text += (e.IsKey && !e.FromFile ? e.Key + QLatin1Char('=') + e.Value : e.Raw) + QLatin1Char('\n');
+                text +=
+                    (e.IsKey && !e.FromFile ? e.Key + QLatin1Char('=') + e.Value : e.Raw) + QLatin1Char('\n');
         }
         return text.toUtf8();
     }
@@ -275,8 +266,7 @@ private:
 
     void SetValue(const QString& section, const QString& key, const QString& value) {
         TIniSection* s = FindSection(section);
-        if (!s)
-            s = &AddSection(section);
+        if (!s) s = &AddSection(section);
         const auto it = s->Index.constFind(Fold(key));
         if (it != s->Index.cend()) {
             TIniEntry& e = s->Entries[*it];
@@ -302,8 +292,7 @@ private:
 
     void DeleteKey(const QString& section, const QString& key) {
         TIniSection* s = FindSection(section);
-        if (!s || !s->Index.contains(Fold(key)))
-            return;
+        if (!s || !s->Index.contains(Fold(key))) return;
         const QString folded = Fold(key);
         std::erase_if(s->Entries, [&](const TIniEntry& e) { return e.IsKey && Fold(e.Key) == folded; });
         s->Reindex();
@@ -311,17 +300,15 @@ private:
 
     void EraseSection(const QString& section) {
         const auto it = FIndex.constFind(Fold(section));
-        if (it == FIndex.cend())
-            return;
+        if (it == FIndex.cend()) return;
         FSections.erase(FSections.begin() + *it);
         FIndex.clear();
         for (qsizetype i = 0; i < qsizetype(FSections.size()); ++i)
-            if (!FSections[i].Nameless)
-                FIndex.insert(Fold(FSections[i].Name), i);
+            if (!FSections[i].Nameless) FIndex.insert(Fold(FSections[i].Name), i);
     }
 
     std::vector<TIniSection> FSections;
-    QHash<QString, qsizetype> FIndex;  // folded name -> section
+    QHash<QString, qsizetype> FIndex; // folded name -> section
 };
 
 bool ParseInt(const QString& text, int& result) {
@@ -329,8 +316,7 @@ bool ParseInt(const QString& text, int& result) {
     const char* p = s.data();
     const char* end = p + s.size();
     bool negative = false;
-    if (p != end && (*p == '-' || *p == '+'))
-        negative = *p++ == '-';
+    if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
     int base = 10;
     if (end - p >= 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X'))
         p += 2, base = 16;
@@ -338,22 +324,17 @@ bool ParseInt(const QString& text, int& result) {
         ++p, base = 16;
     unsigned long long magnitude = 0;
     const auto [last, ec] = std::from_chars(p, end, magnitude, base);
-    if (ec != std::errc() || last != end || p == end)
-        return false;
+    if (ec != std::errc() || last != end || p == end) return false;
     long long value;
     if (base == 16) {
-        if (magnitude > 0xFFFFFFFFULL)
-            return false;
-        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude));  // $FFFFFFFF = -1
+        if (magnitude > 0xFFFFFFFFULL) return false;
+        value = static_cast<std::int32_t>(static_cast<std::uint32_t>(magnitude)); // $FFFFFFFF = -1
     } else {
-        if (magnitude > 0x80000000ULL)
-            return false;
+        if (magnitude > 0x80000000ULL) return false;
         value = static_cast<long long>(magnitude);
     }
-    if (negative)
-        value = -value;
-    if (value < INT32_MIN || value > INT32_MAX)
-        return false;
+    if (negative) value = -value;
+    if (value < INT32_MIN || value > INT32_MAX) return false;
     result = static_cast<int>(value);
     return true;
 }
@@ -361,16 +342,13 @@ bool ParseInt(const QString& text, int& result) {
 bool ParseFloat(const QString& text, double& result) {
     std::string s = text.trimmed().toStdString();
     for (char& c : s)
-        if (c == ',')
-            c = '.';
+        if (c == ',') c = '.';
     const char* p = s.data();
     const char* end = p + s.size();
-    if (p != end && *p == '+' && end - p > 1 && p[1] != '-')
-        ++p;
+    if (p != end && *p == '+' && end - p > 1 && p[1] != '-') ++p;
     double value = 0;
     const auto [last, ec] = std::from_chars(p, end, value, std::chars_format::general);
-    if (ec != std::errc() || last != end || !std::isfinite(value))
-        return false;
+    if (ec != std::errc() || last != end || !std::isfinite(value)) return false;
     result = value;
     return true;
 }
@@ -379,8 +357,8 @@ bool ParseFloat(const QString& text, double& result) {
 QString FormatFloat(double value) {
     char buf[64];
     const double a = std::fabs(value);
-    const auto format = (a == 0 || (a >= 1e-5 && a < 1e15)) ? std::chars_format::fixed
-                                                                : std::chars_format::scientific;
+    const auto format =
+        (a == 0 || (a >= 1e-5 && a < 1e15)) ? std::chars_format::fixed : std::chars_format::scientific;
     const auto [last, ec] = std::to_chars(buf, buf + sizeof buf, value, format);
     return ec == std::errc() ? QString::fromLatin1(buf, last - buf) : QStringLiteral("0");
 }
@@ -388,24 +366,23 @@ QString FormatFloat(double value) {
 // Key of the shared copies: the file's canonical path, or the canonical folder plus the name
 // while the file does not exist yet.
 QString CanonicalPath(const QString& fileName) {
-    if (fileName.isEmpty())
-        return {};
+    if (fileName.isEmpty()) return {};
     const QFileInfo info(fileName);
     QString path = info.canonicalFilePath();
     if (path.isEmpty()) {
         const QString dir = QFileInfo(info.absolutePath()).canonicalFilePath();
-        path = dir.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : dir + QLatin1Char('/') + info.fileName();
+        path = dir.isEmpty() ? QDir::cleanPath(info.absoluteFilePath())
+                             : dir + QLatin1Char('/') + info.fileName();
     }
     return path;
 }
 
-}  // namespace
+} // namespace
 
 class TIniData {
 public:
     explicit TIniData(QString path) : FPath(std::move(path)), FNativePath(QFile::encodeName(FPath)) {
-        if (!FPath.isEmpty())
-            Reload();
+        if (!FPath.isEmpty()) Reload();
     }
 
     static std::shared_ptr<TIniData> Open(const QString& fileName);
@@ -417,8 +394,7 @@ public:
         FModel.Apply(op);
         // Keep only the last word on each key: an erased section drops its earlier changes.
         std::erase_if(FLog, [&](const TIniOp& old) {
-            if (old.Section.compare(op.Section, Qt::CaseInsensitive) != 0)
-                return false;
+            if (old.Section.compare(op.Section, Qt::CaseInsensitive) != 0) return false;
             return op.Kind == TIniOp::Erase ||
                    (old.Kind != TIniOp::Erase && old.Key.compare(op.Key, Qt::CaseInsensitive) == 0);
         });
@@ -427,32 +403,26 @@ public:
 
     // Reads the file again when it changed on disk and applies our pending changes on top.
     void RefreshIfChanged() {
-        if (!FPath.isEmpty() && (FBlocked || StatFile(FNativePath) != FStamp))
-            Reload();
+        if (!FPath.isEmpty() && (FBlocked || StatFile(FNativePath) != FStamp)) Reload();
     }
 
     bool Save() {
-        if (FPath.isEmpty())
-            return false;
-        if (FLog.empty())
-            return true;
+        if (FPath.isEmpty()) return false;
+        if (FLog.empty()) return true;
         const TFileStamp now = StatFile(FNativePath);
-        if ((FBlocked || now != FStamp) && !Reload())
-            return false;
+        if ((FBlocked || now != FStamp) && !Reload()) return false;
         struct stat st {};
         if (::stat(FNativePath.constData(), &st) == 0 &&
             ((st.st_mode & 0222) == 0 || ::access(FNativePath.constData(), W_OK) != 0))
-            return false;  // read-only, even for root
+            return false; // read-only, even for root
         const QByteArray bytes = FModel.Serialize();
         QSaveFile file(FPath);
-        if (!file.open(QIODevice::WriteOnly))
-            return false;
+        if (!file.open(QIODevice::WriteOnly)) return false;
         if (file.write(bytes) != bytes.size()) {
             file.cancelWriting();
             return false;
         }
-        if (!file.commit())
-            return false;
+        if (!file.commit()) return false;
         FLog.clear();
         FStamp = StatFile(FNativePath);
         return true;
@@ -480,7 +450,7 @@ private:
     QString FPath;
     QByteArray FNativePath;
     TIniModel FModel;
-    std::vector<TIniOp> FLog;  // changes made through us since the last save
+    std::vector<TIniOp> FLog; // changes made through us since the last save
     TFileStamp FStamp;
     bool FBlocked = false;
 };
@@ -498,22 +468,22 @@ TIniRegistry& Registry() {
     return registry;
 }
 
-void SaveAllAtExit() { TIniData::SaveAll(); }
+void SaveAllAtExit() {
+    TIniData::SaveAll();
+}
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<TIniData> TIniData::Open(const QString& fileName) {
     const QString path = CanonicalPath(fileName);
-    if (path.isEmpty())
-        return std::make_shared<TIniData>(QString());
+    if (path.isEmpty()) return std::make_shared<TIniData>(QString());
     TIniRegistry& reg = Registry();
     std::lock_guard lock(reg.Mutex);
     if (!reg.ExitHooked) {
         // Objects that live until the end must not lose their changes.
         reg.ExitHooked = true;
         std::atexit(SaveAllAtExit);
-        if (QCoreApplication::instance())
-            qAddPostRoutine(SaveAllAtExit);
+        if (QCoreApplication::instance()) qAddPostRoutine(SaveAllAtExit);
     }
     std::erase_if(reg.Files, [](const auto& item) { return item.second.expired(); });
     if (auto data = reg.Files[path].lock()) {
@@ -531,8 +501,7 @@ bool TIniData::SaveAll() {
         TIniRegistry& reg = Registry();
         std::lock_guard lock(reg.Mutex);
         for (const auto& item : reg.Files)
-            if (auto data = item.second.lock())
-                live.push_back(std::move(data));
+            if (auto data = item.second.lock()) live.push_back(std::move(data));
     }
     bool ok = true;
     for (const auto& data : live)
@@ -543,11 +512,12 @@ bool TIniData::SaveAll() {
 TIniFile::TIniFile(const QString& fileName) : FFileName(fileName), FData(TIniData::Open(fileName)) {}
 
 TIniFile::~TIniFile() {
-    if (FData.use_count() == 1)
-        FData->Save();
+    if (FData.use_count() == 1) FData->Save();
 }
 
-bool TIniFile::UpdateAllFiles() { return TIniData::SaveAll(); }
+bool TIniFile::UpdateAllFiles() {
+    return TIniData::SaveAll();
+}
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {
     const TIniSection* s = FData->Model().FindSection(section.trimmed());
@@ -562,10 +532,8 @@ int TIniFile::ReadInteger(const QString& section, const QString& key, int def) c
 
 bool TIniFile::ReadBool(const QString& section, const QString& key, bool def) const {
     const QString text = ReadString(section, key, QString()).trimmed();
-    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
-        return true;
-    if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0)
-        return false;
+    if (text.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0) return true;
+    if (text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) return false;
     int value = 0;
     return ParseInt(text, value) ? value != 0 : def;
 }
@@ -611,44 +579,40 @@ void TIniFile::ReadSection(const QString& section, QStringList& keys) const {
     keys.clear();
     if (const TIniSection* s = FData->Model().FindSection(section.trimmed()))
         for (const auto& e : s->Entries)
-            if (e.IsKey)
-                keys.append(e.Key);
+            if (e.IsKey) keys.append(e.Key);
 }
 
 void TIniFile::ReadSections(QStringList& sections) const {
     sections.clear();
     for (const auto& s : FData->Model().Sections())
-        if (!s.Nameless)
-            sections.append(s.Name);
+        if (!s.Nameless) sections.append(s.Name);
 }
 
 void TIniFile::ReadSectionValues(const QString& section, QStringList& lines) const {
     lines.clear();
     const TIniSection* s = FData->Model().FindSection(section.trimmed());
-    if (!s)
-        return;
+    if (!s) return;
     for (const auto& e : s->Entries) {
         if (e.IsKey) {
             lines.append(e.Key + QLatin1Char('=') + e.Value);
         } else {
             const QString line = e.Raw.trimmed();
-            if (!line.isEmpty() && !line.startsWith(QLatin1Char(';')))
-                lines.append(line);
+            if (!line.isEmpty() && !line.startsWith(QLatin1Char(';'))) lines.append(line);
         }
     }
 }
 
 void TIniFile::EraseSection(const QString& section) {
     const QString s = OneLine(section);
-    if (!s.isEmpty())
-        FData->Change({TIniOp::Erase, s, {}, {}});
+    if (!s.isEmpty()) FData->Change({TIniOp::Erase, s, {}, {}});
 }
 
 void TIniFile::DeleteKey(const QString& section, const QString& key) {
     const QString s = OneLine(section);
     const QString k = OneLine(key);
-    if (!s.isEmpty() && !k.isEmpty())
-        FData->Change({TIniOp::Delete, s, k, {}});
+    if (!s.isEmpty() && !k.isEmpty()) FData->Change({TIniOp::Delete, s, k, {}});
 }
 
-bool TIniFile::UpdateFile() { return FData->Save(); }
+bool TIniFile::UpdateFile() {
+    return FData->Save();
+}

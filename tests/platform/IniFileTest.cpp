@@ -115,17 +115,17 @@ TEST_F(IniFileTest, IntegersDecimalAndHexBadTextGivesDefault) {
 TEST_F(IniFileTest, FloatsWrittenShortestWithPointReadWithPointOrComma) {
     TIniFile ini(Path());
     const std::pair<double, const char*> written[] = {
-        {0.1, "0.1"}, {100000.0, "100000"}, {-2.5, "-2.5"}, {0.0, "0"},
-        {1.0 / 3.0, "0.3333333333333333"}, {1e-7, "1e-07"}, {2.5e20, "2.5e+20"}};
+        {0.1, "0.1"},    {100000.0, "100000"}, {-2.5, "-2.5"}, {0.0, "0"}, {1.0 / 3.0, "0.3333333333333333"},
+        {1e-7, "1e-07"}, {2.5e20, "2.5e+20"}};
     for (const auto& [value, text] : written) {
         ini.WriteFloat("F", "v", value);
         EXPECT_EQ(ini.ReadString("F", "v", ""), text);
         EXPECT_EQ(ini.ReadFloat("F", "v", 99.0), value) << text;
     }
     const std::pair<const char*, double> read[] = {
-        {"3,25", 3.25}, {" 1.5e3 ", 1500.0}, {"-0,5", -0.5}, {"+2", 2.0}, {"7", 7.0},
-        {"abc", 99.0}, {"1.2.3", 99.0}, {"1,5,0", 99.0}, {"nan", 99.0}, {"inf", 99.0},
-        {"1e999", 99.0}, {"", 99.0}, {"2 3", 99.0}};
+        {"3,25", 3.25},  {" 1.5e3 ", 1500.0}, {"-0,5", -0.5},  {"+2", 2.0},   {"7", 7.0},
+        {"abc", 99.0},   {"1.2.3", 99.0},     {"1,5,0", 99.0}, {"nan", 99.0}, {"inf", 99.0},
+        {"1e999", 99.0}, {"", 99.0},          {"2 3", 99.0}};
     for (const auto& [text, value] : read) {
         ini.WriteString("F", "r", text);
         EXPECT_EQ(ini.ReadFloat("F", "r", 99.0), value) << text;
@@ -167,16 +167,17 @@ TEST_F(IniFileTest, FileLayoutKeptOnRewrite) {
 }
 
 TEST_F(IniFileTest, KeyOrderKeptAndDuplicatesResolvedAsTheFirst) {
-    const QByteArray output = Rewrite("[A]\nz=1\ny=2\nx=3\nY=4\n[B]\nk=1\n[a]\nw=5\nx=6\n", [](TIniFile& ini) {
-        EXPECT_EQ(ini.ReadInteger("A", "y", 0), 2);
-        EXPECT_EQ(ini.ReadInteger("A", "x", 0), 3);
-        EXPECT_EQ(ini.ReadInteger("A", "w", 0), 5);
-        QStringList sections;
-        ini.ReadSections(sections);
-        EXPECT_EQ(sections, QStringList({"A", "B"}));
-        ini.WriteInteger("A", "y", 7);
-        ini.WriteInteger("A", "a", 8);
-    });
+    const QByteArray output =
+        Rewrite("[A]\nz=1\ny=2\nx=3\nY=4\n[B]\nk=1\n[a]\nw=5\nx=6\n", [](TIniFile& ini) {
+            EXPECT_EQ(ini.ReadInteger("A", "y", 0), 2);
+            EXPECT_EQ(ini.ReadInteger("A", "x", 0), 3);
+            EXPECT_EQ(ini.ReadInteger("A", "w", 0), 5);
+            QStringList sections;
+            ini.ReadSections(sections);
+            EXPECT_EQ(sections, QStringList({"A", "B"}));
+            ini.WriteInteger("A", "y", 7);
+            ini.WriteInteger("A", "a", 8);
+        });
     EXPECT_EQ(output, "[A]\nz=1\ny=7\nx=3\nY=4\nw=5\nx=6\na=8\n[B]\nk=1\n");
 }
 
@@ -190,18 +191,20 @@ TEST_F(IniFileTest, EraseSectionAndDeleteKey) {
         EXPECT_FALSE(ini.ValueExists("A", "b"));
         EXPECT_FALSE(ini.SectionExists("B"));
         EXPECT_EQ(ini.ReadInteger("C", "y", 0), 2);
-        ini.WriteInteger("B", "x", 9);  // comes back at the end, as a new section
+        ini.WriteInteger("B", "x", 9); // comes back at the end, as a new section
     });
     EXPECT_EQ(output, "[A]\na=1\nc=4\n[C]\ny=2\n[B]\nx=9\n");
 }
 
 TEST_F(IniFileTest, Windows1252LinesReadUtf8Written) {
-    const QByteArray output = Rewrite("[Name]\nItem0=M\xfcller \x80 5\nItem1=Z\xc3\xbcrich\n", [](TIniFile& ini) {
-        EXPECT_EQ(ini.ReadString("Name", "Item0", ""), QString::fromUtf8("M\u00fcller \u20ac 5"));
-        EXPECT_EQ(ini.ReadString("Name", "Item1", ""), QString::fromUtf8("Z\u00fcrich"));
-        ini.WriteString("Name", "Item2", QString::fromUtf8("\u00e9t\u00e9"));
-    });
-    EXPECT_EQ(output, "[Name]\nItem0=M\xc3\xbcller \xe2\x82\xac 5\nItem1=Z\xc3\xbcrich\nItem2=\xc3\xa9t\xc3\xa9\n");
+    const QByteArray output =
+        Rewrite("[Name]\nItem0=M\xfcller \x80 5\nItem1=Z\xc3\xbcrich\n", [](TIniFile& ini) {
+            EXPECT_EQ(ini.ReadString("Name", "Item0", ""), QString::fromUtf8("M\u00fcller \u20ac 5"));
+            EXPECT_EQ(ini.ReadString("Name", "Item1", ""), QString::fromUtf8("Z\u00fcrich"));
+            ini.WriteString("Name", "Item2", QString::fromUtf8("\u00e9t\u00e9"));
+        });
+    EXPECT_EQ(output,
+              "[Name]\nItem0=M\xc3\xbcller \xe2\x82\xac 5\nItem1=Z\xc3\xbcrich\nItem2=\xc3\xa9t\xc3\xa9\n");
 }
 
 TEST_F(IniFileTest, ObjectsOnOneFileShareOneCopy) {
@@ -210,9 +213,9 @@ TEST_F(IniFileTest, ObjectsOnOneFileShareOneCopy) {
     row->WriteInteger("Row", "Left", 1);
     view->WriteInteger("View", "Menu", 0);
     EXPECT_EQ(view->ReadInteger("Row", "Left", -1), 1);
-    row.reset();  // not the last object: nothing written yet
+    row.reset(); // not the last object: nothing written yet
     EXPECT_EQ(Get(Path()), "<missing>");
-    view.reset();  // the last one saves
+    view.reset(); // the last one saves
     EXPECT_EQ(Get(Path()), "[Row]\nLeft=1\n[View]\nMenu=0\n");
 
     // A window that rewrites its own section keeps the other's.
@@ -316,4 +319,14 @@ TEST_F(IniFileTest, NamesTheFileCouldNotGiveBackAreNotWritten) {
     EXPECT_EQ(again.ReadInteger("/home/a/[old]/x.stg", "left", 0), 1);
 }
 
-}  // namespace
+TEST_F(IniFileTest, UpdateAllFilesSavesEveryLiveCopy) {
+    TIniFile first(Path("one.ini"));
+    TIniFile second(Path("two.ini"));
+    first.WriteInteger("A", "a", 1);
+    second.WriteInteger("B", "b", 2);
+    EXPECT_TRUE(TIniFile::UpdateAllFiles());
+    EXPECT_EQ(Get(Path("one.ini")), "[A]\na=1\n");
+    EXPECT_EQ(Get(Path("two.ini")), "[B]\nb=2\n");
+}
+
+} // namespace
