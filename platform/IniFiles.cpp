@@ -165,7 +165,7 @@ struct TIniSection {
 };
 
 struct TIniOp {
-    enum TKind { Write, Delete, Erase } Kind;
+    enum TKind { None, Write, Delete, Erase } Kind;
     QString Section;
     QString Key;
     QString Value;
@@ -252,6 +252,8 @@ public:
             break;
         case TIniOp::Erase:
             EraseSection(op.Section);
+            break;
+        case TIniOp::None:
             break;
         }
     }
@@ -392,13 +394,26 @@ public:
 
     void Change(const TIniOp& op) {
         FModel.Apply(op);
-        // Keep only the last word on each key: an erased section drops its earlier changes.
-        std::erase_if(FLog, [&](const TIniOp& old) {
-            if (old.Section.compare(op.Section, Qt::CaseInsensitive) != 0) return false;
-            return op.Kind == TIniOp::Erase ||
-                   (old.Kind != TIniOp::Erase && old.Key.compare(op.Key, Qt::CaseInsensitive) == 0);
-        });
+        // Keep only the last word on each key: an erased section drops our earlier changes to it.
+        if (op.Kind == TIniOp::Erase) {
+            for (auto& old : FLog)
+                if (old.Section.compare(op.Section, Qt::CaseInsensitive) == 0) Drop(old);
+        } else if (const auto it = FLogIndex.constFind(LogKey(op));
+                   it != FLogIndex.cend() && FLog[*it].Kind != TIniOp::None) {
+            // No erase of the section since: take the earlier change's place, so that new keys
+            // keep the order in which they were first written.
+            FLog[*it] = op;
+            return;
+        }
         FLog.push_back(op);
+        if (op.Kind != TIniOp::Erase) FLogIndex.insert(LogKey(op), qsizetype(FLog.size()) - 1);
+        if (FDropped > 64 && FDropped * 2 > qsizetype(FLog.size())) {
+            std::erase_if(FLog, [](const TIniOp& o) { return o.Kind == TIniOp::None; });
+            FDropped = 0;
+            FLogIndex.clear();
+            for (qsizetype i = 0; i < qsizetype(FLog.size()); ++i)
+                if (FLog[i].Kind != TIniOp::Erase) FLogIndex.insert(LogKey(FLog[i]), i);
+        }
     }
 
     // Reads the file again when it changed on disk and applies our pending changes on top.
@@ -423,7 +438,7 @@ public:
             return false;
         }
         if (!file.commit()) return false;
-        FLog.clear();
+        ClearLog();
         FStamp = StatFile(FNativePath);
         return true;
     }
@@ -450,7 +465,19 @@ private:
     QString FPath;
     QByteArray FNativePath;
     TIniModel FModel;
-    std::vector<TIniOp> FLog; // changes made through us since the last save
+    static QString LogKey(const TIniOp& op) { return Fold(op.Section) + QLatin1Char('\n') + Fold(op.Key); }
+    void Drop(TIniOp& op) {
+        if (op.Kind != TIniOp::None) op.Kind = TIniOp::None, ++FDropped;
+    }
+    void ClearLog() {
+        FLog.clear();
+        FLogIndex.clear();
+        FDropped = 0;
+    }
+
+    std::vector<TIniOp> FLog;            // changes made through us since the last save
+    QHash<QString, qsizetype> FLogIndex; // folded section and key -> its last write or delete
+    qsizetype FDropped = 0;              // superseded entries in FLog
     TFileStamp FStamp;
     bool FBlocked = false;
 };

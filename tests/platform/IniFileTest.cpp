@@ -248,6 +248,21 @@ TEST_F(IniFileTest, ExternalChangeMergedBeforeWriting) {
     EXPECT_EQ(ini.ReadInteger("Mine", "a", 0), 11);
 }
 
+TEST_F(IniFileTest, ManyChangesMergeAsTheirLastWord) {
+    Put(Path(), "[Mine]\na=0\nb=1\n[Gone]\ng=1\n");
+    TIniFile ini(Path());
+    for (int i = 0; i < 300; ++i) {
+        ini.WriteInteger("Mine", "a", i);
+        ini.WriteInteger("Gone", QStringLiteral("k%1").arg(i % 3), i);
+        if (i % 10 == 0) ini.EraseSection("gone"); // drops our earlier changes to it
+    }
+    ini.DeleteKey("MINE", "B");
+    ASSERT_TRUE(QFile::remove(Path()));
+    Put(Path(), "[Gone]\ng=2\nh=3\n[Mine]\nb=5\nc=6\n");
+    ASSERT_TRUE(ini.UpdateFile());
+    EXPECT_EQ(Get(Path()), "[Mine]\nc=6\na=299\n[Gone]\nk0=297\nk1=298\nk2=299\n");
+}
+
 TEST_F(IniFileTest, MissingFileReadsEmptyAndIsNotCreatedWithoutChanges) {
     TIniFile ini(Path());
     QStringList sections{"x"};
