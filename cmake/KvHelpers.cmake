@@ -56,7 +56,7 @@ set(KV_VERSION_VALUES
 # .kvverinfo: pairs of UTF-8 texts "key\0value\0", read back by TVerInfo.
 function(kv_version_block target)
   set(bytes "")
-  set(values ${KV_VERSION_VALUES})
+  set(values "${KV_VERSION_VALUES}")  # quoted: keeps the empty values
   list(LENGTH values count)
   math(EXPR last "${count} - 1")
   foreach(i RANGE 0 ${last} 2)
