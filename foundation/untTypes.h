@@ -536,7 +536,9 @@ constexpr std::string_view TableName(const std::array<std::string_view, N>& tabl
 template <std::size_t N>
 constexpr std::string_view NameOfStoredValue(const std::array<std::string_view, N>& table,
                                              std::int64_t value) {
-    return value < 0 ? std::string_view("-") : TableName(table, value + 1);
+    return value >= 0 && static_cast<std::uint64_t>(value) + 1 < N
+               ? table[static_cast<std::size_t>(value) + 1]
+               : std::string_view("-");
 }
 
 constexpr std::string_view StateName(TKeloState state) { return TableName(StateNames, state); }
