@@ -10,7 +10,7 @@ using TDateTime = double;
 // Negative values count days backwards, the fraction still being the time of that day
 // (-1.25 is 1899-12-29 06:00).
 QDateTime DateTimeToQDateTime(TDateTime value);
-TDateTime QDateTimeToDateTime(const QDateTime& value);  // taken in local time
+TDateTime QDateTimeToDateTime(const QDateTime& value); // taken in local time
 TDateTime Now();
 // The date part (whole days) and the time part (fraction of a day) of a value.
 TDateTime DateOf(TDateTime value);

@@ -30,7 +30,7 @@ void RoundStroke(const TStgStrokeData& source, TStgStrokeData& dest);
 void RoundBlockToEighths(const TStgWorkout& source, TStgWorkout& dest);
 
 // Texts of file-information displays
-QString FormatHeaderText(const std::string& text);  // Windows-1252 text, "-" when empty
+QString FormatHeaderText(const std::string& text); // Windows-1252 text, "-" when empty
 QString FormatHeaderDate(TDateTime date);
 QString FormatFileSize(const QString& fileName, std::int32_t storedSize);
 QString FormatFileKind(std::uint8_t kind, std::uint8_t format);

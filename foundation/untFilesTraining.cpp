@@ -20,7 +20,8 @@ constexpr std::uint8_t kContentManual = 8;
 
 // Numbers new elements from `from` up to the end.
 void NumberStrokes(std::vector<TStgStrokeData>& strokes, std::size_t from) {
-    for (std::size_t i = from; i < strokes.size(); ++i) strokes[i].Number = static_cast<Word>(i);
+    for (std::size_t i = from; i < strokes.size(); ++i)
+        strokes[i].Number = static_cast<Word>(i);
 }
 
 void NumberCurves(std::vector<TStgForceCurve>& curves, std::size_t from) {
@@ -47,7 +48,7 @@ QString LongTimeFormat() {
     return format.trimmed();
 }
 
-}  // namespace
+} // namespace
 
 void InitUserSettings(TStgIni& ini) {
     ini = TStgIni{};
@@ -124,12 +125,17 @@ bool ConfirmResetTraining(TTraining& training, int reason, bool& wasReset) {
     if (IsEmptyTraining(training)) return true;
     QString text;
     switch (reason) {
-    case 0: text = QStringLiteral("Changing this value will reset the training session.\n"); break;
-    case 1: text = QStringLiteral("Connecting again will reset the current training session.\n"); break;
+    case 0:
+        text = QStringLiteral("Changing this value will reset the training session.\n");
+        break;
+    case 1:
+        text = QStringLiteral("Connecting again will reset the current training session.\n");
+        break;
     case 2:
         text = QStringLiteral("Resetting the current training session will erase all recorded data.\n");
         break;
-    default: break;
+    default:
+        break;
     }
     text += QStringLiteral("Do you wish to continue?");
     if (PromptUser(text, TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes) return false;
@@ -171,13 +177,12 @@ void SetIntervalCount(TTraining& training, int count) {
 
 void RoundStroke(const TStgStrokeData& source, TStgStrokeData& dest) {
     dest = source;
-    for (float* whole : {&dest.Power, &dest.AvgPower, &dest.StrokeRate, &dest.TargetPower, &dest.Length,
-                         &dest.Energy, &dest.Pulse, &dest.PeakForce, &dest.PeakForcePos,
-                         &dest.RelPeakForcePos})
+    for (float* whole :
+         {&dest.Power, &dest.AvgPower, &dest.StrokeRate, &dest.TargetPower, &dest.Length, &dest.Energy,
+          &dest.Pulse, &dest.PeakForce, &dest.PeakForcePos, &dest.RelPeakForcePos})
         *whole = RoundSingle(*whole);
-    for (float* eighths : {&dest.Time, &dest.Distance, &dest.Est500mTime, &dest.EnergySum,
-                           &dest.WorkPerPulse, &dest.DriveRatio, &dest.K, &dest.DriveTime,
-                           &dest.DistancePerStroke})
+    for (float* eighths : {&dest.Time, &dest.Distance, &dest.Est500mTime, &dest.EnergySum, &dest.WorkPerPulse,
+                           &dest.DriveRatio, &dest.K, &dest.DriveTime, &dest.DistancePerStroke})
         *eighths = RoundToEighth(*eighths);
 }
 
@@ -197,7 +202,8 @@ QString FormatHeaderDate(TDateTime date) {
     const QDateTime dt = DateTimeToQDateTime(date);
     const QLocale locale = QLocale::system();
     QString text = locale.toString(dt.date(), QLocale::ShortFormat);
-    if (dt.time().msecsSinceStartOfDay() != 0) text += QLatin1Char(' ') + locale.toString(dt.time(), LongTimeFormat());
+    if (dt.time().msecsSinceStartOfDay() != 0)
+        text += QLatin1Char(' ') + locale.toString(dt.time(), LongTimeFormat());
     return text;
 }
 
@@ -209,5 +215,6 @@ QString FormatFileSize(const QString& fileName, std::int32_t storedSize) {
 
 QString FormatFileKind(std::uint8_t kind, std::uint8_t format) {
     if (kind == 0) return QStringLiteral("-");
-    return QStringLiteral("%1 (%2)").arg(TableText(ContentKindNames, kind), TableText(FileFormatNames, format));
+    return QStringLiteral("%1 (%2)").arg(TableText(ContentKindNames, kind),
+                                         TableText(FileFormatNames, format));
 }

@@ -19,7 +19,7 @@
 #include <string_view>
 #include <vector>
 
-using TColor = std::uint32_t;  // COLORREF, 0x00BBGGRR
+using TColor = std::uint32_t; // COLORREF, 0x00BBGGRR
 
 // ---------------------------------------------------------------------------------------------
 // Enumerations (stored as one byte wherever they are stored)
@@ -73,7 +73,8 @@ class TKeloProtocolSet {
 public:
     constexpr TKeloProtocolSet() = default;
     constexpr TKeloProtocolSet(std::initializer_list<TKeloProtocol> protocols) {
-        for (TKeloProtocol p : protocols) Include(p);
+        for (TKeloProtocol p : protocols)
+            Include(p);
     }
     static constexpr TKeloProtocolSet FromBits(std::uint16_t bits) {
         TKeloProtocolSet s;
@@ -146,11 +147,11 @@ struct TFieldLayout {
 };
 
 struct TStgHeader {
-    std::string FileName;        // own file name; "?" = not yet saved
+    std::string FileName; // own file name; "?" = not yet saved
     TDateTime FileDate = 0;
     std::int32_t FileSize = 0;
-    std::uint8_t FileFormat = 0;   // FileFormatNames index
-    std::uint8_t ContentKind = 0;  // ContentKindNames index
+    std::uint8_t FileFormat = 0;  // FileFormatNames index
+    std::uint8_t ContentKind = 0; // ContentKindNames index
     std::string Title;
     std::string Name;
     std::string Description;
@@ -163,18 +164,18 @@ struct TStgHeader {
     std::int32_t SourceFileSize = 0;
     std::uint8_t SourceFileFormat = 0;
     std::uint8_t SourceContentKind = 0;
-    std::uint8_t Active = 0;    // 1 = ticked in analysis windows
-    std::uint8_t Reserved = 0;  // written as found
+    std::uint8_t Active = 0;   // 1 = ticked in analysis windows
+    std::uint8_t Reserved = 0; // written as found
     std::int32_t CurrentStroke = 0;
-    std::int32_t Color = 0;  // TColor value
+    std::int32_t Color = 0; // TColor value
     std::uint8_t PenStyle = 0;
     std::int32_t PenWidth = 0;
     std::uint8_t Modified = 0;
-    std::uint8_t CurveMode = 0;  // 0 single, 1 average, 2 interval average curve
+    std::uint8_t CurveMode = 0; // 0 single, 1 average, 2 interval average curve
     std::int32_t IntervalIndex = 0;
-    std::uint8_t SourceProgram = 0;  // SourceProgramNames index
-    std::uint8_t InterfaceType = 0;  // InterfaceTypeNames index
-    std::uint8_t Protocol = 0;       // TKeloProtocol
+    std::uint8_t SourceProgram = 0; // SourceProgramNames index
+    std::uint8_t InterfaceType = 0; // InterfaceTypeNames index
+    std::uint8_t Protocol = 0;      // TKeloProtocol
     std::string DeviceId;
     TGUID Guid;
     bool operator==(const TStgHeader&) const = default;
@@ -216,21 +217,21 @@ inline constexpr std::array<TFieldLayout, 31> kStgHeaderLayout{{
 
 // Rower and workout settings: 26 Integers, stored in this order (see StgIniFields).
 struct TStgIni {
-    std::int32_t Weight = 0;        // kg
-    std::int32_t Gender = 0;        // 0 Male, 1 Female
-    std::int32_t Boat = 0;          // TKeloBoatType
-    std::int32_t Ergometer = 0;     // 0 Kavelo, 1 Concept II A-E, 2 Veltro Slider, 3 Kavelo3
-    std::int32_t Sprocket = 0;      // 0 small left, 1 big right
-    std::int32_t SessionLimit = 0;  // 0 strokes, 1 energy, 2 distance, 3 time, 4 intervals
+    std::int32_t Weight = 0;       // kg
+    std::int32_t Gender = 0;       // 0 Male, 1 Female
+    std::int32_t Boat = 0;         // TKeloBoatType
+    std::int32_t Ergometer = 0;    // 0 Kavelo, 1 Concept II A-E, 2 Veltro Slider, 3 Kavelo3
+    std::int32_t Sprocket = 0;     // 0 small left, 1 big right
+    std::int32_t SessionLimit = 0; // 0 strokes, 1 energy, 2 distance, 3 time, 4 intervals
     std::int32_t LimitIntervals = 0;
-    std::int32_t LimitTime = 0;  // s
+    std::int32_t LimitTime = 0; // s
     std::int32_t LimitStrokes = 0;
-    std::int32_t LimitDistance = 0;  // m
+    std::int32_t LimitDistance = 0; // m
     std::int32_t LimitEnergy = 0;
     std::int32_t StartValue = 0;
     std::int32_t StepValue = 0;
     std::int32_t StepRest = 0;
-    std::int32_t IntervalBy = 0;  // 0 strokes, 1 energy, 2 distance, 3 time
+    std::int32_t IntervalBy = 0; // 0 strokes, 1 energy, 2 distance, 3 time
     std::int32_t WorkValue = 0;
     std::int32_t WorkTime = 0;
     std::int32_t WorkStrokes = 0;
@@ -241,19 +242,19 @@ struct TStgIni {
     std::int32_t RestStrokes = 0;
     std::int32_t RestDistance = 0;
     std::int32_t RestEnergy = 0;
-    std::int32_t Display = 0;  // 0 normal, 1 Conconi
+    std::int32_t Display = 0; // 0 normal, 1 Conconi
     bool operator==(const TStgIni&) const = default;
 };
 
 // The fields of TStgIni in stored order (field i at offset 4 x i).
 inline constexpr std::array<std::int32_t TStgIni::*, kStgIniFieldCount> StgIniFields{
-    &TStgIni::Weight,         &TStgIni::Gender,       &TStgIni::Boat,         &TStgIni::Ergometer,
-    &TStgIni::Sprocket,       &TStgIni::SessionLimit, &TStgIni::LimitIntervals, &TStgIni::LimitTime,
-    &TStgIni::LimitStrokes,   &TStgIni::LimitDistance, &TStgIni::LimitEnergy, &TStgIni::StartValue,
-    &TStgIni::StepValue,      &TStgIni::StepRest,     &TStgIni::IntervalBy,   &TStgIni::WorkValue,
-    &TStgIni::WorkTime,       &TStgIni::WorkStrokes,  &TStgIni::WorkDistance, &TStgIni::WorkEnergy,
-    &TStgIni::RestValue,      &TStgIni::RestTime,     &TStgIni::RestStrokes,  &TStgIni::RestDistance,
-    &TStgIni::RestEnergy,     &TStgIni::Display,
+    &TStgIni::Weight,       &TStgIni::Gender,        &TStgIni::Boat,           &TStgIni::Ergometer,
+    &TStgIni::Sprocket,     &TStgIni::SessionLimit,  &TStgIni::LimitIntervals, &TStgIni::LimitTime,
+    &TStgIni::LimitStrokes, &TStgIni::LimitDistance, &TStgIni::LimitEnergy,    &TStgIni::StartValue,
+    &TStgIni::StepValue,    &TStgIni::StepRest,      &TStgIni::IntervalBy,     &TStgIni::WorkValue,
+    &TStgIni::WorkTime,     &TStgIni::WorkStrokes,   &TStgIni::WorkDistance,   &TStgIni::WorkEnergy,
+    &TStgIni::RestValue,    &TStgIni::RestTime,      &TStgIni::RestStrokes,    &TStgIni::RestDistance,
+    &TStgIni::RestEnergy,   &TStgIni::Display,
 };
 
 // Connection of a remote client; memory only, never stored, filled by nothing.
@@ -266,29 +267,29 @@ struct TStgClient {
 
 // One stroke. In TTraining.StrokeData the index is the stroke number, element 0 the average.
 struct TStgStrokeData {
-    Word Number = 0;  // 1-based; 0 in the average element
-    float Power = 0;  // W
+    Word Number = 0; // 1-based; 0 in the average element
+    float Power = 0; // W
     float AvgPower = 0;
-    float StrokeRate = 0;  // strokes/min
+    float StrokeRate = 0; // strokes/min
     float TargetPower = 0;
-    float Time = 0;         // elapsed, s
-    float Length = 0;       // cm
-    float Distance = 0;     // m so far
-    float Est500mTime = 0;  // s
-    float Energy = 0;       // J
-    float EnergySum = 0;    // kJ so far
-    float Pulse = 0;        // beats/min
-    float WorkPerPulse = 0;  // J/beat
-    float PeakForce = 0;     // N
-    float PeakForcePos = 0;  // cm
-    float RelPeakForcePos = 0;  // %
-    float DriveRatio = 0;       // recover time / drive time
+    float Time = 0;            // elapsed, s
+    float Length = 0;          // cm
+    float Distance = 0;        // m so far
+    float Est500mTime = 0;     // s
+    float Energy = 0;          // J
+    float EnergySum = 0;       // kJ so far
+    float Pulse = 0;           // beats/min
+    float WorkPerPulse = 0;    // J/beat
+    float PeakForce = 0;       // N
+    float PeakForcePos = 0;    // cm
+    float RelPeakForcePos = 0; // %
+    float DriveRatio = 0;      // recover time / drive time
     float K = 0;
     Word IntervalNumber = 0;
     Word IntervalCountdown = 0;  // in the unit of IntervalBy
     Word IntervalPower = 0;      // W
-    float DriveTime = 0;          // s
-    float DistancePerStroke = 0;  // cm
+    float DriveTime = 0;         // s
+    float DistancePerStroke = 0; // cm
     bool operator==(const TStgStrokeData&) const = default;
 };
 
@@ -321,7 +322,7 @@ inline constexpr std::array<TFieldLayout, 23> kStgStrokeDataLayout{{
 // One drive: force in N at fixed distance steps (ForceCurveSampleSpacing) from the catch.
 struct TStgForceCurve {
     Word Number = 0;
-    std::uint8_t Present = 0;  // 1 = the stroke has a curve
+    std::uint8_t Present = 0; // 1 = the stroke has a curve
     std::array<Word, kForceCurveSamples> Force{};
     bool operator==(const TStgForceCurve&) const = default;
 };
@@ -334,14 +335,14 @@ inline constexpr std::array<TFieldLayout, 3> kStgForceCurveLayout{{
 
 // One finished work interval.
 struct TStgInterval {
-    Word Number = 0;  // from 1
+    Word Number = 0; // from 1
     Word AvgPower = 0;
     Word AvgRate = 0;
-    Word Time = 0;      // s
-    Word Distance = 0;  // m
+    Word Time = 0;     // s
+    Word Distance = 0; // m
     Word AvgPulse = 0;
-    TStgForceCurve Curve;   // average curve of the interval
-    TStgStrokeData Stroke;  // average stroke; its Number = strokes in the interval
+    TStgForceCurve Curve;  // average curve of the interval
+    TStgStrokeData Stroke; // average stroke; its Number = strokes in the interval
     bool operator==(const TStgInterval&) const = default;
 };
 
@@ -358,7 +359,7 @@ inline constexpr std::array<TFieldLayout, 8> kStgIntervalLayout{{
 
 // One raw flywheel sample; also the record of the raw recording file.
 struct TStgRawData {
-    Word Interval = 0;  // ticks of 1/614000 s between two pulses, clamped to 65535
+    Word Interval = 0; // ticks of 1/614000 s between two pulses, clamped to 65535
     std::uint8_t HeartRate = 0;
     bool operator==(const TStgRawData&) const = default;
 };
@@ -369,10 +370,10 @@ inline constexpr std::array<TFieldLayout, 2> kStgRawDataLayout{{
 }};
 
 struct TStgWorkout {
-    float Distance = 0;  // m
-    float Time = 0;      // s
-    float Energy = 0;    // kJ
-    float AvgPower = 0;  // W = SafeDivide(Energy x 1000, Time)
+    float Distance = 0; // m
+    float Time = 0;     // s
+    float Energy = 0;   // kJ
+    float AvgPower = 0; // W = SafeDivide(Energy x 1000, Time)
     bool operator==(const TStgWorkout&) const = default;
 };
 
@@ -385,24 +386,24 @@ inline constexpr std::array<TFieldLayout, 4> kStgWorkoutLayout{{
 
 // A whole training. Copying copies the arrays (a copy never changes its source).
 struct TTraining {
-    std::array<char, 4> Magic{};  // TrainingMagic
-    std::int32_t Version = 0;     // packed version of the program that made it
-    std::int32_t Id = 0;          // 101, 102 ... open trainings; -1 .. -4 spare average records
+    std::array<char, 4> Magic{}; // TrainingMagic
+    std::int32_t Version = 0;    // packed version of the program that made it
+    std::int32_t Id = 0;         // 101, 102 ... open trainings; -1 .. -4 spare average records
     TStgHeader Header;
     TStgIni Ini;
     TStgClient Client;
-    std::uint8_t State = 0;  // SessionStateNames index
-    std::vector<TStgStrokeData> StrokeData;   // index = stroke number; 0 = session average
-    std::vector<TStgForceCurve> ForceCurves;  // parallel to StrokeData
-    std::vector<TStgInterval> Intervals;      // one per finished work interval
-    std::vector<TStgRawData> RawData;         // element 0 unused
+    std::uint8_t State = 0;                  // SessionStateNames index
+    std::vector<TStgStrokeData> StrokeData;  // index = stroke number; 0 = session average
+    std::vector<TStgForceCurve> ForceCurves; // parallel to StrokeData
+    std::vector<TStgInterval> Intervals;     // one per finished work interval
+    std::vector<TStgRawData> RawData;        // element 0 unused
     TStgWorkout Workout;
-    std::uint8_t Recorded = 0;  // 1 once a session was started with it
+    std::uint8_t Recorded = 0; // 1 once a session was started with it
     std::uint8_t ShowAllCurves = 0;
     bool operator==(const TTraining&) const = default;
 };
 
-// The fixed part of TTraining in the original memory layout ("-" = not stored in files).
+// TTraining as kTrainingRecordSize counts it; Client and the four array references are never stored.
 inline constexpr std::array<TFieldLayout, 14> kTrainingLayout{{
     {"Magic", 0, 4},
     {"Version", 4, 4},
@@ -421,8 +422,7 @@ inline constexpr std::array<TFieldLayout, 14> kTrainingLayout{{
 }};
 
 // True when the fields follow each other without gaps and fill exactly `size` bytes.
-template <std::size_t N>
-constexpr bool LayoutFills(const std::array<TFieldLayout, N>& layout, int size) {
+template <std::size_t N> constexpr bool LayoutFills(const std::array<TFieldLayout, N>& layout, int size) {
     int next = 0;
     for (const TFieldLayout& f : layout) {
         if (f.Offset != next || f.Size <= 0) return false;
@@ -442,11 +442,11 @@ static_assert(kStgIniSize == 4 * kStgIniFieldCount);
 // One column of a value table (see the parameter catalogue).
 struct ParameterType {
     std::int32_t Id = 0;
-    std::uint8_t AxisMode = 0;  // AxisModeNames
+    std::uint8_t AxisMode = 0; // AxisModeNames
     float AxisMin = 0;
     float AxisMax = 0;
     float AxisIncrement = 0;
-    std::uint8_t SeriesKind = 0;  // 0 line, 1 points
+    std::uint8_t SeriesKind = 0; // 0 line, 1 points
     QString Unit;
     QString Caption;
     QString LongCaption;
@@ -459,13 +459,12 @@ struct ParameterType {
 
 inline constexpr int kStateNameWidth = 20;
 inline constexpr std::array<std::string_view, kKeloStateCount> StateNames{
-    "Closing",          "Closed",          "Opening",         "Opened",
-    "Searching",        "SearchFound",     "SearchNotFound",  "SearchCanceled",
-    "Verifying",        "Verified",        "Accepting",       "Accepted",
-    "StartingWorkout",  "WorkoutStarted",  "CancelingWorkout", "WorkoutCanceled",
-    "FinishingWorkout", "WorkoutFinished", "StartingStroke",  "StrokeFinished",
-    "StartingRecover",  "RecoverFinished", "Pausing",         "Paused",
-    "Continueing",      "Continued",
+    "Closing",         "Closed",           "Opening",         "Opened",         "Searching",
+    "SearchFound",     "SearchNotFound",   "SearchCanceled",  "Verifying",      "Verified",
+    "Accepting",       "Accepted",         "StartingWorkout", "WorkoutStarted", "CancelingWorkout",
+    "WorkoutCanceled", "FinishingWorkout", "WorkoutFinished", "StartingStroke", "StrokeFinished",
+    "StartingRecover", "RecoverFinished",  "Pausing",         "Paused",         "Continueing",
+    "Continued",
 };
 
 inline constexpr int kProtocolNameWidth = 8;
@@ -474,9 +473,9 @@ inline constexpr std::array<std::string_view, kKeloProtocolCount> ProtocolNames{
 };
 
 inline constexpr int kSourceProgramNameWidth = 10;
-inline constexpr std::uint8_t kThisSourceProgram = 5;  // "KvwT"
+inline constexpr std::uint8_t kThisSourceProgram = 5; // "KvwT"
 inline constexpr std::array<std::string_view, 16> SourceProgramNames{
-    "Unknown", "LUMA/DOS", "KELO", "Kvw",    "KvwL", "KvwT",    "KvwV",    "KOVI",
+    "Unknown", "LUMA/DOS", "KELO",   "Kvw",  "KvwL", "KvwT", "KvwV",    "KOVI",
     "KvVI",    "Pex",      "Pelion", "KV3W", "LIRA", "DUNE", "SES2STG", "STG2LOG",
 };
 
@@ -493,8 +492,8 @@ inline constexpr std::array<std::string_view, 13> FileFormatNames{
 
 inline constexpr int kContentKindNameWidth = 16;
 inline constexpr std::array<std::string_view, 11> ContentKindNames{
-    "-",      "Force Curves", "Desktop", "Intervals", "Stroke Data",     "Stroke",
-    "Training", "User",       "Manual",  "Row",       "Full stroke data",
+    "-",        "Force Curves", "Desktop", "Intervals", "Stroke Data",      "Stroke",
+    "Training", "User",         "Manual",  "Row",       "Full stroke data",
 };
 
 inline constexpr int kSessionStateNameWidth = 12;
@@ -504,8 +503,8 @@ inline constexpr std::array<std::string_view, 6> SessionStateNames{
 
 inline constexpr int kTrainingColorCount = 15;
 inline constexpr std::array<std::string_view, kTrainingColorCount> ColorNames{
-    "Red",    "Lime",  "Yellow", "Blue",  "Fuchsia", "Aqua", "White",   "Black",
-    "Maroon", "Green", "Olive",  "Navy",  "Purple",  "Teal", "DarkGray",
+    "Red",    "Lime",  "Yellow", "Blue", "Fuchsia", "Aqua", "White",    "Black",
+    "Maroon", "Green", "Olive",  "Navy", "Purple",  "Teal", "DarkGray",
 };
 inline constexpr std::array<TColor, kTrainingColorCount> ColorValues{
     0x0000FF, 0x00FF00, 0x00FFFF, 0xFF0000, 0xFF00FF, 0xFFFF00, 0xFFFFFF, 0x000000,
@@ -513,15 +512,14 @@ inline constexpr std::array<TColor, kTrainingColorCount> ColorValues{
 };
 
 inline constexpr std::array<std::string_view, 3> GenderNames{"-", "Male", "Female"};
-inline constexpr std::array<std::string_view, 9> BoatNames{"-", "1X", "2+", "2-", "2X",
+inline constexpr std::array<std::string_view, 9> BoatNames{"-",  "1X", "2+", "2-", "2X",
                                                            "4+", "4-", "4X", "8+"};
 inline constexpr std::array<std::string_view, 5> ErgometerNames{"-", "Kavelo", "Concept II A-E",
                                                                 "Veltro Slider", "Kavelo3"};
 inline constexpr std::array<std::string_view, 3> SprocketNames{"-", "Small left", "Big right"};
 inline constexpr std::array<std::string_view, 5> LimitNames{"Strokes", "Energy", "Distance", "Time",
                                                             "Intervals"};
-inline constexpr std::array<std::string_view, 4> IntervalByNames{"Strokes", "Energy", "Distance",
-                                                                 "Time"};
+inline constexpr std::array<std::string_view, 4> IntervalByNames{"Strokes", "Energy", "Distance", "Time"};
 inline constexpr std::array<std::string_view, 2> DisplayNames{"Normal", "Conconi"};
 inline constexpr std::array<std::string_view, 4> AxisModeNames{"Auto", "Double", "Manual", "Range"};
 
@@ -529,7 +527,7 @@ inline constexpr std::array<std::string_view, 4> AxisModeNames{"Auto", "Double",
 template <std::size_t N>
 constexpr std::string_view TableName(const std::array<std::string_view, N>& table, std::int64_t index) {
     return index >= 0 && static_cast<std::uint64_t>(index) < N ? table[static_cast<std::size_t>(index)]
-                                                                : std::string_view("-");
+                                                               : std::string_view("-");
 }
 
 // The entry that shows stored value v in a table whose first entry is "-" (entry v + 1).
@@ -541,11 +539,12 @@ constexpr std::string_view NameOfStoredValue(const std::array<std::string_view, 
                : std::string_view("-");
 }
 
-constexpr std::string_view StateName(TKeloState state) { return TableName(StateNames, state); }
+constexpr std::string_view StateName(TKeloState state) {
+    return TableName(StateNames, state);
+}
 
 // The same as a QString, for windows and traces.
-template <std::size_t N>
-QString TableText(const std::array<std::string_view, N>& table, std::int64_t index) {
+template <std::size_t N> QString TableText(const std::array<std::string_view, N>& table, std::int64_t index) {
     const std::string_view s = TableName(table, index);
     return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
 }
@@ -559,9 +558,9 @@ double GetIntervalRest(const TStgIni& ini);
 double GetStrokeValueByTrainingType(const TStgStrokeData& stroke, const TStgIni& ini);
 std::int32_t GetTrainingTarget(const TStgIni& ini);
 bool StrokeHasNoPower(const TStgStrokeData& stroke);
-ParameterType MakeParameter(std::int32_t id, std::uint8_t axisMode, std::uint8_t seriesKind,
-                            float axisMin, float axisMax, float axisIncrement, const QString& unit,
-                            const QString& caption, const QString& longCaption, const QString& format);
+ParameterType MakeParameter(std::int32_t id, std::uint8_t axisMode, std::uint8_t seriesKind, float axisMin,
+                            float axisMax, float axisIncrement, const QString& unit, const QString& caption,
+                            const QString& longCaption, const QString& format);
 // Distance in cm between two force-curve samples.
 double ForceCurveSampleSpacing(const TStgIni& ini);
 // To the nearest whole number / multiple of 1/8, ties to even.

@@ -32,5 +32,5 @@ TEST(DateTimes, PartsOfAValue) {
     EXPECT_EQ(TimeOf(43968.75), 0.75);
     EXPECT_EQ(TimeOf(-1.25), 0.25);
     const TDateTime now = Now();
-    EXPECT_GT(now, 45000);  // after 2023
+    EXPECT_GT(now, 45000); // after 2023
 }

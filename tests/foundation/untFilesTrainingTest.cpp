@@ -47,11 +47,12 @@ TTraining RecordedTraining(int strokes) {
     return t;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TrainingDefaults, UserSettings) {
     TStgIni ini;
-    for (auto field : StgIniFields) ini.*field = 9;
+    for (auto field : StgIniFields)
+        ini.*field = 9;
     InitUserSettings(ini);
     TStgIni expected;
     expected.Weight = 80;
@@ -68,11 +69,13 @@ TEST(TrainingDefaults, UserSettings) {
 TEST(TrainingDefaults, ColoursCycleThroughFifteen) {
     // Other tests may have taken colours already: check the cycle from wherever it stands.
     std::vector<TColor> got;
-    for (int i = 0; i < 16; ++i) got.push_back(NextTrainingColor());
+    for (int i = 0; i < 16; ++i)
+        got.push_back(NextTrainingColor());
     const auto first = std::find(ColorValues.begin(), ColorValues.end(), got[0]);
     ASSERT_NE(first, ColorValues.end());
     const auto start = static_cast<std::size_t>(first - ColorValues.begin());
-    for (std::size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], ColorValues[(start + i) % 15]) << i;
+    for (std::size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], ColorValues[(start + i) % 15]) << i;
     EXPECT_EQ(got[15], got[0]);
 }
 
@@ -150,14 +153,15 @@ TEST(StrokeCount, TrimCutsTrailingStrokesWithoutTime) {
     TTraining t = RecordedTraining(5);
     t.StrokeData[4].Time = 0;
     t.StrokeData[5].Time = 0;
-    t.StrokeData[2].Time = 0;  // a gap inside stays
+    t.StrokeData[2].Time = 0; // a gap inside stays
     SetStrokeCount(t, -1);
     EXPECT_EQ(t.StrokeData.size(), 4u);
     EXPECT_EQ(t.ForceCurves.size(), 4u);
     EXPECT_EQ(t.ForceCurves[3].Present, 1);
 
-    for (auto& s : t.StrokeData) s.Time = 0;
-    t.StrokeData[0].Time = 9;  // the average element does not count
+    for (auto& s : t.StrokeData)
+        s.Time = 0;
+    t.StrokeData[0].Time = 9; // the average element does not count
     SetStrokeCount(t, -1);
     EXPECT_EQ(t.StrokeData.size(), 1u);
     EXPECT_EQ(t.ForceCurves.size(), 1u);
@@ -303,9 +307,11 @@ TEST(Reset, DecliningChangesNothing) {
     EXPECT_FALSE(ConfirmResetTraining(t, 0, wasReset));
     EXPECT_FALSE(ConfirmResetTraining(t, 9, wasReset));
     ASSERT_EQ(prompt.Texts.size(), 3);
-    EXPECT_EQ(prompt.Texts[0],
-              "Resetting the current training session will erase all recorded data.\nDo you wish to continue?");
-    EXPECT_EQ(prompt.Texts[1], "Changing this value will reset the training session.\nDo you wish to continue?");
+    EXPECT_EQ(
+        prompt.Texts[0],
+        "Resetting the current training session will erase all recorded data.\nDo you wish to continue?");
+    EXPECT_EQ(prompt.Texts[1],
+              "Changing this value will reset the training session.\nDo you wish to continue?");
     EXPECT_EQ(prompt.Texts[2], "Do you wish to continue?");
 }
 
@@ -321,8 +327,8 @@ TEST(Reset, WithoutPromptNothingIsReset) {
 TEST(Rounding, StrokeFieldsToWholesAndEighths) {
     TStgStrokeData s;
     s.Number = 7;
-    s.Power = 250.5f;         // tie -> 250
-    s.AvgPower = 251.5f;      // tie -> 252
+    s.Power = 250.5f;    // tie -> 250
+    s.AvgPower = 251.5f; // tie -> 252
     s.StrokeRate = 27.4f;
     s.TargetPower = 0.5f;
     s.Length = 140.6f;
@@ -331,8 +337,8 @@ TEST(Rounding, StrokeFieldsToWholesAndEighths) {
     s.PeakForce = 612.5f;
     s.PeakForcePos = 30.2f;
     s.RelPeakForcePos = 21.5f;
-    s.Time = 61.0625f;        // tie -> 61.0
-    s.Distance = 250.1875f;   // tie -> 250.25
+    s.Time = 61.0625f;      // tie -> 61.0
+    s.Distance = 250.1875f; // tie -> 250.25
     s.Est500mTime = 110.3f;
     s.EnergySum = 12.04f;
     s.WorkPerPulse = 5.6f;
@@ -369,7 +375,7 @@ TEST(Rounding, StrokeFieldsToWholesAndEighths) {
     EXPECT_EQ(d.IntervalCountdown, 40);
     EXPECT_EQ(d.IntervalPower, 200);
 
-    RoundStroke(s, s);  // in place
+    RoundStroke(s, s); // in place
     EXPECT_EQ(s, d);
 }
 

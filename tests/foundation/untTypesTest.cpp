@@ -6,10 +6,11 @@
 
 namespace {
 
-int Sum(std::initializer_list<int> sizes) { return std::accumulate(sizes.begin(), sizes.end(), 0); }
+int Sum(std::initializer_list<int> sizes) {
+    return std::accumulate(sizes.begin(), sizes.end(), 0);
+}
 
-template <std::size_t N>
-void ExpectContiguous(const std::array<TFieldLayout, N>& layout, int size) {
+template <std::size_t N> void ExpectContiguous(const std::array<TFieldLayout, N>& layout, int size) {
     int next = 0;
     for (const TFieldLayout& f : layout) {
         EXPECT_EQ(f.Offset, next) << f.Name;
@@ -24,15 +25,15 @@ int OffsetOf(auto& layout, std::string_view name) {
     return -1;
 }
 
-}  // namespace
+} // namespace
 
 // Field sizes as the stored record tables list them; a codec must write exactly these.
 TEST(RecordSizes, ConstantsMatchTheirFieldTables) {
     const int s = kShortStringSize;
     EXPECT_EQ(s, 256);
     EXPECT_EQ(kStgHeaderSize, 2380);
-    EXPECT_EQ(kStgHeaderSize, Sum({s, 8, 4, 1, 1, s, s, s, 8, s, s, s, s, 8, 4, 1, 1, 1, 1, 4, 4, 1, 4, 1,
-                                   1, 4, 1, 1, 1, s, 16}));
+    EXPECT_EQ(kStgHeaderSize, Sum({s, 8, 4, 1, 1, s, s, s, 8, s, s, s, s, 8, 4, 1,
+                                   1, 1, 1, 4, 4, 1, 4, 1, 1, 4, 1, 1, 1, s, 16}));
     EXPECT_EQ(kStgIniSize, 104);
     EXPECT_EQ(kStgIniSize, 26 * 4);
     EXPECT_EQ(kStgStrokeDataSize, 84);
@@ -73,7 +74,8 @@ TEST(RecordSizes, LayoutsAreContiguousWithTheListedOffsets) {
 
 TEST(RecordSizes, IniFieldsInStoredOrder) {
     TStgIni ini;
-    for (int i = 0; i < kStgIniFieldCount; ++i) ini.*StgIniFields[static_cast<std::size_t>(i)] = i;
+    for (int i = 0; i < kStgIniFieldCount; ++i)
+        ini.*StgIniFields[static_cast<std::size_t>(i)] = i;
     EXPECT_EQ(ini.Weight, 0);
     EXPECT_EQ(ini.SessionLimit, 5);
     EXPECT_EQ(ini.LimitEnergy, 10);
@@ -115,7 +117,8 @@ TEST(Enumerations, KeloErrorCarriesItsMessage) {
 
 TEST(NameTables, EntriesFitTheirStoredWidths) {
     auto fits = [](const auto& table, int width) {
-        for (std::string_view s : table) EXPECT_LE(static_cast<int>(s.size()), width) << s;
+        for (std::string_view s : table)
+            EXPECT_LE(static_cast<int>(s.size()), width) << s;
     };
     fits(StateNames, kStateNameWidth);
     fits(ProtocolNames, kProtocolNameWidth);
@@ -155,7 +158,7 @@ TEST(NameTables, StoredValuesShowTheFollowingEntry) {
 TEST(NameTables, ColoursMatchTheirNames) {
     ASSERT_EQ(ColorNames.size(), ColorValues.size());
     EXPECT_EQ(ColorNames[0], "Red");
-    EXPECT_EQ(ColorValues[0], 0x0000FFu);  // COLORREF: red in the low byte
+    EXPECT_EQ(ColorValues[0], 0x0000FFu); // COLORREF: red in the low byte
     EXPECT_EQ(ColorNames[3], "Blue");
     EXPECT_EQ(ColorValues[3], 0xFF0000u);
     EXPECT_EQ(ColorNames[14], "DarkGray");
