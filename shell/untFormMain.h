@@ -100,6 +100,12 @@ public:
 
     void StatusBarMouseMove(int x, int y);
 
+    // Action handlers.
+    void EditFindExecute();
+    void HelpWebsiteExecute();
+    void HelpUpdateExecute();
+    void HelpAboutExecute();
+
 protected:
     void SetClientWidget(QWidget* client);  // the area between the tool bars and the status bar
     bool event(QEvent* event) override;
@@ -109,10 +115,6 @@ protected:
     virtual void StatusBarClick() {}
     virtual void StatusBarDrawPanel(QPainter& painter, int panel, const QRect& rect);
 
-    void EditFindExecute();
-    void HelpWebsiteExecute();
-    void HelpUpdateExecute();
-    void HelpAboutExecute();
     void FocusChanged(QWidget* old, QWidget* now);
 
     QTimer* FUpdateTimer;

@@ -98,6 +98,8 @@ TMDIMain::TMDIMain(QWidget* parent, const QString& iniFileName) : TFormMain(pare
 TMDIMain::~TMDIMain()
 {
     StatusBar->OnResize = nullptr;
+    PanelTimer->stop();
+    disconnect(MdiArea, nullptr, this, nullptr);
 }
 
 QList<QWidget*> TMDIMain::MDIChildren() const
