@@ -1,5 +1,10 @@
 // The settings file in the classic text format: [sections], key=value, names without regard to
 // case, order kept. All TIniFile objects on one file share one in-memory copy.
+//
+// Writes change the shared copy only. It is saved by UpdateFile, when the last object on the
+// file is destroyed, and by UpdateAllFiles (also run when the application object goes away and
+// at exit). Before saving, a file changed on disk since it was read is read again and only the
+// changes made through us are applied on top, so other writers' sections survive.
 #pragma once
 
 #include <QString>
@@ -35,8 +40,12 @@ public:
     void EraseSection(const QString& section);
     void DeleteKey(const QString& section, const QString& key);
 
-    // Writes pending changes (temporary file, then rename). False when the write failed.
+    // Writes pending changes (temporary file, then rename). False when the write failed; the
+    // old file and the changes in memory are kept. True when nothing was pending.
     bool UpdateFile();
+
+    // Saves every file with pending changes. False when any save failed.
+    static bool UpdateAllFiles();
 
 private:
     QString FFileName;
