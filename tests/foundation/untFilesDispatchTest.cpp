@@ -3,6 +3,7 @@
 #include "foundation/AppUtils.h"
 #include "foundation/Prompt.h"
 #include "platform/SystemProbe.h"
+#include "support/FileHelpers.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -39,17 +41,6 @@ public:
     QString ChosenName;
     int ChosenFilter = 1;
 };
-
-QByteArray ReadAll(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void WriteBytes(const QString& name, const QByteArray& bytes) {
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
-}
 
 // A recorded training: three strokes with time, two trailing ones without.
 TTraining Recorded(std::uint8_t contentKind) {
@@ -161,7 +152,8 @@ TEST(FileNames, BuildOpenFilter) {
     EXPECT_EQ(count, 3);
 
     // Fixed order whatever the bits; without patterns and without the last entry's "|".
-    BuildOpenFilter(FileFormatBit(9) | FileFormatBit(2) | FileFormatBit(10), false, false, filter, count, false);
+    BuildOpenFilter(FileFormatBit(9) | FileFormatBit(2) | FileFormatBit(10), false, false, filter, count,
+                    false);
     EXPECT_EQ(filter, "User files (*.ini)|ZtIV Session files (*.zts)|ZtIV User files (*.zti)");
     EXPECT_EQ(count, 3);
 
@@ -200,7 +192,9 @@ TEST(FileNames, ShortenPath) {
     EXPECT_EQ(ShortenPath("rowing/2024/run.stg", chars, 15), ".../run.stg");
     EXPECT_EQ(ShortenPath("run.stg", chars, 2), "run.stg");
     // A wider measure (a font twice as wide) cuts further.
-    EXPECT_EQ(ShortenPath(path, [](const QString& s) { return 2 * int(s.size()); }, 40), "/.../2024/run.stg");
+    EXPECT_EQ(ShortenPath(
+                  path, [](const QString& s) { return 2 * int(s.size()); }, 40),
+              "/.../2024/run.stg");
 }
 
 TEST(OpenTrainingFile, MissingAndUnknownFilesAreReported) {
@@ -216,7 +210,7 @@ TEST(OpenTrainingFile, MissingAndUnknownFilesAreReported) {
     EXPECT_EQ(steps, (std::vector<double>{0.0, -1.0}));
 
     const QString dat = dir.filePath("demo.dat");
-    WriteBytes(dat, QByteArray(40, '\x01'));
+    ASSERT_TRUE(WriteAllBytes(dat, QByteArray(40, '\x01')));
     steps.clear();
     EXPECT_FALSE(OpenTrainingFile(dat, t, true, [&](double p) { steps.push_back(p); }));
     EXPECT_EQ(prompt.Texts.last(), "Error reading file \"" + dat + "\"");
@@ -224,7 +218,7 @@ TEST(OpenTrainingFile, MissingAndUnknownFilesAreReported) {
 
     // Damaged .stg content: cleared record, the same message; quiet without messages.
     const QString bad = dir.filePath("bad.stg");
-    WriteBytes(bad, "MIL \x01\x00\x00\x00\x03\x54\x00\x05\x00\x00\x00");
+    ASSERT_TRUE(WriteAllBytes(bad, QByteArray("MIL \x01\x00\x00\x00\x03\x54", 10))); // chunk head cut short
     prompt.Texts.clear();
     t = Recorded(9);
     EXPECT_FALSE(OpenTrainingFile(bad, t, false));
@@ -260,7 +254,7 @@ TEST(OpenTrainingFile, ExtensionInAnyCaseAndStgContentUnderAnyName) {
     }
     // Not yet readable formats fail cleanly.
     const QString user = dir.filePath("user.ini");
-    WriteBytes(user, QByteArray(106, '\0'));
+    ASSERT_TRUE(WriteAllBytes(user, QByteArray(106, '\0')));
     TTraining back;
     EXPECT_FALSE(OpenTrainingFile(user, back, false));
 }
@@ -274,9 +268,9 @@ TEST(SaveTrainingAs, KindAndExtensionMatrix) {
         bool Written;
     };
     const TCase cases[] = {
-        {"k6.stg", 6, true},  {"k9.stg", 9, true},  {"k7.stg", 7, true},  {"k8.stg", 8, true},
-        {"k8.ini", 8, true},  {"k8.txt", 8, true},  {"k6.ini", 6, false}, {"k9.str", 9, false},
-        {"k7.str", 7, false}, {"k7.ini", 7, false}, {"k5.str", 5, false}, {"k0.stg", 0, false},
+        {"k6.stg", 6, true},  {"k9.stg", 9, true},    {"k7.stg", 7, true},  {"k8.stg", 8, true},
+        {"k8.ini", 8, true},  {"k8.txt", 8, true},    {"k6.ini", 6, false}, {"k9.str", 9, false},
+        {"k7.str", 7, false}, {"k7.ini", 7, false},   {"k5.str", 5, false}, {"k0.stg", 0, false},
         {"k1.stg", 1, false}, {"k10.stg", 10, false},
     };
     for (const TCase& c : cases) {
@@ -284,7 +278,7 @@ TEST(SaveTrainingAs, KindAndExtensionMatrix) {
         EXPECT_EQ(SaveTrainingAs(file, t, c.Kind), c.Written) << c.Name;
         EXPECT_EQ(QFileInfo::exists(file), c.Written) << c.Name;
         if (c.Written) {
-            EXPECT_TRUE(ReadAll(file).startsWith("MIL ")) << c.Name;
+            EXPECT_TRUE(ReadAllBytes(file).startsWith("MIL ")) << c.Name;
         }
     }
     EXPECT_FALSE(SaveTrainingAs("", t, 8));
@@ -294,22 +288,22 @@ TEST(SaveTrainingAs, FailedSaveKeepsTheOldFile) {
     QTemporaryDir dir;
     const TTraining t = Recorded(6);
     const QString old = dir.filePath("keep.ini");
-    WriteBytes(old, "old user file");
+    ASSERT_TRUE(WriteAllBytes(old, "old user file"));
     EXPECT_FALSE(SaveTrainingAs(old, t, 6)); // kind and extension do not fit
-    EXPECT_EQ(ReadAll(old), "old user file");
+    EXPECT_EQ(ReadAllBytes(old), "old user file");
     EXPECT_FALSE(SaveTrainingAs(old, t, 7)); // no user-file writer yet
-    EXPECT_EQ(ReadAll(old), "old user file");
+    EXPECT_EQ(ReadAllBytes(old), "old user file");
 
     // A folder that cannot be made: nothing written.
     const QString blocker = dir.filePath("plain");
-    WriteBytes(blocker, "x");
+    ASSERT_TRUE(WriteAllBytes(blocker, "x"));
     EXPECT_FALSE(SaveTrainingAs(blocker + "/sub/a.stg", t, 8));
     // Missing folders are made.
     EXPECT_TRUE(SaveTrainingAs(dir.filePath("new/deeper/a.stg"), t, 6));
 
     // A good save replaces the old file completely.
     const QString stg = dir.filePath("keep.stg");
-    WriteBytes(stg, QByteArray(10000, 'z'));
+    ASSERT_TRUE(WriteAllBytes(stg, QByteArray(10000, 'z')));
     EXPECT_TRUE(SaveTrainingAs(stg, t, 6));
     EXPECT_EQ(HeaderOf(stg).Title, "Morning");
 }
@@ -331,7 +325,8 @@ TEST(ExportTraining, OwnStgFileByTargetName) {
         }
         t.Header.FileFormat = 0; // a reset training still saves as its own .stg file
         const std::size_t strokes = t.StrokeData.size();
-        const std::int32_t size = 2563 + 84 * std::int32_t(strokes) + 163 * std::int32_t(t.ForceCurves.size()) +
+        const std::int32_t size = 2563 + 84 * std::int32_t(strokes) +
+                                  163 * std::int32_t(t.ForceCurves.size()) +
                                   259 * std::int32_t(t.Intervals.size()) + 3 * std::int32_t(t.RawData.size());
         const TGUID guid = t.Header.Guid;
         QString name = dir.filePath(QString("kind%1%2.stg").arg(c.ContentKind).arg(c.Empty));
@@ -482,7 +477,7 @@ TEST(LoadDefaultTraining, TemplateThatIsNotUserContentOrFailsPartWay) {
     EXPECT_EQ(t.StrokeData.size(), 1u);
 
     // The old header format reads as Manual content, but the full load fails: pure defaults.
-    WriteBytes(folder + "Default.STG", OldFormatFile("Old template"));
+    ASSERT_TRUE(WriteAllBytes(folder + "Default.STG", OldFormatFile("Old template")));
     EXPECT_EQ(HeaderOf(folder + "Default.STG").Title, "Old template");
     EXPECT_FALSE(LoadDefaultTraining(t));
     EXPECT_EQ(t.Header.Title, "Anyone");
