@@ -1,6 +1,6 @@
 // Writes the seed files of the .stg fuzz targets into the folder given: the test fixtures and a
 // few damaged variants of them.
-#include "ByteBuilder.h"
+#include "support/ByteBuilder.h"
 #include "foundation/untFiles.h"
 
 #include <cstdio>
