@@ -484,3 +484,19 @@ TEST(LoadDefaultTraining, TemplateThatIsNotUserContentOrFailsPartWay) {
     EXPECT_EQ(t.Header.ContentKind, 8);
     EXPECT_EQ(t.StrokeData.size(), 1u);
 }
+
+TEST(OpenTrainingFile, AveragesAreComputedAfterReading) {
+    QTemporaryDir dir;
+    TTraining t = Recorded(6);
+    t.StrokeData[2].Energy = 400;
+    t.StrokeData[3].Energy = 600;
+    t.StrokeData[0].Energy = 12345; // the stored average is not kept
+    const QString file = dir.filePath("avg.stg");
+    ASSERT_TRUE(WriteStgFile(file, t));
+    TTraining back;
+    ASSERT_TRUE(OpenTrainingFile(file, back, false));
+    EXPECT_EQ(back.StrokeData[0].Energy, 500); // strokes 2 and 3
+    EXPECT_EQ(back.StrokeData[0].Length, 120);
+    EXPECT_EQ(back.ForceCurves[0].Force[3], 300);
+    EXPECT_EQ(back.StrokeData[0].PeakForce, 300);
+}
