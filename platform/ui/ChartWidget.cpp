@@ -54,11 +54,12 @@ double ClampPixel(double v) {
     return std::clamp(v, -kPixelLimit, kPixelLimit);
 }
 
-// One series of the description, drawn straight from its points.
+// Every series of the description, drawn straight from its points in series order: one
+// plottable for the whole chart keeps thousands of force curves cheap.
 class TSeriesPlottable : public QCPAbstractPlottable {
 public:
-    TSeriesPlottable(QCPAxis* keyAxis, QCPAxis* valueAxis, const TChartModel& model, std::size_t index)
-        : QCPAbstractPlottable(keyAxis, valueAxis), FModel(model), FIndex(index) {
+    TSeriesPlottable(QCPAxis* keyAxis, QCPAxis* leftAxis, QCPAxis* rightAxis, const TChartModel& model)
+        : QCPAbstractPlottable(keyAxis, leftAxis), FRightAxis(rightAxis), FModel(model) {
         setSelectable(QCP::stNone);
         setAntialiased(false);
     }
@@ -66,62 +67,61 @@ public:
     double selectTest(const QPointF&, bool, QVariant*) const override { return -1; }
 
     QCPRange getKeyRange(bool& found, QCP::SignDomain domain) const override {
-        return Extent(found, domain, [](const TChartPoint& p) { return p.X; });
+        return Extent(found, domain, [](const TChartSeries&, const TChartPoint& p, double& v) {
+            v = p.X;
+            return true;
+        });
     }
     QCPRange getValueRange(bool& found, QCP::SignDomain domain, const QCPRange&) const override {
-        return Extent(found, domain, [](const TChartPoint& p) { return p.Y; });
+        return Extent(found, domain, [](const TChartSeries& s, const TChartPoint& p, double& v) {
+            v = p.Y;
+            return s.VertAxis == TVertAxis::Left;
+        });
     }
 
 protected:
     void draw(QCPPainter* painter) override {
-        const TChartSeries* s = Series();
-        if (!s || s->Points.empty()) return;
         QCPAxis* kx = keyAxis();
-        QCPAxis* vy = valueAxis();
-        if (!kx || !vy) return;
+        QCPAxis* left = valueAxis();
+        if (!kx || !left || !FRightAxis) return;
         std::vector<QPointF> pixels;
-        pixels.reserve(s->Points.size());
-        for (const TChartPoint& p : s->Points)
-            pixels.emplace_back(ClampPixel(kx->coordToPixel(p.X)), ClampPixel(vy->coordToPixel(p.Y)));
-
-        if (s->Kind == TSeriesKind::Line)
-            DrawLine(painter, *s, pixels);
-        else
-            DrawPointers(painter, *s, pixels);
-        if (s->MarksVisible) DrawMarks(painter, *s, pixels);
+        for (const TChartSeries& s : FModel.Series) {
+            if (s.Points.empty()) continue;
+            QCPAxis* vy = s.VertAxis == TVertAxis::Left ? left : FRightAxis.data();
+            pixels.clear();
+            pixels.reserve(s.Points.size());
+            for (const TChartPoint& p : s.Points)
+                pixels.emplace_back(ClampPixel(kx->coordToPixel(p.X)), ClampPixel(vy->coordToPixel(p.Y)));
+            if (s.Kind == TSeriesKind::Line)
+                DrawLine(painter, s, pixels);
+            else
+                DrawPointers(painter, s, pixels);
+            if (s.MarksVisible) DrawMarks(painter, s, pixels);
+        }
     }
 
-    void drawLegendIcon(QCPPainter* painter, const QRectF& rect) const override {
-        const TChartSeries* s = Series();
-        if (!s) return;
-        painter->setPen(QPen(ColorRefToQColor(s->Color), s->PenWidth, ToQtPenStyle(s->PenStyle)));
-        painter->drawLine(QLineF(rect.left(), rect.center().y(), rect.right(), rect.center().y()));
-    }
+    void drawLegendIcon(QCPPainter*, const QRectF&) const override {}
 
 private:
+    QPointer<QCPAxis> FRightAxis;
     const TChartModel& FModel;
-    std::size_t FIndex;
-
-    const TChartSeries* Series() const {
-        return FIndex < FModel.Series.size() ? &FModel.Series[FIndex] : nullptr;
-    }
 
     template <typename Pick> QCPRange Extent(bool& found, QCP::SignDomain domain, Pick pick) const {
         found = false;
         QCPRange range;
-        const TChartSeries* s = Series();
-        if (!s) return range;
-        for (const TChartPoint& p : s->Points) {
-            const double v = pick(p);
-            if (!std::isfinite(v) || (domain == QCP::sdPositive && v <= 0) || (domain == QCP::sdNegative && v >= 0))
-                continue;
-            if (!found) {
-                range = QCPRange(v, v);
-                found = true;
-            } else {
-                range.expand(v);
+        for (const TChartSeries& s : FModel.Series)
+            for (const TChartPoint& p : s.Points) {
+                double v = 0;
+                if (!pick(s, p, v) || !std::isfinite(v) || (domain == QCP::sdPositive && v <= 0) ||
+                    (domain == QCP::sdNegative && v >= 0))
+                    continue;
+                if (!found) {
+                    range = QCPRange(v, v);
+                    found = true;
+                } else {
+                    range.expand(v);
+                }
             }
-        }
         return range;
     }
 
@@ -324,10 +324,7 @@ void TChartWidget::ApplyAxis(QCPAxis* axis, const TChartAxis& model, bool visibl
 void TChartWidget::Refresh() {
     FAnimation->stop();
     clearPlottables();
-    for (std::size_t i = 0; i < FModel.Series.size(); ++i) {
-        QCPAxis* value = FModel.Series[i].VertAxis == TVertAxis::Left ? yAxis : yAxis2;
-        new TSeriesPlottable(xAxis, value, FModel, i);
-    }
+    new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel);
 
     setBackground(FModel.BackClear ? QBrush(Qt::NoBrush) : QBrush(ColorRefToQColor(FModel.BackColor)));
     plotLayout()->setMargins(QMargins(FModel.MarginLeft, FModel.MarginTop, FModel.MarginRight, FModel.MarginBottom));
