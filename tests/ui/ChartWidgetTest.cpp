@@ -77,6 +77,39 @@ TEST(ChartWidget, DrawsSeriesInTheirColours) {
     EXPECT_FALSE(chart.xAxis2->visible());
 }
 
+TEST(ChartWidget, MarksPointColoursAndClearPens) {
+    TChartModel m;
+    m.Bottom.SetMinMax(0, 10);
+    m.Left.SetMinMax(0, 100);
+    TChartSeries& marked = m.AddSeries(TSeriesKind::Points);
+    marked.MarksVisible = true;
+    marked.MarksColor = 0x00FFFF; // yellow label boxes
+    marked.MarksFormat = QStringLiteral("%3.0f");
+    marked.AddXY(2, 50, kBlueRef);
+    marked.AddXY(8, 50, kBlueRef);
+    // A line whose second half is recoloured: each segment takes its end point's colour.
+    TChartSeries& line = m.AddSeries(TSeriesKind::Line);
+    line.PenWidth = 2;
+    line.AddXY(0, 20, kRedRef);
+    line.AddXY(5, 20, kRedRef);
+    line.AddXY(10, 20, 0x00FF00);
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(m);
+    QImage picture = chart.ChartPicture();
+    EXPECT_GT(CountPixels(picture, qRgb(255, 255, 0)), 2 * 40); // two label boxes
+    EXPECT_GT(CountPixels(picture, qRgb(255, 0, 0)), 100);
+    EXPECT_GT(CountPixels(picture, qRgb(0, 255, 0)), 100);
+
+    // A clear pen draws no line at all; hidden marks draw no boxes.
+    chart.EditModel().Series[1].PenStyle = kPenClear;
+    chart.EditModel().Series[0].MarksVisible = false;
+    chart.Refresh();
+    picture = chart.ChartPicture();
+    EXPECT_EQ(CountPixels(picture, qRgb(255, 0, 0)), 0);
+    EXPECT_EQ(CountPixels(picture, qRgb(255, 255, 0)), 0);
+}
+
 TEST(ChartWidget, AxesFollowTheDescription) {
     TChartModel m = SampleModel();
     m.Left.SetAutomatic();
