@@ -41,10 +41,13 @@ QString NowDateTimeStr();
 QString FlattenLineBreaks(const QString& text);
 QString RemoveInvalidFileChars(const QString& text);
 QString AddBackslash(const QString& path);  // appends the path separator '/'
-double StrToFloatAnySep(const QString& text);  // throws std::invalid_argument on bad text
-int StrToIntDigits(const QString& text);        // throws std::invalid_argument on bad text
-int HexToInt(const QString& text);
+double StrToFloatAnySep(const QString& text);  // ',' or '.'; throws std::invalid_argument on bad text
+// Keeps '-' and the digits of the first 255 characters; throws std::invalid_argument when what
+// is left is not an integer (empty, misplaced '-', out of range), so callers can skip the item.
+int StrToIntDigits(const QString& text);
+int HexToInt(const QString& text);  // hex digits of either case; other characters are skipped
 std::uint8_t ReverseBits(std::uint8_t b);
+// An argument of '-' or '/' followed by the whole name (case ignored): a path is never a switch.
 bool HasCmdLineSwitch(const QString& name);
 bool HasCmdLineSwitch(const QString& name, const QStringList& args);  // args without the program
 
@@ -58,6 +61,8 @@ QString GetFileVersionDigits();
 QString GetProductTitle();
 QString GetDescriptionTitle();
 QString AboutBoxText(const QString& extra);  // the text ShowAboutBox shows
+// "a.b.c.d" packed as (a << 24) + (b << 16) + (c << 8) + d; 0 when a part is missing, not a
+// number or outside 0..255. Packed versions compare as unsigned numbers.
 std::uint32_t VersionStrToInt(const QString& text);
 QString VersionIntToStr(std::uint32_t v);
 std::uint32_t GetFileVersionInt();
@@ -67,32 +72,39 @@ QString GetManualFileName(const QString& prefix);
 bool DirExists(const QString& path);
 bool ForceFolder(const QString& path);
 qint64 GetFileSizeByName(const QString& name);
+// Opens the file for writing without changing it; a file created for the check is removed again.
 bool IsFileWritable(const QString& name);
 QString GetDocumentsFolder();
 QString GetProgramFolder();  // with trailing '/'
 QString GetUserDataFolder();
 QString GetExeIniFileName();
 QString LocateUserFile(bool writeMode, const QString& fileName);
+QString LocateUserFileIn(bool writeMode, const QString& fileName, const QString& userFolder,
+                         const QString& programFolder);  // the folders end with '/'
 QString GetUserIniFileName(bool writeMode);
+// Moves fileName once from the program folder into the user data folder when it is found only in
+// the former; the folders are compared by identity, never by name. True when it moved.
+bool MoveSettingsFileOnce(const QString& programFolder, const QString& userFolder,
+                          const QString& fileName);
 bool OpenDocument(const QString& fileName);
 bool ShellExec(const QString& file, const QString& verb, const QString& parameters,
                const QString& folder, int showCommand);
 
 // Arithmetic
-float SafeDivide(float dividend, float divisor);
-Word FloatToWord(double value);
+float SafeDivide(float dividend, float divisor);  // 0 for a zero divisor or a non-finite result
+Word FloatToWord(double value);                   // 0..65535, ties to even, NaN gives 0
 int EnsureRangeInt(int value, int min, int max);
 bool InRangeSingle(float value, float min, float max);
 
 // Timing and sound
 void Delay(unsigned milliseconds);
-void Sound(int frequency, int milliseconds);
+void Sound(int frequency, int milliseconds);  // starts the tone and returns at once
 void NoSound();
 
 // Platform
 bool IsWinNT();  // always true here
 TGUID NewGuid();
-[[noreturn]] void RaiseLastOSErrorProc();
+[[noreturn]] void RaiseLastOSErrorProc();  // std::system_error from errno
 void GetProcessList(QStringList& list);
 bool IsProcessRunning(const QString& name, bool fullPath);
 bool DetectVirtualMachine(QString& name);

@@ -1,0 +1,36 @@
+// The file layer. This part: creating, resetting and sizing training records, and the texts of
+// file-information displays.
+#pragma once
+
+#include "foundation/untTypes.h"
+
+#include <QString>
+
+// Training record routines
+
+// All fields 0, then the defaults of a new rower: 80 kg, big sprocket, distance limit, Conconi
+// start 150 / rest 10, intervals by time 60 s work, 30 s rest.
+void InitUserSettings(TStgIni& ini);
+// The next of the 15 training colours, red first after program start.
+TColor NextTrainingColor();
+void InitTrainingHeader(TStgHeader& header);
+// Empties the training for a new session; its texts, colour, pen, source fields and settings stay.
+void ResetTraining(TTraining& training);
+bool IsEmptyTraining(const TTraining& training);
+bool IsUserContent(const TTraining& training);
+// Asks (through the prompt) before resetting a training that holds data. Reason 0 a changed
+// value, 1 connecting again, 2 an explicit reset. True when the caller may go on.
+bool ConfirmResetTraining(TTraining& training, int reason, bool& wasReset);
+// Count -1 trims trailing strokes without time, 0 leaves only the average elements, otherwise
+// StrokeData and ForceCurves get Count + 1 elements; new elements are numbered.
+void SetStrokeCount(TTraining& training, int count);
+// 0 empties, otherwise only grows to Count (new elements numbered from 1).
+void SetIntervalCount(TTraining& training, int count);
+void RoundStroke(const TStgStrokeData& source, TStgStrokeData& dest);
+void RoundBlockToEighths(const TStgWorkout& source, TStgWorkout& dest);
+
+// Texts of file-information displays
+QString FormatHeaderText(const std::string& text); // Windows-1252 text, "-" when empty
+QString FormatHeaderDate(TDateTime date);
+QString FormatFileSize(const QString& fileName, std::int32_t storedSize);
+QString FormatFileKind(std::uint8_t kind, std::uint8_t format);

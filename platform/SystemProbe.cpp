@@ -1,0 +1,101 @@
+#include "platform/SystemProbe.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Small text files of /proc and sysfs; bounded so a strange file cannot take much memory.
+QByteArray ReadSmallFile(const QString& name, qint64 limit = 1 << 20) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(limit);
+}
+
+QString ReadTrimmed(const QString& name) {
+    return QString::fromUtf8(ReadSmallFile(name, 4096)).trimmed();
+}
+
+bool HasHypervisorFlag(const QString& cpuinfo) {
+    const QByteArray text = ReadSmallFile(cpuinfo);
+    for (const QByteArray& line : text.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon < 0 || line.left(colon).trimmed() != "flags")
+            continue;
+        for (const QByteArray& flag : line.mid(colon + 1).simplified().split(' '))
+            if (flag == "hypervisor")
+                return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+QString ProgramFilePath() {
+    return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+}
+
+bool DetectVirtualMachineIn(const QString& sysRoot, const QString& procRoot, QString& name) {
+    name.clear();
+    const QString dmi = sysRoot + QStringLiteral("/class/dmi/id/");
+    const QString vendor = ReadTrimmed(dmi + QStringLiteral("sys_vendor"));
+    const QString product = ReadTrimmed(dmi + QStringLiteral("product_name"));
+    const QString board = ReadTrimmed(dmi + QStringLiteral("board_vendor"));
+    const QString bios = ReadTrimmed(dmi + QStringLiteral("bios_vendor"));
+    const QString all = QStringList{vendor, product, board, bios}.join(QLatin1Char('\n'));
+    auto has = [&](const char* text) { return all.contains(QLatin1String(text), Qt::CaseInsensitive); };
+
+    struct TKnown {
+        const char* Text;
+        const char* Name;
+    };
+    static const TKnown known[] = {
+        {"VirtualBox", "VirtualBox"}, {"innotek", "VirtualBox"}, {"VMware", "VMWare"},
+        {"Parallels", "Parallels"},   {"QEMU", "QEMU"},          {"KVM", "KVM"},
+        {"Xen", "Xen"},               {"Bochs", "Bochs"},        {"BHYVE", "bhyve"},
+    };
+    for (const TKnown& k : known) {
+        if (has(k.Text)) {
+            name = QLatin1String(k.Name);
+            return true;
+        }
+    }
+    if (vendor.contains(QLatin1String("Microsoft"), Qt::CaseInsensitive) &&
+        product.contains(QLatin1String("Virtual Machine"), Qt::CaseInsensitive)) {
+        name = QStringLiteral("VirtualPC");
+        return true;
+    }
+    if (!HasHypervisorFlag(procRoot + QStringLiteral("/cpuinfo")))
+        return false;
+    name = ReadTrimmed(sysRoot + QStringLiteral("/hypervisor/type"));
+    if (name.isEmpty())
+        name = vendor;
+    if (name.isEmpty())
+        name = QStringLiteral("Hypervisor");
+    return true;
+}
+
+void ListProcessesIn(const QString& procRoot, QStringList& list) {
+    const QDir proc(procRoot);
+    const QStringList entries = proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString& entry : entries) {
+        bool isPid = false;
+        entry.toUInt(&isPid);
+        if (!isPid)
+            continue;
+        const QString dir = procRoot + QLatin1Char('/') + entry;
+        QString path = QFileInfo(dir + QStringLiteral("/exe")).symLinkTarget();
+        if (path.isEmpty()) {
+            // Kernel threads have an empty command line and stay out.
+            const QByteArray cmdline = ReadSmallFile(dir + QStringLiteral("/cmdline"), 4096);
+            path = QString::fromLocal8Bit(cmdline.left(cmdline.indexOf('\0')));
+        }
+        // A program replaced on disk while running.
+        if (path.endsWith(QLatin1String(" (deleted)")))
+            path.chop(10);
+        if (!path.isEmpty())
+            list.append(path);
+    }
+}
