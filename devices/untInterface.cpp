@@ -190,24 +190,35 @@ void TInterface::FireStateEvent(TKeloState state) {
 
 // ---------------------------------------------------------------- errors and log
 
-bool TInterface::ReportError(const QString& Msg) {
+namespace {
+// Never a modal box from inside a device event: it runs once the event loop is free.
+void QueueErrorBox(const QString& Msg) {
+    QTimer::singleShot(0, [Msg] { PromptUser(Msg, TMsgKind::Error, TMsgButtons::Ok); });
+}
+}  // namespace
+
+bool TInterface::ReportOnce(const QString& Msg, bool close) {
     if (FErrorShown)
         return false;
     FErrorShown = 1;
     DebugTrace(QStringLiteral("TInterface.ShowError - FOnError ") + Msg);
-    if (OnError) {
+    QPointer<TInterface> self(this);
+    const bool handled = bool(OnError);
+    if (handled)
         OnError(this, Msg);
-    } else {
-        // Never a modal box from inside a device event: it runs once the event is over.
-        QTimer::singleShot(0, [Msg] { PromptUser(Msg, TMsgKind::Error, TMsgButtons::Ok); });
-    }
+    if (close && self)
+        Close();
+    if (!handled)
+        QueueErrorBox(Msg);  // after the close, whose waits run events
     return true;
 }
 
+bool TInterface::ReportError(const QString& Msg) {
+    return ReportOnce(Msg, false);
+}
+
 void TInterface::ShowError(const QString& Msg) {
-    QPointer<TInterface> self(this);
-    if (ReportError(Msg) && self)
-        Close();
+    ReportOnce(Msg, true);
 }
 
 void TInterface::ComPortError(std::uint32_t Place, std::uint32_t Code, const QString& Msg) {

@@ -198,6 +198,7 @@ protected:
     std::uint64_t FReceivedBytes = 0;
 
 private:
+    bool ReportOnce(const QString& Msg, bool close);
     void ComPortError(std::uint32_t Place, std::uint32_t Code, const QString& Msg);
     void FireStateEvent(TKeloState state);
     void TimerTick();
