@@ -3,6 +3,7 @@
 #include "foundation/AppUtils.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -12,6 +13,8 @@
 #include <limits>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
+#include <vector>
 
 TEST(SafeDivide, ZeroAndTinyDivisors) {
     EXPECT_EQ(SafeDivide(5, 0), 0.0f);
@@ -226,4 +229,23 @@ TEST(Platform, ThisProgramIsAmongTheRunningProcesses) {
     EXPECT_TRUE(IsProcessRunning(TVerInfo().Filename(), true));
     EXPECT_FALSE(IsProcessRunning("kv_foundation_tests", true));
     EXPECT_TRUE(IsWinNT());
+}
+
+TEST(Trace, LinesFromManyThreadsStayWhole) {
+    ::testing::internal::CaptureStderr();
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([t] {
+            for (int i = 0; i < 50; ++i)
+                DebugTrace(QStringLiteral("worker %1 line %2 end").arg(t).arg(i));
+        });
+    for (std::thread& w : workers)
+        w.join();
+    const QString out = QString::fromStdString(::testing::internal::GetCapturedStderr());
+    const QStringList lines = out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 200);
+    const QRegularExpression shape(QStringLiteral("^\\S.* worker \\d line \\d+ end$"));
+    for (const QString& line : lines)
+        EXPECT_TRUE(shape.match(line).hasMatch()) << line.toStdString();
+    EXPECT_FALSE(NowTimeStr().isEmpty());
 }
