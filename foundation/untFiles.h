@@ -34,3 +34,27 @@ QString FormatHeaderText(const std::string& text); // Windows-1252 text, "-" whe
 QString FormatHeaderDate(TDateTime date);
 QString FormatFileSize(const QString& fileName, std::int32_t storedSize);
 QString FormatFileKind(std::uint8_t kind, std::uint8_t format);
+
+// .stg files
+//
+// The whole file is read into memory once and decoded from the buffer. A damaged or hostile
+// file makes the read fail (false) and never crashes, hangs or allocates more than the file
+// can hold. Failures are reported by result only; messages are the caller's.
+
+// Files larger than this are not read.
+inline constexpr qint64 kMaxStgFileSize = qint64{1} << 30;
+// The packed version this program writes into .stg files; never 0.
+std::int32_t StgWriterVersion();
+// Writes the training through a temporary file in the target folder that replaces the target
+// only when complete; on failure the old file is left as it was. True when written.
+bool WriteStgFile(const QString& fileName, const TTraining& training);
+// Reads a whole training (the record is cleared first). Files older than the chunked format
+// fail here; their header can still be read by ReadStgHeader.
+bool ReadStgFile(const QString& fileName, TTraining& training);
+// Reads only the file information. `version` is the version read (also when the read fails
+// after it; 0 when it could not be read).
+bool ReadStgHeader(const QString& fileName, TStgHeader& header, std::int32_t& version);
+// The same from and to memory. DecodeStgFile leaves Header.FileName as stored.
+std::vector<std::uint8_t> EncodeStgFile(const TTraining& training);
+bool DecodeStgFile(const std::uint8_t* data, std::size_t size, TTraining& training);
+bool DecodeStgHeader(const std::uint8_t* data, std::size_t size, TStgHeader& header, std::int32_t& version);
