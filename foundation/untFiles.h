@@ -6,6 +6,10 @@
 
 #include <QString>
 
+#include <cstdint>
+#include <functional>
+#include <span>
+
 // Training record routines
 
 // All fields 0, then the defaults of a new rower: 80 kg, big sprocket, distance limit, Conconi
@@ -34,6 +38,21 @@ QString FormatHeaderText(const std::string& text); // Windows-1252 text, "-" whe
 QString FormatHeaderDate(TDateTime date);
 QString FormatFileSize(const QString& fileName, std::int32_t storedSize);
 QString FormatFileKind(std::uint8_t kind, std::uint8_t format);
+
+// Force-curve arithmetic
+
+// PeakForce, PeakForcePos (cm) and RelPeakForcePos (% of Length) of the stroke from its curve.
+// Sprocket <> 0: samples 2.2 cm apart, otherwise 2.0 cm.
+void CalcPeakForce(TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket);
+// The drive length in cm read off the curve: where the force has fallen for good.
+double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket);
+// The curve stretched (step < 1) or compressed (step > 1); both spans must have the same
+// length, otherwise nothing is written.
+void ResampleForceCurve(std::span<const Word> samples, double step, std::span<double> output);
+// The average stroke and curve of strokes 1..n, indexed like a training's arrays (index 0 is
+// not used). Only indexes held by both arrays count.
+void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TStgForceCurve> curves,
+                    int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
 
 // .stg files
 //
