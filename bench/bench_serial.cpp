@@ -1,0 +1,64 @@
+// Bytes from a pseudo terminal through the serial port to the packet event, in bytes/s.
+#include "devices/SerialNG.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+
+#include <benchmark/benchmark.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <string>
+#include <termios.h>
+#include <unistd.h>
+
+static void BM_SerialReceive(benchmark::State& state) {
+    static int argc = 1;
+    static char name0[] = "bench_serial";
+    static char* argv[] = {name0, nullptr};
+    static QCoreApplication app(argc, argv);
+
+    int master = -1, slave = -1;
+    char name[256] = {};
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+        state.SkipWithError("no pseudo terminal");
+        return;
+    }
+    termios t{};
+    ::tcgetattr(slave, &t);
+    ::cfmakeraw(&t);
+    ::tcsetattr(slave, TCSANOW, &t);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+
+    TSerialPortNG port;
+    port.SetCommPort(QString::fromLocal8Bit(name));
+    port.SetClusterSize(4);
+    std::size_t received = 0;
+    port.OnRxClusterEvent = [&](TSerialPortNG* sender) {
+        received += sender->ReadNextClusterAsString().size();
+    };
+    port.SetActive(true);
+    if (!port.Active()) {
+        state.SkipWithError("port did not open");
+        return;
+    }
+
+    const std::string block(std::size_t(state.range(0)), 'x');
+    for (auto _ : state) {
+        received = 0;
+        std::size_t sent = 0;
+        while (received < block.size()) {
+            if (sent < block.size()) {
+                const ssize_t n = ::write(master, block.data() + sent, block.size() - sent);
+                if (n > 0)
+                    sent += std::size_t(n);
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+        }
+    }
+    state.SetBytesProcessed(std::int64_t(state.iterations()) * state.range(0));
+    port.SetActive(false);
+    ::close(master);
+    ::close(slave);
+}
+BENCHMARK(BM_SerialReceive)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);

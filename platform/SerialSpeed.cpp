@@ -1,0 +1,51 @@
+// Kept apart from every file that includes <termios.h>: the kernel's termios2 header
+// redefines the same names.
+#include "platform/SerialSpeed.h"
+
+#include <asm/termbits.h>
+#include <cerrno>
+#include <sys/ioctl.h>
+
+namespace {
+
+struct TSpeedCode {
+    unsigned Baud;
+    unsigned Code;
+};
+
+constexpr TSpeedCode SpeedCodes[] = {
+    {50, B50},         {75, B75},         {110, B110},       {134, B134},
+    {150, B150},       {200, B200},       {300, B300},       {600, B600},
+    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
+    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
+    {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+}  // namespace
+
+unsigned StandardSpeedCode(unsigned baud) {
+    for (const TSpeedCode& s : SpeedCodes)
+        if (s.Baud == baud)
+            return s.Code;
+    return 0;
+}
+
+bool SetLineSpeed(int fd, unsigned baud) {
+    if (baud == 0) {
+        errno = EINVAL;
+        return false;
+    }
+    termios2 t{};
+    if (ioctl(fd, TCGETS2, &t) != 0)
+        return false;
+    // Input speed field 0: the input follows the output speed.
+    t.c_cflag &= ~(CBAUD | CIBAUD);
+    const unsigned code = StandardSpeedCode(baud);
+    t.c_cflag |= code != 0 ? code : BOTHER;
+    t.c_ispeed = baud;
+    t.c_ospeed = baud;
+    return ioctl(fd, TCSETS2, &t) == 0;
+}
