@@ -11,3 +11,6 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp}
 cd "$root/build-test"
 ctest --output-on-failure -j "$(nproc)"
+
+# The file readers under libFuzzer (separate clang build).
+"$root/scripts/fuzz-smoke.sh"
