@@ -55,6 +55,57 @@ void ResampleForceCurve(std::span<const Word> samples, double step, std::span<do
 void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TStgForceCurve> curves,
                     int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
 
+// Dispatch and names
+//
+// Errors are shown (when asked for) through the prompt as boxes with an OK button.
+
+// Called with 0.0 before reading, 1.0 after the reader returned and -1.0 at the end.
+using TProgressProc = std::function<void(double)>;
+// Width of a text in the units of ShortenPath's maximum (pixels of a font, characters ...).
+using TTextWidthProc = std::function<int(const QString&)>;
+
+// The template of every new training: "<program>.STG", else "Default.STG" (any case) in the
+// user data folder when it holds user content; otherwise the built-in defaults (result false).
+bool LoadDefaultTraining(TTraining& training);
+// Reads any supported file by its extension (a .stg file also by its magic, whatever its name).
+// On failure the record is empty (one zero stroke element) and the result false.
+bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMessages,
+                      const TProgressProc& progress = {});
+bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& version, bool showMessages);
+// Saves under fileName, or under a name the export dialog asks for when fileName is empty (it
+// stays empty on cancel). The kind follows the header or the dialog's choice. On success
+// fileName is the name written and Header.Modified 0; on failure fileName is empty and
+// Header.Modified 1.
+bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training);
+// Writes the training as `kind` (a ContentKindNames index) when the name's extension fits it;
+// nothing is written otherwise. An existing file is replaced only by a complete new one.
+bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind);
+// The FileFormatNames index of the name's extension (its first 6 characters), 0 for none.
+std::uint8_t FileFormatOfName(const QString& fileName);
+// Empty for a training not yet saved ("?"), else its own file name, else its source file name.
+QString TrainingDisplayName(const TTraining& training);
+// Replaces {date} {time} {title} {name} {description} {event} {type} in any case.
+QString ExpandFileNameTemplate(const TTraining& training, const QString& fileTemplate);
+// Kinds for BuildOpenFilter: one bit per FileFormatNames index.
+constexpr std::uint32_t FileFormatBit(std::uint8_t format) {
+    return format < 32 ? 1u << format : 0u;
+}
+// An open-dialog filter "description|pattern|..." for the chosen kinds, optionally a combined
+// entry and "All files (*.*)"; count is the number of entries without the last one.
+void BuildOpenFilter(std::uint32_t kinds, bool combined, bool allFiles, QString& filter, int& count,
+                     bool withPatterns);
+// Date (bit 0), time (1), Title (2), Name (3), Description (4), TrainingType (5), Event (6),
+// Note (7), joined by LF or "; ".
+QString TrainingLabelText(const TStgHeader& header, std::uint8_t fields, bool multiline);
+// Drops leading folders of a '/' path, marking the cut with "...", until it fits maxWidth.
+QString ShortenPath(const QString& path, const TTextWidthProc& textWidth, int maxWidth);
+// File types with the desktop: shared-mime-info types, a .desktop entry and icons in the user's
+// data folder. False when some file could not be written or removed.
+bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg);
+// shellExtension and propertySheet have no desktop counterpart and are ignored.
+bool RegisterFileAssociation(bool doRegister, const QString& extension, const QString& description,
+                             bool shellExtension, bool propertySheet, int iconIndex);
+
 // .stg files
 //
 // The whole file is read into memory once and decoded from the buffer. A damaged or hostile
