@@ -42,7 +42,8 @@ bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& byt
     return file.commit();
 }
 
-qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind, TStgHeader& header) {
+qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,
+                          TStgHeader& header) {
     InitTrainingHeader(header);
     const QFileInfo info(fileName);
     if (!info.exists() || !info.isFile()) return -1;
@@ -52,7 +53,8 @@ qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uin
     header.Date = date;
     header.SourceFileDate = date;
     const qint64 size = info.size();
-    header.SourceFileSize = static_cast<std::int32_t>(std::min<qint64>(size, std::numeric_limits<std::int32_t>::max()));
+    header.SourceFileSize =
+        static_cast<std::int32_t>(std::min<qint64>(size, std::numeric_limits<std::int32_t>::max()));
     header.SourceFileFormat = format;
     header.SourceContentKind = kind;
     return size;

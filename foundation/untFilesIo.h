@@ -13,6 +13,16 @@
 #include <limits>
 #include <vector>
 
+// FileFormatNames and ContentKindNames indexes of the small file formats.
+inline constexpr std::uint8_t kFileFormatIni = 2;
+inline constexpr std::uint8_t kFileFormatStr = 6;
+inline constexpr std::uint8_t kFileFormatZti = 9;
+inline constexpr std::uint8_t kFileFormatZts = 10;
+inline constexpr std::uint8_t kFileFormatZtr = 11;
+inline constexpr std::uint8_t kContentKindStroke = 5;
+inline constexpr std::uint8_t kContentKindTraining = 6;
+inline constexpr std::uint8_t kContentKindUser = 7;
+
 // The value stored in an integer field of type T: floats rounded to nearest (ties to even),
 // then everything limited to T's range; NaN gives 0. A float is never converted to an integer
 // type it does not fit.
@@ -39,4 +49,5 @@ bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& byt
 // A new header (InitTrainingHeader) with Title = the name without folder and extension,
 // SourceFileName = the full name, Date and SourceFileDate = the file's date, SourceFileSize and
 // the source format and kind. Returns the file's size, -1 when it does not exist.
-qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind, TStgHeader& header);
+qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,
+                          TStgHeader& header);

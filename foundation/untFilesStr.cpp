@@ -10,11 +10,6 @@
 
 namespace {
 
-constexpr std::uint8_t kFormatIni = 2;
-constexpr std::uint8_t kFormatStr = 6;
-constexpr std::uint8_t kContentStroke = 5;
-constexpr std::uint8_t kContentUser = 7;
-
 // Offsets inside the user record.
 constexpr std::size_t kUserFixedOffset = 9;
 constexpr std::array<std::uint8_t, 10> kUserFixedBytes{2, 3, 10, 11, 0, 9, 4, 6, 0, 0};
@@ -24,7 +19,6 @@ constexpr int kUserSignedFields = 5;
 constexpr int kErgometerField = 3;
 constexpr std::size_t kUserTrailerOffset = 90;
 
-constexpr std::size_t kStrForceOffset = kStrStrokeRecordSize;
 constexpr std::size_t kStrUserOffset = kStrStrokeRecordSize + kStrForceRecordSize;
 static_assert(kStrUserOffset + kUserRecordSize == kStrFileSize);
 
@@ -35,10 +29,10 @@ constexpr double kForceSaturationValue = 780.0;
 // The stroke fields of the stroke record, in stored order (Number and the interval words
 // are Words of their own).
 constexpr std::array<float TStgStrokeData::*, 12> kStrokeSingles{
-    &TStgStrokeData::Power,       &TStgStrokeData::AvgPower, &TStgStrokeData::StrokeRate,
-    &TStgStrokeData::TargetPower, &TStgStrokeData::Time,     &TStgStrokeData::Length,
+    &TStgStrokeData::Power,       &TStgStrokeData::AvgPower,    &TStgStrokeData::StrokeRate,
+    &TStgStrokeData::TargetPower, &TStgStrokeData::Time,        &TStgStrokeData::Length,
     &TStgStrokeData::Distance,    &TStgStrokeData::Est500mTime, &TStgStrokeData::Energy,
-    &TStgStrokeData::EnergySum,   &TStgStrokeData::Pulse,    &TStgStrokeData::WorkPerPulse,
+    &TStgStrokeData::EnergySum,   &TStgStrokeData::Pulse,       &TStgStrokeData::WorkPerPulse,
 };
 
 bool HasUserFixedBytes(const std::uint8_t* record) {
@@ -135,7 +129,9 @@ bool ReadExactFile(const QString& fileName, qint64 size, QByteArray& bytes) {
     return ReadFilePrefix(fileName, size + 1, bytes) && bytes.size() == size;
 }
 
-const std::uint8_t* Bytes(const QByteArray& bytes) { return reinterpret_cast<const std::uint8_t*>(bytes.constData()); }
+const std::uint8_t* Bytes(const QByteArray& bytes) {
+    return reinterpret_cast<const std::uint8_t*>(bytes.constData());
+}
 
 } // namespace
 
@@ -176,26 +172,27 @@ std::vector<std::uint8_t> EncodeStrFile(const TTraining& training) {
 }
 
 bool StrFileHeader(const QString& fileName, TStgHeader& header) {
-    return ReadHeaderOfKind(fileName, kFormatStr, kContentStroke, kStrFileSize, header);
+    return ReadHeaderOfKind(fileName, kFileFormatStr, kContentKindStroke, kStrFileSize, header);
 }
 
 bool UserFileHeader(const QString& fileName, TStgHeader& header) {
-    if (!ReadHeaderOfKind(fileName, kFormatIni, kContentUser, kUserFileSize, header)) return false;
+    if (!ReadHeaderOfKind(fileName, kFileFormatIni, kContentKindUser, kUserFileSize, header)) return false;
     QByteArray start;
     const qint64 fixedEnd = kUserFixedOffset + kUserFixedBytes.size();
-    return ReadFilePrefix(fileName, fixedEnd, start) && start.size() == fixedEnd && HasUserFixedBytes(Bytes(start));
+    return ReadFilePrefix(fileName, fixedEnd, start) && start.size() == fixedEnd &&
+           HasUserFixedBytes(Bytes(start));
 }
 
 bool ReadStrFile(const QString& fileName, TTraining& training) {
     QByteArray bytes;
-    return ReadHeaderOfKind(fileName, kFormatStr, kContentStroke, kStrFileSize, training.Header) &&
+    return ReadHeaderOfKind(fileName, kFileFormatStr, kContentKindStroke, kStrFileSize, training.Header) &&
            ReadExactFile(fileName, kStrFileSize, bytes) &&
            DecodeStrFile(Bytes(bytes), static_cast<std::size_t>(bytes.size()), training);
 }
 
 bool ReadUserFile(const QString& fileName, TTraining& training) {
     QByteArray bytes;
-    return ReadHeaderOfKind(fileName, kFormatIni, kContentUser, kUserFileSize, training.Header) &&
+    return ReadHeaderOfKind(fileName, kFileFormatIni, kContentKindUser, kUserFileSize, training.Header) &&
            ReadExactFile(fileName, kUserFileSize, bytes) &&
            DecodeUserFile(Bytes(bytes), static_cast<std::size_t>(bytes.size()), training);
 }

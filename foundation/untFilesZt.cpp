@@ -13,13 +13,6 @@
 
 namespace {
 
-constexpr std::uint8_t kFormatZti = 9;
-constexpr std::uint8_t kFormatZts = 10;
-constexpr std::uint8_t kFormatZtr = 11;
-constexpr std::uint8_t kContentStroke = 5;
-constexpr std::uint8_t kContentTraining = 6;
-constexpr std::uint8_t kContentUser = 7;
-
 constexpr char kZtMagic[4] = {'Z', 't', 'I', 'V'};
 constexpr std::size_t kSkippedBlockSize = 28;
 constexpr std::size_t kWorkoutBlockSize = 28;
@@ -44,7 +37,7 @@ constexpr qint64 kMaxZtsFileSize = kZtStartSize + 65535LL * (kZtStrokeBlockSize 
 
 struct TZtStart {
     std::uint8_t Kind = 0;
-    std::uint8_t Versions[4] = {}; // SW, HW, MR, BL
+    std::uint8_t Versions[4] = {};  // SW, HW, MR, BL
     std::uint32_t CurveStrokes = 0; // K
     std::uint32_t Strokes = 0;      // N
     std::uint32_t Intervals = 0;    // M
@@ -239,7 +232,9 @@ bool ReadSession(TByteReader& r, const TZtStart& start, TTraining& t) {
 const struct {
     std::uint8_t Format;
     std::uint8_t Kind;
-} kZtSourceKinds[3] = {{kFormatZti, kContentUser}, {kFormatZtr, kContentStroke}, {kFormatZts, kContentTraining}};
+} kZtSourceKinds[3] = {{kFileFormatZti, kContentKindUser},
+                       {kFileFormatZtr, kContentKindStroke},
+                       {kFileFormatZts, kContentKindTraining}};
 
 bool SizeFits(TZtFileKind kind, qint64 size) {
     switch (kind) {
@@ -254,7 +249,8 @@ bool SizeFits(TZtFileKind kind, qint64 size) {
 }
 
 bool ZtHeader(const QString& fileName, TZtFileKind kind, TStgHeader& header) {
-    return SizeFits(kind, HeaderFromFileInfo(fileName, kZtSourceKinds[kind].Format, kZtSourceKinds[kind].Kind, header));
+    return SizeFits(
+        kind, HeaderFromFileInfo(fileName, kZtSourceKinds[kind].Format, kZtSourceKinds[kind].Kind, header));
 }
 
 bool ReadZtFile(const QString& fileName, TZtFileKind kind, TTraining& training) {
@@ -268,7 +264,8 @@ bool ReadZtFile(const QString& fileName, TZtFileKind kind, TTraining& training) 
 } // namespace
 
 bool DecodeZtFile(const std::uint8_t* data, std::size_t size, TZtFileKind kind, TTraining& t) {
-    if (kind > ztkSession || !SizeFits(kind, static_cast<qint64>(std::min<std::size_t>(size, kMaxZtsFileSize))))
+    if (kind > ztkSession ||
+        !SizeFits(kind, static_cast<qint64>(std::min<std::size_t>(size, kMaxZtsFileSize))))
         return false;
     TByteReader r(data, size);
     TZtStart start;
@@ -304,10 +301,22 @@ bool DecodeZtFile(const std::uint8_t* data, std::size_t size, TZtFileKind kind, 
     return false;
 }
 
-bool ZtiFileHeader(const QString& fileName, TStgHeader& header) { return ZtHeader(fileName, ztkUser, header); }
-bool ZtrFileHeader(const QString& fileName, TStgHeader& header) { return ZtHeader(fileName, ztkStroke, header); }
-bool ZtsFileHeader(const QString& fileName, TStgHeader& header) { return ZtHeader(fileName, ztkSession, header); }
+bool ZtiFileHeader(const QString& fileName, TStgHeader& header) {
+    return ZtHeader(fileName, ztkUser, header);
+}
+bool ZtrFileHeader(const QString& fileName, TStgHeader& header) {
+    return ZtHeader(fileName, ztkStroke, header);
+}
+bool ZtsFileHeader(const QString& fileName, TStgHeader& header) {
+    return ZtHeader(fileName, ztkSession, header);
+}
 
-bool ReadZtiFile(const QString& fileName, TTraining& training) { return ReadZtFile(fileName, ztkUser, training); }
-bool ReadZtrFile(const QString& fileName, TTraining& training) { return ReadZtFile(fileName, ztkStroke, training); }
-bool ReadZtsFile(const QString& fileName, TTraining& training) { return ReadZtFile(fileName, ztkSession, training); }
+bool ReadZtiFile(const QString& fileName, TTraining& training) {
+    return ReadZtFile(fileName, ztkUser, training);
+}
+bool ReadZtrFile(const QString& fileName, TTraining& training) {
+    return ReadZtFile(fileName, ztkStroke, training);
+}
+bool ReadZtsFile(const QString& fileName, TTraining& training) {
+    return ReadZtFile(fileName, ztkSession, training);
+}

@@ -12,15 +12,16 @@ bool SameExceptSaturation(const std::vector<std::uint8_t>& once, const std::vect
     if (once.size() != again.size()) return false;
     for (std::size_t i = 0; i < once.size(); ++i) {
         if (once[i] == again[i]) continue;
-        const bool saturated = i > forceBegin && i < forceEnd && once[i] == 0 && once[i - 1] * kStrForceStep > 750.0;
+        const bool saturated =
+            i > forceBegin && i < forceEnd && once[i] == 0 && once[i - 1] * kStrForceStep > 750.0;
         if (!saturated) return false;
     }
     return true;
 }
 
 template <class Decode, class Encode>
-void CheckStable(const std::uint8_t* data, std::size_t size, Decode decode, Encode encode, std::size_t forceBegin,
-                 std::size_t forceEnd) {
+void CheckStable(const std::uint8_t* data, std::size_t size, Decode decode, Encode encode,
+                 std::size_t forceBegin, std::size_t forceEnd) {
     TTraining training;
     if (!decode(data, size, training)) return;
     const std::vector<std::uint8_t> once = encode(training);

@@ -9,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TTraining training;
         SetStrokeCount(training, 0);
         if (!DecodeZtFile(data, size, kind, training)) continue;
-        if (training.StrokeData.empty() || training.StrokeData.size() != training.ForceCurves.size()) std::abort();
+        if (training.StrokeData.empty() || training.StrokeData.size() != training.ForceCurves.size())
+            std::abort();
         if (training.Header.CurrentStroke < 0 ||
             static_cast<std::size_t>(training.Header.CurrentStroke) >= training.StrokeData.size())
             std::abort();

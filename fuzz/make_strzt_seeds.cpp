@@ -12,13 +12,6 @@ void Save(const std::filesystem::path& folder, const char* name, const std::vect
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    TByteBuilder b;
-    for (const auto& p : parts)
-        b.Append(p);
-    return b.Bytes();
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -29,8 +22,8 @@ int main(int argc, char** argv) {
     const std::filesystem::path folder = argv[1];
     std::filesystem::create_directories(folder);
 
-    const std::array<std::int32_t, 26> ini{75, 1, 3, 1, 0, 4, 6, 1800, 300, 5000, 900, 150, 10,
-                                           12, 3, 60, 61, 62, 63, 64, 30, 31, 32, 33, 34, 1};
+    const std::array<std::int32_t, 26> ini{75, 1, 3,  1,  0,  4,  6,  1800, 300, 5000, 900, 150, 10,
+                                           12, 3, 60, 61, 62, 63, 64, 30,   31,  32,   33,  34,  1};
     std::array<std::uint8_t, 80> force{};
     for (std::size_t k = 0; k < 40; ++k)
         force[k] = static_cast<std::uint8_t>(k < 20 ? 10 * k : 250 - 10 * (k - 20));
@@ -60,7 +53,7 @@ int main(int argc, char** argv) {
     start.Kind = 1;
     start.K = 1;
     start.N = 1;
-    Save(folder, "stroke.ztr", Join({start.Bytes(), stroke.Bytes(), curve}));
+    Save(folder, "stroke.ztr", JoinBytes({start.Bytes(), stroke.Bytes(), curve}));
 
     start.Kind = 2;
     start.K = 2;
@@ -73,10 +66,10 @@ int main(int argc, char** argv) {
     third.Number = 3;
     third.Distance = 4600;
     Save(folder, "session.zts",
-         Join({start.Bytes(), stroke.Bytes(), curve, second.Bytes(), curve, stroke.Bytes(), second.Bytes(),
-               third.Bytes(), ZtIntervalBytes(600, 2400, 250), ZtIntervalBytes(1200, 2100, 480),
-               ZtSessionBytes(4600, 123456, 7500, 2300)}));
+         JoinBytes({start.Bytes(), stroke.Bytes(), curve, second.Bytes(), curve, stroke.Bytes(),
+                    second.Bytes(), third.Bytes(), ZtIntervalBytes(600, 2400, 250),
+                    ZtIntervalBytes(1200, 2100, 480), ZtSessionBytes(4600, 123456, 7500, 2300)}));
     start.K = start.N = start.M = 0;
-    Save(folder, "empty.zts", Join({start.Bytes(), ZtSessionBytes(0, 0, 0, 0)}));
+    Save(folder, "empty.zts", JoinBytes({start.Bytes(), ZtSessionBytes(0, 0, 0, 0)}));
     return 0;
 }

@@ -1,5 +1,5 @@
-#include "support/StrZtBuilder.h"
 #include "foundation/untFiles.h"
+#include "support/StrZtBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 namespace {
 
 // Settings values in stored order, each fitting its field.
-constexpr std::array<std::int32_t, 26> kIni{75, 1, 3, 1, 0, 4, 6, 1800, 300, 5000, 900, 150, 10, 12,
-                                            3, 60, 61, 62, 63, 64, 30, 31, 32, 33, 34, 1};
+constexpr std::array<std::int32_t, 26> kIni{75, 1, 3,  1,  0,  4,  6,  1800, 300, 5000, 900, 150, 10,
+                                            12, 3, 60, 61, 62, 63, 64, 30,   31,  32,   33,  34,  1};
 
 TStgIni IniOf(const std::array<std::int32_t, 26>& values) {
     TStgIni ini;
@@ -23,8 +23,12 @@ TStgIni IniOf(const std::array<std::int32_t, 26>& values) {
     return ini;
 }
 
-bool DecodeStr(const std::vector<std::uint8_t>& b, TTraining& t) { return DecodeStrFile(b.data(), b.size(), t); }
-bool DecodeUser(const std::vector<std::uint8_t>& b, TTraining& t) { return DecodeUserFile(b.data(), b.size(), t); }
+bool DecodeStr(const std::vector<std::uint8_t>& b, TTraining& t) {
+    return DecodeStrFile(b.data(), b.size(), t);
+}
+bool DecodeUser(const std::vector<std::uint8_t>& b, TTraining& t) {
+    return DecodeUserFile(b.data(), b.size(), t);
+}
 
 void WriteBytes(const QString& name, const QByteArray& bytes) {
     QFile f(name);
@@ -131,11 +135,11 @@ TEST(StrFile, WriterRoundsWithTiesToEvenAndSaturates) {
     s.Length = std::numeric_limits<float>::quiet_NaN();
     s.Distance = 65535.4f;
     s.Est500mTime = std::numeric_limits<float>::infinity(); // saturates
-    s.Energy = 0.5f;        // 0
-    s.EnergySum = 1.5f;     // 2
+    s.Energy = 0.5f;                                        // 0
+    s.EnergySum = 1.5f;                                     // 2
     s.Pulse = -std::numeric_limits<float>::infinity();
     s.WorkPerPulse = 3.0f;
-    s.PeakForce = 999.0f;   // not stored
+    s.PeakForce = 999.0f; // not stored
     s.IntervalNumber = 65535;
     s.IntervalCountdown = 64001;
     s.IntervalPower = 300;
@@ -143,7 +147,8 @@ TEST(StrFile, WriterRoundsWithTiesToEvenAndSaturates) {
     const std::array<Word, 8> samples{385, 770, 982, 983, 5000, 65535, 2, 1};
     std::copy(samples.begin(), samples.end(), c.Force.begin());
 
-    const std::array<std::uint16_t, 16> words{7, 246, 244, 27, 0, 65535, 0, 65535, 65535, 0, 2, 0, 3, 65535, 64001, 300};
+    const std::array<std::uint16_t, 16> words{7,     246, 244, 27, 0, 65535, 0,     65535,
+                                              65535, 0,   2,   0,  3, 65535, 64001, 300};
     std::array<std::uint8_t, 80> force{};
     const std::array<std::uint8_t, 8> bytes{100, 200, 255, 255, 255, 255, 1, 0};
     std::copy(bytes.begin(), bytes.end(), force.begin());
@@ -165,7 +170,8 @@ TEST(StrFile, TrimmedTrainingWritesZeroStrokeAndCurve) {
 }
 
 TEST(StrFile, ReaderFillsStrokeOneCurveAndAverage) {
-    const std::array<std::uint16_t, 16> words{57, 250, 240, 28, 260, 95, 150, 480, 105, 700, 21, 130, 5, 2, 40, 255};
+    const std::array<std::uint16_t, 16> words{57,  250, 240, 28,  260, 95, 150, 480,
+                                              105, 700, 21,  130, 5,   2,  40,  255};
     std::array<std::uint8_t, 80> force{};
     // 10: 38.5 N, a tie, to 38; 200, 0, 0: 770 N, the saturated 780 N, then a real 0;
     // 100, 0: 385 N and 0.
@@ -230,6 +236,9 @@ TEST(StrFile, SizesOffByOneAndABadUserRecordAreRefused) {
     EXPECT_FALSE(DecodeStr(shorter, t));
     EXPECT_FALSE(DecodeStr(longer, t));
     EXPECT_FALSE(DecodeStr({}, t));
+    auto badUser = good;
+    badUser[kStrStrokeRecordSize + kStrForceRecordSize + 9] = 'x';
+    EXPECT_FALSE(DecodeStr(badUser, t));
     EXPECT_TRUE(DecodeStr(good, t));
 }
 

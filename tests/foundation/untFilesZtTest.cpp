@@ -1,5 +1,5 @@
-#include "support/StrZtBuilder.h"
 #include "foundation/untFiles.h"
+#include "support/StrZtBuilder.h"
 
 #include <gtest/gtest.h>
 
@@ -49,13 +49,6 @@ std::vector<std::uint8_t> Force(std::initializer_list<std::uint8_t> first, std::
     return f;
 }
 
-std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> parts) {
-    TByteBuilder b;
-    for (const auto& p : parts)
-        b.Append(p);
-    return b.Bytes();
-}
-
 bool Decode(const std::vector<std::uint8_t>& b, TZtFileKind kind, TTraining& t) {
     t = TTraining{};
     SetStrokeCount(t, 0);
@@ -73,7 +66,9 @@ TZtStrokeBlock Stroke(std::uint16_t number, std::uint32_t distance) {
     return s;
 }
 
-std::vector<std::uint8_t> EmptySession() { return ZtSessionBytes(0, 0, 0, 0); }
+std::vector<std::uint8_t> EmptySession() {
+    return ZtSessionBytes(0, 0, 0, 0);
+}
 
 } // namespace
 
@@ -106,10 +101,10 @@ TEST(ZtsFile, SessionConvertsEveryField) {
     first.Power = 9999;
     first.Distance = 1;
 
-    const auto bytes = Join({Start(ztkSession, 2, 3, 3, 20).Bytes(), first.Bytes(), Force({100, 255}, 1),
-                             s2.Bytes(), Force({10, 20, 30, 20}), s1.Bytes(), s2.Bytes(), s3.Bytes(),
-                             ZtIntervalBytes(605, 2455, 500), ZtIntervalBytes(1200, 1999, 65535),
-                             ZtSessionBytes(2000500, 1234567, 480250, 2501)});
+    const auto bytes = JoinBytes({Start(ztkSession, 2, 3, 3, 20).Bytes(), first.Bytes(), Force({100, 255}, 1),
+                                  s2.Bytes(), Force({10, 20, 30, 20}), s1.Bytes(), s2.Bytes(), s3.Bytes(),
+                                  ZtIntervalBytes(605, 2455, 500), ZtIntervalBytes(1200, 1999, 65535),
+                                  ZtSessionBytes(2000500, 1234567, 480250, 2501)});
     TTraining t;
     ASSERT_TRUE(Decode(bytes, ztkSession, t));
 
@@ -207,10 +202,21 @@ TEST(ZtFile, WorkoutTypesSetTheSessionLimit) {
         {2, ini([](TStgIni& i) { i.SessionLimit = 1, i.LimitEnergy = 500; })},
         {3, ini([](TStgIni& i) { i.SessionLimit = 2, i.LimitDistance = 3000; })},
         {4, ini([](TStgIni& i) { i.SessionLimit = 3, i.LimitTime = 750; })},
-        {17, ini([](TStgIni& i) { i.SessionLimit = 4, i.IntervalBy = 0, i.LimitIntervals = 5, i.WorkStrokes = 20, i.RestStrokes = 10; })},
-        {18, ini([](TStgIni& i) { i.SessionLimit = 4, i.IntervalBy = 1, i.LimitIntervals = 5, i.WorkEnergy = 300, i.RestEnergy = 100; })},
-        {19, ini([](TStgIni& i) { i.SessionLimit = 4, i.IntervalBy = 2, i.LimitIntervals = 5, i.WorkDistance = 2000, i.RestDistance = 400; })},
-        {20, ini([](TStgIni& i) { i.SessionLimit = 4, i.IntervalBy = 3, i.LimitIntervals = 5, i.WorkTime = 150, i.RestTime = 75; })},
+        {17, ini([](TStgIni& i) {
+             i.SessionLimit = 4, i.IntervalBy = 0, i.LimitIntervals = 5, i.WorkStrokes = 20,
+             i.RestStrokes = 10;
+         })},
+        {18, ini([](TStgIni& i) {
+             i.SessionLimit = 4, i.IntervalBy = 1, i.LimitIntervals = 5, i.WorkEnergy = 300,
+             i.RestEnergy = 100;
+         })},
+        {19, ini([](TStgIni& i) {
+             i.SessionLimit = 4, i.IntervalBy = 2, i.LimitIntervals = 5, i.WorkDistance = 2000,
+             i.RestDistance = 400;
+         })},
+        {20, ini([](TStgIni& i) {
+             i.SessionLimit = 4, i.IntervalBy = 3, i.LimitIntervals = 5, i.WorkTime = 150, i.RestTime = 75;
+         })},
         {5, ini([](TStgIni&) {})},
         {255, ini([](TStgIni&) {})},
     };
@@ -232,12 +238,14 @@ TEST(ZtFile, IntervalCountdownFollowsIntervalBy) {
     const std::pair<std::uint8_t, int> cases[] = {{17, 0}, {18, 15125}, {19, 77}, {20, 60}, {3, 0}};
     for (const auto& [type, countdown] : cases) {
         TTraining t;
-        ASSERT_TRUE(Decode(Join({Start(ztkSession, 0, 1, 0, type).Bytes(), s.Bytes(), EmptySession()}), ztkSession, t));
+        ASSERT_TRUE(Decode(JoinBytes({Start(ztkSession, 0, 1, 0, type).Bytes(), s.Bytes(), EmptySession()}),
+                           ztkSession, t));
         EXPECT_EQ(t.StrokeData[1].IntervalCountdown, countdown) << int(type);
     }
     // Energy left of 65535 W over 6553.5 s does not fit a Word: it stays at the Word's top.
     TTraining t;
-    ASSERT_TRUE(Decode(Join({Start(ztkSession, 0, 1, 0, 18).Bytes(), huge.Bytes(), EmptySession()}), ztkSession, t));
+    ASSERT_TRUE(Decode(JoinBytes({Start(ztkSession, 0, 1, 0, 18).Bytes(), huge.Bytes(), EmptySession()}),
+                       ztkSession, t));
     EXPECT_EQ(t.StrokeData[1].IntervalCountdown, 65535);
 }
 
@@ -254,7 +262,8 @@ TEST(ZtFile, UserAndStrokeFiles) {
     EXPECT_EQ(t.Header.CurrentStroke, 0);
 
     TZtStrokeBlock s = Stroke(1, 1500);
-    ASSERT_TRUE(Decode(Join({Start(ztkStroke, 1, 1, 0).Bytes(), s.Bytes(), Force({200})}), ztkStroke, t));
+    ASSERT_TRUE(
+        Decode(JoinBytes({Start(ztkStroke, 1, 1, 0).Bytes(), s.Bytes(), Force({200})}), ztkStroke, t));
     ASSERT_EQ(t.StrokeData.size(), 2u);
     EXPECT_FLOAT_EQ(t.StrokeData[1].DistancePerStroke, 150.0f);
     EXPECT_FLOAT_EQ(t.StrokeData[1].Power, 100.0f);
@@ -265,7 +274,8 @@ TEST(ZtFile, UserAndStrokeFiles) {
 }
 
 TEST(ZtFile, EmptySessionHasOnlyTotalsAndSettings) {
-    const auto bytes = Join({Start(ztkSession, 0, 0, 0, 3).Bytes(), ZtSessionBytes(5000000, 0, 1200000, 0)});
+    const auto bytes =
+        JoinBytes({Start(ztkSession, 0, 0, 0, 3).Bytes(), ZtSessionBytes(5000000, 0, 1200000, 0)});
     ASSERT_EQ(bytes.size(), std::size_t{kZtsMinFileSize});
     TTraining t;
     ASSERT_TRUE(Decode(bytes, ztkSession, t));
@@ -278,8 +288,8 @@ TEST(ZtFile, EmptySessionHasOnlyTotalsAndSettings) {
 
 TEST(ZtFile, HostileFilesFail) {
     TTraining t;
-    const auto session = Join({Start(ztkSession, 1, 1, 1).Bytes(), Stroke(1, 1000).Bytes(), Force({1}),
-                               Stroke(1, 1000).Bytes(), EmptySession()});
+    const auto session = JoinBytes({Start(ztkSession, 1, 1, 1).Bytes(), Stroke(1, 1000).Bytes(), Force({1}),
+                                    Stroke(1, 1000).Bytes(), EmptySession()});
     ASSERT_TRUE(Decode(session, ztkSession, t));
     auto cut = session;
     cut.pop_back();
@@ -290,11 +300,14 @@ TEST(ZtFile, HostileFilesFail) {
     EXPECT_FALSE(Decode(wrongMagic.Bytes(), ztkUser, t));
     // More strokes with curves than strokes.
     EXPECT_FALSE(Decode(Start(ztkUser, 2, 1, 0).Bytes(), ztkUser, t));
-    EXPECT_FALSE(Decode(Join({Start(ztkSession, 2, 1, 0).Bytes(), std::vector<std::uint8_t>(400, 0)}), ztkSession, t));
+    EXPECT_FALSE(Decode(JoinBytes({Start(ztkSession, 2, 1, 0).Bytes(), std::vector<std::uint8_t>(400, 0)}),
+                        ztkSession, t));
     // Counts the file cannot hold allocate nothing and fail.
-    EXPECT_FALSE(Decode(Join({Start(ztkSession, 0, 65535, 65535).Bytes(), EmptySession()}), ztkSession, t));
+    EXPECT_FALSE(
+        Decode(JoinBytes({Start(ztkSession, 0, 65535, 65535).Bytes(), EmptySession()}), ztkSession, t));
     // A stroke file must hold stroke 1.
-    EXPECT_FALSE(Decode(Join({Start(ztkStroke, 0, 0, 0).Bytes(), Stroke(1, 0).Bytes(), Force({})}), ztkStroke, t));
+    EXPECT_FALSE(Decode(JoinBytes({Start(ztkStroke, 0, 0, 0).Bytes(), Stroke(1, 0).Bytes(), Force({})}),
+                        ztkStroke, t));
     // Sizes off by one.
     auto user = Start(ztkUser, 0, 0, 0).Bytes();
     auto longer = user;
@@ -302,7 +315,7 @@ TEST(ZtFile, HostileFilesFail) {
     EXPECT_FALSE(Decode(longer, ztkUser, t));
     user.pop_back();
     EXPECT_FALSE(Decode(user, ztkUser, t));
-    auto stroke = Join({Start(ztkStroke, 1, 1, 0).Bytes(), Stroke(1, 0).Bytes(), Force({})});
+    auto stroke = JoinBytes({Start(ztkStroke, 1, 1, 0).Bytes(), Stroke(1, 0).Bytes(), Force({})});
     stroke.push_back(0);
     EXPECT_FALSE(Decode(stroke, ztkStroke, t));
     stroke.resize(kZtrFileSize - 1);
@@ -311,8 +324,8 @@ TEST(ZtFile, HostileFilesFail) {
 
 TEST(ZtFile, OpenThroughTheDispatch) {
     QTemporaryDir dir;
-    const auto bytes = Join({Start(ztkSession, 0, 1, 2, 20).Bytes(), Stroke(1, 1000).Bytes(),
-                             ZtIntervalBytes(600, 2000, 300), EmptySession()});
+    const auto bytes = JoinBytes({Start(ztkSession, 0, 1, 2, 20).Bytes(), Stroke(1, 1000).Bytes(),
+                                  ZtIntervalBytes(600, 2000, 300), EmptySession()});
     const QString zts = dir.filePath(QStringLiteral("Session.ZTS"));
     const QString ztr = dir.filePath(QStringLiteral("renamed.ztr"));
     for (const QString& name : {zts, ztr}) {

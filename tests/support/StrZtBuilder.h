@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 #include <vector>
 
@@ -20,12 +21,12 @@ std::vector<std::uint8_t> StrFileBytes(const std::array<std::uint16_t, 16>& stro
                                        const std::array<std::int32_t, 26>& ini);
 
 struct TZtStrokeBlock {
-    std::uint32_t K = 0;         // x 1e9
-    std::uint32_t DriveTime = 0; // x 100000 s
-    std::uint16_t Energy = 0;    // tenths of J
-    std::uint16_t Power = 0;     // tenths of W
-    std::uint16_t DriveRatio = 0;  // hundredths
-    std::uint16_t Est500mTime = 0; // tenths of s
+    std::uint32_t K = 0;            // x 1e9
+    std::uint32_t DriveTime = 0;    // x 100000 s
+    std::uint16_t Energy = 0;       // tenths of J
+    std::uint16_t Power = 0;        // tenths of W
+    std::uint16_t DriveRatio = 0;   // hundredths
+    std::uint16_t Est500mTime = 0;  // tenths of s
     std::uint16_t WorkPerPulse = 0; // tenths
     std::uint8_t Length = 0;
     std::uint8_t StrokeRate = 0;
@@ -54,6 +55,9 @@ struct TZtStart {
     std::array<std::uint8_t, 28> Workout{}; // byte 0 the workout type
     std::vector<std::uint8_t> Bytes() const;
 };
+
+// The parts one after the other.
+std::vector<std::uint8_t> JoinBytes(std::initializer_list<std::vector<std::uint8_t>> parts);
 
 // Workout block helpers: a word at an offset.
 void PutWord(std::array<std::uint8_t, 28>& block, std::size_t at, std::uint16_t value);
