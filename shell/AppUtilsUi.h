@@ -1,0 +1,47 @@
+// The window side of the utility services: grids, window bounds, fonts, colours, message boxes.
+#pragma once
+
+#include <QColor>
+#include <QMessageBox>
+#include <QString>
+#include <cstdint>
+#include <functional>
+
+class QTableWidget;
+class QWidget;
+
+// Grid routines. Row 0 and column 0 of a grid are its fixed (title) cells.
+// Mode 1: every cell; mode 2: without the fixed row and column; mode 3: the current row without
+// the fixed column. Hidden columns (width 0) are left out; any other mode copies an empty text.
+QString GridToText(const QTableWidget* grid, int mode);
+void CopyGridToClipboard(const QTableWidget* grid, int mode);
+QString GetGridColWidths(const QTableWidget* grid);                 // columns 1.., each + " "
+void SetGridColWidths(QTableWidget* grid, const QString& text);      // bad items are skipped
+
+// Window bounds: all four 0 for a minimised window, -1 for a maximised one. An MDI child's
+// bounds are those of its sub-window.
+void GetFormBounds(const QWidget* form, int& left, int& top, int& width, int& height);
+void SetFormBounds(QWidget* form, int left, int top, int width, int height);
+
+void UseMessageFont(QWidget* control);
+
+// Colours are kept as COLORREF values (0x00BBGGRR) in records and settings.
+std::uint32_t InvertColor(std::uint32_t color);
+QColor ColorRefToQColor(std::uint32_t color);
+std::uint32_t QColorToColorRef(const QColor& color);
+
+bool ThemesActive();
+bool IsShiftDown();
+
+// Message boxes of the window library. Tests replace MessageBoxHook to answer without a window.
+using TMessageBoxHook = std::function<QMessageBox::StandardButton(
+    QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons buttons)>;
+extern TMessageBoxHook MessageBoxHook;
+QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+void ShowAboutBox(QWidget* parent, const QString& extra);
+
+// An icon of the desktop's theme, or our own picture ":/icons/<name>.png" when the theme has none.
+class QIcon;
+QIcon ThemeIcon(const QString& name);
+void EnsureUiResources();  // makes ":/icons/..." and ":/pictures/..." available

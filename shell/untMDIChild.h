@@ -1,0 +1,32 @@
+// Base of every child window of the multi-document frame.
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QWidget>
+
+class TMDIMain;
+class QMdiSubWindow;
+
+class TMDIChild : public QWidget {
+    Q_OBJECT
+public:
+    // Opens as a child window of owner (none: a plain window, as in tests).
+    explicit TMDIChild(TMDIMain* owner);
+
+    bool Closing = false;  // set once the window is closing; window panels skip it
+    QColor DesignColor;
+    QFont DesignFont;
+
+    TMDIMain* Owner() const { return FOwner; }
+    QMdiSubWindow* SubWindow() const;
+    void Close();  // closes the sub-window (asks CloseQuery first)
+
+protected:
+    // False keeps the window open.
+    virtual bool CloseQuery() { return true; }
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    TMDIMain* FOwner;
+};

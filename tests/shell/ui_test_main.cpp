@@ -1,0 +1,11 @@
+// Test entry point of the window library: widgets need a QApplication. Defining main here keeps
+// the QCoreApplication main of the support library out of this program.
+#include <QApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
