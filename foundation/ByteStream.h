@@ -127,5 +127,10 @@ public:
 private:
     std::vector<std::uint8_t> FData;
 
-    void Append(const std::uint8_t* b, std::size_t n) { FData.insert(FData.end(), b, b + n); }
+    void Append(const std::uint8_t* b, std::size_t n) {
+        if (n == 0) return;
+        const std::size_t at = FData.size();
+        FData.resize(at + n);
+        std::memcpy(FData.data() + at, b, n);
+    }
 };
