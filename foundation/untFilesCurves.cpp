@@ -109,9 +109,8 @@ void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TSt
         if (length < 0) length = EstimateStrokeLength(curves[i], sprocket);
         if (length <= 0) length = 1.0;
         // Without a positive mean length there is nothing to stretch to.
-        const double step = avgStroke.Length > 0
-                                ? SafeDivide(static_cast<float>(length), avgStroke.Length)
-                                : 1.0;
+        const double step =
+            avgStroke.Length > 0 ? SafeDivide(static_cast<float>(length), avgStroke.Length) : 1.0;
         ResampleForceCurve(curves[i].Force, step, stretched);
         for (std::size_t k = 0; k < sum.size(); ++k)
             sum[k] += static_cast<float>(stretched[k]);

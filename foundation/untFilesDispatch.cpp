@@ -132,7 +132,8 @@ int KindOfFilterEntry(const QString& filter, int index) {
     const qsizetype at = 2 * qsizetype(index - 1);
     if (index < 1 || at >= parts.size()) return 0;
     const QString head = parts[at].left(4).toUpper();
-    if (head == QLatin1String("TRAI") || head == QLatin1String("SESS") || head == QLatin1String("FITL")) return 6;
+    if (head == QLatin1String("TRAI") || head == QLatin1String("SESS") || head == QLatin1String("FITL"))
+        return 6;
     if (head == QLatin1String("USER")) return 7;
     if (head == QLatin1String("INTE")) return 3;
     if (head == QLatin1String("STRO")) return 4;
@@ -271,7 +272,8 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
             ShowError(showMessages, Quoted(QStringLiteral("Error reading file \"%1\""), fileName));
         }
         for (std::size_t i = 1; i < training.StrokeData.size(); ++i)
-            if (training.StrokeData[i].IntervalCountdown > 64000) training.StrokeData[i].IntervalCountdown = 0;
+            if (training.StrokeData[i].IntervalCountdown > 64000)
+                training.StrokeData[i].IntervalCountdown = 0;
     }
     if (progress) progress(-1.0);
     return ok;
@@ -383,7 +385,8 @@ bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind
 std::uint8_t FileFormatOfName(const QString& fileName) {
     const QString ext = FileExtension(fileName).mid(1, kFileFormatNameWidth).toUpper();
     for (std::size_t i = FileFormatNames.size() - 1; i >= 1; --i)
-        if (ext == QLatin1String(FileFormatNames[i].data(), static_cast<qsizetype>(FileFormatNames[i].size())))
+        if (ext ==
+            QLatin1String(FileFormatNames[i].data(), static_cast<qsizetype>(FileFormatNames[i].size())))
             return static_cast<std::uint8_t>(i);
     return 0;
 }
@@ -403,7 +406,8 @@ QString ExpandFileNameTemplate(const TTraining& training, const QString& fileTem
     // The texts lose every character that could be a path separator or otherwise odd in a name.
     out.replace(QLatin1String("{title}"), TemplateText(h.Title, "(TITLE)"), Qt::CaseInsensitive);
     out.replace(QLatin1String("{name}"), TemplateText(h.Name, "(NAME)"), Qt::CaseInsensitive);
-    out.replace(QLatin1String("{description}"), TemplateText(h.Description, "(DESCRIPTION)"), Qt::CaseInsensitive);
+    out.replace(QLatin1String("{description}"), TemplateText(h.Description, "(DESCRIPTION)"),
+                Qt::CaseInsensitive);
     out.replace(QLatin1String("{event}"), TemplateText(h.Event, "(EVENT)"), Qt::CaseInsensitive);
     out.replace(QLatin1String("{type}"), TemplateText(h.TrainingType, "(TYPE)"), Qt::CaseInsensitive);
     return out;

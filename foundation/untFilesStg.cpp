@@ -145,9 +145,11 @@ void ClampIndexes(TTraining& t) {
 
 // Element 0 of the stroke arrays: the average over all strokes.
 void FillAverages(TTraining& t) {
-    t.StrokeData[0] = TStgStrokeData{};
-    t.ForceCurves[0] = TStgForceCurve{};
-    // The curve arithmetic (AverageStrokes) fills them; it is wired in with the curve unit.
+    TStgStrokeData stroke;
+    TStgForceCurve curve;
+    AverageStrokes(t.StrokeData, t.ForceCurves, t.Ini.Sprocket, stroke, curve);
+    t.StrokeData[0] = stroke;
+    t.ForceCurves[0] = curve;
 }
 
 bool ReadFileBytes(const QString& fileName, QByteArray& bytes) {

@@ -79,16 +79,27 @@ QByteArray MagicValue(const QByteArray& magic) {
 QByteArray MimePackage(const TDesktopFileTypeTarget& target, const TDesktopFileType& type) {
     const QString ext = type.Extension.toLower();
     QByteArray xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                     "<!-- " + Marker(target) + ": written by the program's file-type registration -->\n"
+                     "<!-- " +
+                     Marker(target) +
+                     ": written by the program's file-type registration -->\n"
                      "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"
-                     "  <mime-type type=\"" + XmlText(DesktopMimeType(target, ext)) + "\">\n"
-                     "    <comment>" + XmlText(type.Description) + "</comment>\n"
-                     "    <icon name=\"" + XmlText(MimeIconName(target, ext)) + "\"/>\n"
+                     "  <mime-type type=\"" +
+                     XmlText(DesktopMimeType(target, ext)) +
+                     "\">\n"
+                     "    <comment>" +
+                     XmlText(type.Description) +
+                     "</comment>\n"
+                     "    <icon name=\"" +
+                     XmlText(MimeIconName(target, ext)) +
+                     "\"/>\n"
                      // Globs match without regard to case unless told otherwise.
-                     "    <glob pattern=\"*." + XmlText(ext) + "\"/>\n";
+                     "    <glob pattern=\"*." +
+                     XmlText(ext) + "\"/>\n";
     if (!type.Magic.isEmpty())
         xml += "    <magic priority=\"50\">\n"
-               "      <match type=\"string\" offset=\"0\" value=\"" + MagicValue(type.Magic) + "\"/>\n"
+               "      <match type=\"string\" offset=\"0\" value=\"" +
+               MagicValue(type.Magic) +
+               "\"/>\n"
                "    </magic>\n";
     xml += "  </mime-type>\n</mime-info>\n";
     return xml;
@@ -96,33 +107,46 @@ QByteArray MimePackage(const TDesktopFileTypeTarget& target, const TDesktopFileT
 
 QByteArray IconColor(int iconIndex) {
     switch (iconIndex) {
-    case 4: return "#1f5fbf"; // trainings
-    case 5: return "#2e8b57"; // sessions and users
-    case 6: return "#d2691e"; // strokes
-    default: return "#707070";
+    case 4:
+        return "#1f5fbf"; // trainings
+    case 5:
+        return "#2e8b57"; // sessions and users
+    case 6:
+        return "#d2691e"; // strokes
+    default:
+        return "#707070";
     }
 }
 
 QByteArray TypeIcon(const TDesktopFileTypeTarget& target, const TDesktopFileType& type) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!-- " + Marker(target) + " -->\n"
+           "<!-- " +
+           Marker(target) +
+           " -->\n"
            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">\n"
            "  <path d=\"M12 4h28l12 12v44H12z\" fill=\"#ffffff\" stroke=\"#555555\" stroke-width=\"2\"/>\n"
            "  <path d=\"M40 4v12h12\" fill=\"none\" stroke=\"#555555\" stroke-width=\"2\"/>\n"
-           "  <rect x=\"6\" y=\"34\" width=\"52\" height=\"18\" rx=\"3\" fill=\"" + IconColor(type.IconIndex) + "\"/>\n"
+           "  <rect x=\"6\" y=\"34\" width=\"52\" height=\"18\" rx=\"3\" fill=\"" +
+           IconColor(type.IconIndex) +
+           "\"/>\n"
            "  <text x=\"32\" y=\"48\" font-family=\"sans-serif\" font-size=\"13\" font-weight=\"bold\" "
-           "fill=\"#ffffff\" text-anchor=\"middle\">" + XmlText(type.Extension.toUpper()) + "</text>\n"
+           "fill=\"#ffffff\" text-anchor=\"middle\">" +
+           XmlText(type.Extension.toUpper()) +
+           "</text>\n"
            "</svg>\n";
 }
 
 QByteArray AppIcon(const TDesktopFileTypeTarget& target) {
     return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<!-- " + Marker(target) + " -->\n"
+           "<!-- " +
+           Marker(target) +
+           " -->\n"
            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\" viewBox=\"0 0 64 64\">\n"
            "  <circle cx=\"32\" cy=\"32\" r=\"29\" fill=\"#1f5fbf\"/>\n"
            "  <path d=\"M14 44l36-24\" stroke=\"#ffffff\" stroke-width=\"4\" stroke-linecap=\"round\"/>\n"
            "  <path d=\"M44 16l10 4-4 6z\" fill=\"#ffffff\"/>\n"
-           "  <path d=\"M10 50q6-4 11 0t11 0t11 0t11 0\" fill=\"none\" stroke=\"#ffffff\" stroke-width=\"3\"/>\n"
+           "  <path d=\"M10 50q6-4 11 0t11 0t11 0t11 0\" fill=\"none\" stroke=\"#ffffff\" "
+           "stroke-width=\"3\"/>\n"
            "</svg>\n";
 }
 
@@ -158,11 +182,12 @@ bool WriteDesktopEntry(const TDesktopFileTypeTarget& target, const QStringList& 
     QString mimeTypes;
     for (const QString& ext : extensions)
         mimeTypes += DesktopMimeType(target, ext) + QLatin1Char(';');
-    const QString text = QStringLiteral("[Desktop Entry]\n# %1: written by the program's file-type registration\n"
-                                        "Type=Application\nName=%2\nExec=%3 %F\nIcon=%4\nTerminal=false\n"
-                                        "NoDisplay=true\nMimeType=%5\n")
-                             .arg(QString::fromUtf8(Marker(target)), DesktopValue(name), DesktopValue(program),
-                                  target.AppId, mimeTypes);
+    const QString text =
+        QStringLiteral("[Desktop Entry]\n# %1: written by the program's file-type registration\n"
+                       "Type=Application\nName=%2\nExec=%3 %F\nIcon=%4\nTerminal=false\n"
+                       "NoDisplay=true\nMimeType=%5\n")
+            .arg(QString::fromUtf8(Marker(target)), DesktopValue(name), DesktopValue(program), target.AppId,
+                 mimeTypes);
     return WriteOwnFile(path, text.toUtf8());
 }
 
@@ -208,7 +233,8 @@ QString DesktopMimeType(const TDesktopFileTypeTarget& target, const QString& ext
 }
 
 QString DesktopMimePackageFile(const TDesktopFileTypeTarget& target, const QString& extension) {
-    return QStringLiteral("%1/mime/packages/%2-%3.xml").arg(target.DataHome, target.AppId, extension.toLower());
+    return QStringLiteral("%1/mime/packages/%2-%3.xml")
+        .arg(target.DataHome, target.AppId, extension.toLower());
 }
 
 QString DesktopMimeIconFile(const TDesktopFileTypeTarget& target, const QString& extension) {
@@ -229,7 +255,8 @@ QStringList RegisteredDesktopFileTypes(const TDesktopFileTypeTarget& target) {
     if (target.DataHome.isEmpty() || !IsSafeName(target.AppId)) return extensions;
     const QString folder = target.DataHome + QStringLiteral("/mime/packages/");
     const QString prefix = target.AppId + QLatin1Char('-');
-    const QStringList files = QDir(folder).entryList({prefix + QStringLiteral("*.xml")}, QDir::Files, QDir::Name);
+    const QStringList files =
+        QDir(folder).entryList({prefix + QStringLiteral("*.xml")}, QDir::Files, QDir::Name);
     for (const QString& file : files) {
         const QString ext = file.mid(prefix.size(), file.size() - prefix.size() - 4);
         if (IsSafeName(ext) && IsOurFile(target, folder + file)) extensions << ext;

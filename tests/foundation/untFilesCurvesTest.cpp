@@ -96,7 +96,7 @@ TEST(ResampleForceCurve, StepOneKeepsTheCurveButSmoothsPlateaus) {
 
     const auto flat = Resampled(CurveOf({{1, 10}, {2, 20}, {3, 20}, {4, 20}, {5, 10}}), 1.0);
     EXPECT_EQ(flat[1], 10);
-    EXPECT_EQ(flat[2], 15); // (20 + 10) / 2
+    EXPECT_EQ(flat[2], 15);   // (20 + 10) / 2
     EXPECT_EQ(flat[3], 17.5); // (20 + 15) / 2: the previous value is already smoothed
     EXPECT_EQ(flat[4], 20);
     EXPECT_EQ(flat[5], 10);
@@ -104,14 +104,14 @@ TEST(ResampleForceCurve, StepOneKeepsTheCurveButSmoothsPlateaus) {
 
 TEST(ResampleForceCurve, StretchCompressAndEnds) {
     const auto half = Resampled(Ramp(10), 0.5);
-    EXPECT_EQ(half[1], 5);      // interpolated half way
+    EXPECT_EQ(half[1], 5); // interpolated half way
     EXPECT_EQ(half[79], 395);
     const auto twice = Resampled(Ramp(10), 2.0);
     EXPECT_EQ(twice[39], 780);
-    EXPECT_EQ(twice[40], 0);    // exactly beyond the last sample
+    EXPECT_EQ(twice[40], 0); // exactly beyond the last sample
     const auto wide = Resampled(Ramp(10), 1.5);
-    EXPECT_EQ(wide[53], 790);   // 79.5: the last sample
-    EXPECT_EQ(wide[54], 0);     // 81.0: beyond
+    EXPECT_EQ(wide[53], 790); // 79.5: the last sample
+    EXPECT_EQ(wide[54], 0);   // 81.0: beyond
     const auto negative = Resampled(CurveOf({{0, 100}}), -1.5);
     EXPECT_EQ(negative[1], 150); // |100 x -1.5|
 
