@@ -40,19 +40,22 @@ struct TFileReader {
     TReadHeaderProc ReadHeader;
 };
 
-// The readers by extension. Stroke, user and fourth-mark device files have no reader yet: an
-// empty entry fails like a damaged file. Wire their readers in here.
+// Header readers of the formats that carry no version.
+template <bool (*Read)(const QString&, TStgHeader&)>
+bool ReadHeaderWithoutVersion(const QString& fileName, TStgHeader& header, std::int32_t& version) {
+    version = 0;
+    return Read(fileName, header);
+}
+
+// The readers by extension.
 const std::array<TFileReader, 6> FileReaders{{
-    {kFormatStr, nullptr, nullptr},
+    {kFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
     {kFormatStg, ReadStgFile, ReadStgHeader},
-    {kFormatIni, nullptr, nullptr},
-    {kFormatZti, nullptr, nullptr},
-    {kFormatZts, nullptr, nullptr},
-    {kFormatZtr, nullptr, nullptr},
+    {kFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
+    {kFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
+    {kFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
+    {kFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
 }};
-// The stroke-file and user-file writers, once they exist.
-constexpr TWriteTrainingProc WriteStrokeFile = nullptr;
-constexpr TWriteTrainingProc WriteUserFile = nullptr;
 
 const TFileReader StgReader{kFormatStg, ReadStgFile, ReadStgHeader};
 
@@ -144,7 +147,7 @@ TWriteTrainingProc WriterOf(int kind, std::uint8_t format, bool& known) {
     known = true;
     switch (kind) {
     case kKindStroke:
-        return WriteStrokeFile;
+        return WriteStrFile;
     case kKindTraining:
     case kKindRow:
         if (format == kFormatStg) return WriteStgFile;

@@ -252,7 +252,7 @@ TEST(OpenTrainingFile, ExtensionInAnyCaseAndStgContentUnderAnyName) {
         EXPECT_EQ(back.StrokeData[3].IntervalCountdown, 64000) << name;
         EXPECT_EQ(HeaderOf(file).Title, "Morning") << name;
     }
-    // Not yet readable formats fail cleanly.
+    // A 106-byte .ini without the user record's fixed bytes is no user file.
     const QString user = dir.filePath("user.ini");
     ASSERT_TRUE(WriteAllBytes(user, QByteArray(106, '\0')));
     TTraining back;
@@ -270,7 +270,7 @@ TEST(SaveTrainingAs, KindAndExtensionMatrix) {
     const TCase cases[] = {
         {"k6.stg", 6, true},  {"k9.stg", 9, true},    {"k7.stg", 7, true},  {"k8.stg", 8, true},
         {"k8.ini", 8, true},  {"k8.txt", 8, true},    {"k6.ini", 6, false}, {"k9.str", 9, false},
-        {"k7.str", 7, false}, {"k7.ini", 7, false},   {"k5.str", 5, false}, {"k0.stg", 0, false},
+        {"k7.str", 7, false}, {"k7.ini", 7, true},    {"k5.str", 5, true},  {"k0.stg", 0, false},
         {"k1.stg", 1, false}, {"k10.stg", 10, false},
     };
     for (const TCase& c : cases) {
@@ -278,7 +278,14 @@ TEST(SaveTrainingAs, KindAndExtensionMatrix) {
         EXPECT_EQ(SaveTrainingAs(file, t, c.Kind), c.Written) << c.Name;
         EXPECT_EQ(QFileInfo::exists(file), c.Written) << c.Name;
         if (c.Written) {
-            EXPECT_TRUE(ReadAllBytes(file).startsWith("MIL ")) << c.Name;
+            // Stroke kind and user kind under .ini have their own small formats.
+            const qsizetype size = c.Kind == 5                                       ? kStrFileSize
+                                   : QString(c.Name).endsWith(".ini") && c.Kind == 7 ? kUserFileSize
+                                                                                     : -1;
+            if (size > 0)
+                EXPECT_EQ(ReadAllBytes(file).size(), size) << c.Name;
+            else
+                EXPECT_TRUE(ReadAllBytes(file).startsWith("MIL ")) << c.Name;
         }
     }
     EXPECT_FALSE(SaveTrainingAs("", t, 8));
@@ -291,8 +298,8 @@ TEST(SaveTrainingAs, FailedSaveKeepsTheOldFile) {
     ASSERT_TRUE(WriteAllBytes(old, "old user file"));
     EXPECT_FALSE(SaveTrainingAs(old, t, 6)); // kind and extension do not fit
     EXPECT_EQ(ReadAllBytes(old), "old user file");
-    EXPECT_FALSE(SaveTrainingAs(old, t, 7)); // no user-file writer yet
-    EXPECT_EQ(ReadAllBytes(old), "old user file");
+    EXPECT_TRUE(SaveTrainingAs(old, t, 7)); // a user file replaces it whole
+    EXPECT_EQ(ReadAllBytes(old).size(), kUserFileSize);
 
     // A folder that cannot be made: nothing written.
     const QString blocker = dir.filePath("plain");
@@ -375,15 +382,16 @@ TEST(ExportTraining, OtherExtensionsMoveTheIdentityIntoTheSourceFields) {
     EXPECT_EQ(h.Modified, 0);
     EXPECT_EQ(HeaderOf(name).SourceFileName, name.toStdString());
 
-    // User content under .ini needs the user-file writer: a real failure, nothing written.
+    // User content under .ini is written as a user file.
     TTraining u = Recorded(6);
     u.Header.SourceContentKind = 7;
-    u.Header.Modified = 0;
+    u.Header.SourceFileFormat = 2;
+    u.Header.Modified = 1;
     QString userName = dir.filePath("user.ini");
-    EXPECT_FALSE(ExportTraining(userName, "", u));
-    EXPECT_TRUE(userName.isEmpty());
-    EXPECT_EQ(u.Header.Modified, 1);
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("user.ini")));
+    EXPECT_TRUE(ExportTraining(userName, "", u));
+    EXPECT_EQ(userName, dir.filePath("user.ini"));
+    EXPECT_EQ(u.Header.Modified, 0);
+    EXPECT_EQ(ReadAllBytes(userName).size(), kUserFileSize);
 }
 
 TEST(ExportTraining, DialogChoosesNameAndKind) {
@@ -411,15 +419,16 @@ TEST(ExportTraining, DialogChoosesNameAndKind) {
     EXPECT_EQ(t.Header.ContentKind, 6);
     EXPECT_NE(t.Header.Guid, guid); // a dialog save is a new identity
 
-    // "User" chosen with a .ini name: user content, whose writer is not there yet.
+    // "User" chosen with a .ini name: user content, written as a user file.
     prompt.ChosenName = dir.filePath("chosen.ini");
     prompt.ChosenFilter = 2;
     name.clear();
-    EXPECT_FALSE(ExportTraining(name, "/start", t));
+    EXPECT_TRUE(ExportTraining(name, "/start", t));
     EXPECT_EQ(prompt.Dialogs, 3);
     EXPECT_EQ(t.Header.SourceContentKind, 7);
     EXPECT_EQ(t.Header.SourceFileFormat, 2);
-    EXPECT_EQ(t.Header.Modified, 1);
+    EXPECT_EQ(t.Header.Modified, 0);
+    EXPECT_EQ(ReadAllBytes(name).size(), kUserFileSize);
 }
 
 TEST(LoadDefaultTraining, BuiltInDefaultsWithoutTemplate) {
