@@ -158,15 +158,18 @@ void TKVInterface::ComPortOpen() {
         throw EKeloError(std::string("No source selected"));
     FDataSeen = 0;
     FValidData = 0;
+    QPointer<TKVInterface> self(this);
     // A port still open from before is closed without passing through the closed state.
-    if (FPort->Active())
-        DeactivatePort();
+    if (FPort->Active()) {
+        DeactivatePort();  // waits, running events
+        if (!self)
+            return;
+    }
     DiscardQueuedPackets();
     if (FWaitForData) {
         StopTimer();
         StartTimer(kKvNoDataTimeoutMs, [this] { NoDataTimer(); });
     }
-    QPointer<TKVInterface> self(this);
     FPort->SetCommPort(FOpenName.left(kMaxPortName));
     FPort->SetActive(true);  // an open error is reported and closes the interface
     if (!self)

@@ -463,3 +463,14 @@ TEST_F(InterfaceTest, CloseGivesUpOnAnEngineThatStaysBusy) {
     ASSERT_TRUE(WaitUntil([&] { return Kv->State() == kvsClosed; }));
     EXPECT_EQ(kv->Runs.size(), 11u);
 }
+
+// An open closes a port left active from before; the interface may go while that close waits.
+TEST_F(InterfaceTest, InterfaceDestroyedWhileOpenClosesAnOldPort) {
+    Kv->Port()->SetCommPort(Peer.SlavePath());
+    Kv->Port()->SetActive(true);
+    ASSERT_TRUE(Kv->Port()->Active());
+    Clock.OnWait = [this](unsigned) { Kv.reset(); };
+    TKVInterface* kv = Kv.get();
+    kv->Open(kSourceSerial, Peer.SlavePath());
+    EXPECT_EQ(Kv, nullptr);
+}
