@@ -352,6 +352,8 @@ void BuildStrokeParameters() {
     for (int row = 26; row < kStrokeParameterCount; ++row)
         StrokeParameters[static_cast<std::size_t>(row)].Id = -1;
     FinishTable(StrokeParameters, StrokeParameterIndex);
+    // A rolling chart needs a few strokes to show a trend.
+    RollingCount = std::max(RollingCount, 5);
 }
 
 void BuildIntervalParameters() {

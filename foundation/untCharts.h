@@ -88,3 +88,45 @@ QString FormatSessionParameterTrimmed(const TTraining& training, int i); // "val
 QString SplitParameterUnit(int i);
 QString SplitParameterCaption(int i);
 QString SplitParameterTitle(int i);
+
+// ---------------------------------------------------------------------------------------------
+// Chart set-up: axes from the stroke columns, series from trainings, stored axis settings.
+
+#include "foundation/ChartModel.h"
+
+class TIniFile;
+
+// How many strokes before the last one a rolling chart shows (at least 5 once the stroke table
+// is built).
+extern int RollingCount;
+
+// Sets an axis from stroke column `column`'s axis mode (nothing for a column outside the table).
+// UseDefaults starts Double and Range from the column's limits, otherwise from the axis's own;
+// Range is allowed only in rolling charts, elsewhere it acts as Double.
+void SetupParameterAxis(TChartAxis& axis, const TTraining& training, int column, bool useDefaults,
+                        bool allowRange);
+
+// Adds the series of one training: X against Y on the left axis and Z on the right axis, with
+// moving averages and the cursor at the current stroke. Y or Z -1: no axis set-up.
+void CreateStrokeSeries(TChartModel& chart, const TTraining& training, int xColumn, int yColumn,
+                        int zColumn, bool showY, bool yAverage, bool yMarks, bool showZ, bool zAverage,
+                        bool zMarks, bool invertZColour, bool useDefaults, bool rolling, bool showCursor);
+
+// Adds the force-curve series of one active training: every stroke's curve when ShowAll, then the
+// curve its CurveMode shows. ScaleLength draws each curve as if its stroke were ReferenceLength
+// long, FixedForce scales each peak to ReferenceForce.
+void CreateForceCurveSeries(TChartModel& chart, const TTraining& training, bool fixedForce,
+                            bool scaleLength, bool showAll, double referenceForce, double referenceLength);
+
+// The "Parameter<i>" keys of every row of a table: "mode min max increment", the numbers written
+// with '.' and read with either separator. A key that does not make a valid axis (mode outside
+// 0..3, minimum not below maximum, increment not above 0, text that is no number) leaves its row
+// as it was. Without a file name the user's settings file is used; saving skips a file that
+// cannot be written.
+void LoadParameterSettings(const TIniFile& ini, const QString& section, TParameterTable& table);
+void SaveParameterSettings(TIniFile& ini, const QString& section, const TParameterTable& table);
+void LoadParameterSettings(const QString& section, TParameterTable& table);
+void SaveParameterSettings(const QString& section, const TParameterTable& table);
+// One key's text applied to a row; false (row unchanged) when it does not make a valid axis.
+bool ApplyParameterSetting(const QString& text, ParameterType& row);
+QString ParameterSettingText(const ParameterType& row);
