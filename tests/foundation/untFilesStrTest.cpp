@@ -103,8 +103,7 @@ TEST(UserFile, ReaderTakesNamesToTheFirstZeroAndRefusesOtherErgometers) {
 TEST(UserFile, WrongSizesAndWrongFixedBytesAreRefused) {
     const auto good = UserRecordBytes("Bob", kIni);
     TTraining t;
-    auto shorter = good;
-    shorter.pop_back();
+    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
     auto longer = good;
     longer.push_back(0);
     EXPECT_FALSE(DecodeUser(shorter, t));
@@ -229,8 +228,7 @@ TEST(StrFile, AllZeroForceHasNoCurve) {
 TEST(StrFile, SizesOffByOneAndABadUserRecordAreRefused) {
     const auto good = StrFileBytes({1}, {}, "A", kIni);
     TTraining t;
-    auto shorter = good;
-    shorter.pop_back();
+    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
     auto longer = good;
     longer.push_back(0);
     EXPECT_FALSE(DecodeStr(shorter, t));
