@@ -1,5 +1,7 @@
 #include "foundation/DateTimeUtils.h"
 
+#include <QLocale>
+#include <QRegularExpression>
 #include <cmath>
 
 namespace {
@@ -40,4 +42,10 @@ TDateTime DateOf(TDateTime value) {
 
 TDateTime TimeOf(TDateTime value) {
     return std::fabs(value - std::trunc(value));
+}
+
+QString LocaleLongTimeFormat() {
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
+    return format.trimmed();
 }

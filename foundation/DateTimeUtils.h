@@ -15,3 +15,5 @@ TDateTime Now();
 // The date part (whole days) and the time part (fraction of a day) of a value.
 TDateTime DateOf(TDateTime value);
 TDateTime TimeOf(TDateTime value);
+// The system locale's long time format without its time-zone field (records hold local time).
+QString LocaleLongTimeFormat();

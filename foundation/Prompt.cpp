@@ -30,3 +30,9 @@ TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons) {
     }
     return TMsgResult::Cancel;
 }
+
+bool PromptSaveFileName(TSaveDialogRequest& request) {
+    if (TPrompt* prompt = CurrentPrompt) return prompt->AskSaveFileName(request);
+    DebugTrace(QStringLiteral("Unanswered save dialog: ") + request.Title);
+    return false;
+}

@@ -41,13 +41,6 @@ void ResizeStrokes(TTraining& training, std::size_t length) {
     NumberCurves(training.ForceCurves, std::max<std::size_t>(oldCurves, 1));
 }
 
-// The locale's long time format without a time zone (records hold local time).
-QString LongTimeFormat() {
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QRegularExpression(QStringLiteral("\\s*\\(?t+\\)?")));
-    return format.trimmed();
-}
-
 } // namespace
 
 void InitUserSettings(TStgIni& ini) {
@@ -203,7 +196,7 @@ QString FormatHeaderDate(TDateTime date) {
     const QLocale locale = QLocale::system();
     QString text = locale.toString(dt.date(), QLocale::ShortFormat);
     if (dt.time().msecsSinceStartOfDay() != 0)
-        text += QLatin1Char(' ') + locale.toString(dt.time(), LongTimeFormat());
+        text += QLatin1Char(' ') + locale.toString(dt.time(), LocaleLongTimeFormat());
     return text;
 }
 

@@ -1,0 +1,13 @@
+// Small file helpers for tests.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// The whole file; empty when it cannot be read.
+QByteArray ReadAllBytes(const QString& fileName);
+// Creates the folders and writes the file; false when that fails.
+bool WriteAllBytes(const QString& fileName, const QByteArray& bytes);
+// Every file below root as a path relative to it, sorted.
+QStringList FilesUnder(const QString& root);
