@@ -77,8 +77,6 @@ inline constexpr std::array<double, 8> BoatFactors{1.322, 1.253, 1.377, 1.435,
 // Raw recordings (.dat): the training-file magic, the packed program version, then 3-byte
 // records (u16 ticks of 1/kKvTicksPerSecond s, u8 heart rate).
 inline constexpr int kKvRawHeaderSize = 8;
-// The built-in recording, in the same format.
-inline constexpr const char* kKvDemoResource = ":/DEMODATA";
 
 // Whether the four bytes at b are a sample of protocol p (kvpDOS, kvpKvw or kvpKV3W).
 bool KvDetectSample(TKeloProtocol p, const unsigned char* b, bool strict);
@@ -252,6 +250,7 @@ private:
     double FDragFactor = 0.0001;
     std::array<double, kHeartRateHistory> FHeartRateHistory{};
     int FHeartRateFilled = 0;  // history entries of the current steady run
+    int FHeartRateHead = 0;
     int FHeartRateCounter = 1;
     double FTotalEnergy = 0;
     double FTotalDistance = 0;

@@ -3,6 +3,8 @@
 // by the interface's one timer; a raw recording writes every pulse taken from a live source.
 #include "devices/untInterfaceKV.h"
 
+#include "resources/DemoData.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -104,7 +106,8 @@ void TKVInterface::DemoOpen() {
                                      .toStdString());
         } else {
             FDemoFromFile = 0;
-            FDemoFile = std::make_unique<QFile>(QString::fromLatin1(kKvDemoResource));
+            InitDemoDataResource();
+            FDemoFile = std::make_unique<QFile>(QString::fromLatin1(kDemoDataResource));
             if (!FDemoFile->open(QIODevice::ReadOnly))
                 throw EKeloError(std::string("Resource DEMODATA not found"));
         }

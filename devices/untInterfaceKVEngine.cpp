@@ -213,20 +213,25 @@ double TKVInterface::CorrectedHeartRate() {
     }
     // The first corrected pulse of a steady run seeds the history; the mean is taken over the
     // entries filled since, so the first strokes do not average with empty entries.
+    // The history is a ring: entry i (0 the newest) is at FHeartRateHead + i.
     if (FHeartRateFilled == 0) {
+        FHeartRateHead = 0;
         FHeartRateHistory[0] = FHeartRaw != 0 ? double(FHeartRaw) : 100.0;
         FHeartRateFilled = 1;
         return FHeartRateHistory[0];
     }
     const int k = std::min(kHeartRateHistory, FHeartRateFilled + 1);
     FHeartRateFilled = k;
-    std::copy_backward(FHeartRateHistory.begin(), FHeartRateHistory.begin() + (k - 1),
-                       FHeartRateHistory.begin() + k);
-    FHeartRateHistory[0] = filtered;
+    FHeartRateHead = FHeartRateHead == 0 ? kHeartRateHistory - 1 : FHeartRateHead - 1;
+    FHeartRateHistory[std::size_t(FHeartRateHead)] = filtered;
+    // Summed newest first, as entries 0..k-1.
     double sum = 0;
-    for (int i = 0; i < k; ++i)
+    const int tail = std::min(k, kHeartRateHistory - FHeartRateHead);
+    for (int i = 0; i < tail; ++i)
+        sum += FHeartRateHistory[std::size_t(FHeartRateHead + i)];
+    for (int i = 0; i < k - tail; ++i)
         sum += FHeartRateHistory[std::size_t(i)];
-    return sum > 0 ? sum / k : FHeartRateHistory[0];
+    return sum > 0 ? sum / k : filtered;
 }
 
 double TKVInterface::MeanInterval(double interval) {
