@@ -334,6 +334,12 @@ void TInterface::SetTimerEnabled(bool value) {
     }
 }
 
+void TInterface::SetTimerInterval(int IntervalMs) {
+    FTimerInterval = std::max(IntervalMs, 1);
+    if (FTimer)
+        FTimer->setInterval(std::min(FTimerInterval, kTimerPollMs));
+}
+
 void TInterface::TimerTick() {
     if (!FTimerEnabled || !FTimerHandler || FClock->NowMs() < FTimerDue)
         return;

@@ -161,6 +161,8 @@ protected:
     void StopTimer();
     bool TimerEnabled() const;
     void SetTimerEnabled(bool value);
+    // A new interval for the running timer, counted from its next enable.
+    void SetTimerInterval(int IntervalMs);
 
     // Closes the port without state changes, purging both queues; bounded.
     void DeactivatePort();

@@ -12,8 +12,6 @@ namespace {
 constexpr unsigned kOpenWaitMs = 10;
 // The open wait ends by the no-data timer; this only bounds it should time stand still.
 constexpr int kOpenWaitTurns = 2 * kKvNoDataTimeoutMs / int(kOpenWaitMs);
-constexpr unsigned kBusyWaitMs = 50;
-constexpr int kBusyRuns = 10;
 // A slider line longer than this without its LF is not a line: the oldest bytes go.
 constexpr std::size_t kMaxPendingLine = 4096;
 constexpr int kMaxPortName = 255;
@@ -419,29 +417,12 @@ void TKVInterface::Prepare() {
 
 void TKVInterface::Close() {
     DebugTrace(QStringLiteral("TKVInterface.Close"));
-    if (FState == kvsClosing || FState == kvsClosed || FInCloseWait)
+    if (FState == kvsClosing || FState == kvsClosed)
         return;
+    // Called from inside an engine event the engine is still on the stack: it sees the closed
+    // state when the event returns and stops there, so it is not run again here.
     QPointer<TKVInterface> self(this);
     try {
-        {
-            // Called from inside an engine event: let the engine finish its pulse first.
-            FInCloseWait = 1;
-            const TScopeExit release([&] {
-                if (self)
-                    FInCloseWait = 0;
-            });
-            for (int run = 0; run < kBusyRuns && FBusy; ++run) {
-                Clock().Wait(kBusyWaitMs);
-                if (!self)
-                    return;
-                if (FBusy)
-                    AnalysePulse(true);
-                if (!self)
-                    return;
-            }
-        }
-        if (FState == kvsClosing || FState == kvsClosed)
-            return;  // closed meanwhile
         StopTimer();
         SetState(kvsClosing);
         if (!self)
@@ -490,8 +471,10 @@ void TKVInterface::Continue() {
         SetState(kvsContinueing);
         if (!self)
             return;
-        if (FSourceKind == kSourceDemo)
+        if (FSourceKind == kSourceDemo) {
+            FDueTick = Clock().NowMs() - 1;  // no catch-up for the paused time
             SetTimerEnabled(true);
+        }
         SetState(kvsContinued);
         if (self)
             SetState(kvsOpened);

@@ -5,7 +5,11 @@
 
 #include "devices/untInterface.h"
 
+#include <QFile>
+
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,6 +43,40 @@ struct TKVSample {
     int HeartRaw = 0;     // beats per minute, 30..240
     bool NoPulse = false;
 };
+
+// One valid pulse as the stroke engine keeps it.
+struct TKVEngineSample {
+    double Interval = 0;      // s
+    double MeanInterval = 0;  // s, over the last Magnets pulses (one revolution)
+    double Time = 0;          // s, cumulative
+    double Acceleration = 0;  // 1 - previous MeanInterval / MeanInterval
+    int PulseNumber = 0;      // pulses since the drive start
+    double DragEstimate = 0;  // drag factor from this sample (recovery)
+    double SpeedSquare = 0;   // 1 / MeanInterval^2
+    double KineticDelta = 0;  // J since the previous sample
+    double DragWork = 0;      // J against the air during this pulse
+    double Force = 0;         // N at the handle
+    double HeartRate = 0;     // HeartCorrected at this sample
+};
+
+// The engine's constants, derived from the model properties at open.
+struct TKVModelConstants {
+    double CubeRootMass = 0;
+    double Mass = 0;
+    double PulsesPerRadian = 0;
+    double InertiaPerRadian = 0;
+    double HandlePerPulse = 0;        // m of handle travel per pulse
+    double EnergyPerSpeedSquare = 0;  // flywheel energy = this / T^2, T the mean interval
+    double HalfElastConst = 0;
+};
+
+// Boat speed factors by TKeloBoatType.
+inline constexpr std::array<double, 8> BoatFactors{1.322, 1.253, 1.377, 1.435,
+                                                   1.443, 1.52,  1.563, 1.625};
+
+// Raw recordings (.dat): the training-file magic, the packed program version, then 3-byte
+// records (u16 ticks of 1/kKvTicksPerSecond s, u8 heart rate).
+inline constexpr int kKvRawHeaderSize = 8;
 
 // Whether the four bytes at b are a sample of protocol p (kvpDOS, kvpKvw or kvpKV3W).
 bool KvDetectSample(TKeloProtocol p, const unsigned char* b, bool strict);
@@ -98,6 +136,20 @@ public:
     QString MagnetPatternText() const;
     QString MagnetStatsText() const;
 
+    // Stroke engine, read-only
+    const TKVModelConstants& ModelConstants() const { return FModel; }
+    int SampleCount() const { return FSampleCount; }
+    // Sample i, 0 <= i <= SampleCount(); sample 0 is the session's zero sample.
+    const TKVEngineSample& EngineSample(int i) const { return FSampleTable[std::size_t(i)]; }
+    int Phase() const { return FPhase; }
+    int DriveStart() const { return FDriveStart; }
+    int RecoveryStart() const { return FRecoveryStart; }
+    int StrokeCount() const { return FStrokeCount; }
+    double DragFactor() const { return FDragFactor; }
+    double TotalEnergy() const { return FTotalEnergy; }
+    double TotalDistance() const { return FTotalDistance; }
+    bool Active() const { return FActive != 0; }
+
     TKVRawDataEvent OnRawData;
     TKVForceDataEvent OnForceData;
 
@@ -120,6 +172,10 @@ protected:
     bool DemoRead() override;
     void DemoProcess() override;
     void DemoTimer() override;
+    // The program's own path with the extension ".dat"; the built-in recording when missing.
+    virtual QString DemoFileName() const;
+    // Takes one raw record as DemoRead does: Interval, HeartRaw and the split reset.
+    void TakeRawRecord(std::uint16_t ticks, std::uint8_t heart, bool fromResource);
 
     // Stroke engine (untInterfaceKVEngine.cpp). AnalysePulse takes each pulse once Interval,
     // HeartRaw and the pulse validity are set; Split is true for a part of a divided sample.
@@ -155,7 +211,54 @@ protected:
     std::uint8_t FBusy = 0;
     std::uint8_t FPhase = 0;  // 0 idle, 1 drive, 2 recovery
 
+    // Demo playback and recording
+    std::uint8_t FDemoFromFile = 0;
+    qint64 FDemoSize = -1;  // -1 while closed
+    std::unique_ptr<QFile> FDemoFile;  // the .dat file or the resource
+    std::int64_t FDueTick = 0;         // Clock() ms when the record last read is due
+    std::unique_ptr<QFile> FRecordFile;
+
 private:
+    // Stroke engine (untInterfaceKVEngine.cpp)
+    static constexpr int kHeartRateHistory = 50;
+    double CorrectedHeartRate();
+    double MeanInterval(double interval);
+    void ComputeDriveSample(int i);
+    bool CheckDriveEnd(int m) const;
+    void SendStrokeRecord();
+    void SendIdleRecord();
+    void StartDriveFromRecovery();
+    // True when an event handler closed the interface or reset the session meanwhile.
+    bool EngineInterrupted(int sampleCount) const {
+        return FState <= kvsClosed || FSampleCount != sampleCount;
+    }
+
+    TKVModelConstants FModel;
+    double FPulsesPerRadianCube = 0;
+    int FEngineMagnets = 1;  // Magnets at the session reset
+    std::uint8_t FActive = 0;
+    std::uint8_t FSplitSeen = 0;
+    int FSampleCount = 0;
+    int FDriveStart = 0;
+    int FRecoveryStart = 0;
+    int FStrokeCount = 0;
+    std::int64_t FLastRecordTick = 0;  // Clock() ms of the last stroke or idle record
+    std::int64_t FPauseTick = 0;       // Clock() ms when the run of valid pulses last broke
+    double FPendingTime = 0;
+    std::vector<TKVEngineSample> FSampleTable;
+    std::vector<double> FIntervalWindow;
+    double FDragFactor = 0.0001;
+    std::array<double, kHeartRateHistory> FHeartRateHistory{};
+    int FHeartRateFilled = 0;  // history entries of the current steady run
+    int FHeartRateHead = 0;
+    int FHeartRateCounter = 1;
+    double FTotalEnergy = 0;
+    double FTotalDistance = 0;
+    double FLastStrokeTime = 0;
+
+    // Demo playback (untInterfaceKVDemo.cpp)
+    bool DemoStopped() const;
+
     enum class TLine { NoMatch, Match, Malformed };
     void ProcessReceiveBuffer();
     bool BufferReady() const;
@@ -164,6 +267,4 @@ private:
     TLine CheckLine(std::string_view line) const;
     void DecodeUnit(TKeloProtocol protocol, std::string_view unit);
     int MagnetCount() const { return FMagnets > 0 ? FMagnets : 1; }
-
-    std::uint8_t FInCloseWait = 0;
 };
