@@ -259,6 +259,33 @@ TEST(OpenTrainingFile, ExtensionInAnyCaseAndStgContentUnderAnyName) {
     EXPECT_FALSE(OpenTrainingFile(user, back, false));
 }
 
+// A user or stroke file whose first bytes (the rower's name, the stroke number and power)
+// happen to spell the .stg magic is still read as what its extension says.
+TEST(OpenTrainingFile, OwnFilesWhoseStartLooksLikeStgMagic) {
+    QTemporaryDir dir;
+    TTraining t;
+    SetStrokeCount(t, 1);
+    t.Header.Name = "MIL Smith";
+    t.Ini.Weight = 75;
+    t.StrokeData[1].Number = 0x494D;  // "MI"
+    t.StrokeData[1].Power = 0x204C;   // "L "
+    t.StrokeData[1].Time = 12;
+    const QString user = dir.filePath("u.ini");
+    const QString stroke = dir.filePath("s.str");
+    ASSERT_TRUE(SaveTrainingAs(user, t, 7));
+    ASSERT_TRUE(SaveTrainingAs(stroke, t, 5));
+    for (const QString& file : {user, stroke}) {
+        TTraining back;
+        EXPECT_TRUE(OpenTrainingFile(file, back, false)) << file.toStdString();
+        EXPECT_EQ(back.Header.Name, "MIL Smith") << file.toStdString();
+        EXPECT_EQ(back.Ini.Weight, 75) << file.toStdString();
+        EXPECT_EQ(HeaderOf(file).SourceFileName, file.toStdString());
+    }
+    TTraining back;
+    ASSERT_TRUE(OpenTrainingFile(stroke, back, false));
+    EXPECT_EQ(back.StrokeData[1].Time, 12.0f);
+}
+
 TEST(SaveTrainingAs, KindAndExtensionMatrix) {
     QTemporaryDir dir;
     const TTraining t = Recorded(6);
