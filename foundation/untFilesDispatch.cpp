@@ -79,6 +79,7 @@ QString WithoutExtension(const QString& fileName) {
 }
 
 bool HasStgMagic(const QString& fileName) {
+    if (!QFileInfo(fileName).isFile()) return false; // opening a pipe would block
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = file.read(4);

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -535,4 +536,23 @@ TEST(OpenTrainingFile, AveragesAreComputedAfterReading) {
     EXPECT_EQ(back.StrokeData[0].Length, 120);
     EXPECT_EQ(back.ForceCurves[0].Force[3], 300);
     EXPECT_EQ(back.StrokeData[0].PeakForce, 300);
+}
+
+// Names that lead to a device or a pipe are no training files: reading them must neither
+// block nor read without end.
+TEST(OpenTrainingFile, DevicesAndPipesAreNoFiles) {
+    QTemporaryDir dir;
+    const QString zero = dir.filePath("zero.stg");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString pipe = dir.filePath("pipe.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& name : {zero, pipe}) {
+        TTraining t;
+        EXPECT_FALSE(OpenTrainingFile(name, t, false)) << name.toStdString();
+        TStgHeader h;
+        std::int32_t version = 0;
+        EXPECT_FALSE(ReadFileHeader(name, h, version, false)) << name.toStdString();
+    }
+    TTraining t;
+    EXPECT_FALSE(ReadStgFile(zero, t));
 }
