@@ -79,6 +79,7 @@ QString WithoutExtension(const QString& fileName) {
 }
 
 bool HasStgMagic(const QString& fileName) {
+    if (!QFileInfo(fileName).isFile()) return false; // opening a pipe would block
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = file.read(4);
@@ -86,15 +87,22 @@ bool HasStgMagic(const QString& fileName) {
 }
 
 // The reader for a file: by its extension, and a .stg file by its magic under any name (a
-// training kept as .stg content under another extension stays readable).
+// training kept as .stg content under another extension stays readable). A proper file of its
+// own extension keeps its reader: a user file's name or a stroke's first words may spell the magic.
 const TFileReader* ReaderOf(const QString& fileName) {
     const QString ext = FileExtension(fileName).mid(1).toUpper();
-    if (ext == QLatin1String("STG") || HasStgMagic(fileName)) return &StgReader;
+    if (ext == QLatin1String("STG")) return &StgReader;
+    const TFileReader* own = nullptr;
     for (const TFileReader& reader : FileReaders)
         if (ext == QLatin1String(FileFormatNames[reader.Format].data(),
                                  static_cast<qsizetype>(FileFormatNames[reader.Format].size())))
-            return &reader;
-    return nullptr;
+            own = &reader;
+    if (HasStgMagic(fileName)) {
+        TStgHeader probe;
+        std::int32_t version = 0;
+        if (!own || !own->ReadHeader(fileName, probe, version)) return &StgReader;
+    }
+    return own;
 }
 
 void ClearTraining(TTraining& training) {

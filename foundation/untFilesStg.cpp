@@ -9,6 +9,7 @@
 #include "platform/CodePage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -153,6 +154,8 @@ void FillAverages(TTraining& t) {
 }
 
 bool ReadFileBytes(const QString& fileName, QByteArray& bytes) {
+    // A device or pipe has no size to trust: reading it could block or never end.
+    if (!QFileInfo(fileName).isFile()) return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const qint64 size = file.size();

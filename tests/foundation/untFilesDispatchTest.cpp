@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -257,6 +258,33 @@ TEST(OpenTrainingFile, ExtensionInAnyCaseAndStgContentUnderAnyName) {
     ASSERT_TRUE(WriteAllBytes(user, QByteArray(106, '\0')));
     TTraining back;
     EXPECT_FALSE(OpenTrainingFile(user, back, false));
+}
+
+// A user or stroke file whose first bytes (the rower's name, the stroke number and power)
+// happen to spell the .stg magic is still read as what its extension says.
+TEST(OpenTrainingFile, OwnFilesWhoseStartLooksLikeStgMagic) {
+    QTemporaryDir dir;
+    TTraining t;
+    SetStrokeCount(t, 1);
+    t.Header.Name = "MIL Smith";
+    t.Ini.Weight = 75;
+    t.StrokeData[1].Number = 0x494D;  // "MI"
+    t.StrokeData[1].Power = 0x204C;   // "L "
+    t.StrokeData[1].Time = 12;
+    const QString user = dir.filePath("u.ini");
+    const QString stroke = dir.filePath("s.str");
+    ASSERT_TRUE(SaveTrainingAs(user, t, 7));
+    ASSERT_TRUE(SaveTrainingAs(stroke, t, 5));
+    for (const QString& file : {user, stroke}) {
+        TTraining back;
+        EXPECT_TRUE(OpenTrainingFile(file, back, false)) << file.toStdString();
+        EXPECT_EQ(back.Header.Name, "MIL Smith") << file.toStdString();
+        EXPECT_EQ(back.Ini.Weight, 75) << file.toStdString();
+        EXPECT_EQ(HeaderOf(file).SourceFileName, file.toStdString());
+    }
+    TTraining back;
+    ASSERT_TRUE(OpenTrainingFile(stroke, back, false));
+    EXPECT_EQ(back.StrokeData[1].Time, 12.0f);
 }
 
 TEST(SaveTrainingAs, KindAndExtensionMatrix) {
@@ -508,4 +536,23 @@ TEST(OpenTrainingFile, AveragesAreComputedAfterReading) {
     EXPECT_EQ(back.StrokeData[0].Length, 120);
     EXPECT_EQ(back.ForceCurves[0].Force[3], 300);
     EXPECT_EQ(back.StrokeData[0].PeakForce, 300);
+}
+
+// Names that lead to a device or a pipe are no training files: reading them must neither
+// block nor read without end.
+TEST(OpenTrainingFile, DevicesAndPipesAreNoFiles) {
+    QTemporaryDir dir;
+    const QString zero = dir.filePath("zero.stg");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString pipe = dir.filePath("pipe.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& name : {zero, pipe}) {
+        TTraining t;
+        EXPECT_FALSE(OpenTrainingFile(name, t, false)) << name.toStdString();
+        TStgHeader h;
+        std::int32_t version = 0;
+        EXPECT_FALSE(ReadFileHeader(name, h, version, false)) << name.toStdString();
+    }
+    TTraining t;
+    EXPECT_FALSE(ReadStgFile(zero, t));
 }
