@@ -7,6 +7,7 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -32,6 +33,8 @@ inline constexpr int kKvHeartMax = 240;
 inline constexpr double kKvSliderTick = 0.00000864;  // s per unit of a slider "!S," value
 inline constexpr std::uint8_t kKvSliderInterfaceType = 5;
 inline constexpr int kKvNoDataTimeoutMs = 3000;
+// No ergometer has more magnets on its flywheel; a larger setting is a damaged value.
+inline constexpr int kMaxMagnets = 64;
 
 // The slider's identification line (awaited while opening) and its start banner.
 inline constexpr std::string_view kSliderIdentification = "VELTRO Slider VSM";
@@ -111,7 +114,8 @@ public:
     double Link() const { return FLink; }
     void SetLink(double value) { FLink = value; }
     int Magnets() const { return FMagnets; }
-    void SetMagnets(int value) { FMagnets = value; }
+    // Per-magnet arrays and the engine's windows are sized by this: kept within 1..kMaxMagnets.
+    void SetMagnets(int value) { FMagnets = std::clamp(value, 1, kMaxMagnets); }
     double Tension() const { return FTension; }
     void SetTension(double value) { FTension = value; }
     int StrokeTrigger() const { return FStrokeTrigger; }
@@ -266,5 +270,5 @@ private:
     TKeloProtocol DetectUnit(std::size_t& length, bool& malformed) const;
     TLine CheckLine(std::string_view line) const;
     void DecodeUnit(TKeloProtocol protocol, std::string_view unit);
-    int MagnetCount() const { return FMagnets > 0 ? FMagnets : 1; }
+    int MagnetCount() const { return FMagnets; }
 };

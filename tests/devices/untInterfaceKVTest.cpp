@@ -2,6 +2,7 @@
 
 #include "devices/SerialNG.h"
 
+#include <memory>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
@@ -468,4 +469,16 @@ TEST_F(InterfaceTest, InterfaceDestroyedWhileOpenClosesAnOldPort) {
     TKVInterface* kv = Kv.get();
     kv->Open(kSourceSerial, Peer.SlavePath());
     EXPECT_EQ(Kv, nullptr);
+}
+
+TEST(KvSettings, MagnetCountFromSettingsStaysWithinWhatArraysCanHold) {
+    std::unique_ptr<TKVInterface> kv(CreateInterface<TKVInterface>(nullptr));
+    kv->SetMagnets(1000000);
+    EXPECT_EQ(kv->Magnets(), kMaxMagnets);
+    kv->SetMagnets(0);
+    EXPECT_EQ(kv->Magnets(), 1);
+    kv->SetMagnets(-7);
+    EXPECT_EQ(kv->Magnets(), 1);
+    kv->SetMagnets(6);
+    EXPECT_EQ(kv->Magnets(), 6);
 }
