@@ -254,7 +254,7 @@ std::string Dump(const TTraining& t) {
 
 // The one place a file is opened; the file-type dispatch takes over here once it exists.
 bool OpenForDump(const QString& fileName, TTraining& training) {
-    return ReadStgFile(fileName, training);
+    return OpenTrainingFile(fileName, training, false);
 }
 
 } // namespace

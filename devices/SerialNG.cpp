@@ -566,9 +566,15 @@ void TSerialPortNG::PostLost(int generation, TWorkerError error) {
         [this, generation, error, quiet] {
             if (generation != FGeneration || FDestroying)
                 return;  // closed or reopened meanwhile: nothing left to report
-            CloseDevice();
-            if (!quiet)
-                ProcessError(error.Place, error.Code, error.Noise, error.Msg);
+            try {
+                CloseDevice();
+                if (!quiet)
+                    ProcessError(error.Place, error.Code, error.Noise, error.Msg);
+            } catch (const std::exception& e) {
+                qCritical("Serial port event failed: %s", e.what());
+            } catch (...) {
+                qCritical("Serial port event failed");
+            }
         },
         Qt::QueuedConnection);
 }

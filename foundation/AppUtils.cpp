@@ -16,9 +16,9 @@
 #include <QProcess>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QUuid>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <clocale>
@@ -288,13 +288,14 @@ std::uint32_t VersionStrToInt(const QString& text) {
     const QString fields[4] = {parts[0], parts[1], parts[2], last};
     std::uint32_t v = 0;
     for (const QString& f : fields) {
-        if (f.isEmpty() || f.size() > 3)
+        if (f.isEmpty())
             return 0;
         for (const QChar c : f)
             if (c < QLatin1Char('0') || c > QLatin1Char('9'))
                 return 0;
-        const uint n = f.toUInt();
-        if (n > 255)
+        bool ok = false;
+        const uint n = f.toUInt(&ok);
+        if (!ok || n > 255)
             return 0;
         v = (v << 8) | n;
     }
@@ -493,22 +494,16 @@ void Delay(unsigned milliseconds) {
         std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
         return;
     }
-    QCoreApplication::processEvents();
-    if (milliseconds == 0)
-        return;
-    // A nested loop keeps timers, queued calls and device events flowing while we wait; it also
-    // ends early when the application quits, so a wait never holds up the shut-down.
+    // Pumps events until the monotonic clock says the time is up. The end is never left to a
+    // timer: inside a timer event (a wait within a wait) the event loop may not deliver timers.
     QElapsedTimer clock;
     clock.start();
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-    timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    while (!clock.hasExpired(milliseconds)) {
-        timer.start(static_cast<int>(milliseconds - clock.elapsed()));
-        if (loop.exec() != 0)
+    for (;;) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        const qint64 left = static_cast<qint64>(milliseconds) - clock.elapsed();
+        if (left <= 0)
             break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::min<qint64>(left, milliseconds >= 50 ? 10 : 1)));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <span>
+#include <vector>
 
 // Training record routines
 
@@ -128,3 +129,67 @@ bool ReadStgHeader(const QString& fileName, TStgHeader& header, std::int32_t& ve
 std::vector<std::uint8_t> EncodeStgFile(const TTraining& training);
 bool DecodeStgFile(const std::uint8_t* data, std::size_t size, TTraining& training);
 bool DecodeStgHeader(const std::uint8_t* data, std::size_t size, TStgHeader& header, std::int32_t& version);
+
+// .str and user files
+//
+// The stroke file (.str, 218 bytes) holds one stroke, its force curve and the rower's settings;
+// the user file (.ini, 106 bytes, binary) holds the settings alone. Values are stored as 16-bit
+// words and bytes: reading rounds nothing, writing rounds and clamps every value into its field.
+
+inline constexpr int kStrFileSize = 218;
+inline constexpr int kUserFileSize = 106;
+inline constexpr int kStrStrokeRecordSize = 32; // 16 words
+inline constexpr int kStrForceRecordSize = 80;  // one byte per sample
+inline constexpr int kUserRecordSize = kUserFileSize;
+inline constexpr int kUserNameSize = 9;
+inline constexpr double kStrForceStep = 3.85; // N per force byte
+
+// File information for lists: the defaults of a new header, Title, SourceFileName, dates and
+// size from the file, the source kind. True when the size is that of the kind; a user file must
+// also carry its fixed bytes (a text settings file named .ini is not one).
+bool StrFileHeader(const QString& fileName, TStgHeader& header);
+bool UserFileHeader(const QString& fileName, TStgHeader& header);
+// Reads a whole file into a training the caller has cleared: the header from the file, then the
+// record(s). False for a wrong size, wrong fixed bytes or a short read.
+bool ReadStrFile(const QString& fileName, TTraining& training);
+bool ReadUserFile(const QString& fileName, TTraining& training);
+// Writes through a temporary file that replaces the target only when complete. True when written.
+// A training without stroke 1 writes a zero stroke and curve.
+bool WriteStrFile(const QString& fileName, const TTraining& training);
+bool WriteUserFile(const QString& fileName, const TTraining& training);
+// The same from and to memory. The decoders set the stroke arrays (.str), Ini and Header.Name and
+// leave the rest of the record as it is.
+bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& training);
+bool DecodeUserFile(const std::uint8_t* data, std::size_t size, TTraining& training);
+std::vector<std::uint8_t> EncodeStrFile(const TTraining& training);
+std::vector<std::uint8_t> EncodeUserFile(const TTraining& training);
+
+// Device file import
+//
+// The ZtIV devices' user (.zti, 76 bytes), stroke (.ztr, 200 bytes) and session (.zts, at
+// least 292 bytes) files; read only.
+
+enum TZtFileKind : std::uint8_t { ztkUser = 0, ztkStroke = 1, ztkSession = 2 };
+
+inline constexpr int kZtStartSize = 76;
+inline constexpr int kZtStrokeBlockSize = 48;
+inline constexpr int kZtForceBlockSize = 76;
+inline constexpr int kZtIntervalBlockSize = 8;
+inline constexpr int kZtSessionBlockSize = 216;
+inline constexpr int kZtiFileSize = kZtStartSize;
+inline constexpr int kZtrFileSize = kZtStartSize + kZtStrokeBlockSize + kZtForceBlockSize;
+inline constexpr int kZtsMinFileSize = kZtStartSize + kZtSessionBlockSize;
+inline constexpr double kZtForceStep = 5.75; // N per force byte
+
+// File information as for .str files; true when the size fits the kind.
+bool ZtiFileHeader(const QString& fileName, TStgHeader& header);
+bool ZtrFileHeader(const QString& fileName, TStgHeader& header);
+bool ZtsFileHeader(const QString& fileName, TStgHeader& header);
+// Imports a file into a training the caller has cleared. False for a wrong magic or kind,
+// counts the file cannot hold, a stroke count K above N, or a short read.
+bool ReadZtiFile(const QString& fileName, TTraining& training);
+bool ReadZtrFile(const QString& fileName, TTraining& training);
+bool ReadZtsFile(const QString& fileName, TTraining& training);
+// The same from memory: sets the stroke and interval arrays, Ini, Workout, Header.CurrentStroke
+// and Header.Note and leaves the rest of the record as it is.
+bool DecodeZtFile(const std::uint8_t* data, std::size_t size, TZtFileKind kind, TTraining& training);

@@ -40,19 +40,22 @@ struct TFileReader {
     TReadHeaderProc ReadHeader;
 };
 
-// The readers by extension. Stroke, user and fourth-mark device files have no reader yet: an
-// empty entry fails like a damaged file. Wire their readers in here.
+// Header readers of the formats that carry no version.
+template <bool (*Read)(const QString&, TStgHeader&)>
+bool ReadHeaderWithoutVersion(const QString& fileName, TStgHeader& header, std::int32_t& version) {
+    version = 0;
+    return Read(fileName, header);
+}
+
+// The readers by extension.
 const std::array<TFileReader, 6> FileReaders{{
-    {kFormatStr, nullptr, nullptr},
+    {kFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
     {kFormatStg, ReadStgFile, ReadStgHeader},
-    {kFormatIni, nullptr, nullptr},
-    {kFormatZti, nullptr, nullptr},
-    {kFormatZts, nullptr, nullptr},
-    {kFormatZtr, nullptr, nullptr},
+    {kFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
+    {kFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
+    {kFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
+    {kFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
 }};
-// The stroke-file and user-file writers, once they exist.
-constexpr TWriteTrainingProc WriteStrokeFile = nullptr;
-constexpr TWriteTrainingProc WriteUserFile = nullptr;
 
 const TFileReader StgReader{kFormatStg, ReadStgFile, ReadStgHeader};
 
@@ -76,6 +79,7 @@ QString WithoutExtension(const QString& fileName) {
 }
 
 bool HasStgMagic(const QString& fileName) {
+    if (!QFileInfo(fileName).isFile()) return false; // opening a pipe would block
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const QByteArray head = file.read(4);
@@ -83,15 +87,22 @@ bool HasStgMagic(const QString& fileName) {
 }
 
 // The reader for a file: by its extension, and a .stg file by its magic under any name (a
-// training kept as .stg content under another extension stays readable).
+// training kept as .stg content under another extension stays readable). A proper file of its
+// own extension keeps its reader: a user file's name or a stroke's first words may spell the magic.
 const TFileReader* ReaderOf(const QString& fileName) {
     const QString ext = FileExtension(fileName).mid(1).toUpper();
-    if (ext == QLatin1String("STG") || HasStgMagic(fileName)) return &StgReader;
+    if (ext == QLatin1String("STG")) return &StgReader;
+    const TFileReader* own = nullptr;
     for (const TFileReader& reader : FileReaders)
         if (ext == QLatin1String(FileFormatNames[reader.Format].data(),
                                  static_cast<qsizetype>(FileFormatNames[reader.Format].size())))
-            return &reader;
-    return nullptr;
+            own = &reader;
+    if (HasStgMagic(fileName)) {
+        TStgHeader probe;
+        std::int32_t version = 0;
+        if (!own || !own->ReadHeader(fileName, probe, version)) return &StgReader;
+    }
+    return own;
 }
 
 void ClearTraining(TTraining& training) {
@@ -144,7 +155,7 @@ TWriteTrainingProc WriterOf(int kind, std::uint8_t format, bool& known) {
     known = true;
     switch (kind) {
     case kKindStroke:
-        return WriteStrokeFile;
+        return WriteStrFile;
     case kKindTraining:
     case kKindRow:
         if (format == kFormatStg) return WriteStgFile;

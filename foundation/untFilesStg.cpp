@@ -5,10 +5,11 @@
 
 #include "foundation/AppUtils.h"
 #include "foundation/untFilesCodec.h"
+#include "foundation/untFilesIo.h"
 #include "platform/CodePage.h"
 
 #include <QFile>
-#include <QSaveFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -153,6 +154,8 @@ void FillAverages(TTraining& t) {
 }
 
 bool ReadFileBytes(const QString& fileName, QByteArray& bytes) {
+    // A device or pipe has no size to trust: reading it could block or never end.
+    if (!QFileInfo(fileName).isFile()) return false;
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) return false;
     const qint64 size = file.size();
@@ -305,15 +308,7 @@ bool WriteStgFile(const QString& fileName, const TTraining& t) {
         static_cast<std::int64_t>(t.Intervals.size()) > kMaxStgIntervals ||
         static_cast<std::int64_t>(HighestIndex(t.RawData.size())) > kMaxStgRawSamples)
         return false;
-    const std::vector<std::uint8_t> bytes = EncodeStgFile(t);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return SaveFileBytes(fileName, EncodeStgFile(t));
 }
 
 bool ReadStgFile(const QString& fileName, TTraining& training) {

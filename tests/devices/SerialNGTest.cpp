@@ -9,6 +9,7 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -359,6 +360,24 @@ TEST_F(SerialPortTest, VanishedDeviceIsReportedOnceAndClosesThePort) {
     EXPECT_EQ(Port->ComHandle(), -1);
     Port->SetActive(false);  // nothing left to close
     EXPECT_EQ(Errors(), 1);
+}
+
+// The loss is handed over like every other worker report: a handler that throws is caught at
+// the queued call and the port still ends up closed.
+TEST_F(SerialPortTest, ThrowingHandlerOfAVanishedDeviceIsContained) {
+    Port->SetClusterSize(1);
+    Port->OnProcessError = [this](TSerialPortNG*, std::uint32_t place, std::uint32_t code,
+                                  const QString& msg, std::uint8_t noise) {
+        Reports.push_back({place, code, msg, noise});
+        if (place == 9804)
+            throw std::runtime_error("handler failed");
+    };
+    Open();
+    Peer.CloseMaster();
+    ASSERT_TRUE(WaitUntil([&] { return !At(9804).empty(); }));
+    DrainEvents();
+    EXPECT_EQ(At(9804).size(), 1u);
+    EXPECT_EQ(Port->ComHandle(), -1);
 }
 
 TEST_F(SerialPortTest, CloseNotesAndDropsQueuedEvents) {

@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -252,11 +253,38 @@ TEST(OpenTrainingFile, ExtensionInAnyCaseAndStgContentUnderAnyName) {
         EXPECT_EQ(back.StrokeData[3].IntervalCountdown, 64000) << name;
         EXPECT_EQ(HeaderOf(file).Title, "Morning") << name;
     }
-    // Not yet readable formats fail cleanly.
+    // A 106-byte .ini without the user record's fixed bytes is no user file.
     const QString user = dir.filePath("user.ini");
     ASSERT_TRUE(WriteAllBytes(user, QByteArray(106, '\0')));
     TTraining back;
     EXPECT_FALSE(OpenTrainingFile(user, back, false));
+}
+
+// A user or stroke file whose first bytes (the rower's name, the stroke number and power)
+// happen to spell the .stg magic is still read as what its extension says.
+TEST(OpenTrainingFile, OwnFilesWhoseStartLooksLikeStgMagic) {
+    QTemporaryDir dir;
+    TTraining t;
+    SetStrokeCount(t, 1);
+    t.Header.Name = "MIL Smith";
+    t.Ini.Weight = 75;
+    t.StrokeData[1].Number = 0x494D;  // "MI"
+    t.StrokeData[1].Power = 0x204C;   // "L "
+    t.StrokeData[1].Time = 12;
+    const QString user = dir.filePath("u.ini");
+    const QString stroke = dir.filePath("s.str");
+    ASSERT_TRUE(SaveTrainingAs(user, t, 7));
+    ASSERT_TRUE(SaveTrainingAs(stroke, t, 5));
+    for (const QString& file : {user, stroke}) {
+        TTraining back;
+        EXPECT_TRUE(OpenTrainingFile(file, back, false)) << file.toStdString();
+        EXPECT_EQ(back.Header.Name, "MIL Smith") << file.toStdString();
+        EXPECT_EQ(back.Ini.Weight, 75) << file.toStdString();
+        EXPECT_EQ(HeaderOf(file).SourceFileName, file.toStdString());
+    }
+    TTraining back;
+    ASSERT_TRUE(OpenTrainingFile(stroke, back, false));
+    EXPECT_EQ(back.StrokeData[1].Time, 12.0f);
 }
 
 TEST(SaveTrainingAs, KindAndExtensionMatrix) {
@@ -270,7 +298,7 @@ TEST(SaveTrainingAs, KindAndExtensionMatrix) {
     const TCase cases[] = {
         {"k6.stg", 6, true},  {"k9.stg", 9, true},    {"k7.stg", 7, true},  {"k8.stg", 8, true},
         {"k8.ini", 8, true},  {"k8.txt", 8, true},    {"k6.ini", 6, false}, {"k9.str", 9, false},
-        {"k7.str", 7, false}, {"k7.ini", 7, false},   {"k5.str", 5, false}, {"k0.stg", 0, false},
+        {"k7.str", 7, false}, {"k7.ini", 7, true},    {"k5.str", 5, true},  {"k0.stg", 0, false},
         {"k1.stg", 1, false}, {"k10.stg", 10, false},
     };
     for (const TCase& c : cases) {
@@ -278,7 +306,14 @@ TEST(SaveTrainingAs, KindAndExtensionMatrix) {
         EXPECT_EQ(SaveTrainingAs(file, t, c.Kind), c.Written) << c.Name;
         EXPECT_EQ(QFileInfo::exists(file), c.Written) << c.Name;
         if (c.Written) {
-            EXPECT_TRUE(ReadAllBytes(file).startsWith("MIL ")) << c.Name;
+            // Stroke kind and user kind under .ini have their own small formats.
+            const qsizetype size = c.Kind == 5                                       ? kStrFileSize
+                                   : QString(c.Name).endsWith(".ini") && c.Kind == 7 ? kUserFileSize
+                                                                                     : -1;
+            if (size > 0)
+                EXPECT_EQ(ReadAllBytes(file).size(), size) << c.Name;
+            else
+                EXPECT_TRUE(ReadAllBytes(file).startsWith("MIL ")) << c.Name;
         }
     }
     EXPECT_FALSE(SaveTrainingAs("", t, 8));
@@ -291,8 +326,8 @@ TEST(SaveTrainingAs, FailedSaveKeepsTheOldFile) {
     ASSERT_TRUE(WriteAllBytes(old, "old user file"));
     EXPECT_FALSE(SaveTrainingAs(old, t, 6)); // kind and extension do not fit
     EXPECT_EQ(ReadAllBytes(old), "old user file");
-    EXPECT_FALSE(SaveTrainingAs(old, t, 7)); // no user-file writer yet
-    EXPECT_EQ(ReadAllBytes(old), "old user file");
+    EXPECT_TRUE(SaveTrainingAs(old, t, 7)); // a user file replaces it whole
+    EXPECT_EQ(ReadAllBytes(old).size(), kUserFileSize);
 
     // A folder that cannot be made: nothing written.
     const QString blocker = dir.filePath("plain");
@@ -375,15 +410,16 @@ TEST(ExportTraining, OtherExtensionsMoveTheIdentityIntoTheSourceFields) {
     EXPECT_EQ(h.Modified, 0);
     EXPECT_EQ(HeaderOf(name).SourceFileName, name.toStdString());
 
-    // User content under .ini needs the user-file writer: a real failure, nothing written.
+    // User content under .ini is written as a user file.
     TTraining u = Recorded(6);
     u.Header.SourceContentKind = 7;
-    u.Header.Modified = 0;
+    u.Header.SourceFileFormat = 2;
+    u.Header.Modified = 1;
     QString userName = dir.filePath("user.ini");
-    EXPECT_FALSE(ExportTraining(userName, "", u));
-    EXPECT_TRUE(userName.isEmpty());
-    EXPECT_EQ(u.Header.Modified, 1);
-    EXPECT_FALSE(QFileInfo::exists(dir.filePath("user.ini")));
+    EXPECT_TRUE(ExportTraining(userName, "", u));
+    EXPECT_EQ(userName, dir.filePath("user.ini"));
+    EXPECT_EQ(u.Header.Modified, 0);
+    EXPECT_EQ(ReadAllBytes(userName).size(), kUserFileSize);
 }
 
 TEST(ExportTraining, DialogChoosesNameAndKind) {
@@ -411,15 +447,16 @@ TEST(ExportTraining, DialogChoosesNameAndKind) {
     EXPECT_EQ(t.Header.ContentKind, 6);
     EXPECT_NE(t.Header.Guid, guid); // a dialog save is a new identity
 
-    // "User" chosen with a .ini name: user content, whose writer is not there yet.
+    // "User" chosen with a .ini name: user content, written as a user file.
     prompt.ChosenName = dir.filePath("chosen.ini");
     prompt.ChosenFilter = 2;
     name.clear();
-    EXPECT_FALSE(ExportTraining(name, "/start", t));
+    EXPECT_TRUE(ExportTraining(name, "/start", t));
     EXPECT_EQ(prompt.Dialogs, 3);
     EXPECT_EQ(t.Header.SourceContentKind, 7);
     EXPECT_EQ(t.Header.SourceFileFormat, 2);
-    EXPECT_EQ(t.Header.Modified, 1);
+    EXPECT_EQ(t.Header.Modified, 0);
+    EXPECT_EQ(ReadAllBytes(name).size(), kUserFileSize);
 }
 
 TEST(LoadDefaultTraining, BuiltInDefaultsWithoutTemplate) {
@@ -499,4 +536,23 @@ TEST(OpenTrainingFile, AveragesAreComputedAfterReading) {
     EXPECT_EQ(back.StrokeData[0].Length, 120);
     EXPECT_EQ(back.ForceCurves[0].Force[3], 300);
     EXPECT_EQ(back.StrokeData[0].PeakForce, 300);
+}
+
+// Names that lead to a device or a pipe are no training files: reading them must neither
+// block nor read without end.
+TEST(OpenTrainingFile, DevicesAndPipesAreNoFiles) {
+    QTemporaryDir dir;
+    const QString zero = dir.filePath("zero.stg");
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString pipe = dir.filePath("pipe.ini");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& name : {zero, pipe}) {
+        TTraining t;
+        EXPECT_FALSE(OpenTrainingFile(name, t, false)) << name.toStdString();
+        TStgHeader h;
+        std::int32_t version = 0;
+        EXPECT_FALSE(ReadFileHeader(name, h, version, false)) << name.toStdString();
+    }
+    TTraining t;
+    EXPECT_FALSE(ReadStgFile(zero, t));
 }

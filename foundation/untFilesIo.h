@@ -1,0 +1,53 @@
+// File access shared by the small file formats: whole-file reads with a size limit, saves
+// through a temporary file, and the header of a file known only by its name, date and size.
+#pragma once
+
+#include "foundation/untTypes.h"
+
+#include <QByteArray>
+#include <QString>
+#include <algorithm>
+#include <cmath>
+#include <concepts>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+// FileFormatNames and ContentKindNames indexes of the small file formats.
+inline constexpr std::uint8_t kFileFormatIni = 2;
+inline constexpr std::uint8_t kFileFormatStr = 6;
+inline constexpr std::uint8_t kFileFormatZti = 9;
+inline constexpr std::uint8_t kFileFormatZts = 10;
+inline constexpr std::uint8_t kFileFormatZtr = 11;
+inline constexpr std::uint8_t kContentKindStroke = 5;
+inline constexpr std::uint8_t kContentKindTraining = 6;
+inline constexpr std::uint8_t kContentKindUser = 7;
+
+// The value stored in an integer field of type T: floats rounded to nearest (ties to even),
+// then everything limited to T's range; NaN gives 0. A float is never converted to an integer
+// type it does not fit.
+template <std::integral T, class V> T ClampToField(V value) {
+    using Limits = std::numeric_limits<T>;
+    if constexpr (std::floating_point<V>) {
+        if (std::isnan(value)) return 0;
+        const double rounded = std::nearbyint(static_cast<double>(value));
+        if (rounded <= static_cast<double>(Limits::min())) return Limits::min();
+        if (rounded >= static_cast<double>(Limits::max())) return Limits::max();
+        return static_cast<T>(rounded);
+    } else {
+        static_assert(std::is_signed_v<V> || sizeof(V) < sizeof(std::int64_t));
+        const auto v = static_cast<std::int64_t>(value);
+        return static_cast<T>(std::clamp<std::int64_t>(v, Limits::min(), Limits::max()));
+    }
+}
+
+// Reads at most maxBytes from the start of the file. False when it cannot be opened or read.
+bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes);
+// Writes the bytes to a temporary file in the target folder and renames it over the target.
+// On failure the old file stays as it was. True when the file is complete.
+bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);
+// A new header (InitTrainingHeader) with Title = the name without folder and extension,
+// SourceFileName = the full name, Date and SourceFileDate = the file's date, SourceFileSize and
+// the source format and kind. Returns the file's size, -1 when it does not exist.
+qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,
+                          TStgHeader& header);
