@@ -1,6 +1,7 @@
 #include "shell/untMain.h"
 
 #include "foundation/AppUtils.h"
+#include "foundation/untCharts.h"
 #include "foundation/untFiles.h"
 #include "platform/IniFiles.h"
 #include "shell/AppUtilsUi.h"
@@ -40,6 +41,7 @@ const QString kRecent = QStringLiteral("Recent");
 const QString kStatistics = QStringLiteral("Statistics");
 const QString kPosition = QStringLiteral("Position");
 const QString kGeneral = QStringLiteral("General");
+const QString kStrokeData = QStringLiteral("StrokeData");
 
 constexpr int kBannerMs = 60000 * 10;
 constexpr int kNormalWidth = 800;
@@ -300,10 +302,16 @@ void TfrmMain::LoadSettings()
     RunningTime = RowingTime = 0;
     TimesStarted = RowingSessions = FilesOpened = FilesSaved = 0;
 
+    BuildStrokeParameters();
+    BuildIntervalParameters();
+    BuildSessionParameters();
+    BuildSplitParameters();
+
     int left = -1, top = -1, width = -1, height = -1;
     const QString name = GetUserIniFileName(false);
     if (!name.isEmpty()) {
         TIniFile ini(name);
+        LoadParameterSettings(ini, kStrokeData, StrokeParameters);
         QStringList lines;
         ini.ReadSectionValues(kRecent, lines);
         for (const QString& line : lines) {
@@ -326,7 +334,6 @@ void TfrmMain::LoadSettings()
         width = ini.ReadInteger(kPosition, QStringLiteral("Width"), -1);
         height = ini.ReadInteger(kPosition, QStringLiteral("Height"), -1);
     }
-    // The stroke-data axis settings of section "StrokeData" are read by the chart set-up.
 
     if (left == -1 && top == -1 && width == -1 && height == -1) {
         SetFormBounds(this, -1, -1, -1, -1);
@@ -382,6 +389,7 @@ void TfrmMain::SaveSettings()
         ini.WriteInteger(kPosition, QStringLiteral("Top"), top);
         ini.WriteInteger(kPosition, QStringLiteral("Width"), width);
         ini.WriteInteger(kPosition, QStringLiteral("Height"), height);
+        SaveParameterSettings(ini, kStrokeData, StrokeParameters);
         if (!ini.UpdateFile())
             DebugTrace(QStringLiteral("Settings not saved to %1").arg(name));
     }

@@ -1,6 +1,7 @@
 #include "QtPrinters.h"
 #include "support/FileHelpers.h"
 #include "foundation/AppUtils.h"
+#include "foundation/untCharts.h"
 #include "platform/IniFiles.h"
 #include "shell/AppUtilsUi.h"
 #include "shell/StatusPanels.h"
@@ -96,7 +97,7 @@ TEST_F(MainTest, SettingsFileAfterARun)
     EXPECT_TRUE(text.startsWith(QStringLiteral("[Recent]\n1=/data/b.stg\n2=/data/a.stg\n\n[Options]\nLastDir=/data\n\n"
                                                 "[Statistics]\nRunningTime=")))
         << text.toStdString();
-    for (const char* section : {"[Position]", "[View]", "[Toolbars]"})
+    for (const char* section : {"[Position]", "[StrokeData]", "[View]", "[Toolbars]"})
         EXPECT_TRUE(text.contains(QLatin1String(section))) << section;
     TIniFile ini(Ini());
     EXPECT_EQ(ini.ReadInteger(QStringLiteral("Statistics"), QStringLiteral("TimesStarted"), 0), 1);
@@ -160,6 +161,26 @@ TEST_F(MainTest, StatisticsAddUpOverTwoRunsWithEitherSeparator)
     TfrmMain form;
     EXPECT_EQ(form.RunningTime, 0.0);
     EXPECT_EQ(form.RowingTime, 0.0);
+}
+
+TEST_F(MainTest, StrokeDataAxesRoundTrip)
+{
+    ASSERT_TRUE(WriteAllBytes(Ini(), "[StrokeData]\nParameter1=1 0,5 40 2,5\n"));
+    {
+        TfrmMain form;
+        ASSERT_GT(StrokeParameters.size(), 2u);
+        EXPECT_EQ(StrokeParameters[1].AxisMode, 1);
+        EXPECT_DOUBLE_EQ(StrokeParameters[1].AxisMin, 0.5);
+        EXPECT_DOUBLE_EQ(StrokeParameters[1].AxisMax, 40);
+        EXPECT_DOUBLE_EQ(StrokeParameters[1].AxisIncrement, 2.5);
+        StrokeParameters[2].AxisMax = StrokeParameters[2].AxisMin + 7;
+    }
+    const double max2 = StrokeParameters[2].AxisMax;
+    TIniFile ini(Ini());
+    EXPECT_EQ(ini.ReadString(QStringLiteral("StrokeData"), QStringLiteral("Parameter1"), QString()),
+              QStringLiteral("1 0.5 40 2.5"));
+    TfrmMain again;
+    EXPECT_DOUBLE_EQ(StrokeParameters[2].AxisMax, max2);
 }
 
 TEST_F(MainTest, DecliningTheExitQuestionKeepsTheProgramRunning)
