@@ -1,0 +1,96 @@
+#include "shell/UiPrompt.h"
+
+#include "shell/AppUtilsUi.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+
+std::function<bool(TSaveDialogRequest&)> TUiPrompt::SaveDialogHook;
+
+namespace {
+
+QMessageBox::Icon IconOf(TMsgKind kind)
+{
+    switch (kind) {
+    case TMsgKind::Warning:
+        return QMessageBox::Warning;
+    case TMsgKind::Error:
+        return QMessageBox::Critical;
+    case TMsgKind::Information:
+        return QMessageBox::Information;
+    case TMsgKind::Confirmation:
+        return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons ButtonsOf(TMsgButtons buttons)
+{
+    switch (buttons) {
+    case TMsgButtons::Ok:
+        return QMessageBox::Ok;
+    case TMsgButtons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case TMsgButtons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case TMsgButtons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    }
+    return QMessageBox::Ok;
+}
+
+}  // namespace
+
+QStringList PromptFilterToQt(const QString& filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        result << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+    }
+    return result;
+}
+
+TMsgResult TUiPrompt::Ask(const QString& text, TMsgKind kind, TMsgButtons buttons)
+{
+    const QMessageBox::StandardButton answer =
+        ShowMessageBox(QApplication::activeWindow(), IconOf(kind), text, ButtonsOf(buttons));
+    switch (answer) {
+    case QMessageBox::Ok:
+        return TMsgResult::Ok;
+    case QMessageBox::Yes:
+        return TMsgResult::Yes;
+    case QMessageBox::No:
+        return TMsgResult::No;
+    default:
+        // A closed box is the cautious answer.
+        return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel;
+    }
+}
+
+bool TUiPrompt::AskSaveFileName(TSaveDialogRequest& request)
+{
+    if (SaveDialogHook)
+        return SaveDialogHook(request);
+    QFileDialog dialog(QApplication::activeWindow(), request.Title, request.InitialDir);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    const QStringList filters = PromptFilterToQt(request.Filter);
+    dialog.setNameFilters(filters);
+    if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
+        dialog.selectNameFilter(filters[request.FilterIndex - 1]);
+    dialog.setDefaultSuffix(request.DefaultExt);
+    if (!request.FileName.isEmpty())
+        dialog.selectFile(request.FileName);
+    if (!request.OverwritePrompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    request.FileName = dialog.selectedFiles().constFirst();
+    request.FilterIndex = int(filters.indexOf(dialog.selectedNameFilter())) + 1;
+    if (request.FilterIndex < 1)
+        request.FilterIndex = 1;
+    return true;
+}

@@ -1,0 +1,189 @@
+// The built program, started as a process with its own home and runtime folders.
+#include "QtPrinters.h"
+#include "support/FileHelpers.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#ifdef KV_PROGRAM_PATH
+
+namespace {
+
+constexpr int kFinishMs = 60000;
+
+class ProgramTest : public ::testing::Test {
+protected:
+    QTemporaryDir root;
+
+    QProcessEnvironment Environment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        const QString r = root.path();
+        env.insert(QStringLiteral("HOME"), r + QStringLiteral("/home"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), r + QStringLiteral("/home/.config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), r + QStringLiteral("/home/.local/share"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), r + QStringLiteral("/home/.cache"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), r + QStringLiteral("/run"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("KVWT_SPLASH_MS"), QStringLiteral("0"));
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + r + QStringLiteral("/no-bus"));
+        env.insert(QStringLiteral("ASAN_OPTIONS"), QStringLiteral("detect_leaks=0"));
+        return env;
+    }
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(root.isValid());
+        ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("home"))));
+        ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("run"))));
+        QFile::setPermissions(root.filePath(QStringLiteral("run")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    // A copy of the program in a folder of its own: readme.txt goes next to it.
+    QString CopyProgram() const
+    {
+        const QString folder = root.filePath(QStringLiteral("bin"));
+        QDir().mkpath(folder);
+        const QString copy = folder + QStringLiteral("/kvwt");
+        QFile::copy(QStringLiteral(KV_PROGRAM_PATH), copy);
+        return copy;
+    }
+
+    std::unique_ptr<QProcess> Start(const QStringList& args, const QString& program = QStringLiteral(KV_PROGRAM_PATH))
+    {
+        auto p = std::make_unique<QProcess>();
+        p->setProcessEnvironment(Environment());
+        p->setWorkingDirectory(root.path());
+        p->setProcessChannelMode(QProcess::MergedChannels);
+        p->start(program, args);
+        EXPECT_TRUE(p->waitForStarted(kFinishMs));
+        return p;
+    }
+
+    // Reads the output until it holds every text (or the program ends or stays silent).
+    static bool WaitForOutput(QProcess& p, QByteArray& output, const QList<QByteArray>& texts)
+    {
+        const auto all = [&] {
+            return std::all_of(texts.begin(), texts.end(), [&](const QByteArray& t) { return output.contains(t); });
+        };
+        while (!all()) {
+            if (!p.waitForReadyRead(kFinishMs))
+                break;
+            output += p.readAll();
+        }
+        return all();
+    }
+
+    static void Stop(QProcess& p)
+    {
+        p.kill();
+        p.waitForFinished(kFinishMs);
+    }
+
+    // What lies in the runtime folder, sockets included.
+    QStringList RunEntries() const
+    {
+        return QDir(root.filePath(QStringLiteral("run")))
+            .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QString SettingsFile() const
+    {
+        return root.filePath(QStringLiteral("home/Documents/Kavelo/Kavelo Training/kvwt.ini"));
+    }
+};
+
+}  // namespace
+
+TEST_F(ProgramTest, SwitchXPlusRegistersWritesReadmeAndEnds)
+{
+    const QString program = CopyProgram();
+    auto p = Start({QStringLiteral("-X+")}, program);
+    ASSERT_TRUE(p->waitForFinished(kFinishMs));
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(p->exitCode(), 0) << p->readAll().toStdString();
+    const QString readme = QFileInfo(program).absolutePath() + QStringLiteral("/readme.txt");
+    EXPECT_EQ(ReadAllBytes(readme), "Kavelo Training " + QByteArray("1.0.0.0") + "\n");
+    // The file types went to the user's data folders; no window, so no settings file and no socket.
+    EXPECT_FALSE(FilesUnder(root.filePath(QStringLiteral("home/.local/share"))).isEmpty());
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+    EXPECT_TRUE(RunEntries().isEmpty());
+}
+
+TEST_F(ProgramTest, SwitchXDWritesOrTouchesReadmeAndEnds)
+{
+    const QString program = CopyProgram();
+    const QString readme = QFileInfo(program).absolutePath() + QStringLiteral("/readme.txt");
+    auto first = Start({QStringLiteral("/XD")}, program);
+    ASSERT_TRUE(first->waitForFinished(kFinishMs));
+    EXPECT_EQ(first->exitCode(), 0);
+    const QByteArray content = ReadAllBytes(readme);
+    EXPECT_TRUE(content.startsWith("Kavelo Training"));
+
+    // An existing readme keeps its text and gets a new date.
+    ASSERT_TRUE(WriteAllBytes(readme, "mine\n"));
+    {
+        QFile f(readme);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5)), QFileDevice::FileModificationTime));
+    }
+    auto second = Start({QStringLiteral("-xd")}, program);
+    ASSERT_TRUE(second->waitForFinished(kFinishMs));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_EQ(ReadAllBytes(readme), "mine\n");
+    EXPECT_GT(QFileInfo(readme).lastModified().date().year(), 2001);
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+}
+
+TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
+{
+    auto a = Start({QStringLiteral("one.stg")});
+    auto b = Start({QStringLiteral("two.stg")});
+    // One of them hands its file over and ends; the other keeps running with both files.
+    QProcess* ended = nullptr;
+    QProcess* running = nullptr;
+    while (!ended) {
+        if (a->waitForFinished(50))
+            ended = a.get(), running = b.get();
+        else if (b->waitForFinished(50))
+            ended = b.get(), running = a.get();
+        ASSERT_FALSE(a->state() == QProcess::NotRunning && b->state() == QProcess::NotRunning && !ended);
+    }
+    EXPECT_EQ(ended->exitCode(), 0);
+    EXPECT_EQ(running->state(), QProcess::Running);
+    QByteArray output = running->readAll();
+    const QByteArray one = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("one.stg"))) + "\"";
+    const QByteArray two = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("two.stg"))) + "\"";
+    EXPECT_TRUE(WaitForOutput(*running, output, {one, two})) << output.toStdString();
+    Stop(*running);
+}
+
+TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
+{
+    auto first = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*first, output, {"listening on"})) << output.toStdString();
+    first->kill();  // SIGKILL: the socket file stays behind
+    ASSERT_TRUE(first->waitForFinished(kFinishMs));
+    ASSERT_TRUE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket"))) << RunEntries().join(' ').toStdString();
+
+    auto restarted = Start({});
+    output.clear();
+    ASSERT_TRUE(WaitForOutput(*restarted, output, {"listening on"})) << output.toStdString();
+    auto second = Start({QStringLiteral("three.stg"), root.filePath(QStringLiteral("four.stg"))});
+    ASSERT_TRUE(second->waitForFinished(kFinishMs));
+    EXPECT_EQ(second->exitCode(), 0);
+    const QByteArray three = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("three.stg"))) + "\"";
+    const QByteArray four = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("four.stg"))) + "\"";
+    EXPECT_TRUE(WaitForOutput(*restarted, output, {three, four})) << output.toStdString();
+    EXPECT_LT(output.indexOf(three), output.indexOf(four));
+    Stop(*restarted);
+}
+
+#endif
