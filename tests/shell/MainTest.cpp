@@ -12,6 +12,7 @@
 #include "shell/untSplash.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QProgressBar>
 #include <QLabel>
 #include <QTableWidget>
@@ -343,6 +344,21 @@ TEST(MessageWindow, EscClosesIt)
     CloseMessageWindow();
     EXPECT_FALSE(MessageWindowVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(MessageWindow, ClosingItsFrameClosesItForGood)
+{
+    // The window's own close button, not Esc: the window goes and the waiting code sees it gone.
+    ShowMessageWindow(QStringLiteral("Searching for the ergometer ..."));
+    QPointer<TfrmMessage> w = CurrentMessageWindow();
+    ASSERT_NE(w, nullptr);
+    w->close();
+    EXPECT_FALSE(MessageWindowVisible());
+    EXPECT_EQ(CurrentMessageWindow(), nullptr);
+    ASSERT_FALSE(w.isNull());
+    EXPECT_FALSE(w->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
 }
 
 TEST(Splash, ProgressSteps)
