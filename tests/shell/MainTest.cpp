@@ -227,6 +227,22 @@ TEST_F(MainTest, StoredBoundsRestoreOnAScreen)
     EXPECT_EQ(form.size(), QSize(800, 600));
 }
 
+TEST_F(MainTest, HandEditedExtremesInPositionAndStatistics)
+{
+    // Values at the ends of the integer range: no overflow, a window on a screen, counters that
+    // can still count.
+    ASSERT_TRUE(WriteAllBytes(Ini(), "[Statistics]\nTimesStarted=2147483647\nFilesOpened=-7\n"
+                                     "[Position]\nLeft=2147483647\nTop=100\nWidth=2147483647\nHeight=-2147483648\n"));
+    TfrmMain form;
+    EXPECT_GT(form.TimesStarted, 0);
+    EXPECT_LT(form.TimesStarted, 2147483647);
+    EXPECT_EQ(form.FilesOpened, 0);
+    EXPECT_FALSE(form.windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(form.size(), QSize(800, 600));
+    form.FilesOpened += 1000;  // the registry counts on from what was read
+    EXPECT_EQ(form.FilesOpened, 1000);
+}
+
 TEST_F(MainTest, HandOverDuringTheSplashWaitsForItsEnd)
 {
     TfrmMain form;
