@@ -513,8 +513,17 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 bool TfrmMain::OpenFileChecked(const QString& fileName)
 {
     DebugTrace(QStringLiteral("Opening file \"%1\"").arg(fileName));
-    if (OnOpenFile)
+    if (!OnOpenFile)
+        return false;
+    // Called from drops, hand-overs and menu items: a failure is said here and goes no further.
+    try {
         return OnOpenFile(fileName);
+    } catch (const std::exception& e) {
+        ShowMessageBox(this, QMessageBox::Critical,
+                       QStringLiteral("File \"%1\" could not be opened: %2").arg(fileName, QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("File \"%1\" could not be opened.").arg(fileName));
+    }
     return false;
 }
 

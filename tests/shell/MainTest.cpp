@@ -15,6 +15,10 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
+#include <stdexcept>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,6 +245,34 @@ TEST_F(MainTest, HandEditedExtremesInPositionAndStatistics)
     EXPECT_EQ(form.size(), QSize(800, 600));
     form.FilesOpened += 1000;  // the registry counts on from what was read
     EXPECT_EQ(form.FilesOpened, 1000);
+}
+
+TEST_F(MainTest, AFileThatFailsToOpenOnDropIsReported)
+{
+    struct TDropTarget : TfrmMain {
+        using TfrmMain::dropEvent;
+    } form;
+    form.ConfirmExit = false;
+    QStringList tried;
+    form.OnOpenFile = [&](const QString& name) -> bool {
+        tried << name;
+        throw std::runtime_error("broken record");
+    };
+    QStringList messages;
+    MessageBoxHook = [&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+        messages << text;
+        return QMessageBox::Ok;
+    };
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/x/a.stg")), QUrl::fromLocalFile(QStringLiteral("/x/b.stg"))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    form.dropEvent(&drop);
+    EXPECT_NO_THROW(QCoreApplication::processEvents());
+    // Both files were tried, each failure was said, and the program goes on.
+    EXPECT_EQ(tried, QStringList({"/x/a.stg", "/x/b.stg"}));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("/x/a.stg")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("broken record")));
 }
 
 TEST_F(MainTest, HandOverDuringTheSplashWaitsForItsEnd)
