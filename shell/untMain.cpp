@@ -27,6 +27,7 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cstdio>
 
 TfrmMain* frmMain = nullptr;
@@ -68,6 +69,20 @@ double ReadDays(const TIniFile& ini, const QString& key)
     } catch (const std::exception&) {
         return 0;  // a hand-edited value that is not a number counts from zero again
     }
+}
+
+// A hand-edited counter below 0 counts from 0, one near the integer limit stops short of it so
+// that counting on cannot overflow.
+int ReadCounter(const TIniFile& ini, const QString& key)
+{
+    constexpr int kMaxCounter = 1000000000;
+    return std::clamp(ini.ReadInteger(kStatistics, key, 0), 0, kMaxCounter);
+}
+
+// Stored bounds far beyond any screen would overflow the window arithmetic.
+int ReadBound(const TIniFile& ini, const QString& key)
+{
+    return std::clamp(ini.ReadInteger(kPosition, key, -1), -QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
 }
 
 bool IsStartSwitch(const QStringList& params)
@@ -324,15 +339,15 @@ void TfrmMain::LoadSettings()
         }
         LastDir = ini.ReadString(kOptions, QStringLiteral("LastDir"), LastDir);
         RunningTime = ReadDays(ini, QStringLiteral("RunningTime"));
-        TimesStarted = ini.ReadInteger(kStatistics, QStringLiteral("TimesStarted"), 0);
+        TimesStarted = ReadCounter(ini, QStringLiteral("TimesStarted"));
         RowingTime = ReadDays(ini, QStringLiteral("RowingTime"));
-        RowingSessions = ini.ReadInteger(kStatistics, QStringLiteral("RowingSessions"), 0);
-        FilesOpened = ini.ReadInteger(kStatistics, QStringLiteral("FilesOpened"), 0);
-        FilesSaved = ini.ReadInteger(kStatistics, QStringLiteral("FilesSaved"), 0);
-        left = ini.ReadInteger(kPosition, QStringLiteral("Left"), -1);
-        top = ini.ReadInteger(kPosition, QStringLiteral("Top"), -1);
-        width = ini.ReadInteger(kPosition, QStringLiteral("Width"), -1);
-        height = ini.ReadInteger(kPosition, QStringLiteral("Height"), -1);
+        RowingSessions = ReadCounter(ini, QStringLiteral("RowingSessions"));
+        FilesOpened = ReadCounter(ini, QStringLiteral("FilesOpened"));
+        FilesSaved = ReadCounter(ini, QStringLiteral("FilesSaved"));
+        left = ReadBound(ini, QStringLiteral("Left"));
+        top = ReadBound(ini, QStringLiteral("Top"));
+        width = ReadBound(ini, QStringLiteral("Width"));
+        height = ReadBound(ini, QStringLiteral("Height"));
     }
 
     if (left == -1 && top == -1 && width == -1 && height == -1) {
@@ -498,8 +513,17 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 bool TfrmMain::OpenFileChecked(const QString& fileName)
 {
     DebugTrace(QStringLiteral("Opening file \"%1\"").arg(fileName));
-    if (OnOpenFile)
+    if (!OnOpenFile)
+        return false;
+    // Called from drops, hand-overs and menu items: a failure is said here and goes no further.
+    try {
         return OnOpenFile(fileName);
+    } catch (const std::exception& e) {
+        ShowMessageBox(this, QMessageBox::Critical,
+                       QStringLiteral("File \"%1\" could not be opened: %2").arg(fileName, QString::fromLocal8Bit(e.what())));
+    } catch (...) {
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("File \"%1\" could not be opened.").arg(fileName));
+    }
     return false;
 }
 

@@ -33,11 +33,13 @@ TfrmMessage::TfrmMessage(QWidget* parent) : QDialog(parent)
 
 void TfrmMessage::reject()
 {
-    // Esc: the waiting code sees the window gone.
-    if (GMessage == this)
-        CloseMessageWindow();
-    else
-        QDialog::reject();
+    // Esc or the frame's close button: the waiting code sees the window gone. The dialog's own
+    // reject hides it, so a close that came from the frame is not refused.
+    if (GMessage == this) {
+        Tag = 1;
+        GMessage = nullptr;
+    }
+    QDialog::reject();
 }
 
 TfrmMessage* CurrentMessageWindow()

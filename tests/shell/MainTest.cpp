@@ -12,8 +12,13 @@
 #include "shell/untSplash.h"
 
 #include <QApplication>
+#include <QPointer>
 #include <QProgressBar>
 #include <QLabel>
+#include <QMimeData>
+#include <QUrl>
+#include <QDropEvent>
+#include <stdexcept>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -226,6 +231,50 @@ TEST_F(MainTest, StoredBoundsRestoreOnAScreen)
     EXPECT_EQ(form.size(), QSize(800, 600));
 }
 
+TEST_F(MainTest, HandEditedExtremesInPositionAndStatistics)
+{
+    // Values at the ends of the integer range: no overflow, a window on a screen, counters that
+    // can still count.
+    ASSERT_TRUE(WriteAllBytes(Ini(), "[Statistics]\nTimesStarted=2147483647\nFilesOpened=-7\n"
+                                     "[Position]\nLeft=2147483647\nTop=100\nWidth=2147483647\nHeight=-2147483648\n"));
+    TfrmMain form;
+    EXPECT_GT(form.TimesStarted, 0);
+    EXPECT_LT(form.TimesStarted, 2147483647);
+    EXPECT_EQ(form.FilesOpened, 0);
+    EXPECT_FALSE(form.windowState() & Qt::WindowMinimized);
+    EXPECT_EQ(form.size(), QSize(800, 600));
+    form.FilesOpened += 1000;  // the registry counts on from what was read
+    EXPECT_EQ(form.FilesOpened, 1000);
+}
+
+TEST_F(MainTest, AFileThatFailsToOpenOnDropIsReported)
+{
+    struct TDropTarget : TfrmMain {
+        using TfrmMain::dropEvent;
+    } form;
+    form.ConfirmExit = false;
+    QStringList tried;
+    form.OnOpenFile = [&](const QString& name) -> bool {
+        tried << name;
+        throw std::runtime_error("broken record");
+    };
+    QStringList messages;
+    MessageBoxHook = [&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+        messages << text;
+        return QMessageBox::Ok;
+    };
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/x/a.stg")), QUrl::fromLocalFile(QStringLiteral("/x/b.stg"))});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    form.dropEvent(&drop);
+    EXPECT_NO_THROW(QCoreApplication::processEvents());
+    // Both files were tried, each failure was said, and the program goes on.
+    EXPECT_EQ(tried, QStringList({"/x/a.stg", "/x/b.stg"}));
+    ASSERT_EQ(messages.size(), 2);
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("/x/a.stg")));
+    EXPECT_TRUE(messages[0].contains(QStringLiteral("broken record")));
+}
+
 TEST_F(MainTest, HandOverDuringTheSplashWaitsForItsEnd)
 {
     TfrmMain form;
@@ -343,6 +392,21 @@ TEST(MessageWindow, EscClosesIt)
     CloseMessageWindow();
     EXPECT_FALSE(MessageWindowVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(MessageWindow, ClosingItsFrameClosesItForGood)
+{
+    // The window's own close button, not Esc: the window goes and the waiting code sees it gone.
+    ShowMessageWindow(QStringLiteral("Searching for the ergometer ..."));
+    QPointer<TfrmMessage> w = CurrentMessageWindow();
+    ASSERT_NE(w, nullptr);
+    w->close();
+    EXPECT_FALSE(MessageWindowVisible());
+    EXPECT_EQ(CurrentMessageWindow(), nullptr);
+    ASSERT_FALSE(w.isNull());
+    EXPECT_FALSE(w->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(w.isNull());
 }
 
 TEST(Splash, ProgressSteps)
