@@ -8,6 +8,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 int RollingCount = 65535;
@@ -359,9 +360,10 @@ bool ApplyParameterSetting(const QString& text, ParameterType& row) {
                 result.AxisMode = static_cast<std::uint8_t>(mode);
                 continue;
             }
-            const auto v = static_cast<float>(StrToFloatAnySep(items[n]));
-            if (!std::isfinite(v)) return false;
-            (n == 1 ? result.AxisMin : n == 2 ? result.AxisMax : result.AxisIncrement) = v;
+            // Checked as a double: a value beyond the float range must not be converted.
+            const double v = StrToFloatAnySep(items[n]);
+            if (!std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max()) return false;
+            (n == 1 ? result.AxisMin : n == 2 ? result.AxisMax : result.AxisIncrement) = static_cast<float>(v);
         }
     } catch (const std::invalid_argument&) {
         return false;

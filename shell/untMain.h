@@ -59,7 +59,7 @@ public:
     int FilesOpened = 0;
     int FilesSaved = 0;
 
-    QTimer* BannerTimer;
+    QTimer* BannerTimer = nullptr;
     TWallPaper* WallPaper = nullptr;
     QString BannerText;
 

@@ -481,7 +481,7 @@ TEST_F(ChartSetupTest, SettingTextsWithEitherSeparator) {
 TEST_F(ChartSetupTest, InvalidSettingsKeepTheRow) {
     for (const char* text : {"4 0 100 10", "-1 0 100 10", "x 0 100 10", "1.5 0 100 10", "2 100 50 5",
                              "2 50 50 5", "2 0 100 0", "2 0 100 -1", "2 abc 100 10", "2 0 1e999 10",
-                             "2 0 100 nan", "2 0 1,2,3 4", "2 150 "}) {
+                             "2 0 100 nan", "2 0 1,2,3 4", "2 150 ", "2 0 1e300 10", "2 -1e300 0 1"}) {
         ParameterType row = Row(3, 0, 100, 10);
         EXPECT_FALSE(ApplyParameterSetting(QString::fromLatin1(text), row)) << text;
         EXPECT_EQ(row.AxisMode, 3) << text;
