@@ -270,9 +270,10 @@ bool TKVInterface::CheckDriveEnd(int m) const {
         allLow = FSampleTable[std::size_t(i)].Force <= FThresHold;
     if (allLow)
         return true;
+    const double twiceThreshold = 2.0 * FThresHold;  // beyond int for extreme settings
     for (int i = first; i <= m; ++i) {
         const double f = FSampleTable[std::size_t(i)].Force;
-        if (f < 2 * FThresHold && f > FSampleTable[std::size_t(i - 1)].Force)
+        if (f < twiceThreshold && f > FSampleTable[std::size_t(i - 1)].Force)
             return true;
     }
     return false;

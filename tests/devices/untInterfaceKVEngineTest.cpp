@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -230,6 +231,17 @@ TEST_F(EngineTest, DriveEndsOnTheFirstForceAtOrBelowTheTrigger) {
         for (int i = Kv->EngineSample(sc).PulseNumber > 0 ? sc - Kv->EngineSample(sc).PulseNumber + 1 : sc; i < sc; ++i)
             EXPECT_GT(Kv->EngineSample(i).Force, 0) << s << " " << i;
     }
+}
+
+TEST_F(EngineTest, AThresholdBelowEveryForceNeverEndsADriveByTheForceTest) {
+    // Twice the threshold is beyond the integer range; no force is below it.
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    Kv->SetThresHold(std::numeric_limits<int>::min());
+    Kv->SetStrokeTrigger(-100000);
+    Open();
+    Feed(model.Records);
+    EXPECT_TRUE(Strokes.empty());
+    EXPECT_EQ(Kv->Phase(), 1);
 }
 
 TEST_F(EngineTest, NoNewDriveBeforeFourRevolutionsOfRecovery) {
