@@ -58,6 +58,10 @@ void TKVInterface::ResetSession() {
     FStrokeData = TStgStrokeData{};
     FHeartRateCounter = 1;
     FHeartRateFilled = 0;
+    // The steady run starts afresh with the session: a run left over from the last open would
+    // keep the first steady pulses from starting a drive (the engine may start only once the
+    // pulse history is full again, and with one magnet the next pulse alone fills it).
+    FActive = 0;
     FEngineMagnets = MagnetCount();
     FIntervalWindow.assign(std::size_t(FEngineMagnets), 0.0);
 }
