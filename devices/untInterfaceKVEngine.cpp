@@ -58,6 +58,10 @@ void TKVInterface::ResetSession() {
     FStrokeData = TStgStrokeData{};
     FHeartRateCounter = 1;
     FHeartRateFilled = 0;
+    // The steady run starts afresh with the session: a run left over from the last open would
+    // keep the first steady pulses from starting a drive (the engine may start only once the
+    // pulse history is full again, and with one magnet the next pulse alone fills it).
+    FActive = 0;
     FEngineMagnets = MagnetCount();
     FIntervalWindow.assign(std::size_t(FEngineMagnets), 0.0);
 }
@@ -270,9 +274,10 @@ bool TKVInterface::CheckDriveEnd(int m) const {
         allLow = FSampleTable[std::size_t(i)].Force <= FThresHold;
     if (allLow)
         return true;
+    const double twiceThreshold = 2.0 * FThresHold;  // beyond int for extreme settings
     for (int i = first; i <= m; ++i) {
         const double f = FSampleTable[std::size_t(i)].Force;
-        if (f < 2 * FThresHold && f > FSampleTable[std::size_t(i - 1)].Force)
+        if (f < twiceThreshold && f > FSampleTable[std::size_t(i - 1)].Force)
             return true;
     }
     return false;

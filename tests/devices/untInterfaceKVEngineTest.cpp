@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numeric>
 #include <string>
@@ -232,6 +233,17 @@ TEST_F(EngineTest, DriveEndsOnTheFirstForceAtOrBelowTheTrigger) {
     }
 }
 
+TEST_F(EngineTest, AThresholdBelowEveryForceNeverEndsADriveByTheForceTest) {
+    // Twice the threshold is beyond the integer range; no force is below it.
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    Kv->SetThresHold(std::numeric_limits<int>::min());
+    Kv->SetStrokeTrigger(-100000);
+    Open();
+    Feed(model.Records);
+    EXPECT_TRUE(Strokes.empty());
+    EXPECT_EQ(Kv->Phase(), 1);
+}
+
 TEST_F(EngineTest, NoNewDriveBeforeFourRevolutionsOfRecovery) {
     // Speeding up, slowing down (the stroke ends), then speeding up again at once.
     std::vector<double> iv;
@@ -284,6 +296,62 @@ TEST_F(EngineTest, DriveStartRoundsTiesToEven) {
         Forces.clear();
         Seconds = 0;
     }
+}
+
+TEST_F(EngineTest, OneMagnetFindsStrokesAgainAfterAResetOrReopenWhileTheWheelTurns) {
+    // With one magnet the cleared pulse history is full again at the first pulse: the engine
+    // must start a drive there, not wait for the rower to stop. A wheel that never gets slow
+    // enough for a pulse to be invalid: ten revolutions of drive, twenty of recovery.
+    std::vector<double> cycle;
+    double t = 0.030;
+    for (int i = 0; i < 10; ++i)
+        cycle.push_back(t *= 0.96);
+    for (int i = 0; i < 20; ++i)
+        cycle.push_back(t /= std::pow(0.96, 0.5));
+    std::vector<double> tenCycles;
+    for (int i = 0; i < 10; ++i)
+        tenCycles.insert(tenCycles.end(), cycle.begin(), cycle.end());
+    Kv->SetMagnets(1);
+    Open();
+    Feed(Intervals(tenCycles));
+    const std::size_t first = Strokes.size();
+    ASSERT_GE(first, 8u);
+
+    Strokes.clear();
+    Kv->Reset();
+    Feed(Intervals(tenCycles));
+    EXPECT_GE(Strokes.size(), first - 1);
+
+    Strokes.clear();
+    Kv->Close();
+    Open();
+    Feed(Intervals(tenCycles));
+    EXPECT_GE(Strokes.size(), first - 1);
+}
+
+TEST_F(EngineTest, ReopenedWhileRowingTheEngineStartsWhenTheCountdownEnds) {
+    // The interface is closed mid-stroke and opened again; the engine runs only from the end
+    // of a countdown, while the rower keeps rowing.
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(1.5, 24, 650, 0));
+    const std::size_t third = model.Records.size() / 3;
+    const auto part = [&](std::size_t i) {
+        return std::vector<TStgRawData>(model.Records.begin() + std::ptrdiff_t(i * third),
+                                        model.Records.begin() + std::ptrdiff_t((i + 1) * third));
+    };
+    Open();
+    Feed(part(0));
+    const std::size_t first = Strokes.size();
+    ASSERT_GE(first, 8u);
+    Kv->Close();
+
+    Strokes.clear();
+    Kv->SetDoCalculate(false);
+    Open();
+    Feed(part(1));
+    EXPECT_TRUE(Strokes.empty());
+    Kv->SetDoCalculate(true);
+    Feed(part(2));
+    EXPECT_GE(Strokes.size(), first - 2);
 }
 
 // ---------------------------------------------------------------- stops
