@@ -277,16 +277,33 @@ void TKVInterface::ProcessReceiveBuffer() {
             else
                 n = 1;
         }
-        for (int i = 0; i < n && self && FState > kvsClosed; ++i) {
-            RecordData();
-            ShiftPulseValidity();
-            UpdateMagnetStats();
-            if (OnRawData)
-                OnRawData(this, FInterval, FHeartRaw, int(FHeartCorrected));
-            if (self)
-                AnalysePulse(n != 1);
-        }
+        if (!DeliverPulses(n))
+            return;
     }
+}
+
+bool TKVInterface::DeliverPulses(int n) {
+    QPointer<TKVInterface> self(this);
+    for (int i = 0; i < n && FState > kvsClosed; ++i) {
+        RecordData();  // a failed write reports an error, whose handler may close or free us
+        if (!self)
+            return false;
+        if (FState <= kvsClosed)
+            break;
+        ShiftPulseValidity();
+        UpdateMagnetStats();
+        if (OnRawData) {
+            OnRawData(this, FInterval, FHeartRaw, int(FHeartCorrected));
+            if (!self)
+                return false;
+            if (FState <= kvsClosed)
+                break;
+        }
+        AnalysePulse(n != 1);
+        if (!self)
+            return false;
+    }
+    return true;
 }
 
 TKeloProtocol TKVInterface::DetectUnit(std::size_t& length, bool& malformed) const {

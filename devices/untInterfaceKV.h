@@ -265,6 +265,9 @@ private:
 
     enum class TLine { NoMatch, Match, Malformed };
     void ProcessReceiveBuffer();
+    // Hands n pulses of the current interval to the recording, the statistics, OnRawData and
+    // the engine; stops when an event closed the interface. False when an event destroyed it.
+    bool DeliverPulses(int n);
     bool BufferReady() const;
     // The protocol of the unit at the start of the buffer and its length; kvpUnknown when none.
     TKeloProtocol DetectUnit(std::size_t& length, bool& malformed) const;

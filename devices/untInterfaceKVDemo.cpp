@@ -179,19 +179,7 @@ void TKVInterface::DemoProcess() {
         n = int(std::clamp(std::nearbyint(ratio), 1.0, double(kDemoMaxSplit)));
         FInterval /= n;
     }
-    for (int i = 0; i < n && FState > kvsClosed; ++i) {
-        RecordData();
-        if (FState <= kvsClosed)
-            return;
-        ShiftPulseValidity();
-        UpdateMagnetStats();
-        if (OnRawData) {
-            OnRawData(this, FInterval, FHeartRaw, int(FHeartCorrected));
-            if (FState <= kvsClosed)
-                return;
-        }
-        AnalysePulse(n != 1);
-    }
+    DeliverPulses(n);
 }
 
 bool TKVInterface::DemoStopped() const {

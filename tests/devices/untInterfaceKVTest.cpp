@@ -2,10 +2,15 @@
 
 #include "devices/SerialNG.h"
 
-#include <memory>
+
 #include <algorithm>
+#include <memory>
 #include <cmath>
 #include <stdexcept>
+
+#include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace kvenc;
 
@@ -481,4 +486,34 @@ TEST(KvSettings, MagnetCountFromSettingsStaysWithinWhatArraysCanHold) {
     EXPECT_EQ(kv->Magnets(), 1);
     kv->SetMagnets(6);
     EXPECT_EQ(kv->Magnets(), 6);
+}
+
+// A raw recording that fails mid-stream (file size limit) reports an error; a handler that
+// closes the interface ends the pulses there, so no pulse arrives after the close.
+TEST_F(InterfaceTest, FailedRecordingWriteWhoseHandlerClosesEndsThePulses) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    Kv->SetRecordFileName(dir.filePath(QStringLiteral("raw.dat")));
+    std::size_t pulsesAtError = 0;
+    Kv->OnError = [&](TInterface*, const QString& msg) {
+        Errors.push_back(msg);
+        pulsesAtError = Pulses.size();
+        Kv->Close();
+    };
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    OpenPort();
+    std::string burst;
+    for (int i = 0; i < 8000; ++i)
+        burst += kvenc::SampleTicks(kvpKvw, 9000);
+    Peer.Write(burst);
+    WaitUntil([&] { return Kv->State() == kvsClosed; });
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_FALSE(Errors.empty());
+    EXPECT_EQ(Kv->State(), kvsClosed);
+    EXPECT_EQ(Pulses.size(), pulsesAtError);
 }
