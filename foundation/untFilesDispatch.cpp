@@ -3,12 +3,12 @@
 #include "foundation/AppUtils.h"
 #include "foundation/DateTimeUtils.h"
 #include "foundation/Prompt.h"
+#include "foundation/untFilesIo.h"
 #include "platform/CodePage.h"
 #include "platform/DesktopFileTypes.h"
 #include "platform/SystemProbe.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
@@ -79,11 +79,9 @@ QString WithoutExtension(const QString& fileName) {
 }
 
 bool HasStgMagic(const QString& fileName) {
-    if (!QFileInfo(fileName).isFile()) return false; // opening a pipe would block
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(4);
-    return head.size() == 4 && std::equal(head.begin(), head.end(), TrainingMagic.begin());
+    QByteArray head;
+    return ReadFilePrefix(fileName, 4, head) && head.size() == 4 &&
+           std::equal(head.begin(), head.end(), TrainingMagic.begin());
 }
 
 // The reader for a file: by its extension, and a .stg file by its magic under any name (a

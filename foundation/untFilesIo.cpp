@@ -18,17 +18,31 @@ std::string ShortString(const QString& text) {
     return bytes;
 }
 
+bool OpenRegularFile(QFile& file) {
+    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
+}
+
 } // namespace
 
 bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
     bytes.clear();
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!OpenRegularFile(file)) return false;
     const qint64 size = file.size();
     if (size < 0) return false;
     const qint64 wanted = std::min(size, maxBytes);
     bytes = file.read(wanted);
     return bytes.size() == wanted;
+}
+
+bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
+    bytes.clear();
+    QFile file(fileName);
+    if (!OpenRegularFile(file)) return false;
+    const qint64 size = file.size();
+    if (size < 0 || size > maxBytes) return false;
+    bytes = file.readAll();
+    return bytes.size() == size;
 }
 
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {

@@ -41,8 +41,12 @@ template <std::integral T, class V> T ClampToField(V value) {
     }
 }
 
+// Both reads take regular files only: a device or pipe has no size to trust, reading it could
+// block or never end.
 // Reads at most maxBytes from the start of the file. False when it cannot be opened or read.
 bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes);
+// Reads the whole file; false when it is larger than maxBytes or cannot be opened or read.
+bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes);
 // Writes the bytes to a temporary file in the target folder and renames it over the target.
 // On failure the old file stays as it was. True when the file is complete.
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);

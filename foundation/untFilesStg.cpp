@@ -8,8 +8,6 @@
 #include "foundation/untFilesIo.h"
 #include "platform/CodePage.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -151,17 +149,6 @@ void FillAverages(TTraining& t) {
     AverageStrokes(t.StrokeData, t.ForceCurves, t.Ini.Sprocket, stroke, curve);
     t.StrokeData[0] = stroke;
     t.ForceCurves[0] = curve;
-}
-
-bool ReadFileBytes(const QString& fileName, QByteArray& bytes) {
-    // A device or pipe has no size to trust: reading it could block or never end.
-    if (!QFileInfo(fileName).isFile()) return false;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const qint64 size = file.size();
-    if (size < 0 || size > kMaxStgFileSize) return false;
-    bytes = file.readAll();
-    return bytes.size() == size;
 }
 
 std::string StoredFileName(const QString& fileName) {
@@ -313,7 +300,7 @@ bool WriteStgFile(const QString& fileName, const TTraining& t) {
 
 bool ReadStgFile(const QString& fileName, TTraining& training) {
     QByteArray bytes;
-    if (!ReadFileBytes(fileName, bytes) ||
+    if (!ReadWholeFile(fileName, kMaxStgFileSize, bytes) ||
         !DecodeStgFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                        static_cast<std::size_t>(bytes.size()), training))
         return false;
@@ -325,7 +312,7 @@ bool ReadStgHeader(const QString& fileName, TStgHeader& header, std::int32_t& ve
     header = TStgHeader{};
     version = 0;
     QByteArray bytes;
-    if (!ReadFileBytes(fileName, bytes)) return false;
+    if (!ReadWholeFile(fileName, kMaxStgFileSize, bytes)) return false;
     return DecodeStgHeader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                            static_cast<std::size_t>(bytes.size()), header, version);
 }

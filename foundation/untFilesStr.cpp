@@ -126,7 +126,7 @@ bool ReadHeaderOfKind(const QString& fileName, std::uint8_t format, std::uint8_t
 
 // The whole file; false when it has another size.
 bool ReadExactFile(const QString& fileName, qint64 size, QByteArray& bytes) {
-    return ReadFilePrefix(fileName, size + 1, bytes) && bytes.size() == size;
+    return ReadWholeFile(fileName, size, bytes) && bytes.size() == size;
 }
 
 const std::uint8_t* Bytes(const QByteArray& bytes) {
