@@ -12,17 +12,17 @@
 
 namespace {
 
-std::string ShortString(const QString& text) {
-    std::string bytes = QStringToCp1252(text);
-    if (bytes.size() > kShortStringMax) bytes.resize(kShortStringMax);
-    return bytes;
-}
-
 bool OpenRegularFile(QFile& file) {
     return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
 }
 
 } // namespace
+
+std::string StoredShortString(const QString& text) {
+    std::string bytes = QStringToCp1252(text);
+    if (bytes.size() > kShortStringMax) bytes.resize(kShortStringMax);
+    return bytes;
+}
 
 bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
     bytes.clear();
@@ -61,8 +61,8 @@ qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uin
     InitTrainingHeader(header);
     const QFileInfo info(fileName);
     if (!info.exists() || !info.isFile()) return -1;
-    header.Title = ShortString(info.completeBaseName());
-    header.SourceFileName = ShortString(fileName);
+    header.Title = StoredShortString(info.completeBaseName());
+    header.SourceFileName = StoredShortString(fileName);
     const TDateTime date = QDateTimeToDateTime(info.lastModified());
     header.Date = date;
     header.SourceFileDate = date;

@@ -11,6 +11,7 @@
 #include <concepts>
 #include <cstdint>
 #include <limits>
+#include <string>
 #include <vector>
 
 // FileFormatNames and ContentKindNames indexes of the small file formats.
@@ -41,6 +42,8 @@ template <std::integral T, class V> T ClampToField(V value) {
     }
 }
 
+// The text as a short string field holds it: Windows-1252, cut to kShortStringMax bytes.
+std::string StoredShortString(const QString& text);
 // Both reads take regular files only: a device or pipe has no size to trust, reading it could
 // block or never end.
 // Reads at most maxBytes from the start of the file. False when it cannot be opened or read.

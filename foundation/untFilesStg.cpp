@@ -6,7 +6,6 @@
 #include "foundation/AppUtils.h"
 #include "foundation/untFilesCodec.h"
 #include "foundation/untFilesIo.h"
-#include "platform/CodePage.h"
 
 #include <algorithm>
 #include <cstring>
@@ -149,12 +148,6 @@ void FillAverages(TTraining& t) {
     AverageStrokes(t.StrokeData, t.ForceCurves, t.Ini.Sprocket, stroke, curve);
     t.StrokeData[0] = stroke;
     t.ForceCurves[0] = curve;
-}
-
-std::string StoredFileName(const QString& fileName) {
-    std::string name = QStringToCp1252(fileName);
-    if (name.size() > kShortStringMax) name.resize(kShortStringMax);
-    return name;
 }
 
 void WriteChunkHead(TByteWriter& w, TStgChunk type, int size, std::size_t count) {
@@ -304,7 +297,7 @@ bool ReadStgFile(const QString& fileName, TTraining& training) {
         !DecodeStgFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                        static_cast<std::size_t>(bytes.size()), training))
         return false;
-    training.Header.FileName = StoredFileName(fileName);
+    training.Header.FileName = StoredShortString(fileName);
     return true;
 }
 
