@@ -17,19 +17,6 @@
 
 namespace {
 
-constexpr std::uint8_t kFormatIni = 2;
-constexpr std::uint8_t kFormatStg = 5;
-constexpr std::uint8_t kFormatStr = 6;
-constexpr std::uint8_t kFormatZti = 9;
-constexpr std::uint8_t kFormatZts = 10;
-constexpr std::uint8_t kFormatZtr = 11;
-
-constexpr int kKindStroke = 5;
-constexpr int kKindTraining = 6;
-constexpr int kKindUser = 7;
-constexpr int kKindManual = 8;
-constexpr int kKindRow = 9;
-
 using TReadTrainingProc = bool (*)(const QString&, TTraining&);
 using TReadHeaderProc = bool (*)(const QString&, TStgHeader&, std::int32_t&);
 using TWriteTrainingProc = bool (*)(const QString&, const TTraining&);
@@ -49,15 +36,15 @@ bool ReadHeaderWithoutVersion(const QString& fileName, TStgHeader& header, std::
 
 // The readers by extension.
 const std::array<TFileReader, 6> FileReaders{{
-    {kFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
-    {kFormatStg, ReadStgFile, ReadStgHeader},
-    {kFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
-    {kFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
-    {kFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
-    {kFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
+    {kFileFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
+    {kFileFormatStg, ReadStgFile, ReadStgHeader},
+    {kFileFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
+    {kFileFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
+    {kFileFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
+    {kFileFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
 }};
 
-const TFileReader StgReader{kFormatStg, ReadStgFile, ReadStgHeader};
+const TFileReader StgReader{kFileFormatStg, ReadStgFile, ReadStgHeader};
 
 QString Quoted(const QString& text, const QString& fileName) {
     return text.arg(fileName);
@@ -139,12 +126,12 @@ int KindOfFilterEntry(const QString& filter, int index) {
     if (index < 1 || at >= parts.size()) return 0;
     const QString head = parts[at].left(4).toUpper();
     if (head == QLatin1String("TRAI") || head == QLatin1String("SESS") || head == QLatin1String("FITL"))
-        return 6;
-    if (head == QLatin1String("USER")) return 7;
-    if (head == QLatin1String("INTE")) return 3;
-    if (head == QLatin1String("STRO")) return 4;
-    if (head == QLatin1String("FORC")) return 1;
-    if (head == QLatin1String("FULL")) return 10;
+        return kContentKindTraining;
+    if (head == QLatin1String("USER")) return kContentKindUser;
+    if (head == QLatin1String("INTE")) return kContentKindIntervals;
+    if (head == QLatin1String("STRO")) return kContentKindStrokeData;
+    if (head == QLatin1String("FORC")) return kContentKindForceCurves;
+    if (head == QLatin1String("FULL")) return kContentKindFullStrokeData;
     return 0;
 }
 
@@ -152,17 +139,17 @@ int KindOfFilterEntry(const QString& filter, int index) {
 TWriteTrainingProc WriterOf(int kind, std::uint8_t format, bool& known) {
     known = true;
     switch (kind) {
-    case kKindStroke:
+    case kContentKindStroke:
         return WriteStrFile;
-    case kKindTraining:
-    case kKindRow:
-        if (format == kFormatStg) return WriteStgFile;
+    case kContentKindTraining:
+    case kContentKindRow:
+        if (format == kFileFormatStg) return WriteStgFile;
         break;
-    case kKindUser:
-        if (format == kFormatIni) return WriteUserFile;
-        if (format == kFormatStg) return WriteStgFile;
+    case kContentKindUser:
+        if (format == kFileFormatIni) return WriteUserFile;
+        if (format == kFileFormatStg) return WriteStgFile;
         break;
-    case kKindManual:
+    case kContentKindManual:
         return WriteStgFile;
     default:
         break;
@@ -186,12 +173,12 @@ struct TFilterKind {
     const char* Pattern;
 };
 constexpr std::array<TFilterKind, 6> FilterKinds{{
-    {kFormatStg, "Training files (*.stg)", "*.stg"},
-    {kFormatStr, "Stroke files (*.str)", "*.str"},
-    {kFormatIni, "User files (*.ini)", "*.ini"},
-    {kFormatZts, "ZtIV Session files (*.zts)", "*.zts"},
-    {kFormatZtr, "ZtIV Stroke files (*.ztr)", "*.ztr"},
-    {kFormatZti, "ZtIV User files (*.zti)", "*.zti"},
+    {kFileFormatStg, "Training files (*.stg)", "*.stg"},
+    {kFileFormatStr, "Stroke files (*.str)", "*.str"},
+    {kFileFormatIni, "User files (*.ini)", "*.ini"},
+    {kFileFormatZts, "ZtIV Session files (*.zts)", "*.zts"},
+    {kFileFormatZtr, "ZtIV Stroke files (*.ztr)", "*.ztr"},
+    {kFileFormatZti, "ZtIV User files (*.zti)", "*.zti"},
 }};
 
 // Drops the first folder level of a folder part ("/a/b/" -> "/.../b/").
@@ -253,8 +240,8 @@ bool LoadDefaultTraining(TTraining& training) {
     training.Version = static_cast<std::int32_t>(GetFileVersionInt());
     InitUserSettings(training.Ini);
     InitTrainingHeader(training.Header);
-    training.Header.FileFormat = kFormatStg;
-    training.Header.ContentKind = kKindManual;
+    training.Header.FileFormat = kFileFormatStg;
+    training.Header.ContentKind = kContentKindManual;
     training.Header.Date = Now();
     return false;
 }
@@ -308,8 +295,8 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
     std::uint8_t format = 0;
     QString name = fileName;
     if (!name.isEmpty()) {
-        if (FileFormatOfName(name) == kFormatStg) {
-            format = kFormatStg;
+        if (FileFormatOfName(name) == kFileFormatStg) {
+            format = kFileFormatStg;
             kind = h.ContentKind;
         } else {
             format = h.SourceFileFormat;
@@ -344,7 +331,7 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
 
     // The target's own extension decides the branch: a reset training has FileFormat 0 but
     // still saves as its own .stg file.
-    if (FileFormatOfName(name) != kFormatStg) {
+    if (FileFormatOfName(name) != kFileFormatStg) {
         h.SourceFileName = QStringToCp1252(name);
         h.FileName.clear();
         h.FileDate = 0;
@@ -356,13 +343,13 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
         h.SourceFileDate = Now();
     } else {
         if (IsEmptyTraining(training))
-            kind = kKindUser;
-        else if (h.ContentKind == kKindManual)
-            kind = kKindManual;
-        else if (h.ContentKind == kKindRow)
-            kind = kKindTraining;
+            kind = kContentKindUser;
+        else if (h.ContentKind == kContentKindManual)
+            kind = kContentKindManual;
+        else if (h.ContentKind == kContentKindRow)
+            kind = kContentKindTraining;
         h.FileName = QStringToCp1252(name);
-        h.FileFormat = kFormatStg;
+        h.FileFormat = kFileFormatStg;
         h.ContentKind = static_cast<std::uint8_t>(kind);
         h.FileDate = Now();
     }
