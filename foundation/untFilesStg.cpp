@@ -141,15 +141,6 @@ void ClampIndexes(TTraining& t) {
     t.Header.IntervalIndex = std::clamp(t.Header.IntervalIndex, 0, lastInterval);
 }
 
-// Element 0 of the stroke arrays: the average over all strokes.
-void FillAverages(TTraining& t) {
-    TStgStrokeData stroke;
-    TStgForceCurve curve;
-    AverageStrokes(t.StrokeData, t.ForceCurves, t.Ini.Sprocket, stroke, curve);
-    t.StrokeData[0] = stroke;
-    t.ForceCurves[0] = curve;
-}
-
 void WriteChunkHead(TByteWriter& w, TStgChunk type, int size, std::size_t count) {
     w.WriteU8(type);
     w.WriteU16(static_cast<std::uint16_t>(size));
@@ -210,7 +201,7 @@ bool DecodeStgFile(const std::uint8_t* data, std::size_t size, TTraining& t) {
     }
 
     ClampIndexes(t);
-    FillAverages(t);
+    SetAverageStroke(t);
     t.Magic = TrainingMagic;
     t.Version = version;
     return true;

@@ -150,8 +150,7 @@ bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& traini
     training.ForceCurves[1].Number = 1;
     if (!ReadUserRecord(r, training)) return false;
     CalcPeakForce(training.StrokeData[1], training.ForceCurves[1], training.Ini.Sprocket);
-    training.StrokeData[0] = training.StrokeData[1];
-    training.ForceCurves[0] = training.ForceCurves[1];
+    SetAverageStroke(training);
     return !r.Failed();
 }
 
