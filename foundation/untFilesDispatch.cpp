@@ -46,10 +46,6 @@ const std::array<TFileReader, 6> FileReaders{{
 
 const TFileReader StgReader{kFileFormatStg, ReadStgFile, ReadStgHeader};
 
-QString Quoted(const QString& text, const QString& fileName) {
-    return text.arg(fileName);
-}
-
 void ShowError(bool showMessages, const QString& text) {
     if (showMessages) PromptUser(text, TMsgKind::Error, TMsgButtons::Ok);
 }
@@ -252,7 +248,7 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
     ClearTraining(training);
     bool ok = false;
     if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
-        ShowError(showMessages, Quoted(QStringLiteral("File \"%1\" not found"), fileName));
+        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(fileName));
     } else {
         const TFileReader* reader = ReaderOf(fileName);
         if (reader && reader->Read)
@@ -262,7 +258,7 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
         if (progress) progress(1.0);
         if (!ok) {
             ClearTraining(training);
-            ShowError(showMessages, Quoted(QStringLiteral("Error reading file \"%1\""), fileName));
+            ShowError(showMessages, QStringLiteral("Error reading file \"%1\"").arg(fileName));
         }
         for (std::size_t i = 1; i < training.StrokeData.size(); ++i)
             if (training.StrokeData[i].IntervalCountdown > 64000)
@@ -276,14 +272,14 @@ bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& v
     header = TStgHeader{};
     version = 0;
     if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
-        ShowError(showMessages, Quoted(QStringLiteral("File \"%1\" not found"), fileName));
+        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(fileName));
         return false;
     }
     const TFileReader* reader = ReaderOf(fileName);
     const bool ok = reader && reader->ReadHeader && reader->ReadHeader(fileName, header, version);
     if (!ok) {
         header = TStgHeader{};
-        ShowError(showMessages, Quoted(QStringLiteral("Error reading header of file \"%1\""), fileName));
+        ShowError(showMessages, QStringLiteral("Error reading header of file \"%1\"").arg(fileName));
     }
     return ok;
 }
