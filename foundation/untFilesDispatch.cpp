@@ -101,12 +101,6 @@ QString FindFileAnyCase(const QString& folder, const QString& fileName) {
     return {};
 }
 
-bool IsUserHeader(const TStgHeader& header) {
-    TTraining probe;
-    probe.Header = header;
-    return IsUserContent(probe);
-}
-
 std::int32_t StoredTrainingSize(const TTraining& t) {
     const qint64 size = kTrainingRecordSize + qint64{kStgStrokeDataSize} * qint64(t.StrokeData.size()) +
                         qint64{kStgForceCurveSize} * qint64(t.ForceCurves.size()) +
@@ -211,10 +205,8 @@ bool LoadDefaultTraining(TTraining& training) {
     if (fileName.isEmpty() && !folder.isEmpty())
         fileName = FindFileAnyCase(folder, QStringLiteral("Default.STG"));
 
-    TStgHeader header;
-    std::int32_t version = 0;
-    if (!fileName.isEmpty() && ReadFileHeader(fileName, header, version, false) && IsUserHeader(header) &&
-        OpenTrainingFile(fileName, training, false)) {
+    // Read once: a template that is not user content is dropped after the read.
+    if (!fileName.isEmpty() && OpenTrainingFile(fileName, training, false) && IsUserContent(training)) {
         training.Magic = TrainingMagic;
         training.Version = static_cast<std::int32_t>(GetFileVersionInt());
         TStgHeader& h = training.Header;
