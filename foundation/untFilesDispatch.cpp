@@ -34,17 +34,15 @@ bool ReadHeaderWithoutVersion(const QString& fileName, TStgHeader& header, std::
     return Read(fileName, header);
 }
 
-// The readers by extension.
-const std::array<TFileReader, 6> FileReaders{{
+const TFileReader StgReader{kFileFormatStg, ReadStgFile, ReadStgHeader};
+// The readers of the other extensions.
+const std::array<TFileReader, 5> FileReaders{{
     {kFileFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
-    {kFileFormatStg, ReadStgFile, ReadStgHeader},
     {kFileFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
     {kFileFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
     {kFileFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
     {kFileFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
 }};
-
-const TFileReader StgReader{kFileFormatStg, ReadStgFile, ReadStgHeader};
 
 void ShowError(bool showMessages, const QString& text) {
     if (showMessages) PromptUser(text, TMsgKind::Error, TMsgButtons::Ok);
@@ -71,13 +69,11 @@ bool HasStgMagic(const QString& fileName) {
 // training kept as .stg content under another extension stays readable). A proper file of its
 // own extension keeps its reader: a user file's name or a stroke's first words may spell the magic.
 const TFileReader* ReaderOf(const QString& fileName) {
-    const QString ext = FileExtension(fileName).mid(1).toUpper();
-    if (ext == QLatin1String("STG")) return &StgReader;
+    const std::uint8_t format = FileFormatOfName(fileName);
+    if (format == kFileFormatStg) return &StgReader;
     const TFileReader* own = nullptr;
     for (const TFileReader& reader : FileReaders)
-        if (ext == QLatin1String(FileFormatNames[reader.Format].data(),
-                                 static_cast<qsizetype>(FileFormatNames[reader.Format].size())))
-            own = &reader;
+        if (reader.Format == format) own = &reader;
     if (HasStgMagic(fileName)) {
         TStgHeader probe;
         std::int32_t version = 0;
