@@ -21,14 +21,7 @@ bool TByteReader::Skip(std::size_t n) {
 }
 
 bool TByteReader::ReadBytes(void* dest, std::size_t n) {
-    if (!CanRead(n)) {
-        FFailed = true;
-        if (n) std::memset(dest, 0, n);
-        return false;
-    }
-    if (n) std::memcpy(dest, FData + FPos, n);
-    FPos += n;
-    return true;
+    return Take(static_cast<std::uint8_t*>(dest), n);
 }
 
 std::string TByteReader::ReadShortString(std::size_t fieldSize) {

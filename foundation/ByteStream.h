@@ -70,13 +70,14 @@ private:
     std::size_t FPos = 0;
     bool FFailed = false;
 
+    // n == 0 touches neither pointer (dest may be null then).
     bool Take(std::uint8_t* dest, std::size_t n) {
         if (!CanRead(n)) {
             FFailed = true;
-            std::memset(dest, 0, n);
+            if (n) std::memset(dest, 0, n);
             return false;
         }
-        std::memcpy(dest, FData + FPos, n);
+        if (n) std::memcpy(dest, FData + FPos, n);
         FPos += n;
         return true;
     }

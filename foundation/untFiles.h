@@ -54,6 +54,8 @@ void ResampleForceCurve(std::span<const Word> samples, double step, std::span<do
 // not used). Only indexes held by both arrays count.
 void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TStgForceCurve> curves,
                     int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
+// Element 0 of the training's stroke arrays (which must not be empty) set to that average.
+void SetAverageStroke(TTraining& training);
 
 // Dispatch and names
 //

@@ -5,13 +5,17 @@
 
 namespace {
 
-float ReadSafeFloat(TByteReader& r) { return SafeStoredFloat(r.ReadFloat()); }
-double ReadSafeDouble(TByteReader& r) { return SafeStoredDouble(r.ReadDouble()); }
+// NaN and infinities become 0.
+float ReadSafeFloat(TByteReader& r) {
+    const float value = r.ReadFloat();
+    return std::isfinite(value) ? value : 0.0f;
+}
+double ReadSafeDouble(TByteReader& r) {
+    const double value = r.ReadDouble();
+    return std::isfinite(value) ? value : 0.0;
+}
 
 } // namespace
-
-float SafeStoredFloat(float value) { return std::isfinite(value) ? value : 0.0f; }
-double SafeStoredDouble(double value) { return std::isfinite(value) ? value : 0.0; }
 
 bool ReadGuid(TByteReader& r, TGUID& guid) {
     guid.D1 = r.ReadU32();

@@ -10,10 +10,6 @@
 #include "foundation/ByteStream.h"
 #include "foundation/untTypes.h"
 
-// NaN and infinities become 0.
-float SafeStoredFloat(float value);
-double SafeStoredDouble(double value);
-
 bool ReadGuid(TByteReader& reader, TGUID& guid); // Windows layout: D1, D2, D3 little-endian, D4
 void WriteGuid(TByteWriter& writer, const TGUID& guid);
 

@@ -119,3 +119,11 @@ void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TSt
         avgCurve.Force[k] = FloatToWord(SafeDivide(sum[k], c));
     CalcPeakForce(avgStroke, avgCurve, sprocket);
 }
+
+void SetAverageStroke(TTraining& training) {
+    TStgStrokeData stroke;
+    TStgForceCurve curve;
+    AverageStrokes(training.StrokeData, training.ForceCurves, training.Ini.Sprocket, stroke, curve);
+    training.StrokeData[0] = stroke;
+    training.ForceCurves[0] = curve;
+}

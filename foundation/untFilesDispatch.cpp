@@ -3,12 +3,12 @@
 #include "foundation/AppUtils.h"
 #include "foundation/DateTimeUtils.h"
 #include "foundation/Prompt.h"
+#include "foundation/untFilesIo.h"
 #include "platform/CodePage.h"
 #include "platform/DesktopFileTypes.h"
 #include "platform/SystemProbe.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <algorithm>
@@ -16,19 +16,6 @@
 #include <limits>
 
 namespace {
-
-constexpr std::uint8_t kFormatIni = 2;
-constexpr std::uint8_t kFormatStg = 5;
-constexpr std::uint8_t kFormatStr = 6;
-constexpr std::uint8_t kFormatZti = 9;
-constexpr std::uint8_t kFormatZts = 10;
-constexpr std::uint8_t kFormatZtr = 11;
-
-constexpr int kKindStroke = 5;
-constexpr int kKindTraining = 6;
-constexpr int kKindUser = 7;
-constexpr int kKindManual = 8;
-constexpr int kKindRow = 9;
 
 using TReadTrainingProc = bool (*)(const QString&, TTraining&);
 using TReadHeaderProc = bool (*)(const QString&, TStgHeader&, std::int32_t&);
@@ -47,21 +34,15 @@ bool ReadHeaderWithoutVersion(const QString& fileName, TStgHeader& header, std::
     return Read(fileName, header);
 }
 
-// The readers by extension.
-const std::array<TFileReader, 6> FileReaders{{
-    {kFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
-    {kFormatStg, ReadStgFile, ReadStgHeader},
-    {kFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
-    {kFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
-    {kFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
-    {kFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
+const TFileReader StgReader{kFileFormatStg, ReadStgFile, ReadStgHeader};
+// The readers of the other extensions.
+const std::array<TFileReader, 5> FileReaders{{
+    {kFileFormatStr, ReadStrFile, ReadHeaderWithoutVersion<StrFileHeader>},
+    {kFileFormatIni, ReadUserFile, ReadHeaderWithoutVersion<UserFileHeader>},
+    {kFileFormatZti, ReadZtiFile, ReadHeaderWithoutVersion<ZtiFileHeader>},
+    {kFileFormatZts, ReadZtsFile, ReadHeaderWithoutVersion<ZtsFileHeader>},
+    {kFileFormatZtr, ReadZtrFile, ReadHeaderWithoutVersion<ZtrFileHeader>},
 }};
-
-const TFileReader StgReader{kFormatStg, ReadStgFile, ReadStgHeader};
-
-QString Quoted(const QString& text, const QString& fileName) {
-    return text.arg(fileName);
-}
 
 void ShowError(bool showMessages, const QString& text) {
     if (showMessages) PromptUser(text, TMsgKind::Error, TMsgButtons::Ok);
@@ -79,24 +60,20 @@ QString WithoutExtension(const QString& fileName) {
 }
 
 bool HasStgMagic(const QString& fileName) {
-    if (!QFileInfo(fileName).isFile()) return false; // opening a pipe would block
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(4);
-    return head.size() == 4 && std::equal(head.begin(), head.end(), TrainingMagic.begin());
+    QByteArray head;
+    return ReadFilePrefix(fileName, 4, head) && head.size() == 4 &&
+           std::equal(head.begin(), head.end(), TrainingMagic.begin());
 }
 
 // The reader for a file: by its extension, and a .stg file by its magic under any name (a
 // training kept as .stg content under another extension stays readable). A proper file of its
 // own extension keeps its reader: a user file's name or a stroke's first words may spell the magic.
 const TFileReader* ReaderOf(const QString& fileName) {
-    const QString ext = FileExtension(fileName).mid(1).toUpper();
-    if (ext == QLatin1String("STG")) return &StgReader;
+    const std::uint8_t format = FileFormatOfName(fileName);
+    if (format == kFileFormatStg) return &StgReader;
     const TFileReader* own = nullptr;
     for (const TFileReader& reader : FileReaders)
-        if (ext == QLatin1String(FileFormatNames[reader.Format].data(),
-                                 static_cast<qsizetype>(FileFormatNames[reader.Format].size())))
-            own = &reader;
+        if (reader.Format == format) own = &reader;
     if (HasStgMagic(fileName)) {
         TStgHeader probe;
         std::int32_t version = 0;
@@ -120,12 +97,6 @@ QString FindFileAnyCase(const QString& folder, const QString& fileName) {
     return {};
 }
 
-bool IsUserHeader(const TStgHeader& header) {
-    TTraining probe;
-    probe.Header = header;
-    return IsUserContent(probe);
-}
-
 std::int32_t StoredTrainingSize(const TTraining& t) {
     const qint64 size = kTrainingRecordSize + qint64{kStgStrokeDataSize} * qint64(t.StrokeData.size()) +
                         qint64{kStgForceCurveSize} * qint64(t.ForceCurves.size()) +
@@ -141,12 +112,12 @@ int KindOfFilterEntry(const QString& filter, int index) {
     if (index < 1 || at >= parts.size()) return 0;
     const QString head = parts[at].left(4).toUpper();
     if (head == QLatin1String("TRAI") || head == QLatin1String("SESS") || head == QLatin1String("FITL"))
-        return 6;
-    if (head == QLatin1String("USER")) return 7;
-    if (head == QLatin1String("INTE")) return 3;
-    if (head == QLatin1String("STRO")) return 4;
-    if (head == QLatin1String("FORC")) return 1;
-    if (head == QLatin1String("FULL")) return 10;
+        return kContentKindTraining;
+    if (head == QLatin1String("USER")) return kContentKindUser;
+    if (head == QLatin1String("INTE")) return kContentKindIntervals;
+    if (head == QLatin1String("STRO")) return kContentKindStrokeData;
+    if (head == QLatin1String("FORC")) return kContentKindForceCurves;
+    if (head == QLatin1String("FULL")) return kContentKindFullStrokeData;
     return 0;
 }
 
@@ -154,17 +125,17 @@ int KindOfFilterEntry(const QString& filter, int index) {
 TWriteTrainingProc WriterOf(int kind, std::uint8_t format, bool& known) {
     known = true;
     switch (kind) {
-    case kKindStroke:
+    case kContentKindStroke:
         return WriteStrFile;
-    case kKindTraining:
-    case kKindRow:
-        if (format == kFormatStg) return WriteStgFile;
+    case kContentKindTraining:
+    case kContentKindRow:
+        if (format == kFileFormatStg) return WriteStgFile;
         break;
-    case kKindUser:
-        if (format == kFormatIni) return WriteUserFile;
-        if (format == kFormatStg) return WriteStgFile;
+    case kContentKindUser:
+        if (format == kFileFormatIni) return WriteUserFile;
+        if (format == kFileFormatStg) return WriteStgFile;
         break;
-    case kKindManual:
+    case kContentKindManual:
         return WriteStgFile;
     default:
         break;
@@ -188,12 +159,12 @@ struct TFilterKind {
     const char* Pattern;
 };
 constexpr std::array<TFilterKind, 6> FilterKinds{{
-    {kFormatStg, "Training files (*.stg)", "*.stg"},
-    {kFormatStr, "Stroke files (*.str)", "*.str"},
-    {kFormatIni, "User files (*.ini)", "*.ini"},
-    {kFormatZts, "ZtIV Session files (*.zts)", "*.zts"},
-    {kFormatZtr, "ZtIV Stroke files (*.ztr)", "*.ztr"},
-    {kFormatZti, "ZtIV User files (*.zti)", "*.zti"},
+    {kFileFormatStg, "Training files (*.stg)", "*.stg"},
+    {kFileFormatStr, "Stroke files (*.str)", "*.str"},
+    {kFileFormatIni, "User files (*.ini)", "*.ini"},
+    {kFileFormatZts, "ZtIV Session files (*.zts)", "*.zts"},
+    {kFileFormatZtr, "ZtIV Stroke files (*.ztr)", "*.ztr"},
+    {kFileFormatZti, "ZtIV User files (*.zti)", "*.zti"},
 }};
 
 // Drops the first folder level of a folder part ("/a/b/" -> "/.../b/").
@@ -230,10 +201,8 @@ bool LoadDefaultTraining(TTraining& training) {
     if (fileName.isEmpty() && !folder.isEmpty())
         fileName = FindFileAnyCase(folder, QStringLiteral("Default.STG"));
 
-    TStgHeader header;
-    std::int32_t version = 0;
-    if (!fileName.isEmpty() && ReadFileHeader(fileName, header, version, false) && IsUserHeader(header) &&
-        OpenTrainingFile(fileName, training, false)) {
+    // Read once: a template that is not user content is dropped after the read.
+    if (!fileName.isEmpty() && OpenTrainingFile(fileName, training, false) && IsUserContent(training)) {
         training.Magic = TrainingMagic;
         training.Version = static_cast<std::int32_t>(GetFileVersionInt());
         TStgHeader& h = training.Header;
@@ -255,8 +224,8 @@ bool LoadDefaultTraining(TTraining& training) {
     training.Version = static_cast<std::int32_t>(GetFileVersionInt());
     InitUserSettings(training.Ini);
     InitTrainingHeader(training.Header);
-    training.Header.FileFormat = kFormatStg;
-    training.Header.ContentKind = kKindManual;
+    training.Header.FileFormat = kFileFormatStg;
+    training.Header.ContentKind = kContentKindManual;
     training.Header.Date = Now();
     return false;
 }
@@ -267,7 +236,7 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
     ClearTraining(training);
     bool ok = false;
     if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
-        ShowError(showMessages, Quoted(QStringLiteral("File \"%1\" not found"), fileName));
+        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(fileName));
     } else {
         const TFileReader* reader = ReaderOf(fileName);
         if (reader && reader->Read)
@@ -277,7 +246,7 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
         if (progress) progress(1.0);
         if (!ok) {
             ClearTraining(training);
-            ShowError(showMessages, Quoted(QStringLiteral("Error reading file \"%1\""), fileName));
+            ShowError(showMessages, QStringLiteral("Error reading file \"%1\"").arg(fileName));
         }
         for (std::size_t i = 1; i < training.StrokeData.size(); ++i)
             if (training.StrokeData[i].IntervalCountdown > 64000)
@@ -291,14 +260,14 @@ bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& v
     header = TStgHeader{};
     version = 0;
     if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
-        ShowError(showMessages, Quoted(QStringLiteral("File \"%1\" not found"), fileName));
+        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(fileName));
         return false;
     }
     const TFileReader* reader = ReaderOf(fileName);
     const bool ok = reader && reader->ReadHeader && reader->ReadHeader(fileName, header, version);
     if (!ok) {
         header = TStgHeader{};
-        ShowError(showMessages, Quoted(QStringLiteral("Error reading header of file \"%1\""), fileName));
+        ShowError(showMessages, QStringLiteral("Error reading header of file \"%1\"").arg(fileName));
     }
     return ok;
 }
@@ -310,8 +279,8 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
     std::uint8_t format = 0;
     QString name = fileName;
     if (!name.isEmpty()) {
-        if (FileFormatOfName(name) == kFormatStg) {
-            format = kFormatStg;
+        if (FileFormatOfName(name) == kFileFormatStg) {
+            format = kFileFormatStg;
             kind = h.ContentKind;
         } else {
             format = h.SourceFileFormat;
@@ -346,7 +315,7 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
 
     // The target's own extension decides the branch: a reset training has FileFormat 0 but
     // still saves as its own .stg file.
-    if (FileFormatOfName(name) != kFormatStg) {
+    if (FileFormatOfName(name) != kFileFormatStg) {
         h.SourceFileName = QStringToCp1252(name);
         h.FileName.clear();
         h.FileDate = 0;
@@ -358,13 +327,13 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
         h.SourceFileDate = Now();
     } else {
         if (IsEmptyTraining(training))
-            kind = kKindUser;
-        else if (h.ContentKind == kKindManual)
-            kind = kKindManual;
-        else if (h.ContentKind == kKindRow)
-            kind = kKindTraining;
+            kind = kContentKindUser;
+        else if (h.ContentKind == kContentKindManual)
+            kind = kContentKindManual;
+        else if (h.ContentKind == kContentKindRow)
+            kind = kContentKindTraining;
         h.FileName = QStringToCp1252(name);
-        h.FileFormat = kFormatStg;
+        h.FileFormat = kFileFormatStg;
         h.ContentKind = static_cast<std::uint8_t>(kind);
         h.FileDate = Now();
     }

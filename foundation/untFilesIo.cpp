@@ -12,23 +12,37 @@
 
 namespace {
 
-std::string ShortString(const QString& text) {
+bool OpenRegularFile(QFile& file) {
+    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
+}
+
+} // namespace
+
+std::string StoredShortString(const QString& text) {
     std::string bytes = QStringToCp1252(text);
     if (bytes.size() > kShortStringMax) bytes.resize(kShortStringMax);
     return bytes;
 }
 
-} // namespace
-
 bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
     bytes.clear();
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
+    if (!OpenRegularFile(file)) return false;
     const qint64 size = file.size();
     if (size < 0) return false;
     const qint64 wanted = std::min(size, maxBytes);
     bytes = file.read(wanted);
     return bytes.size() == wanted;
+}
+
+bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
+    bytes.clear();
+    QFile file(fileName);
+    if (!OpenRegularFile(file)) return false;
+    const qint64 size = file.size();
+    if (size < 0 || size > maxBytes) return false;
+    bytes = file.readAll();
+    return bytes.size() == size;
 }
 
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
@@ -47,8 +61,8 @@ qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uin
     InitTrainingHeader(header);
     const QFileInfo info(fileName);
     if (!info.exists() || !info.isFile()) return -1;
-    header.Title = ShortString(info.completeBaseName());
-    header.SourceFileName = ShortString(fileName);
+    header.Title = StoredShortString(info.completeBaseName());
+    header.SourceFileName = StoredShortString(fileName);
     const TDateTime date = QDateTimeToDateTime(info.lastModified());
     header.Date = date;
     header.SourceFileDate = date;

@@ -6,10 +6,7 @@
 #include "foundation/AppUtils.h"
 #include "foundation/untFilesCodec.h"
 #include "foundation/untFilesIo.h"
-#include "platform/CodePage.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
 #include <cstring>
 
@@ -144,32 +141,6 @@ void ClampIndexes(TTraining& t) {
     t.Header.IntervalIndex = std::clamp(t.Header.IntervalIndex, 0, lastInterval);
 }
 
-// Element 0 of the stroke arrays: the average over all strokes.
-void FillAverages(TTraining& t) {
-    TStgStrokeData stroke;
-    TStgForceCurve curve;
-    AverageStrokes(t.StrokeData, t.ForceCurves, t.Ini.Sprocket, stroke, curve);
-    t.StrokeData[0] = stroke;
-    t.ForceCurves[0] = curve;
-}
-
-bool ReadFileBytes(const QString& fileName, QByteArray& bytes) {
-    // A device or pipe has no size to trust: reading it could block or never end.
-    if (!QFileInfo(fileName).isFile()) return false;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const qint64 size = file.size();
-    if (size < 0 || size > kMaxStgFileSize) return false;
-    bytes = file.readAll();
-    return bytes.size() == size;
-}
-
-std::string StoredFileName(const QString& fileName) {
-    std::string name = QStringToCp1252(fileName);
-    if (name.size() > kShortStringMax) name.resize(kShortStringMax);
-    return name;
-}
-
 void WriteChunkHead(TByteWriter& w, TStgChunk type, int size, std::size_t count) {
     w.WriteU8(type);
     w.WriteU16(static_cast<std::uint16_t>(size));
@@ -230,7 +201,7 @@ bool DecodeStgFile(const std::uint8_t* data, std::size_t size, TTraining& t) {
     }
 
     ClampIndexes(t);
-    FillAverages(t);
+    SetAverageStroke(t);
     t.Magic = TrainingMagic;
     t.Version = version;
     return true;
@@ -313,11 +284,11 @@ bool WriteStgFile(const QString& fileName, const TTraining& t) {
 
 bool ReadStgFile(const QString& fileName, TTraining& training) {
     QByteArray bytes;
-    if (!ReadFileBytes(fileName, bytes) ||
+    if (!ReadWholeFile(fileName, kMaxStgFileSize, bytes) ||
         !DecodeStgFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                        static_cast<std::size_t>(bytes.size()), training))
         return false;
-    training.Header.FileName = StoredFileName(fileName);
+    training.Header.FileName = StoredShortString(fileName);
     return true;
 }
 
@@ -325,7 +296,7 @@ bool ReadStgHeader(const QString& fileName, TStgHeader& header, std::int32_t& ve
     header = TStgHeader{};
     version = 0;
     QByteArray bytes;
-    if (!ReadFileBytes(fileName, bytes)) return false;
+    if (!ReadWholeFile(fileName, kMaxStgFileSize, bytes)) return false;
     return DecodeStgHeader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
                            static_cast<std::size_t>(bytes.size()), header, version);
 }

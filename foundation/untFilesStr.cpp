@@ -126,7 +126,7 @@ bool ReadHeaderOfKind(const QString& fileName, std::uint8_t format, std::uint8_t
 
 // The whole file; false when it has another size.
 bool ReadExactFile(const QString& fileName, qint64 size, QByteArray& bytes) {
-    return ReadFilePrefix(fileName, size + 1, bytes) && bytes.size() == size;
+    return ReadWholeFile(fileName, size, bytes) && bytes.size() == size;
 }
 
 const std::uint8_t* Bytes(const QByteArray& bytes) {
@@ -150,8 +150,7 @@ bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& traini
     training.ForceCurves[1].Number = 1;
     if (!ReadUserRecord(r, training)) return false;
     CalcPeakForce(training.StrokeData[1], training.ForceCurves[1], training.Ini.Sprocket);
-    training.StrokeData[0] = training.StrokeData[1];
-    training.ForceCurves[0] = training.ForceCurves[1];
+    SetAverageStroke(training);
     return !r.Failed();
 }
 

@@ -3,6 +3,7 @@
 #include "foundation/AppUtils.h"
 #include "foundation/DateTimeUtils.h"
 #include "foundation/Prompt.h"
+#include "foundation/untFilesIo.h"
 #include "platform/CodePage.h"
 
 #include <QFileInfo>
@@ -14,9 +15,6 @@ namespace {
 
 // Trainings made since program start; picks the next colour.
 std::atomic<std::uint16_t> TrainingColorCounter{0};
-
-constexpr std::uint8_t kContentUser = 7;
-constexpr std::uint8_t kContentManual = 8;
 
 // Numbers new elements from `from` up to the end.
 void NumberStrokes(std::vector<TStgStrokeData>& strokes, std::size_t from) {
@@ -93,7 +91,7 @@ void ResetTraining(TTraining& training) {
     h.FileDate = 0;
     h.FileSize = 0;
     h.FileFormat = 0;
-    h.ContentKind = kContentUser;
+    h.ContentKind = kContentKindUser;
     h.InterfaceType = 0;
     h.Protocol = kvpUnknown;
     h.Guid = NewGuid();
@@ -109,8 +107,8 @@ bool IsEmptyTraining(const TTraining& training) {
 
 bool IsUserContent(const TTraining& training) {
     const TStgHeader& h = training.Header;
-    return h.ContentKind == kContentUser || h.ContentKind == kContentManual ||
-           h.SourceContentKind == kContentUser;
+    return h.ContentKind == kContentKindUser || h.ContentKind == kContentKindManual ||
+           h.SourceContentKind == kContentKindUser;
 }
 
 bool ConfirmResetTraining(TTraining& training, int reason, bool& wasReset) {

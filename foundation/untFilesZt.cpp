@@ -221,11 +221,7 @@ bool ReadSession(TByteReader& r, const TZtStart& start, TTraining& t) {
     }
     ReadSessionBlock(r, t.Workout);
     if (r.Failed()) return false;
-    TStgStrokeData average;
-    TStgForceCurve averageCurve;
-    AverageStrokes(t.StrokeData, t.ForceCurves, t.Ini.Sprocket, average, averageCurve);
-    t.StrokeData[0] = average;
-    t.ForceCurves[0] = averageCurve;
+    SetAverageStroke(t);
     return true;
 }
 

@@ -1,11 +1,11 @@
 #include "support/ByteBuilder.h"
+#include "support/FileHelpers.h"
 #include "foundation/untFiles.h"
 #include "platform/CodePage.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <cstring>
 #include <limits>
@@ -355,16 +355,13 @@ TEST(StgFile, FailedSaveLeavesTheOldFile) {
     const QString name = dir.filePath(QStringLiteral("keep.stg"));
     const TTraining small = FullTraining(3, 0);
     ASSERT_TRUE(WriteStgFile(name, small));
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray before = f.readAll();
-    f.close();
+    const QByteArray before = ReadAllBytes(name);
+    ASSERT_FALSE(before.isEmpty());
 
     TTraining tooMany;
     SetStrokeCount(tooMany, 70000);
     EXPECT_FALSE(WriteStgFile(name, tooMany));
     EXPECT_FALSE(WriteStgFile(dir.filePath(QStringLiteral("no/such/folder/x.stg")), small));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(ReadAllBytes(name), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.stg")});
 }

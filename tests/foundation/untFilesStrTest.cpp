@@ -1,10 +1,10 @@
 #include "foundation/untFiles.h"
+#include "support/FileHelpers.h"
 #include "support/StrZtBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
@@ -28,17 +28,6 @@ bool DecodeStr(const std::vector<std::uint8_t>& b, TTraining& t) {
 }
 bool DecodeUser(const std::vector<std::uint8_t>& b, TTraining& t) {
     return DecodeUserFile(b.data(), b.size(), t);
-}
-
-void WriteBytes(const QString& name, const QByteArray& bytes) {
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    ASSERT_EQ(f.write(bytes), bytes.size());
-}
-
-QByteArray ReadBytes(const QString& name) {
-    QFile f(name);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 QByteArray AsQBytes(const std::vector<std::uint8_t>& b) {
@@ -265,8 +254,8 @@ protected:
 TEST_F(StrFileOnDisk, HeadersComeFromTheFileAndItsSize) {
     const QString str = Path("session one.str");
     const QString ini = Path("rower.ini");
-    WriteBytes(str, AsQBytes(StrFileBytes({1}, {}, "A", kIni)));
-    WriteBytes(ini, AsQBytes(UserRecordBytes("A", kIni)));
+    ASSERT_TRUE(WriteAllBytes(str, StrFileBytes({1}, {}, "A", kIni)));
+    ASSERT_TRUE(WriteAllBytes(ini, UserRecordBytes("A", kIni)));
 
     TStgHeader h;
     std::int32_t version = -1;
@@ -292,11 +281,11 @@ TEST_F(StrFileOnDisk, TextIniAndWrongSizesFailThroughTheDispatch) {
     const QString text = Path("settings.ini");
     QByteArray t("[Options]\nName=Bob\n");
     t.append(QByteArray(106 - t.size(), 'x'));
-    WriteBytes(text, t);
+    ASSERT_TRUE(WriteAllBytes(text, t));
     const QString cut = Path("cut.str");
     auto bytes = StrFileBytes({1}, {}, "A", kIni);
     bytes.pop_back();
-    WriteBytes(cut, AsQBytes(bytes));
+    ASSERT_TRUE(WriteAllBytes(cut, bytes));
 
     TStgHeader h;
     std::int32_t version = 0;
@@ -320,8 +309,8 @@ TEST_F(StrFileOnDisk, SaveAndOpenThroughTheDispatch) {
     const QString ini = Path("user.ini");
     ASSERT_TRUE(SaveTrainingAs(str, t, 5));
     ASSERT_TRUE(SaveTrainingAs(ini, t, 7));
-    EXPECT_EQ(ReadBytes(str), AsQBytes(EncodeStrFile(t)));
-    EXPECT_EQ(ReadBytes(ini), AsQBytes(EncodeUserFile(t)));
+    EXPECT_EQ(ReadAllBytes(str), AsQBytes(EncodeStrFile(t)));
+    EXPECT_EQ(ReadAllBytes(ini), AsQBytes(EncodeUserFile(t)));
 
     TTraining back;
     ASSERT_TRUE(OpenTrainingFile(str, back, false));
@@ -340,12 +329,12 @@ TEST_F(StrFileOnDisk, FailedWriteReportsFailureAndKeepsWhatWasThere) {
     const QString folder = Path("taken.ini");
     ASSERT_TRUE(QDir(Dir.path()).mkpath(folder + QStringLiteral("/inside")));
     const QString notAFolder = Path("plain");
-    WriteBytes(notAFolder, "old");
+    ASSERT_TRUE(WriteAllBytes(notAFolder, "old"));
     TTraining t;
     EXPECT_FALSE(WriteUserFile(folder, t));
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/inside")).isDir());
     EXPECT_FALSE(WriteStrFile(notAFolder + QStringLiteral("/new.str"), t));
-    EXPECT_EQ(ReadBytes(notAFolder), QByteArray("old"));
+    EXPECT_EQ(ReadAllBytes(notAFolder), QByteArray("old"));
     EXPECT_FALSE(SaveTrainingAs(notAFolder + QStringLiteral("/new.str"), t, 5));
     // Only the target's own name is ever written.
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("plain")});

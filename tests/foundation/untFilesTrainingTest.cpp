@@ -1,9 +1,9 @@
 #include "foundation/untFiles.h"
 
 #include "foundation/Prompt.h"
+#include "support/FileHelpers.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -419,10 +419,7 @@ TEST(HeaderTexts, FileSizePrefersTheFileOnDisk) {
     EXPECT_EQ(FormatFileSize(name, 1234), "1234 bytes");
     EXPECT_EQ(FormatFileSize(name, 0), "-");
     EXPECT_EQ(FormatFileSize(QString(), -3), "-");
-    QFile f(name);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("12345");
-    f.close();
+    ASSERT_TRUE(WriteAllBytes(name, "12345"));
     EXPECT_EQ(FormatFileSize(name, 1234), "5 bytes");
 }
 

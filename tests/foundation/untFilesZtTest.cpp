@@ -1,9 +1,9 @@
 #include "foundation/untFiles.h"
+#include "support/FileHelpers.h"
 #include "support/StrZtBuilder.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 
 namespace {
@@ -328,11 +328,8 @@ TEST(ZtFile, OpenThroughTheDispatch) {
                                   ZtIntervalBytes(600, 2000, 300), EmptySession()});
     const QString zts = dir.filePath(QStringLiteral("Session.ZTS"));
     const QString ztr = dir.filePath(QStringLiteral("renamed.ztr"));
-    for (const QString& name : {zts, ztr}) {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
-    }
+    for (const QString& name : {zts, ztr})
+        ASSERT_TRUE(WriteAllBytes(name, bytes));
     TTraining t;
     ASSERT_TRUE(OpenTrainingFile(zts, t, false));
     EXPECT_EQ(t.Header.Title, "Session");

@@ -16,6 +16,11 @@ bool WriteAllBytes(const QString& fileName, const QByteArray& bytes) {
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
 }
 
+bool WriteAllBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
+    return WriteAllBytes(fileName, QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<qsizetype>(bytes.size())));
+}
+
 QStringList FilesUnder(const QString& root) {
     QStringList files;
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);

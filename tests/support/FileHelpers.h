@@ -4,10 +4,13 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <cstdint>
+#include <vector>
 
 // The whole file; empty when it cannot be read.
 QByteArray ReadAllBytes(const QString& fileName);
 // Creates the folders and writes the file; false when that fails.
 bool WriteAllBytes(const QString& fileName, const QByteArray& bytes);
+bool WriteAllBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);
 // Every file below root as a path relative to it, sorted.
 QStringList FilesUnder(const QString& root);
