@@ -38,10 +38,6 @@ QString VirtualMachineName;
 
 namespace {
 
-// The settings files found at start-up.
-QString StartReadIniName;
-QString StartWriteIniName;
-
 // The running program's own block; the file does not change while it runs.
 const QByteArray& OwnVersionBlock() {
     static const QByteArray block = ReadElfSection(ProgramFilePath(), KvVersionSectionName);
@@ -556,6 +552,4 @@ void InitAppUtils() {
     // Numbers are read and written with '.' everywhere below the windows.
     std::setlocale(LC_NUMERIC, "C");
     MoveSettingsFileOnce(GetProgramFolder(), GetUserDataFolder(), SettingsFileName());
-    StartReadIniName = GetUserIniFileName(false);
-    StartWriteIniName = GetUserIniFileName(true);
 }
