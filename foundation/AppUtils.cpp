@@ -1,5 +1,6 @@
 #include "foundation/AppUtils.h"
 
+#include "foundation/DateTimeUtils.h"
 #include "platform/ShellServices.h"
 #include "platform/SystemProbe.h"
 #include "platform/ToneOutput.h"
@@ -42,20 +43,6 @@ namespace {
 const QByteArray& OwnVersionBlock() {
     static const QByteArray block = ReadElfSection(ProgramFilePath(), KvVersionSectionName);
     return block;
-}
-
-// The locale's long time format without its time-zone field.
-QString LongTimeFormat() {
-    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    QString result;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;
-        if (quoted || c != QLatin1Char('t'))
-            result += c;
-    }
-    return result.trimmed();
 }
 
 bool IsControlOrBlank(QChar c) { return c.unicode() <= 32; }
@@ -131,12 +118,12 @@ void DebugTrace(const QString& text) {
     std::fflush(stderr);
 }
 
-QString NowTimeStr() { return QTime::currentTime().toString(LongTimeFormat()); }
+QString NowTimeStr() { return QTime::currentTime().toString(LocaleLongTimeFormat()); }
 
 QString NowDateTimeStr() {
     const QDateTime now = QDateTime::currentDateTime();
     return QLocale::system().toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           now.time().toString(LongTimeFormat());
+           now.time().toString(LocaleLongTimeFormat());
 }
 
 QString FlattenLineBreaks(const QString& text) {
