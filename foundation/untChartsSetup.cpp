@@ -55,21 +55,25 @@ struct TSeriesLook {
     int Column = -1;
 };
 
-void AddValueSeries(TChartModel& chart, TSeriesKind kind, const TSeriesLook& look, int xColumn,
-                    const std::vector<double>& xs, const std::vector<double>& ys, int first, int last) {
+// A new series on the look's axis in its colour; X and Y are times when their columns are.
+TChartSeries& AddSeriesWithLook(TChartModel& chart, TSeriesKind kind, const TSeriesLook& look, int xColumn) {
     TChartSeries& s = chart.AddSeries(kind);
     s.VertAxis = look.Axis;
     s.Color = look.Color;
+    s.MarksColor = look.Color;
+    s.XDateTime = IsTimeFormat(xColumn);
+    s.YDateTime = IsTimeFormat(look.Column);
+    return s;
+}
+
+void AddValueSeries(TChartModel& chart, TSeriesKind kind, const TSeriesLook& look, int xColumn,
+                    const std::vector<double>& xs, const std::vector<double>& ys, int first, int last) {
+    TChartSeries& s = AddSeriesWithLook(chart, kind, look, xColumn);
     s.PenStyle = look.PenStyle;
     s.PenWidth = look.PenWidth;
     s.Pointer = look.Pointer;
-    s.PointerHorizSize = 3;
-    s.PointerVertSize = 3;
     s.MarksVisible = look.Marks;
-    s.MarksColor = look.Color;
     s.MarksFormat = StrokeParameterFormat(look.Column);
-    s.XDateTime = IsTimeFormat(xColumn);
-    s.YDateTime = IsTimeFormat(look.Column);
     for (int i = first; i <= last; ++i) {
         const double x = xs[static_cast<std::size_t>(i)];
         const double y = ys[static_cast<std::size_t>(i)];
@@ -81,14 +85,8 @@ void AddValueSeries(TChartModel& chart, TSeriesKind kind, const TSeriesLook& loo
 // positive value lies at or after the stroke.
 void AddMovingAverage(TChartModel& chart, const TSeriesLook& look, int xColumn, const std::vector<double>& xs,
                       const std::vector<double>& ys, int first, int last) {
-    TChartSeries& s = chart.AddSeries(TSeriesKind::Line);
-    s.VertAxis = look.Axis;
-    s.Color = look.Color;
-    s.PenStyle = kPenSolid;
-    s.PenWidth = 1;
-    s.MarksColor = look.Color;
-    s.XDateTime = IsTimeFormat(xColumn);
-    s.YDateTime = IsTimeFormat(look.Column);
+    // A thin solid line whatever the values' pen.
+    TChartSeries& s = AddSeriesWithLook(chart, TSeriesKind::Line, look, xColumn);
     for (int i = first; i <= last; ++i) {
         double sum = 0;
         int count = 0;
