@@ -358,9 +358,10 @@ bool ApplyParameterSetting(const QString& text, ParameterType& row) {
                 result.AxisMode = static_cast<std::uint8_t>(mode);
                 continue;
             }
-            // Checked as a double: a value beyond the float range must not be converted.
+            // Checked as a double (always finite): a value beyond the float range must not be
+            // converted.
             const double v = StrToFloatAnySep(items[n]);
-            if (!std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max()) return false;
+            if (std::fabs(v) > std::numeric_limits<float>::max()) return false;
             (n == 1 ? result.AxisMin : n == 2 ? result.AxisMax : result.AxisIncrement) = static_cast<float>(v);
         }
     } catch (const std::invalid_argument&) {
@@ -408,8 +409,9 @@ void LoadParameterSettings(const QString& section, TParameterTable& table) {
 }
 
 void SaveParameterSettings(const QString& section, const TParameterTable& table) {
+    // Empty when no settings file can be written.
     const QString name = GetUserIniFileName(true);
-    if (name.isEmpty() || !IsFileWritable(name)) return;
+    if (name.isEmpty()) return;
     TIniFile ini(name);
     SaveParameterSettings(ini, section, table);
 }
