@@ -9,16 +9,19 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+
 namespace {
 
 constexpr qint64 kMaxOwnFileSize = 1024 * 1024;
 
+// ASCII letters and digits, '-' and '_': safe in file names, MIME types and icon names.
+bool IsSafeChar(QChar c) {
+    return (c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('-') || c == QLatin1Char('_');
+}
+
 bool IsSafeName(const QString& text) {
-    if (text.isEmpty()) return false;
-    for (const QChar c : text)
-        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-') && c != QLatin1Char('_'))
-            return false;
-    return true;
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), IsSafeChar);
 }
 
 QByteArray Marker(const TDesktopFileTypeTarget& target) {
@@ -166,7 +169,7 @@ QString ExecArgument(const QString& arg) {
     return out + QLatin1Char('"');
 }
 
-// A value of a .desktop key: backslashes escaped, field codes' '%' doubled.
+// A value of a .desktop key: backslashes escaped (the Exec line doubles its '%' itself).
 QString DesktopValue(QString text) {
     text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
     return text;
@@ -221,8 +224,7 @@ TDesktopFileTypeTarget DefaultDesktopFileTypeTarget(const QString& appName) {
     target.ProgramPath = ProgramFilePath();
     QString id;
     for (const QChar c : QFileInfo(target.ProgramPath).fileName().toLower())
-        if ((c.isLetterOrNumber() && c.unicode() < 128) || c == QLatin1Char('-') || c == QLatin1Char('_'))
-            id += c;
+        if (IsSafeChar(c)) id += c;
     target.AppId = id.isEmpty() ? QStringLiteral("kvwt") : id;
     target.AppName = appName;
     return target;
