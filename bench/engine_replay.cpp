@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     const QByteArray bytes = input.readAll();
-    if (bytes.size() < kKvRawHeaderSize || std::memcmp(bytes.constData(), "MIL ", 4) != 0) {
+    if (bytes.size() < kKvRawHeaderSize || std::memcmp(bytes.constData(), TrainingMagic.data(), TrainingMagic.size()) != 0) {
         std::fprintf(stderr, "engine_replay: %s is not a raw recording\n", file.c_str());
         return 1;
     }
@@ -137,10 +137,10 @@ int main(int argc, char** argv) {
     }
 
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype records = (bytes.size() - kKvRawHeaderSize) / 3;
+    const qsizetype records = (bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
     const auto start = std::chrono::steady_clock::now();
     for (qsizetype r = 0; r < records && kv->State() == kvsOpened; ++r) {
-        const unsigned char* p = data + kKvRawHeaderSize + 3 * r;
+        const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
         const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
         clock.Advance(double(ticks) / kKvTicksPerSecond);
         kv->Feed(ticks, p[2]);

@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <charconv>
+#include <concepts>
 #include <cstdio>
 #include <string>
 
@@ -54,12 +55,8 @@ public:
     }
     void Text(const std::string& cp1252) { String(Cp1252ToQString(cp1252).toUtf8().toStdString()); }
     void Int(std::int64_t v) { Out += std::to_string(v); }
-    void Real(double v) {
-        char buf[32];
-        const auto r = std::to_chars(buf, buf + sizeof buf, v);
-        Out.append(buf, r.ptr);
-    }
-    void Real(float v) {
+    // The shortest text of the value in its own width (a Single stays short).
+    template <std::floating_point T> void Real(T v) {
         char buf[32];
         const auto r = std::to_chars(buf, buf + sizeof buf, v);
         Out.append(buf, r.ptr);
@@ -252,11 +249,6 @@ std::string Dump(const TTraining& t) {
     return j.Out;
 }
 
-// The one place a file is opened; the file-type dispatch takes over here once it exists.
-bool OpenForDump(const QString& fileName, TTraining& training) {
-    return OpenTrainingFile(fileName, training, false);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -271,7 +263,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     TTraining training;
-    if (!OpenForDump(fileName, training)) {
+    if (!OpenTrainingFile(fileName, training, false)) {
         std::fprintf(stderr, "training_dump: %s: not a readable training file\n", argv[1]);
         return 1;
     }

@@ -1,5 +1,6 @@
 #include "foundation/AppUtils.h"
 
+#include "foundation/DateTimeUtils.h"
 #include "platform/ShellServices.h"
 #include "platform/SystemProbe.h"
 #include "platform/ToneOutput.h"
@@ -38,28 +39,10 @@ QString VirtualMachineName;
 
 namespace {
 
-// The settings files found at start-up.
-QString StartReadIniName;
-QString StartWriteIniName;
-
 // The running program's own block; the file does not change while it runs.
 const QByteArray& OwnVersionBlock() {
     static const QByteArray block = ReadElfSection(ProgramFilePath(), KvVersionSectionName);
     return block;
-}
-
-// The locale's long time format without its time-zone field.
-QString LongTimeFormat() {
-    const QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    QString result;
-    bool quoted = false;
-    for (const QChar c : format) {
-        if (c == QLatin1Char('\''))
-            quoted = !quoted;
-        if (quoted || c != QLatin1Char('t'))
-            result += c;
-    }
-    return result.trimmed();
 }
 
 bool IsControlOrBlank(QChar c) { return c.unicode() <= 32; }
@@ -135,12 +118,12 @@ void DebugTrace(const QString& text) {
     std::fflush(stderr);
 }
 
-QString NowTimeStr() { return QTime::currentTime().toString(LongTimeFormat()); }
+QString NowTimeStr() { return QTime::currentTime().toString(LocaleLongTimeFormat()); }
 
 QString NowDateTimeStr() {
     const QDateTime now = QDateTime::currentDateTime();
     return QLocale::system().toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           now.time().toString(LongTimeFormat());
+           now.time().toString(LocaleLongTimeFormat());
 }
 
 QString FlattenLineBreaks(const QString& text) {
@@ -556,6 +539,4 @@ void InitAppUtils() {
     // Numbers are read and written with '.' everywhere below the windows.
     std::setlocale(LC_NUMERIC, "C");
     MoveSettingsFileOnce(GetProgramFolder(), GetUserDataFolder(), SettingsFileName());
-    StartReadIniName = GetUserIniFileName(false);
-    StartWriteIniName = GetUserIniFileName(true);
 }

@@ -212,26 +212,7 @@ float Days(double seconds) {
 // How much of the session target the stroke has reached; the projected columns scale the
 // elapsed values by its reciprocal (0 without a target).
 float ProjectionFactor(const TStgStrokeData& s, const TStgIni& ini) {
-    float achieved = 0;
-    switch (ini.SessionLimit) {
-    case 0:
-        achieved = s.Number;
-        break;
-    case 1:
-        achieved = s.EnergySum;
-        break;
-    case 2:
-        achieved = s.Distance;
-        break;
-    case 3:
-        achieved = s.Time;
-        break;
-    case 4:
-        achieved = s.IntervalNumber;
-        break;
-    default:
-        return 0;
-    }
+    const float achieved = static_cast<float>(GetStrokeValueByTrainingType(s, ini));
     const float share = SafeDivide(achieved, static_cast<float>(GetTrainingTarget(ini)));
     return SafeDivide(1, share);
 }

@@ -155,10 +155,6 @@ std::string FormatPrintfLike(std::string_view format, double value) {
     return spec ? FormatNumber(*spec, value) : PlainNumber(value);
 }
 
-bool StartsWith(std::string_view s, std::string_view prefix) {
-    return s.substr(0, prefix.size()) == prefix;
-}
-
 // True when an hour field (h or hh) stands outside quoted text.
 bool HasHourField(std::string_view f) {
     char quote = 0;
@@ -249,8 +245,8 @@ std::string FormatTime(std::string_view format, double days) {
     const long long hours = ms / 3600000;
     std::string f(format);
     if (hours == 0) {
-        if (StartsWith(f, "hh:")) f.erase(0, 3);
-        if (StartsWith(f, "h:")) f.erase(0, 2);
+        if (f.starts_with("hh:")) f.erase(0, 3);
+        if (f.starts_with("h:")) f.erase(0, 2);
     } else if (!HasHourField(f)) {
         // A format without an hour field would otherwise drop whole hours.
         f.insert(0, "h:");
@@ -260,12 +256,12 @@ std::string FormatTime(std::string_view format, double days) {
     const std::to_chars_result r = std::to_chars(frac + 1, frac + sizeof frac, ms % 1000 + 1000);
     frac[1] = '.'; // ".457" from 1457
     const std::string fraction(frac + 1, r.ptr);
-    if (f.find(".000") != std::string::npos)
-        ReplaceAll(f, ".000", '"' + fraction.substr(0, 4) + '"');
-    else if (f.find(".00") != std::string::npos)
-        ReplaceAll(f, ".00", '"' + fraction.substr(0, 3) + '"');
-    else if (f.find(".0") != std::string::npos)
-        ReplaceAll(f, ".0", '"' + fraction.substr(0, 2) + '"');
+    for (std::size_t digits = 3; digits >= 1; --digits) {
+        const std::string token = '.' + std::string(digits, '0');
+        if (f.find(token) == std::string::npos) continue;
+        ReplaceAll(f, token, '"' + fraction.substr(0, digits + 1) + '"');
+        break;
+    }
     std::string text = ApplyTimeFormat(f, hours, ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
     if (days < 0 && ms != 0) text.insert(0, 1, '-');
     return text;
@@ -277,9 +273,9 @@ QString FormatParameterValue(const QString& format, double value) {
     const QByteArray bytes = format.toUtf8();
     const std::string_view f(bytes.constData(), static_cast<std::size_t>(bytes.size()));
     std::string text;
-    if (StartsWith(f, "T")) {
+    if (f.starts_with('T')) {
         text = FormatTime(f.substr(1), value);
-    } else if (StartsWith(f, "F")) {
+    } else if (f.starts_with('F')) {
         if (value == 0) return QStringLiteral("n/a");
         text = "1:" + FormatPrintfLike(f.substr(1), 1.0 / value);
     } else {

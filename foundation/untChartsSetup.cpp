@@ -55,21 +55,25 @@ struct TSeriesLook {
     int Column = -1;
 };
 
-void AddValueSeries(TChartModel& chart, TSeriesKind kind, const TSeriesLook& look, int xColumn,
-                    const std::vector<double>& xs, const std::vector<double>& ys, int first, int last) {
+// A new series on the look's axis in its colour; X and Y are times when their columns are.
+TChartSeries& AddSeriesWithLook(TChartModel& chart, TSeriesKind kind, const TSeriesLook& look, int xColumn) {
     TChartSeries& s = chart.AddSeries(kind);
     s.VertAxis = look.Axis;
     s.Color = look.Color;
+    s.MarksColor = look.Color;
+    s.XDateTime = IsTimeFormat(xColumn);
+    s.YDateTime = IsTimeFormat(look.Column);
+    return s;
+}
+
+void AddValueSeries(TChartModel& chart, TSeriesKind kind, const TSeriesLook& look, int xColumn,
+                    const std::vector<double>& xs, const std::vector<double>& ys, int first, int last) {
+    TChartSeries& s = AddSeriesWithLook(chart, kind, look, xColumn);
     s.PenStyle = look.PenStyle;
     s.PenWidth = look.PenWidth;
     s.Pointer = look.Pointer;
-    s.PointerHorizSize = 3;
-    s.PointerVertSize = 3;
     s.MarksVisible = look.Marks;
-    s.MarksColor = look.Color;
     s.MarksFormat = StrokeParameterFormat(look.Column);
-    s.XDateTime = IsTimeFormat(xColumn);
-    s.YDateTime = IsTimeFormat(look.Column);
     for (int i = first; i <= last; ++i) {
         const double x = xs[static_cast<std::size_t>(i)];
         const double y = ys[static_cast<std::size_t>(i)];
@@ -81,14 +85,8 @@ void AddValueSeries(TChartModel& chart, TSeriesKind kind, const TSeriesLook& loo
 // positive value lies at or after the stroke.
 void AddMovingAverage(TChartModel& chart, const TSeriesLook& look, int xColumn, const std::vector<double>& xs,
                       const std::vector<double>& ys, int first, int last) {
-    TChartSeries& s = chart.AddSeries(TSeriesKind::Line);
-    s.VertAxis = look.Axis;
-    s.Color = look.Color;
-    s.PenStyle = kPenSolid;
-    s.PenWidth = 1;
-    s.MarksColor = look.Color;
-    s.XDateTime = IsTimeFormat(xColumn);
-    s.YDateTime = IsTimeFormat(look.Column);
+    // A thin solid line whatever the values' pen.
+    TChartSeries& s = AddSeriesWithLook(chart, TSeriesKind::Line, look, xColumn);
     for (int i = first; i <= last; ++i) {
         double sum = 0;
         int count = 0;
@@ -360,9 +358,10 @@ bool ApplyParameterSetting(const QString& text, ParameterType& row) {
                 result.AxisMode = static_cast<std::uint8_t>(mode);
                 continue;
             }
-            // Checked as a double: a value beyond the float range must not be converted.
+            // Checked as a double (always finite): a value beyond the float range must not be
+            // converted.
             const double v = StrToFloatAnySep(items[n]);
-            if (!std::isfinite(v) || std::fabs(v) > std::numeric_limits<float>::max()) return false;
+            if (std::fabs(v) > std::numeric_limits<float>::max()) return false;
             (n == 1 ? result.AxisMin : n == 2 ? result.AxisMax : result.AxisIncrement) = static_cast<float>(v);
         }
     } catch (const std::invalid_argument&) {
@@ -410,8 +409,9 @@ void LoadParameterSettings(const QString& section, TParameterTable& table) {
 }
 
 void SaveParameterSettings(const QString& section, const TParameterTable& table) {
+    // Empty when no settings file can be written.
     const QString name = GetUserIniFileName(true);
-    if (name.isEmpty() || !IsFileWritable(name)) return;
+    if (name.isEmpty()) return;
     TIniFile ini(name);
     SaveParameterSettings(ini, section, table);
 }

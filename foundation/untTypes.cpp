@@ -2,8 +2,12 @@
 
 #include <cmath>
 
-double GetStrokeValueByIntervalType(const TStgStrokeData& stroke, const TStgIni& ini) {
-    switch (ini.IntervalBy) {
+namespace {
+
+// The stroke's value in one of the units intervals and sessions are counted in: 0 strokes,
+// 1 energy, 2 distance, 3 time; 0 for any other unit.
+double StrokeValueInUnit(const TStgStrokeData& stroke, std::int32_t unit) {
+    switch (unit) {
     case 0:
         return stroke.Number;
     case 1:
@@ -15,70 +19,44 @@ double GetStrokeValueByIntervalType(const TStgStrokeData& stroke, const TStgIni&
     default:
         return 0;
     }
+}
+
+// The settings field that `index` picks from the fields given; 0 outside them.
+template <std::size_t N>
+std::int32_t PickField(const TStgIni& ini, const std::array<std::int32_t TStgIni::*, N>& fields,
+                       std::int32_t index) {
+    return index >= 0 && static_cast<std::size_t>(index) < N ? ini.*fields[static_cast<std::size_t>(index)] : 0;
+}
+
+constexpr std::array<std::int32_t TStgIni::*, 4> kWorkFields{&TStgIni::WorkStrokes, &TStgIni::WorkEnergy,
+                                                             &TStgIni::WorkDistance, &TStgIni::WorkTime};
+constexpr std::array<std::int32_t TStgIni::*, 4> kRestFields{&TStgIni::RestStrokes, &TStgIni::RestEnergy,
+                                                             &TStgIni::RestDistance, &TStgIni::RestTime};
+constexpr std::array<std::int32_t TStgIni::*, 5> kLimitFields{&TStgIni::LimitStrokes, &TStgIni::LimitEnergy,
+                                                              &TStgIni::LimitDistance, &TStgIni::LimitTime,
+                                                              &TStgIni::LimitIntervals};
+
+} // namespace
+
+double GetStrokeValueByIntervalType(const TStgStrokeData& stroke, const TStgIni& ini) {
+    return StrokeValueInUnit(stroke, ini.IntervalBy);
 }
 
 double GetIntervalWork(const TStgIni& ini) {
-    switch (ini.IntervalBy) {
-    case 0:
-        return ini.WorkStrokes;
-    case 1:
-        return ini.WorkEnergy;
-    case 2:
-        return ini.WorkDistance;
-    case 3:
-        return ini.WorkTime;
-    default:
-        return 0;
-    }
+    return PickField(ini, kWorkFields, ini.IntervalBy);
 }
 
 double GetIntervalRest(const TStgIni& ini) {
-    switch (ini.IntervalBy) {
-    case 0:
-        return ini.RestStrokes;
-    case 1:
-        return ini.RestEnergy;
-    case 2:
-        return ini.RestDistance;
-    case 3:
-        return ini.RestTime;
-    default:
-        return 0;
-    }
+    return PickField(ini, kRestFields, ini.IntervalBy);
 }
 
 double GetStrokeValueByTrainingType(const TStgStrokeData& stroke, const TStgIni& ini) {
-    switch (ini.SessionLimit) {
-    case 0:
-        return stroke.Number;
-    case 1:
-        return stroke.EnergySum;
-    case 2:
-        return stroke.Distance;
-    case 3:
-        return stroke.Time;
-    case 4:
-        return stroke.IntervalNumber;
-    default:
-        return 0;
-    }
+    // Limit 4 counts intervals: the stroke's interval number.
+    return ini.SessionLimit == 4 ? stroke.IntervalNumber : StrokeValueInUnit(stroke, ini.SessionLimit);
 }
 
 std::int32_t GetTrainingTarget(const TStgIni& ini) {
-    switch (ini.SessionLimit) {
-    case 0:
-        return ini.LimitStrokes;
-    case 1:
-        return ini.LimitEnergy;
-    case 2:
-        return ini.LimitDistance;
-    case 3:
-        return ini.LimitTime;
-    case 4:
-        return ini.LimitIntervals;
-    default:
-        return 0;
-    }
+    return PickField(ini, kLimitFields, ini.SessionLimit);
 }
 
 bool StrokeHasNoPower(const TStgStrokeData& stroke) {

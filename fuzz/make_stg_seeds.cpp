@@ -2,16 +2,18 @@
 // few damaged variants of them.
 #include "support/ByteBuilder.h"
 #include "foundation/untFiles.h"
+#include "foundation/untFilesIo.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
+// False once any seed could not be written.
+bool AllSaved = true;
+
 void Save(const std::filesystem::path& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    AllSaved = SaveFileBytes(QString::fromStdString((folder / name).string()), bytes) && AllSaved;
 }
 
 } // namespace
@@ -48,5 +50,5 @@ int main(int argc, char** argv) {
     const std::vector<std::uint8_t> extra = TStgFileBuilder().Chunk(6, 16, 1, {WorkoutBuilder().Bytes()}).Bytes();
     oldWithChunks.insert(oldWithChunks.end(), extra.begin() + 8, extra.end());
     Save(folder, "old-then-chunks.stg", oldWithChunks);
-    return 0;
+    return AllSaved ? 0 : 1;
 }

@@ -1,15 +1,17 @@
 // Writes the seed files of the stroke, user and ZtIV fuzz targets into the folder given.
 #include "support/StrZtBuilder.h"
+#include "foundation/untFilesIo.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 namespace {
 
+// False once any seed could not be written.
+bool AllSaved = true;
+
 void Save(const std::filesystem::path& folder, const char* name, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream out(folder / name, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    AllSaved = SaveFileBytes(QString::fromStdString((folder / name).string()), bytes) && AllSaved;
 }
 
 } // namespace
@@ -71,5 +73,5 @@ int main(int argc, char** argv) {
                     ZtIntervalBytes(1200, 2100, 480), ZtSessionBytes(4600, 123456, 7500, 2300)}));
     start.K = start.N = start.M = 0;
     Save(folder, "empty.zts", JoinBytes({start.Bytes(), ZtSessionBytes(0, 0, 0, 0)}));
-    return 0;
+    return AllSaved ? 0 : 1;
 }

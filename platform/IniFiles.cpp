@@ -294,8 +294,8 @@ private:
 
     void DeleteKey(const QString& section, const QString& key) {
         TIniSection* s = FindSection(section);
-        if (!s || !s->Index.contains(Fold(key))) return;
         const QString folded = Fold(key);
+        if (!s || !s->Index.contains(folded)) return;
         std::erase_if(s->Entries, [&](const TIniEntry& e) { return e.IsKey && Fold(e.Key) == folded; });
         s->Reindex();
     }
@@ -417,15 +417,15 @@ public:
     }
 
     // Reads the file again when it changed on disk and applies our pending changes on top.
-    void RefreshIfChanged() {
-        if (!FPath.isEmpty() && (FBlocked || StatFile(FNativePath) != FStamp)) Reload();
+    // False when it changed but cannot be taken as it is (see Reload).
+    bool RefreshIfChanged() {
+        return FPath.isEmpty() || (!FBlocked && StatFile(FNativePath) == FStamp) || Reload();
     }
 
     bool Save() {
         if (FPath.isEmpty()) return false;
         if (FLog.empty()) return true;
-        const TFileStamp now = StatFile(FNativePath);
-        if ((FBlocked || now != FStamp) && !Reload()) return false;
+        if (!RefreshIfChanged()) return false;
         struct stat st {};
         if (::stat(FNativePath.constData(), &st) == 0 &&
             ((st.st_mode & 0222) == 0 || ::access(FNativePath.constData(), W_OK) != 0))

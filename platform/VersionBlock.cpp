@@ -4,14 +4,12 @@
 
 namespace {
 
-// Reads fixed-size fields of one byte order from a buffer; every read is bounds-checked.
+// Reads fixed-size fields of one byte order from a buffer that the caller has read in full
+// (ReadAt gives all the bytes asked for or none).
 class TElfFields {
 public:
     TElfFields(const QByteArray& data, bool bigEndian) : FData(data), FBigEndian(bigEndian) {}
 
-    bool Has(qint64 offset, qint64 size) const {
-        return offset >= 0 && size >= 0 && offset <= FData.size() && size <= FData.size() - offset;
-    }
     quint64 Get(qint64 offset, int size) const {
         quint64 v = 0;
         for (int i = 0; i < size; ++i) {
