@@ -211,8 +211,7 @@ protected:
     std::vector<int> FSmallerCounts, FEqualCounts, FGreaterCounts;
     int FMagnetIndex = -1;
 
-    // Engine state read by the receive path and Close
-    std::uint8_t FBusy = 0;
+    // Engine phase; Close sets it back
     std::uint8_t FPhase = 0;  // 0 idle, 1 drive, 2 recovery
 
     // Demo playback and recording

@@ -69,11 +69,8 @@ void TKVInterface::ResetSession() {
 // ---------------------------------------------------------------- per pulse
 
 void TKVInterface::AnalysePulse(bool Split) {
-    if (FState <= kvsClosed || !FDoCalculate) {
-        FBusy = 0;
+    if (FState <= kvsClosed || !FDoCalculate)
         return;
-    }
-    FBusy = 1;
     ++FPulseCount;
     FHeartCorrected = !FRawHeartRate && FActive ? CorrectedHeartRate() : double(FHeartRaw);
     FSplitSeen = FSplitSeen || Split;
@@ -87,13 +84,10 @@ void TKVInterface::AnalysePulse(bool Split) {
         if (FSampleCount > 0 && Clock().NowMs() > FLastRecordTick + kIdleRecordMs) {
             const int sc = FSampleCount;
             SendIdleRecord();
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
             FLastRecordTick = Clock().NowMs();
         }
-        FBusy = 0;
         return;
     }
 
@@ -113,10 +107,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         }
         if (OnStartingStroke) {
             OnStartingStroke(this);
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
         }
     }
     if (std::size_t(sc) >= FSampleTable.size())
@@ -163,19 +155,15 @@ void TKVInterface::AnalysePulse(bool Split) {
             OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
                         std::fabs(c.MeanInterval -
                                   FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
         }
     }
 
     if (FPhase == 1 && (driveEnd || FSampleTable[std::size_t(sc)].Force <= FStrokeTrigger)) {
         SendStrokeRecord();
-        if (EngineInterrupted(sc)) {
-            FBusy = 0;
+        if (EngineInterrupted(sc))
             return;
-        }
         FLastRecordTick = Clock().NowMs();
         FPendingTime = 0;
         FRecoveryStart = sc;
@@ -183,10 +171,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         FSplitSeen = 0;
         if (OnStartingRecover) {
             OnStartingRecover(this);
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
         }
     }
 
@@ -196,9 +182,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         if (b.Acceleration >= 0 || c.Acceleration >= 0)
             c.DragEstimate = FModel.InertiaPerRadian * c.Acceleration;
         else if (sc >= FRecoveryStart + 4 * M)
-            StartDriveFromRecovery();  // clears FBusy itself when interrupted
+            StartDriveFromRecovery();
     }
-    FBusy = 0;
 }
 
 // ---------------------------------------------------------------- pieces
@@ -387,10 +372,8 @@ void TKVInterface::StartDriveFromRecovery() {
     FDriveStart = j + 1;
     if (OnStartingStroke) {
         OnStartingStroke(this);
-        if (EngineInterrupted(sc)) {
-            FBusy = 0;
+        if (EngineInterrupted(sc))
             return;
-        }
     }
     for (int i = FDriveStart; i <= sc; ++i) {
         ComputeDriveSample(i);
@@ -402,9 +385,7 @@ void TKVInterface::StartDriveFromRecovery() {
         const int n = i - FDriveStart + 1;
         OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
                     std::fabs(c.MeanInterval - FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-        if (EngineInterrupted(sc)) {
-            FBusy = 0;
+        if (EngineInterrupted(sc))
             return;
-        }
     }
 }
