@@ -228,6 +228,9 @@ private:
     double MeanInterval(double interval);
     void ComputeDriveSample(int i);
     bool CheckDriveEnd(int m) const;
+    // Hands drive sample i to OnForceData (no force at the drive end); false when the handler
+    // interrupted the engine.
+    bool SendForceData(int i, bool driveEnd);
     void SendStrokeRecord();
     void SendIdleRecord();
     void StartDriveFromRecovery();

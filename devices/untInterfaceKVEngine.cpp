@@ -143,21 +143,10 @@ void TKVInterface::AnalysePulse(bool Split) {
 
     bool driveEnd = false;
     if (FPhase == 1) {
-        const int n = sc - FDriveStart + 1;
         ComputeDriveSample(sc);
         driveEnd = CheckDriveEnd(sc);
-        if (OnForceData) {
-            const TKVEngineSample& p = FSampleTable[std::size_t(sc - 1)];
-            const TKVEngineSample& c = FSampleTable[std::size_t(sc)];
-            double force = 0;
-            if (!driveEnd)
-                force = FSplitSeen ? (p.Force + c.Force) / 2 : c.Force;
-            OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
-                        std::fabs(c.MeanInterval -
-                                  FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-            if (EngineInterrupted(sc))
-                return;
-        }
+        if (OnForceData && !SendForceData(sc, driveEnd))
+            return;
     }
 
     if (FPhase == 1 && (driveEnd || FSampleTable[std::size_t(sc)].Force <= FStrokeTrigger)) {
@@ -266,6 +255,19 @@ bool TKVInterface::CheckDriveEnd(int m) const {
             return true;
     }
     return false;
+}
+
+bool TKVInterface::SendForceData(int i, bool driveEnd) {
+    const int sc = FSampleCount;
+    const TKVEngineSample& p = FSampleTable[std::size_t(i - 1)];
+    const TKVEngineSample& c = FSampleTable[std::size_t(i)];
+    double force = 0;
+    if (!driveEnd)
+        force = FSplitSeen ? (p.Force + c.Force) / 2 : c.Force;
+    const int n = i - FDriveStart + 1;
+    OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
+                std::fabs(c.MeanInterval - FSampleTable[std::size_t(FDriveStart)].MeanInterval));
+    return !EngineInterrupted(sc);
 }
 
 void TKVInterface::SendStrokeRecord() {
@@ -377,15 +379,7 @@ void TKVInterface::StartDriveFromRecovery() {
     }
     for (int i = FDriveStart; i <= sc; ++i) {
         ComputeDriveSample(i);
-        if (!OnForceData)
-            continue;
-        const TKVEngineSample& p = FSampleTable[std::size_t(i - 1)];
-        const TKVEngineSample& c = FSampleTable[std::size_t(i)];
-        const double force = FSplitSeen ? (p.Force + c.Force) / 2 : c.Force;
-        const int n = i - FDriveStart + 1;
-        OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
-                    std::fabs(c.MeanInterval - FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-        if (EngineInterrupted(sc))
+        if (OnForceData && !SendForceData(i, false))
             return;
     }
 }
