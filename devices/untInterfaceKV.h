@@ -275,5 +275,4 @@ private:
     TKeloProtocol DetectUnit(std::size_t& length, bool& malformed) const;
     TLine CheckLine(std::string_view line) const;
     void DecodeUnit(TKeloProtocol protocol, std::string_view unit);
-    int MagnetCount() const { return FMagnets; }
 };

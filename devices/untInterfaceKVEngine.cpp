@@ -62,7 +62,7 @@ void TKVInterface::ResetSession() {
     // keep the first steady pulses from starting a drive (the engine may start only once the
     // pulse history is full again, and with one magnet the next pulse alone fills it).
     FActive = 0;
-    FEngineMagnets = MagnetCount();
+    FEngineMagnets = Magnets();
     FIntervalWindow.assign(std::size_t(FEngineMagnets), 0.0);
 }
 
