@@ -418,12 +418,9 @@ void TfrmMain::SaveSettings()
 
 void TfrmMain::ApplyOptions()
 {
-    if (UseSystemFont) {
+    if (UseSystemFont)
         OptionsFont = QApplication::font("QMessageBox");
-        setFont(OptionsFont);
-    } else {
-        setFont(OptionsFont);
-    }
+    setFont(OptionsFont);
     update();
 }
 
@@ -534,6 +531,11 @@ void TfrmMain::OtherInstance()
     FPendingTexts << InstanceText;
     if (FStartupRunning || FPendingTexts.size() > 1)
         return;
+    OpenPendingTexts();
+}
+
+void TfrmMain::OpenPendingTexts()
+{
     while (!FPendingTexts.isEmpty()) {
         OpenHandedOver(FPendingTexts.constFirst());
         FPendingTexts.removeFirst();
@@ -552,11 +554,7 @@ void TfrmMain::OpenHandedOver(const QString& text)
         splash->show();
     for (const QString& line : lines) {
         StepProgress(line);
-        try {
-            OpenFileChecked(line);
-        } catch (const std::exception& e) {
-            DebugTrace(QStringLiteral("Opening \"%1\" failed: %2").arg(line, QString::fromLocal8Bit(e.what())));
-        }
+        OpenFileChecked(line);  // reports its own failures
     }
     HideSplash();
 }
@@ -587,10 +585,7 @@ void TfrmMain::FirstShowSequence()
     // The program's own file parameters, then whatever other copies handed over meanwhile.
     if (!StartFiles.isEmpty())
         FPendingTexts.prepend(GetCommandLineText(StartFiles));
-    while (!FPendingTexts.isEmpty()) {
-        OpenHandedOver(FPendingTexts.constFirst());
-        FPendingTexts.removeFirst();
-    }
+    OpenPendingTexts();
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
