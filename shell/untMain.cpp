@@ -41,7 +41,6 @@ const QString kOptions = QStringLiteral("Options");
 const QString kRecent = QStringLiteral("Recent");
 const QString kStatistics = QStringLiteral("Statistics");
 const QString kPosition = QStringLiteral("Position");
-const QString kGeneral = QStringLiteral("General");
 const QString kStrokeData = QStringLiteral("StrokeData");
 
 constexpr int kBannerMs = 60000 * 10;
@@ -426,11 +425,8 @@ void TfrmMain::ApplyOptions()
 
 void TfrmMain::ShowWelcome()
 {
-    const QString name = GetUserIniFileName(false);
-    const int welcome = name.isEmpty() ? 0 : TIniFile(name).ReadInteger(kGeneral, QStringLiteral("Welcome"), 0);
-    if (std::uint32_t(welcome) < GetFileVersionInt()) {
-        // The welcome page has nothing to show yet.
-    }
+    // The welcome page has nothing to show yet, so the settings file is not read for it here;
+    // once it has, [General] Welcome keeps the version that last showed it.
 }
 
 bool TfrmMain::MoveToDataFolder(const QString& mask)
