@@ -22,10 +22,6 @@ constexpr int kDemoFastBatch = 2000;
 // file cannot make one record into an endless run of pulses.
 constexpr int kDemoMaxSplit = 64;
 
-QString Msg(const char* text) {
-    return QString::fromLatin1(text);
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- recording
@@ -65,7 +61,7 @@ void TKVInterface::RecordData() {
     const char record[kStgRawDataSize] = {char(ticks & 0xFF), char(ticks >> 8),
                                           char(std::clamp(FHeartRaw, 0, 255))};
     if (FRecordFile->write(record, kStgRawDataSize) != kStgRawDataSize)
-        ShowError(Msg("Writelog : ") + Msg("Write data"));
+        ShowError(QStringLiteral("Writelog : Write data"));
 }
 
 void TKVInterface::RecordStop() {
@@ -77,7 +73,7 @@ void TKVInterface::RecordStop() {
     FRecordFile->close();
     FRecordFile.reset();
     if (!flushed)
-        ShowError(Msg("Closelog : ") + error);
+        ShowError(QStringLiteral("Closelog : ") + error);
 }
 
 // ---------------------------------------------------------------- playback
