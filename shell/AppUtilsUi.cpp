@@ -116,9 +116,9 @@ void GetFormBounds(const QWidget* form, int& left, int& top, int& width, int& he
     if (!form)
         return;
     const QWidget* w = ChildFrame(const_cast<QWidget*>(form));
-    if (w->windowState() & Qt::WindowMinimized) {
-        left = top = width = height = 0;
-    } else if (w->windowState() & Qt::WindowMaximized) {
+    if (w->windowState() & Qt::WindowMinimized)
+        return;  // all four 0
+    if (w->windowState() & Qt::WindowMaximized) {
         left = top = width = height = -1;
     } else {
         left = w->x();
