@@ -207,11 +207,6 @@ void TSerialPortNG::Activate() {
     FWorker = std::thread([this, fd, generation] { WorkerRun(fd, generation); });
 }
 
-void TSerialPortNG::Deactivate() {
-    if (FFd >= 0)
-        CloseDevice();
-}
-
 void TSerialPortNG::CloseDevice() {
     ProcessError(100, 0, 2, QStringLiteral("Start deactivating Port"));
     if (FFd < 0)
@@ -512,12 +507,12 @@ void TSerialPortNG::SendString(const std::string& s) {
 
 std::string TSerialPortNG::ReadNextClusterAsString() {
     std::lock_guard lock(FLock);
-    std::erase(FClusters, nullptr);
     if (FClusters.empty())
         return {};
-    std::string result = FClusters.front()->Data;
-    if (!FKeepCluster)
-        FClusters.pop_front();
+    if (FKeepCluster)
+        return FClusters.front();
+    std::string result = std::move(FClusters.front());
+    FClusters.pop_front();
     return result;
 }
 
@@ -773,16 +768,14 @@ void TSerialPortNG::WorkerRun(int fd, int generation) {
                 const ssize_t n = ::read(fd, buffer, std::min<std::size_t>(std::size_t(inq), MaxPacket));
                 if (n > 0) {
                     FReadRequest = false;
-                    auto cluster = std::make_unique<TSerialCluster>();
-                    cluster->Data.assign(buffer, std::size_t(n));
-                    cluster->CommError = commError;
-                    if (cluster->Data.find(FEventChar.load()) != std::string::npos)
+                    std::string cluster(buffer, std::size_t(n));
+                    if (cluster.find(FEventChar.load()) != std::string::npos)
                         mask |= EV_RXFLAG;
                     // The tty layer cannot drop NUL bytes itself.
                     if (FStripNullChars || (FFlowControl & DCB_fNull))
-                        std::erase(cluster->Data, '\0');
+                        std::erase(cluster, '\0');
                     lastRead = NowMs();
-                    if (!cluster->Data.empty()) {
+                    if (!cluster.empty()) {
                         {
                             std::lock_guard lock(FLock);
                             FClusters.push_back(std::move(cluster));

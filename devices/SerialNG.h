@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -28,7 +27,7 @@ inline constexpr std::uint32_t EV_BREAK = 0x0040;
 inline constexpr std::uint32_t EV_ERR = 0x0080;
 inline constexpr std::uint32_t EV_RING = 0x0100;
 
-// Comm-error bits (CommError, TSerialCluster::CommError).
+// Comm-error bits (CommError).
 inline constexpr std::uint32_t CE_RXOVER = 0x0001;
 inline constexpr std::uint32_t CE_OVERRUN = 0x0002;
 inline constexpr std::uint32_t CE_RXPARITY = 0x0004;
@@ -65,12 +64,6 @@ struct TComStateFlags {
     bool fXOffSent = false;
     bool fEof = false;
     bool fTxim = false;
-};
-
-// One packet read from the port: the bytes and the comm-error word at the time of the read.
-struct TSerialCluster {
-    std::string Data;
-    std::uint32_t CommError = 0;
 };
 
 // The open-error text of place 112: the plain text, plus for a refused permission the group
@@ -231,7 +224,6 @@ private:
 
     // Main thread
     void Activate();
-    void Deactivate();
     void CloseDevice();
     void ApplyLineSettings();
     void ReapplyLineSettings();
@@ -292,7 +284,7 @@ private:
     std::atomic<std::uint32_t> FWrittenBytes{0};
 
     mutable std::mutex FLock;                            // guards the two below
-    std::deque<std::unique_ptr<TSerialCluster>> FClusters;  // oldest first
+    std::deque<std::string> FClusters;  // packets read, oldest first
     struct {
         std::string Data;         // bytes still to write
         std::size_t Count = 0;    // bytes of the whole write

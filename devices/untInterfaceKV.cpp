@@ -107,14 +107,8 @@ QString MagnetStatsTextOf(const std::vector<int>& smaller, const std::vector<int
     const std::size_t n = std::min({smaller.size(), equal.size(), greater.size()});
     std::string text;
     for (std::size_t i = 0; i < n; ++i) {
-        int total = smaller[i] + equal[i] + greater[i];
-        if (total == 0)
-            total = 1;
-        int largest = smaller[i];
-        if (equal[i] > largest)
-            largest = equal[i];
-        if (greater[i] > largest)
-            largest = greater[i];
+        const int total = std::max(smaller[i] + equal[i] + greater[i], 1);
+        const int largest = std::max({smaller[i], equal[i], greater[i]});
         char piece[32];
         std::snprintf(piece, sizeof piece, " %3.0f", 100.0 * largest / total);
         text += piece;
@@ -382,7 +376,7 @@ void TKVInterface::ShiftPulseValidity() {
 }
 
 void TKVInterface::UpdateMagnetStats() {
-    const int magnets = MagnetCount();
+    const int magnets = Magnets();
     if (FMagnetDelta.size() != std::size_t(magnets))
         ResetReceiveStats();
     if (FInterval > kKvInvalidInterval) {
@@ -413,7 +407,7 @@ void TKVInterface::UpdateMagnetStats() {
 }
 
 void TKVInterface::ResetReceiveStats() {
-    const auto n = std::size_t(MagnetCount());
+    const auto n = std::size_t(Magnets());
     FPulseValidity.assign(n, 0);
     FMagnetDelta.assign(n, 0.0);
     FMagnetPattern.assign(n, kvmInit);

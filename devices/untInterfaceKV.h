@@ -211,8 +211,7 @@ protected:
     std::vector<int> FSmallerCounts, FEqualCounts, FGreaterCounts;
     int FMagnetIndex = -1;
 
-    // Engine state read by the receive path and Close
-    std::uint8_t FBusy = 0;
+    // Engine phase; Close sets it back
     std::uint8_t FPhase = 0;  // 0 idle, 1 drive, 2 recovery
 
     // Demo playback and recording
@@ -229,6 +228,9 @@ private:
     double MeanInterval(double interval);
     void ComputeDriveSample(int i);
     bool CheckDriveEnd(int m) const;
+    // Hands drive sample i to OnForceData (no force at the drive end); false when the handler
+    // interrupted the engine.
+    bool SendForceData(int i, bool driveEnd);
     void SendStrokeRecord();
     void SendIdleRecord();
     void StartDriveFromRecovery();
@@ -273,5 +275,4 @@ private:
     TKeloProtocol DetectUnit(std::size_t& length, bool& malformed) const;
     TLine CheckLine(std::string_view line) const;
     void DecodeUnit(TKeloProtocol protocol, std::string_view unit);
-    int MagnetCount() const { return FMagnets; }
 };

@@ -3,6 +3,7 @@
 // by the interface's one timer; a raw recording writes every pulse taken from a live source.
 #include "devices/untInterfaceKV.h"
 
+#include "foundation/untFilesCodec.h"
 #include "resources/DemoData.h"
 
 #include <QCoreApplication>
@@ -15,16 +16,11 @@
 
 namespace {
 
-constexpr int kRawRecordSize = 3;
 // Records played in one 1 ms timer event with DemoFast.
 constexpr int kDemoFastBatch = 2000;
 // A record is split into at most this many pulses: enough for any real flywheel, and a crafted
 // file cannot make one record into an endless run of pulses.
 constexpr int kDemoMaxSplit = 64;
-
-QString Msg(const char* text) {
-    return QString::fromLatin1(text);
-}
 
 }  // namespace
 
@@ -42,12 +38,11 @@ void TKVInterface::RecordStart() {
             throw EKeloError(QStringLiteral("Cannot create file \"%1\". %2")
                                  .arg(FRecordFileName, FRecordFile->errorString())
                                  .toStdString());
-        char header[kKvRawHeaderSize];
-        std::memcpy(header, TrainingMagic.data(), TrainingMagic.size());
-        const std::uint32_t version = GetFileVersionInt();
-        for (int i = 0; i < 4; ++i)
-            header[4 + i] = char((version >> (8 * i)) & 0xFF);
-        if (FRecordFile->write(header, kKvRawHeaderSize) != kKvRawHeaderSize ||
+        TByteWriter header(kKvRawHeaderSize);
+        header.WriteBytes(TrainingMagic.data(), TrainingMagic.size());
+        header.WriteU32(GetFileVersionInt());
+        if (FRecordFile->write(reinterpret_cast<const char*>(header.Data().data()),
+                               kKvRawHeaderSize) != kKvRawHeaderSize ||
             !FRecordFile->flush())
             throw EKeloError(std::string("Write header"));
         FRecordOpen = 1;
@@ -63,10 +58,10 @@ void TKVInterface::RecordData() {
     if (!FRecordOpen || !FRecordFile)
         return;
     const Word ticks = FloatToWord(FInterval * kKvTicksPerSecond);
-    const char record[kRawRecordSize] = {char(ticks & 0xFF), char(ticks >> 8),
-                                         char(std::clamp(FHeartRaw, 0, 255))};
-    if (FRecordFile->write(record, kRawRecordSize) != kRawRecordSize)
-        ShowError(Msg("Writelog : ") + Msg("Write data"));
+    const char record[kStgRawDataSize] = {char(ticks & 0xFF), char(ticks >> 8),
+                                          char(std::clamp(FHeartRaw, 0, 255))};
+    if (FRecordFile->write(record, kStgRawDataSize) != kStgRawDataSize)
+        ShowError(QStringLiteral("Writelog : Write data"));
 }
 
 void TKVInterface::RecordStop() {
@@ -78,7 +73,7 @@ void TKVInterface::RecordStop() {
     FRecordFile->close();
     FRecordFile.reset();
     if (!flushed)
-        ShowError(Msg("Closelog : ") + error);
+        ShowError(QStringLiteral("Closelog : ") + error);
 }
 
 // ---------------------------------------------------------------- playback
@@ -151,14 +146,17 @@ bool TKVInterface::DemoRead() {
     if (FDemoSize < 0 || !FDemoFile)
         return false;
     try {
-        if (FDemoSize - FDemoFile->pos() < kRawRecordSize) {
+        if (FDemoSize - FDemoFile->pos() < kStgRawDataSize) {
             Close();
             return false;
         }
-        unsigned char record[kRawRecordSize];
-        if (FDemoFile->read(reinterpret_cast<char*>(record), kRawRecordSize) != kRawRecordSize)
+        std::uint8_t bytes[kStgRawDataSize];
+        if (FDemoFile->read(reinterpret_cast<char*>(bytes), kStgRawDataSize) != kStgRawDataSize)
             throw EKeloError(std::string("Read data"));
-        TakeRawRecord(std::uint16_t(record[0] | (record[1] << 8)), record[2], FDemoFromFile == 0);
+        TByteReader reader(bytes, kStgRawDataSize);
+        TStgRawData record;
+        ReadStgRawRecord(reader, record);
+        TakeRawRecord(record.Interval, record.HeartRate, FDemoFromFile == 0);
         FDataSeen = 1;
         if (!FValidData) {
             FValidData = 1;

@@ -62,18 +62,15 @@ void TKVInterface::ResetSession() {
     // keep the first steady pulses from starting a drive (the engine may start only once the
     // pulse history is full again, and with one magnet the next pulse alone fills it).
     FActive = 0;
-    FEngineMagnets = MagnetCount();
+    FEngineMagnets = Magnets();
     FIntervalWindow.assign(std::size_t(FEngineMagnets), 0.0);
 }
 
 // ---------------------------------------------------------------- per pulse
 
 void TKVInterface::AnalysePulse(bool Split) {
-    if (FState <= kvsClosed || !FDoCalculate) {
-        FBusy = 0;
+    if (FState <= kvsClosed || !FDoCalculate)
         return;
-    }
-    FBusy = 1;
     ++FPulseCount;
     FHeartCorrected = !FRawHeartRate && FActive ? CorrectedHeartRate() : double(FHeartRaw);
     FSplitSeen = FSplitSeen || Split;
@@ -87,13 +84,10 @@ void TKVInterface::AnalysePulse(bool Split) {
         if (FSampleCount > 0 && Clock().NowMs() > FLastRecordTick + kIdleRecordMs) {
             const int sc = FSampleCount;
             SendIdleRecord();
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
             FLastRecordTick = Clock().NowMs();
         }
-        FBusy = 0;
         return;
     }
 
@@ -113,10 +107,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         }
         if (OnStartingStroke) {
             OnStartingStroke(this);
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
         }
     }
     if (std::size_t(sc) >= FSampleTable.size())
@@ -151,31 +143,16 @@ void TKVInterface::AnalysePulse(bool Split) {
 
     bool driveEnd = false;
     if (FPhase == 1) {
-        const int n = sc - FDriveStart + 1;
         ComputeDriveSample(sc);
         driveEnd = CheckDriveEnd(sc);
-        if (OnForceData) {
-            const TKVEngineSample& p = FSampleTable[std::size_t(sc - 1)];
-            const TKVEngineSample& c = FSampleTable[std::size_t(sc)];
-            double force = 0;
-            if (!driveEnd)
-                force = FSplitSeen ? (p.Force + c.Force) / 2 : c.Force;
-            OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
-                        std::fabs(c.MeanInterval -
-                                  FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
-                return;
-            }
-        }
+        if (OnForceData && !SendForceData(sc, driveEnd))
+            return;
     }
 
     if (FPhase == 1 && (driveEnd || FSampleTable[std::size_t(sc)].Force <= FStrokeTrigger)) {
         SendStrokeRecord();
-        if (EngineInterrupted(sc)) {
-            FBusy = 0;
+        if (EngineInterrupted(sc))
             return;
-        }
         FLastRecordTick = Clock().NowMs();
         FPendingTime = 0;
         FRecoveryStart = sc;
@@ -183,10 +160,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         FSplitSeen = 0;
         if (OnStartingRecover) {
             OnStartingRecover(this);
-            if (EngineInterrupted(sc)) {
-                FBusy = 0;
+            if (EngineInterrupted(sc))
                 return;
-            }
         }
     }
 
@@ -196,9 +171,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         if (b.Acceleration >= 0 || c.Acceleration >= 0)
             c.DragEstimate = FModel.InertiaPerRadian * c.Acceleration;
         else if (sc >= FRecoveryStart + 4 * M)
-            StartDriveFromRecovery();  // clears FBusy itself when interrupted
+            StartDriveFromRecovery();
     }
-    FBusy = 0;
 }
 
 // ---------------------------------------------------------------- pieces
@@ -281,6 +255,19 @@ bool TKVInterface::CheckDriveEnd(int m) const {
             return true;
     }
     return false;
+}
+
+bool TKVInterface::SendForceData(int i, bool driveEnd) {
+    const int sc = FSampleCount;
+    const TKVEngineSample& p = FSampleTable[std::size_t(i - 1)];
+    const TKVEngineSample& c = FSampleTable[std::size_t(i)];
+    double force = 0;
+    if (!driveEnd)
+        force = FSplitSeen ? (p.Force + c.Force) / 2 : c.Force;
+    const int n = i - FDriveStart + 1;
+    OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
+                std::fabs(c.MeanInterval - FSampleTable[std::size_t(FDriveStart)].MeanInterval));
+    return !EngineInterrupted(sc);
 }
 
 void TKVInterface::SendStrokeRecord() {
@@ -387,24 +374,12 @@ void TKVInterface::StartDriveFromRecovery() {
     FDriveStart = j + 1;
     if (OnStartingStroke) {
         OnStartingStroke(this);
-        if (EngineInterrupted(sc)) {
-            FBusy = 0;
+        if (EngineInterrupted(sc))
             return;
-        }
     }
     for (int i = FDriveStart; i <= sc; ++i) {
         ComputeDriveSample(i);
-        if (!OnForceData)
-            continue;
-        const TKVEngineSample& p = FSampleTable[std::size_t(i - 1)];
-        const TKVEngineSample& c = FSampleTable[std::size_t(i)];
-        const double force = FSplitSeen ? (p.Force + c.Force) / 2 : c.Force;
-        const int n = i - FDriveStart + 1;
-        OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
-                    std::fabs(c.MeanInterval - FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-        if (EngineInterrupted(sc)) {
-            FBusy = 0;
+        if (OnForceData && !SendForceData(i, false))
             return;
-        }
     }
 }

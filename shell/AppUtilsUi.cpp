@@ -39,14 +39,6 @@ void AppendRow(const QTableWidget* grid, int row, int firstCol, QString& out)
     }
 }
 
-// The window whose bounds count: an MDI child lives inside its sub-window.
-QWidget* BoundsWidget(QWidget* form)
-{
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(form->parentWidget()))
-        return sub;
-    return form;
-}
-
 }  // namespace
 
 QString GridToText(const QTableWidget* grid, int mode)
@@ -111,15 +103,22 @@ void SetGridColWidths(QTableWidget* grid, const QString& text)
     }
 }
 
+QWidget* ChildFrame(QWidget* child)
+{
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget()))
+        return sub;
+    return child;
+}
+
 void GetFormBounds(const QWidget* form, int& left, int& top, int& width, int& height)
 {
     left = top = width = height = 0;
     if (!form)
         return;
-    const QWidget* w = BoundsWidget(const_cast<QWidget*>(form));
-    if (w->windowState() & Qt::WindowMinimized) {
-        left = top = width = height = 0;
-    } else if (w->windowState() & Qt::WindowMaximized) {
+    const QWidget* w = ChildFrame(const_cast<QWidget*>(form));
+    if (w->windowState() & Qt::WindowMinimized)
+        return;  // all four 0
+    if (w->windowState() & Qt::WindowMaximized) {
         left = top = width = height = -1;
     } else {
         left = w->x();
@@ -133,7 +132,7 @@ void SetFormBounds(QWidget* form, int left, int top, int width, int height)
 {
     if (!form)
         return;
-    QWidget* w = BoundsWidget(form);
+    QWidget* w = ChildFrame(form);
     if (left == -1 && top == -1 && width == -1 && height == -1) {
         w->setWindowState((w->windowState() & ~Qt::WindowMinimized) | Qt::WindowMaximized);
     } else if (left == 0 && top == 0 && width == 0 && height == 0) {

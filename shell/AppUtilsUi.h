@@ -22,6 +22,8 @@ void SetGridColWidths(QTableWidget* grid, const QString& text);      // bad item
 // bounds are those of its sub-window.
 void GetFormBounds(const QWidget* form, int& left, int& top, int& width, int& height);
 void SetFormBounds(QWidget* form, int left, int top, int width, int height);
+// The sub-window that hosts an MDI child, or the widget itself.
+QWidget* ChildFrame(QWidget* child);
 
 void UseMessageFont(QWidget* control);
 

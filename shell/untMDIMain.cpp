@@ -24,13 +24,6 @@ bool IsLiveChild(const QWidget* w)
 
 }  // namespace
 
-QWidget* ChildFrame(QWidget* child)
-{
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(child->parentWidget()))
-        return sub;
-    return child;
-}
-
 TMDIMain::TMDIMain(QWidget* parent, const QString& iniFileName) : TFormMain(parent, iniFileName)
 {
     MdiArea = new QMdiArea(this);

@@ -66,6 +66,3 @@ private:
     void TileStrips(bool horizontal);
     void ArrangeIcons();
 };
-
-// The sub-window that hosts an MDI child, or the widget itself.
-QWidget* ChildFrame(QWidget* child);

@@ -41,7 +41,6 @@ const QString kOptions = QStringLiteral("Options");
 const QString kRecent = QStringLiteral("Recent");
 const QString kStatistics = QStringLiteral("Statistics");
 const QString kPosition = QStringLiteral("Position");
-const QString kGeneral = QStringLiteral("General");
 const QString kStrokeData = QStringLiteral("StrokeData");
 
 constexpr int kBannerMs = 60000 * 10;
@@ -418,22 +417,16 @@ void TfrmMain::SaveSettings()
 
 void TfrmMain::ApplyOptions()
 {
-    if (UseSystemFont) {
+    if (UseSystemFont)
         OptionsFont = QApplication::font("QMessageBox");
-        setFont(OptionsFont);
-    } else {
-        setFont(OptionsFont);
-    }
+    setFont(OptionsFont);
     update();
 }
 
 void TfrmMain::ShowWelcome()
 {
-    const QString name = GetUserIniFileName(false);
-    const int welcome = name.isEmpty() ? 0 : TIniFile(name).ReadInteger(kGeneral, QStringLiteral("Welcome"), 0);
-    if (std::uint32_t(welcome) < GetFileVersionInt()) {
-        // The welcome page has nothing to show yet.
-    }
+    // The welcome page has nothing to show yet, so the settings file is not read for it here;
+    // once it has, [General] Welcome keeps the version that last showed it.
 }
 
 bool TfrmMain::MoveToDataFolder(const QString& mask)
@@ -534,6 +527,11 @@ void TfrmMain::OtherInstance()
     FPendingTexts << InstanceText;
     if (FStartupRunning || FPendingTexts.size() > 1)
         return;
+    OpenPendingTexts();
+}
+
+void TfrmMain::OpenPendingTexts()
+{
     while (!FPendingTexts.isEmpty()) {
         OpenHandedOver(FPendingTexts.constFirst());
         FPendingTexts.removeFirst();
@@ -552,11 +550,7 @@ void TfrmMain::OpenHandedOver(const QString& text)
         splash->show();
     for (const QString& line : lines) {
         StepProgress(line);
-        try {
-            OpenFileChecked(line);
-        } catch (const std::exception& e) {
-            DebugTrace(QStringLiteral("Opening \"%1\" failed: %2").arg(line, QString::fromLocal8Bit(e.what())));
-        }
+        OpenFileChecked(line);  // reports its own failures
     }
     HideSplash();
 }
@@ -587,10 +581,7 @@ void TfrmMain::FirstShowSequence()
     // The program's own file parameters, then whatever other copies handed over meanwhile.
     if (!StartFiles.isEmpty())
         FPendingTexts.prepend(GetCommandLineText(StartFiles));
-    while (!FPendingTexts.isEmpty()) {
-        OpenHandedOver(FPendingTexts.constFirst());
-        FPendingTexts.removeFirst();
-    }
+    OpenPendingTexts();
 }
 
 void TfrmMain::showEvent(QShowEvent* event)

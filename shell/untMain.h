@@ -106,6 +106,8 @@ private:
     bool FSaved = false;
     QStringList FPendingTexts;  // hand-overs that came during the start-up
     void OpenHandedOver(const QString& text);
+    // Opens the waiting hand-overs, oldest first, including any that arrive meanwhile.
+    void OpenPendingTexts();
 };
 
 extern TfrmMain* frmMain;

@@ -142,6 +142,10 @@ TEST_F(DemoTest, RecordingAndReplayingGiveTheSamePulses) {
     const QByteArray data = raw.readAll();
     ASSERT_EQ(data.size(), 8 + 3 * 46);
     EXPECT_EQ(data.left(4), QByteArray("MIL "));
+    const std::uint32_t version = GetFileVersionInt();
+    const char versionBytes[4] = {char(version & 0xFF), char((version >> 8) & 0xFF),
+                                  char((version >> 16) & 0xFF), char(version >> 24)};
+    EXPECT_EQ(data.mid(4, 4), QByteArray(versionBytes, 4));
     EXPECT_EQ(data.mid(8, 3), QByteArray::fromStdString(Record(9000, 140)));
     raw.close();
 
