@@ -4,7 +4,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 "$root/scripts/configure.sh" "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build"
+cmake --build "$root/build" --target kvwt
 if [ -x "$root/build/kvwt" ]; then
   exec "$root/build/kvwt" "$@"
 else
