@@ -1,6 +1,6 @@
 // The parameter catalogue at the scale of a long session: formatting 100,000 column values and
 // computing every stroke value of 3,600 strokes (an hour at one stroke a second).
-#include "foundation/untCharts.h"
+#include "foundation/catalogue/ParameterCatalogue.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,8 +1,8 @@
 // Chart building and drawing at the size of real analysis windows, offscreen at 1200 x 800:
 // a stroke-data chart of 10 one-hour trainings (time against power and pulse, both with moving
 // averages) and a force-curve chart showing every curve of a one-hour training.
-#include "foundation/untCharts.h"
-#include "platform/ui/ChartWidget.h"
+#include "foundation/catalogue/ParameterCatalogue.h"
+#include "widgets/ChartWidget.h"
 
 #include <benchmark/benchmark.h>
 

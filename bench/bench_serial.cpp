@@ -1,5 +1,5 @@
 // Bytes from a pseudo terminal through the serial port to the packet event, in bytes/s.
-#include "devices/SerialNG.h"
+#include "devices/serial/SerialPort.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

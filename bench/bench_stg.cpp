@@ -1,6 +1,6 @@
 // Load and save of a two-hour training (3,600 strokes with curves, 600,000 raw samples), from
 // and to memory and through a file. Bytes/s is the file size per second.
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // fast as possible, as demo playback would, and reports the speed on standard error; with --csv
 // every stroke record goes to standard output. The engine's clock follows the recorded
 // intervals, so the output does not depend on the machine.
-#include "devices/untInterfaceKV.h"
+#include "devices/FlywheelInterface.h"
 
 #include <QCoreApplication>
 #include <QFile>

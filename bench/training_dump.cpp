@@ -1,6 +1,6 @@
 // training_dump FILE: opens a training file and prints the record as JSON on standard output.
 // Texts are UTF-8, dates day numbers; RawData is shown as its count and first and last samples.
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 // replace time as a whole.
 #pragma once
 
-#include "foundation/AppUtils.h"
+#include "foundation/core/AppUtils.h"
 
 #include <chrono>
 #include <cstdint>

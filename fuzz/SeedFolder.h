@@ -2,7 +2,7 @@
 // when any of them could not be written.
 #pragma once
 
-#include "foundation/untFilesIo.h"
+#include "foundation/files/FileIo.h"
 
 #include <cstdio>
 #include <filesystem>

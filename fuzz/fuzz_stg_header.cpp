@@ -1,5 +1,5 @@
 // Header read of a .stg file (old header block and chunked files) from memory.
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     TStgHeader header;

@@ -1,6 +1,6 @@
 // Full read of a .stg file from memory. A file that reads is written again and read back:
 // writing what was read must be stable.
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Stroke (.str) and user (.ini) files from memory; the size picks the format. A file that reads
 // is written again: what is written must read back and write the same bytes, except for a
 // force zero after a sample above the saturation limit, which the reader takes as saturated.
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // ZtIV user, stroke and session files from memory, each input tried as all three kinds. What
 // reads keeps the record's invariants.
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <cstdlib>
 

@@ -1,7 +1,7 @@
 // Writes the seed files of the .stg fuzz targets into the folder given: the test fixtures and a
 // few damaged variants of them.
 #include "SeedFolder.h"
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 #include "support/ByteBuilder.h"
 
 int main(int argc, char** argv) {

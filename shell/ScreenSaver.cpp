@@ -1,6 +1,6 @@
 #include "shell/ScreenSaver.h"
 
-#include "foundation/AppUtils.h"
+#include "foundation/core/AppUtils.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

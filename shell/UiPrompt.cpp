@@ -1,6 +1,6 @@
 #include "shell/UiPrompt.h"
 
-#include "shell/AppUtilsUi.h"
+#include "widgets/UiUtils.h"
 
 #include <QApplication>
 #include <QFileDialog>

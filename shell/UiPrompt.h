@@ -2,7 +2,7 @@
 // ShowMessageBox (so tests can answer them) and the save-file dialog.
 #pragma once
 
-#include "foundation/Prompt.h"
+#include "foundation/core/Prompt.h"
 
 #include <functional>
 

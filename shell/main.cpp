@@ -1,14 +1,14 @@
 // The program: every unit's start-up, the single-instance guard, the main window, the event
 // loop, and the units' shut-down in reverse order.
-#include "foundation/AppUtils.h"
-#include "foundation/Prompt.h"
+#include "foundation/core/AppUtils.h"
+#include "foundation/core/Prompt.h"
 #include "platform/IniFiles.h"
-#include "shell/AppUtilsUi.h"
+#include "widgets/UiUtils.h"
 #include "shell/ScreenSaver.h"
 #include "shell/UiPrompt.h"
-#include "shell/untInstance.h"
-#include "shell/untMain.h"
-#include "shell/untSplash.h"
+#include "shell/SingleInstance.h"
+#include "shell/MainWindow.h"
+#include "shell/SplashWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "devices/CommPortList.h"
+#include "devices/serial/CommPortList.h"
 
 #include <QDir>
 #include <QFile>

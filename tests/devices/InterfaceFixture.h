@@ -2,7 +2,7 @@
 // record of every event in the order it came.
 #pragma once
 
-#include "devices/untInterfaceKV.h"
+#include "devices/FlywheelInterface.h"
 
 #include "support/FakeClock.h"
 #include "support/KvDeviceEncoder.h"

@@ -1,6 +1,6 @@
 // Utility services: guarded arithmetic, version numbers and the version block, text helpers,
 // command-line switches, waiting and the platform helpers.
-#include "foundation/AppUtils.h"
+#include "foundation/core/AppUtils.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>

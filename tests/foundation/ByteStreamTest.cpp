@@ -1,4 +1,4 @@
-#include "foundation/ByteStream.h"
+#include "foundation/core/ByteStream.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "foundation/DateTimeUtils.h"
+#include "foundation/core/DateTimeUtils.h"
 
 #include <gtest/gtest.h>
 

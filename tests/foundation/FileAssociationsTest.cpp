@@ -1,6 +1,6 @@
-#include "foundation/untFiles.h"
+#include "foundation/files/TrainingFiles.h"
 
-#include "foundation/AppUtils.h"
+#include "foundation/core/AppUtils.h"
 #include "platform/DesktopFileTypes.h"
 #include "platform/SystemProbe.h"
 #include "support/FileHelpers.h"

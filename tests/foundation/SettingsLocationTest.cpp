@@ -1,6 +1,6 @@
 // Where the settings file lives and its one-time move, in temporary folders with HOME and the
 // XDG configuration of the test's own.
-#include "foundation/AppUtils.h"
+#include "foundation/core/AppUtils.h"
 
 #include <QDir>
 #include <QFile>

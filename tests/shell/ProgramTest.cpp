@@ -1,5 +1,5 @@
 // The built program, started as a process with its own home and runtime folders.
-#include "QtPrinters.h"
+#include "support/QtPrinters.h"
 #include "support/FileHelpers.h"
 
 #include <QDateTime>

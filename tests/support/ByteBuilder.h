@@ -1,9 +1,9 @@
 // Test-side byte builder: writes stored records field by field from the layout tables of
-// untTypes.h, little-endian, without the codec of the file layer, so that tests compare the
+// Types.h, little-endian, without the codec of the file layer, so that tests compare the
 // codec against an independent picture of the bytes.
 #pragma once
 
-#include "foundation/untTypes.h"
+#include "foundation/core/Types.h"
 
 #include <cstdint>
 #include <span>

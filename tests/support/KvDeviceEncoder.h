@@ -3,7 +3,7 @@
 // Written from the wire layout, independently of the decoder under test.
 #pragma once
 
-#include "foundation/untTypes.h"
+#include "foundation/core/Types.h"
 
 #include <cstdint>
 #include <string>

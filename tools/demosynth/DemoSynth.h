@@ -7,7 +7,7 @@
 // routine whose last bit may change between versions.
 #pragma once
 
-#include "foundation/untTypes.h"
+#include "foundation/core/Types.h"
 
 #include <QByteArray>
 #include <cstdint>

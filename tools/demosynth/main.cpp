@@ -1,6 +1,6 @@
 // demosynth: writes a raw flywheel recording (.dat) from the rowing model, and optionally the
 // model's truth per stroke as CSV. The build runs it to make the built-in demo recording.
-#include "foundation/AppUtils.h"
+#include "foundation/core/AppUtils.h"
 #include "tools/demosynth/DemoSynth.h"
 
 #include <QSaveFile>

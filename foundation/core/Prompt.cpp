@@ -1,0 +1,38 @@
+#include "foundation/core/Prompt.h"
+
+#include "foundation/core/AppUtils.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<TPrompt*> CurrentPrompt{nullptr};
+}
+
+void SetPrompt(TPrompt* prompt) {
+    CurrentPrompt = prompt;
+}
+
+TPrompt* GetPrompt() {
+    return CurrentPrompt;
+}
+
+TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons) {
+    if (TPrompt* prompt = CurrentPrompt) return prompt->Ask(text, kind, buttons);
+    DebugTrace(QStringLiteral("Unanswered: ") + text);
+    switch (buttons) {
+    case TMsgButtons::Ok:
+        return TMsgResult::Ok;
+    case TMsgButtons::YesNo:
+        return TMsgResult::No;
+    case TMsgButtons::OkCancel:
+    case TMsgButtons::YesNoCancel:
+        return TMsgResult::Cancel;
+    }
+    return TMsgResult::Cancel;
+}
+
+bool PromptSaveFileName(TSaveDialogRequest& request) {
+    if (TPrompt* prompt = CurrentPrompt) return prompt->AskSaveFileName(request);
+    DebugTrace(QStringLiteral("Unanswered save dialog: ") + request.Title);
+    return false;
+}

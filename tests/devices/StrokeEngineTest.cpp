@@ -1,0 +1,412 @@
+// The stroke engine on pulse streams of the rowing model (tools/demosynth) and on hand-made
+// ones, fed through the same chain as demo playback, with a fake clock that follows the stream.
+#include "devices/FlywheelInterface.h"
+
+#include "support/FakeClock.h"
+#include "tools/demosynth/DemoSynth.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <numeric>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Opens without a source of its own; the test feeds the records.
+class TEngineProbe : public TKVInterface {
+public:
+    TEngineProbe(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {}
+    void FeedRecord(std::uint16_t ticks, std::uint8_t heart) {
+        TakeRawRecord(ticks, heart, false);
+        DemoProcess();
+    }
+
+protected:
+    void DemoOpen() override {
+        FValidData = 1;
+        SetState(kvsOpened);
+    }
+};
+
+struct TForce {
+    int Puls;
+    double Length, Force, DeltaTime;
+};
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetInterfaceBeep([] {});
+        Kv.reset(CreateInterface<TEngineProbe>(nullptr));
+        Kv->SetClock(&Clock);
+        Kv->SetDoCalculate(true);
+        Kv->SetThresHold(5);
+        Kv->SetWeight(80);
+        Kv->OnStrokeData = [this](TInterface*, const TStgStrokeData& d) {
+            Records.push_back(d);
+            // Idle records repeat the last stroke's number.
+            if (Strokes.empty() ? d.Number != 0 : d.Number != Strokes.back().Number) {
+                Strokes.push_back(d);
+                StrokeSample.push_back(Kv->SampleCount());
+                Events.push_back("stroke");
+            } else {
+                Idles.push_back(d);
+            }
+        };
+        Kv->OnForceData = [this](TInterface*, int puls, double length, double force, double dt) {
+            Forces.push_back({puls, length, force, dt});
+            Events.push_back("force");
+        };
+        Kv->OnStartingStroke = [this](TInterface*) {
+            DriveStarts.push_back(Kv->SampleCount());
+            Events.push_back("drive");
+        };
+        Kv->OnStartingRecover = [this](TInterface*) { Events.push_back("recover"); };
+    }
+
+    void TearDown() override {
+        if (Kv)
+            Kv->Close();
+        Kv.reset();
+        SetInterfaceBeep(nullptr);
+    }
+
+    void Open() {
+        Kv->Open(kSourceDemo, QStringLiteral("test"));
+        ASSERT_EQ(Kv->State(), kvsOpened);
+    }
+
+    // Feeds records while the interface is open; the clock follows the recorded time.
+    void Feed(const std::vector<TStgRawData>& records) {
+        for (const TStgRawData& r : records) {
+            if (Kv->State() <= kvsClosed)
+                return;
+            Seconds += double(r.Interval) / kKvTicksPerSecond;
+            Clock.Advance(std::int64_t(Seconds * 1000) - (Clock.NowMs() - Start));
+            Kv->FeedRecord(r.Interval, r.HeartRate);
+        }
+    }
+
+    static std::vector<TStgRawData> Intervals(const std::vector<double>& seconds, int heart = 150) {
+        std::vector<TStgRawData> result;
+        for (double s : seconds)
+            result.push_back({Word(std::nearbyint(s * kKvTicksPerSecond)), std::uint8_t(heart)});
+        return result;
+    }
+
+    static TDemoSynthResult Synth(std::vector<TDemoSegment> segments) {
+        TDemoSynthOptions options;
+        options.Segments = std::move(segments);
+        return SynthesizeDemo(options);
+    }
+
+    TFakeClock Clock;
+    const std::int64_t Start = Clock.NowMs();
+    double Seconds = 0;
+    std::unique_ptr<TEngineProbe> Kv;
+    std::vector<TStgStrokeData> Records, Strokes, Idles;
+    std::vector<int> StrokeSample, DriveStarts;
+    std::vector<TForce> Forces;
+    std::vector<std::string> Events;
+};
+
+double Mean(const std::vector<double>& v) {
+    return std::accumulate(v.begin(), v.end(), 0.0) / double(v.size());
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- against the model
+
+TEST_F(EngineTest, TwoMinutesAtTwentyFourAgreeWithTheModel) {
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(2, 24, 650, 0));
+    Open();
+    Feed(model.Records);
+    ASSERT_EQ(Strokes.size(), model.Strokes.size());
+    // The first strokes spin the wheel up; the last one is cut by the end of the recording.
+    std::vector<double> rate, length, work, drive;
+    for (std::size_t i = 3; i + 1 < Strokes.size(); ++i) {
+        const TDemoStrokeTruth& t = model.Strokes[i];
+        rate.push_back(Strokes[i].StrokeRate - t.Rate);
+        length.push_back(Strokes[i].Length / 100 / t.DriveLength - 1);
+        work.push_back(Strokes[i].Energy / t.HandleWork - 1);
+        drive.push_back(Strokes[i].DriveTime / t.DriveTime - 1);
+    }
+    EXPECT_NEAR(Mean(rate), 0.0, 0.2);
+    EXPECT_NEAR(Mean(length), 0.0, 0.08);  // the drive is seen from the wheel: shorter at its ends
+    EXPECT_NEAR(Mean(work), 0.0, 0.04);
+    EXPECT_NEAR(Mean(drive), 0.0, 0.15);
+    // The learned drag factor is the model's.
+    EXPECT_NEAR(Strokes.back().K, kDemoDragFactor * 10000, 0.05);
+    RecordProperty("rate_error", std::to_string(Mean(rate)));
+    RecordProperty("length_error", std::to_string(Mean(length)));
+    RecordProperty("work_error", std::to_string(Mean(work)));
+    RecordProperty("drive_time_error", std::to_string(Mean(drive)));
+}
+
+TEST_F(EngineTest, FirstStrokeHasNoPowerAndItsDistanceFromTheFlywheelEnergy) {
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.25, 24, 650, 0));
+    double bTime = -1, work = -1;
+    Kv->OnStrokeData = [&](TInterface*, const TStgStrokeData& d) {
+        Strokes.push_back(d);
+        if (Strokes.size() == 1) {
+            bTime = Kv->EngineSample(Kv->SampleCount() - 1).Time;
+            work = d.Energy;
+        }
+    };
+    Open();
+    Feed(model.Records);
+    ASSERT_GE(Strokes.size(), 3u);
+    const TStgStrokeData& first = Strokes[0];
+    EXPECT_EQ(first.Number, 1);
+    EXPECT_EQ(first.Power, 0);
+    EXPECT_EQ(first.AvgPower, 0);
+    EXPECT_EQ(first.StrokeRate, 0);
+    EXPECT_GT(work, 0);
+    EXPECT_NEAR(first.Distance, bTime / 2 * std::sqrt(2 * work / (80 + 17.5)), 1e-3);
+    EXPECT_FLOAT_EQ(first.Time, float(bTime));
+    // From the second stroke on: power, rate and the distance adding up.
+    const TStgStrokeData& second = Strokes[1];
+    EXPECT_GT(second.Power, 0);
+    EXPECT_NEAR(second.StrokeRate, 60.0 / (second.Time - first.Time), 0.01);
+    EXPECT_NEAR(second.Distance - first.Distance, second.DistancePerStroke / 100, 1e-3);
+    EXPECT_NEAR(second.AvgPower, (first.Energy + second.Energy) / second.Time, 0.5);
+    EXPECT_FLOAT_EQ(Strokes.back().K, float(Kv->DragFactor() * 10000));
+}
+
+TEST_F(EngineTest, HeartRateStartsAtTheBeltsValue) {
+    // A steady 150 from the belt: the first strokes show 150, not a mean with empty entries.
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.25, 24, 650, 0));
+    std::vector<TStgRawData> records = model.Records;
+    for (TStgRawData& r : records)
+        r.HeartRate = 150;
+    Open();
+    Feed(records);
+    ASSERT_GE(Strokes.size(), 3u);
+    for (const TStgStrokeData& s : Strokes)
+        EXPECT_EQ(s.Pulse, 150);
+    EXPECT_NEAR(Strokes[1].WorkPerPulse, Strokes[1].Power / 150, 1e-3);
+}
+
+// ---------------------------------------------------------------- drive and recovery
+
+TEST_F(EngineTest, DriveEndsByTheForceTestWhenTheTriggerIsNeverReached) {
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    Kv->SetStrokeTrigger(-100000);  // only CheckDriveEnd can end a drive
+    Open();
+    Feed(model.Records);
+    ASSERT_GE(Strokes.size(), model.Strokes.size() - 1);
+    EXPECT_LE(Strokes.size(), model.Strokes.size());
+    // The force sample of the ending pulse is reported as 0, then the record.
+    for (std::size_t i = 1; i < Events.size(); ++i) {
+        if (Events[i] == "stroke") {
+            EXPECT_EQ(Events[i - 1], "force") << i;
+        }
+    }
+    int zeros = 0;
+    for (std::size_t i = 0, f = 0; i < Events.size(); ++i) {
+        if (Events[i] == "force") {
+            ++f;
+        } else if (Events[i] == "stroke" && Forces[f - 1].Force == 0) {
+            ++zeros;
+        }
+    }
+    EXPECT_EQ(zeros, int(Strokes.size()));
+}
+
+TEST_F(EngineTest, DriveEndsOnTheFirstForceAtOrBelowTheTrigger) {
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    Open();
+    Feed(model.Records);
+    ASSERT_GE(Strokes.size(), 5u);
+    for (std::size_t s = 1; s < Strokes.size(); ++s) {
+        const int sc = StrokeSample[s];
+        // The ending sample is the drive's first one at 0 N or below.
+        EXPECT_LE(Kv->EngineSample(sc).Force, 0) << s;
+        for (int i = Kv->EngineSample(sc).PulseNumber > 0 ? sc - Kv->EngineSample(sc).PulseNumber + 1 : sc; i < sc; ++i)
+            EXPECT_GT(Kv->EngineSample(i).Force, 0) << s << " " << i;
+    }
+}
+
+TEST_F(EngineTest, AThresholdBelowEveryForceNeverEndsADriveByTheForceTest) {
+    // Twice the threshold is beyond the integer range; no force is below it.
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    Kv->SetThresHold(std::numeric_limits<int>::min());
+    Kv->SetStrokeTrigger(-100000);
+    Open();
+    Feed(model.Records);
+    EXPECT_TRUE(Strokes.empty());
+    EXPECT_EQ(Kv->Phase(), 1);
+}
+
+TEST_F(EngineTest, NoNewDriveBeforeFourRevolutionsOfRecovery) {
+    // Speeding up, slowing down (the stroke ends), then speeding up again at once.
+    std::vector<double> iv;
+    double t = 0.030;
+    for (int i = 0; i < 12; ++i)
+        iv.push_back(t *= 0.97);
+    for (int i = 0; i < 3; ++i)
+        iv.push_back(t *= 1.01);
+    for (int i = 0; i < 30; ++i)
+        iv.push_back(t *= 0.99);
+    Open();
+    Feed(Intervals(iv));
+    ASSERT_EQ(Strokes.size(), 1u);
+    ASSERT_EQ(DriveStarts.size(), 2u);
+    const int recoveryStart = StrokeSample[0];
+    // Cog 11 and Link 0.008: one pulse is 2.2 cm, so the drive starts at the accelerating sample.
+    EXPECT_NEAR(Kv->ModelConstants().HandlePerPulse, 0.022, 1e-12);
+    EXPECT_EQ(DriveStarts[1], recoveryStart + 4 * 4);
+    EXPECT_EQ(Kv->DriveStart(), recoveryStart + 16);
+}
+
+TEST_F(EngineTest, DriveStartRoundsTiesToEven) {
+    // Cog 10: 0.01 / 0.02 = 0.5 pulses per centimetre rounds to 0: only the accelerating
+    // sample is recomputed. Cog 5 (1 cm per pulse) reaches one sample further back.
+    for (int cog : {10, 5}) {
+        SetUp();
+        Kv->SetCog(cog);
+        std::vector<double> iv;
+        double t = 0.030;
+        for (int i = 0; i < 12; ++i)
+            iv.push_back(t *= 0.97);
+        for (int i = 0; i < 20; ++i)
+            iv.push_back(t *= 1.01);
+        for (int i = 0; i < 3; ++i)
+            iv.push_back(t *= 0.99);
+        Open();
+        Feed(Intervals(iv));
+        ASSERT_EQ(DriveStarts.size(), 2u) << cog;
+        const auto drive = std::find(Events.begin() + 1, Events.end(), "drive");
+        const long forces = std::count(drive, Events.end(), "force");
+        const int expectedBack = cog == 10 ? 0 : 1;
+        EXPECT_EQ(Kv->DriveStart(), DriveStarts[1] - expectedBack) << cog;
+        EXPECT_EQ(Kv->EngineSample(Kv->DriveStart() - 1).PulseNumber, 0);
+        // Every sample since the drive start once at the start, then one per pulse.
+        EXPECT_EQ(forces, long(Kv->SampleCount() - Kv->DriveStart() + 1)) << cog;
+        TearDown();
+        Strokes.clear();
+        DriveStarts.clear();
+        Events.clear();
+        Forces.clear();
+        Seconds = 0;
+    }
+}
+
+TEST_F(EngineTest, OneMagnetFindsStrokesAgainAfterAResetOrReopenWhileTheWheelTurns) {
+    // With one magnet the cleared pulse history is full again at the first pulse: the engine
+    // must start a drive there, not wait for the rower to stop. A wheel that never gets slow
+    // enough for a pulse to be invalid: ten revolutions of drive, twenty of recovery.
+    std::vector<double> cycle;
+    double t = 0.030;
+    for (int i = 0; i < 10; ++i)
+        cycle.push_back(t *= 0.96);
+    for (int i = 0; i < 20; ++i)
+        cycle.push_back(t /= std::pow(0.96, 0.5));
+    std::vector<double> tenCycles;
+    for (int i = 0; i < 10; ++i)
+        tenCycles.insert(tenCycles.end(), cycle.begin(), cycle.end());
+    Kv->SetMagnets(1);
+    Open();
+    Feed(Intervals(tenCycles));
+    const std::size_t first = Strokes.size();
+    ASSERT_GE(first, 8u);
+
+    Strokes.clear();
+    Kv->Reset();
+    Feed(Intervals(tenCycles));
+    EXPECT_GE(Strokes.size(), first - 1);
+
+    Strokes.clear();
+    Kv->Close();
+    Open();
+    Feed(Intervals(tenCycles));
+    EXPECT_GE(Strokes.size(), first - 1);
+}
+
+TEST_F(EngineTest, ReopenedWhileRowingTheEngineStartsWhenTheCountdownEnds) {
+    // The interface is closed mid-stroke and opened again; the engine runs only from the end
+    // of a countdown, while the rower keeps rowing.
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(1.5, 24, 650, 0));
+    const std::size_t third = model.Records.size() / 3;
+    const auto part = [&](std::size_t i) {
+        return std::vector<TStgRawData>(model.Records.begin() + std::ptrdiff_t(i * third),
+                                        model.Records.begin() + std::ptrdiff_t((i + 1) * third));
+    };
+    Open();
+    Feed(part(0));
+    const std::size_t first = Strokes.size();
+    ASSERT_GE(first, 8u);
+    Kv->Close();
+
+    Strokes.clear();
+    Kv->SetDoCalculate(false);
+    Open();
+    Feed(part(1));
+    EXPECT_TRUE(Strokes.empty());
+    Kv->SetDoCalculate(true);
+    Feed(part(2));
+    EXPECT_GE(Strokes.size(), first - 2);
+}
+
+// ---------------------------------------------------------------- stops
+
+TEST_F(EngineTest, IdleRecordsEveryTwoSecondsAndTheStopCountsInTheTime) {
+    const TDemoSynthResult model =
+        Synth({{30, 24, 24, 650, 650}, {10, 0, 0, 0, 0, true}, {30, 24, 24, 650, 650}});
+    Open();
+    Feed(model.Records);
+    ASSERT_GE(Idles.size(), 4u);
+    for (std::size_t i = 1; i < Idles.size(); ++i) {
+        EXPECT_NEAR(Idles[i].Time - Idles[i - 1].Time, 2.0, 0.15) << i;
+        EXPECT_EQ(Idles[i].Number, Idles[0].Number);
+        EXPECT_EQ(Idles[i].Power, 0);
+        EXPECT_EQ(Idles[i].Distance, Idles[0].Distance);
+        EXPECT_NEAR(Idles[i].AvgPower, Idles[i].EnergySum * 1000 / Idles[i].Time, 0.01);
+    }
+    // The strokes after the stop go on from the stopped time, on the model's time line.
+    const auto after = std::find_if(Strokes.begin(), Strokes.end(), [&](const TStgStrokeData& s) {
+        return s.Number > Idles.back().Number;
+    });
+    ASSERT_NE(after, Strokes.end());
+    EXPECT_GT(after->Time, Idles.back().Time);
+    EXPECT_NEAR(Strokes.back().Time, model.Strokes.back().StartTime + model.Strokes.back().DriveTime, 2.0);
+    // No force spike from the stopped wheel at the first drive after the stop.
+    double peak = 0;
+    for (std::size_t i = 0, f = 0, s = 0; i < Events.size(); ++i) {
+        if (Events[i] == "stroke")
+            ++s;
+        if (Events[i] == "force" && s > 0)
+            peak = std::max(peak, Forces[f].Force);
+        if (Events[i] == "force")
+            ++f;
+    }
+    EXPECT_LT(peak, 1000.0);
+}
+
+// ---------------------------------------------------------------- closing from an event
+
+TEST_F(EngineTest, CloseInsideTheStrokeEventEndsTheEvents) {
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    int strokes = 0;
+    Kv->OnStrokeData = [&](TInterface*, const TStgStrokeData&) {
+        Events.push_back("stroke");
+        if (++strokes == 3)
+            Kv->Close();
+    };
+    Open();
+    Feed(model.Records);
+    EXPECT_EQ(Kv->State(), kvsClosed);
+    EXPECT_EQ(strokes, 3);
+    EXPECT_EQ(Events.back(), "stroke");
+    // The engine is no longer busy, so a new open works normally.
+    Events.clear();
+    Open();
+    Feed(model.Records);
+    EXPECT_FALSE(Events.empty());
+}

@@ -1,0 +1,367 @@
+#include "support/ByteBuilder.h"
+#include "support/FileHelpers.h"
+#include "foundation/files/TrainingFiles.h"
+#include "platform/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+bool Decode(const std::vector<std::uint8_t>& bytes, TTraining& t) { return DecodeStgFile(bytes.data(), bytes.size(), t); }
+
+std::int32_t I32At(const std::vector<std::uint8_t>& b, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | b[at + static_cast<std::size_t>(i)];
+    return static_cast<std::int32_t>(v);
+}
+int U16At(const std::vector<std::uint8_t>& b, std::size_t at) { return b[at] | (b[at + 1] << 8); }
+
+TTraining FullTraining(int strokes, int raws) {
+    TTraining t;
+    InitTrainingHeader(t.Header);
+    InitUserSettings(t.Ini);
+    t.Header.Title = "Full \x80";
+    t.Header.CurrentStroke = strokes;
+    SetStrokeCount(t, strokes);
+    for (int i = 1; i <= strokes; ++i) {
+        auto& s = t.StrokeData[static_cast<std::size_t>(i)];
+        s.Time = 2.5f * static_cast<float>(i);
+        s.Power = 100.0f + static_cast<float>(i);
+        s.DistancePerStroke = 0.125f * static_cast<float>(i);
+        auto& c = t.ForceCurves[static_cast<std::size_t>(i)];
+        c.Present = 1;
+        for (int k = 0; k < 30; ++k)
+            c.Force[static_cast<std::size_t>(k)] = static_cast<Word>(i + k * 10);
+    }
+    SetIntervalCount(t, 2);
+    t.Intervals[1].AvgPower = 321;
+    t.Intervals[1].Stroke.Number = 12;
+    t.RawData.resize(static_cast<std::size_t>(raws) + 1);
+    for (int i = 1; i <= raws; ++i)
+        t.RawData[static_cast<std::size_t>(i)] = TStgRawData{static_cast<Word>(i * 7), static_cast<std::uint8_t>(i)};
+    t.Workout = TStgWorkout{1000.0f, 240.0f, 60.0f, 250.0f};
+    return t;
+}
+
+// What a read gives back of a written training (element 0 is recomputed, CurveMode not kept).
+void ExpectSameStored(const TTraining& read, const TTraining& written) {
+    TStgHeader h = written.Header;
+    h.CurveMode = 0;
+    TStgHeader r = read.Header;
+    r.FileName = h.FileName;
+    EXPECT_EQ(r, h);
+    EXPECT_EQ(read.Ini, written.Ini);
+    ASSERT_EQ(read.StrokeData.size(), written.StrokeData.size());
+    for (std::size_t i = 1; i < read.StrokeData.size(); ++i) {
+        EXPECT_EQ(read.StrokeData[i], written.StrokeData[i]) << i;
+        EXPECT_EQ(read.ForceCurves[i], written.ForceCurves[i]) << i;
+    }
+    EXPECT_EQ(read.Intervals, written.Intervals);
+    EXPECT_EQ(read.RawData.size(), std::max<std::size_t>(written.RawData.size(), 1));
+    for (std::size_t i = 1; i < written.RawData.size(); ++i)
+        EXPECT_EQ(read.RawData[i], written.RawData[i]);
+    EXPECT_EQ(read.Workout, written.Workout);
+}
+
+} // namespace
+
+TEST(StgWriter, ChunksSitAtTheirOffsetsWithTheirCounts) {
+    TTraining t = FullTraining(2, 3);
+    t.Header.CurveMode = 2;
+    t.StrokeData[2].Number = 900; // an imported number
+    const auto b = EncodeStgFile(t);
+    EXPECT_EQ(std::string(b.begin(), b.begin() + 4), "MIL ");
+    EXPECT_EQ(I32At(b, 4), StgWriterVersion());
+    EXPECT_NE(StgWriterVersion(), 0);
+
+    std::size_t at = 8;
+    struct Expect { int Type, Size, Count; };
+    for (const Expect e : {Expect{1, 2380, 1}, Expect{2, 104, 1}, Expect{3, 84, 2}, Expect{4, 163, 2},
+                           Expect{5, 259, 2}, Expect{6, 16, 1}, Expect{7, 3, 3}}) {
+        ASSERT_LT(at + 7, b.size());
+        EXPECT_EQ(b[at], e.Type);
+        EXPECT_EQ(U16At(b, at + 1), e.Size);
+        EXPECT_EQ(I32At(b, at + 3), e.Count);
+        if (e.Type == 1) {
+            EXPECT_EQ(b[at + 7 + 2100], 0) << "CurveMode is written as 0";
+        }
+        if (e.Type == 3) {
+            EXPECT_EQ(U16At(b, at + 7), 1);
+            EXPECT_EQ(U16At(b, at + 7 + 84), 2) << "the number written is the index";
+        }
+        if (e.Type == 7) {
+            EXPECT_EQ(U16At(b, at + 7 + 3), 14);
+        }
+        at += 7 + static_cast<std::size_t>(e.Size * e.Count);
+    }
+    EXPECT_EQ(at, b.size());
+    const std::size_t headerAt = 8 + 7;
+    EXPECT_EQ(b[headerAt + 270], t.Header.Title.size());
+    EXPECT_EQ(b[headerAt + 271 + 5], 0x80);
+}
+
+TEST(StgWriter, EmptyTrainingWritesEmptyArrayChunks) {
+    TTraining t;
+    SetStrokeCount(t, 0);
+    const auto b = EncodeStgFile(t);
+    const std::size_t strokes = 8 + 7 + 2380 + 7 + 104;
+    EXPECT_EQ(b[strokes], 3);
+    EXPECT_EQ(I32At(b, strokes + 3), 0);
+    EXPECT_EQ(b[strokes + 7], 4);
+    EXPECT_EQ(I32At(b, strokes + 10), 0);
+    TTraining back;
+    ASSERT_TRUE(Decode(b, back));
+    EXPECT_EQ(back.StrokeData.size(), 1u);
+    EXPECT_EQ(back.ForceCurves.size(), 1u);
+    EXPECT_TRUE(back.Intervals.empty());
+}
+
+TEST(StgReader, SampleFileDecodesFieldByField) {
+    TTraining t;
+    ASSERT_TRUE(Decode(BuildSampleStgFile().Bytes(), t));
+    EXPECT_EQ(t.Magic, TrainingMagic);
+    EXPECT_EQ(t.Version, 0x01000000);
+    EXPECT_EQ(t.Header.FileName, "C:\\Rowing\\old.stg");
+    EXPECT_EQ(t.Header.Name, "J\xF6rg");
+    EXPECT_EQ(t.Header.Date, 45001.25);
+    EXPECT_EQ(t.Header.CurveMode, 1);
+    EXPECT_EQ(t.Header.CurrentStroke, 2);
+    EXPECT_EQ(t.Header.Guid, (TGUID{0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}}));
+    EXPECT_EQ(t.Ini.Weight, 80);
+    EXPECT_EQ(t.Ini.Sprocket, 1);
+    ASSERT_EQ(t.StrokeData.size(), 4u);
+    EXPECT_EQ(t.StrokeData[3].Time, 7.5f);
+    EXPECT_EQ(t.StrokeData[2].Power, 202.0f);
+    EXPECT_EQ(t.StrokeData[1].DistancePerStroke, 987.5f);
+    EXPECT_EQ(t.ForceCurves[2].Force[5], 300);
+    EXPECT_EQ(t.ForceCurves[3].Present, 0);
+    ASSERT_EQ(t.Intervals.size(), 2u);
+    EXPECT_EQ(t.Intervals[0].Curve.Force[10], 550);
+    EXPECT_EQ(t.Intervals[0].Stroke.Time, 7.5f);
+    EXPECT_EQ(t.Intervals[1].Distance, 250);
+    EXPECT_EQ(t.Workout.AvgPower, 240.0f);
+    ASSERT_EQ(t.RawData.size(), 6u);
+    EXPECT_EQ(t.RawData[5], (TStgRawData{5000, 125}));
+}
+
+TEST(StgReader, TruncationFailsExceptAtChunkBoundaries) {
+    const TStgFileBuilder file = BuildSampleStgFile();
+    const auto& bytes = file.Bytes();
+    const auto& ends = file.Boundaries();
+    for (std::size_t n = 0; n <= bytes.size(); ++n) {
+        TTraining t;
+        const bool atBoundary = std::find(ends.begin(), ends.end(), n) != ends.end();
+        EXPECT_EQ(DecodeStgFile(bytes.data(), n, t), atBoundary) << "length " << n;
+    }
+}
+
+TEST(StgReader, HostileCountsAndSizes) {
+    struct Case { const char* Name; std::uint8_t Type; std::uint16_t Size; std::int32_t Count; bool Ok; };
+    for (const Case c : {Case{"negative count", 3, 84, -1, false},
+                         Case{"count beyond the file", 3, 84, 2, false},
+                         Case{"huge raw count", 7, 3, std::numeric_limits<std::int32_t>::max(), false},
+                         Case{"size 0 with a huge count", 3, 0, std::numeric_limits<std::int32_t>::max(), true},
+                         Case{"size 0 raw", 7, 0, std::numeric_limits<std::int32_t>::max(), true},
+                         Case{"chunk type 0", 0, 0, 0, false},
+                         Case{"unknown type 9 beyond the file", 9, 65535, 100, false}}) {
+        TStgFileBuilder f;
+        if (c.Size == 0)
+            f.Chunk(c.Type, c.Size, c.Count);
+        else
+            f.Chunk(c.Type, c.Size, c.Count, {std::vector<std::uint8_t>(84, 0)});
+        TTraining t;
+        EXPECT_EQ(Decode(f.Bytes(), t), c.Ok) << c.Name;
+        EXPECT_LE(t.StrokeData.size(), 2u) << c.Name;
+        EXPECT_LE(t.RawData.size(), 2u) << c.Name;
+    }
+    // More strokes than a Word can number are refused.
+    TStgFileBuilder many;
+    many.Chunk(3, 1, 70000, {std::vector<std::uint8_t>(70000, 0)});
+    TTraining t;
+    EXPECT_FALSE(Decode(many.Bytes(), t));
+}
+
+TEST(StgReader, WrongStartFails) {
+    TTraining t;
+    EXPECT_FALSE(Decode(TStgFileBuilder(0).Bytes(), t)) << "version 0";
+    EXPECT_FALSE(Decode(TStgFileBuilder(0x01000000, "MIL!").Bytes(), t));
+    EXPECT_FALSE(Decode({'M', 'I', 'L', ' ', 1, 0}, t));
+    EXPECT_TRUE(Decode(TStgFileBuilder(-1).Bytes(), t)) << "compared as unsigned";
+    ASSERT_TRUE(Decode(TStgFileBuilder().Bytes(), t));
+    EXPECT_EQ(t.StrokeData.size(), 1u);
+}
+
+TEST(StgReader, UnknownChunksAreSkippedAndSingleRecordChunksSkipExtras) {
+    TStgFileBuilder f;
+    f.Chunk(9, 5, 2, {std::vector<std::uint8_t>(10, 0xEE)});
+    f.Chunk(6, 16, 3,
+            {WorkoutBuilder().F32("Time", 1.0f).Bytes(), WorkoutBuilder().F32("Time", 2.0f).Bytes(),
+             WorkoutBuilder().F32("Time", 3.0f).Bytes()});
+    f.Chunk(2, 104, 2, {IniBytes({70}), IniBytes({90})});
+    f.Chunk(8, 1, 0);
+    f.Chunk(1, 2380, 0); // no record: the header stays as it was
+    f.Chunk(3, 84, 1, {StrokeBuilder().Int("Number", 1).F32("Time", 4.0f).Bytes()});
+    TTraining t;
+    ASSERT_TRUE(Decode(f.Bytes(), t));
+    EXPECT_EQ(t.Workout.Time, 1.0f);
+    EXPECT_EQ(t.Ini.Weight, 70);
+    ASSERT_EQ(t.StrokeData.size(), 2u);
+    EXPECT_EQ(t.StrokeData[1].Time, 4.0f);
+}
+
+TEST(StgReader, StrokesLandAtTheirNumbers) {
+    TStgFileBuilder f;
+    f.Chunk(3, 84, 4,
+            {StrokeBuilder().Int("Number", 3).F32("Time", 3).Bytes(), StrokeBuilder().Int("Number", 0).F32("Time", 9).Bytes(),
+             StrokeBuilder().Int("Number", 1).F32("Time", 1).Bytes(), StrokeBuilder().Int("Number", 5).F32("Time", 9).Bytes()});
+    TTraining t;
+    ASSERT_TRUE(Decode(f.Bytes(), t));
+    ASSERT_EQ(t.StrokeData.size(), 5u);
+    EXPECT_EQ(t.StrokeData[1].Time, 1.0f);
+    EXPECT_EQ(t.StrokeData[2].Time, 0.0f);
+    EXPECT_EQ(t.StrokeData[2].Number, 2);
+    EXPECT_EQ(t.StrokeData[3].Time, 3.0f);
+    EXPECT_EQ(t.StrokeData[4].Time, 0.0f);
+}
+
+TEST(StgReader, CurveChunkNeverShrinksTheStrokes) {
+    TStgFileBuilder f;
+    f.Chunk(3, 84, 3,
+            {StrokeBuilder().Int("Number", 1).F32("Time", 1).Bytes(), StrokeBuilder().Int("Number", 2).F32("Time", 2).Bytes(),
+             StrokeBuilder().Int("Number", 3).F32("Time", 3).Bytes()});
+    f.Chunk(4, 163, 1, {CurveBuilder().Int("Number", 1).Int("Present", 1).Bytes()});
+    TTraining t;
+    ASSERT_TRUE(Decode(f.Bytes(), t));
+    ASSERT_EQ(t.StrokeData.size(), 4u);
+    EXPECT_EQ(t.ForceCurves.size(), 4u);
+    EXPECT_EQ(t.StrokeData[3].Time, 3.0f);
+    EXPECT_EQ(t.ForceCurves[1].Present, 1);
+
+    TStgFileBuilder grow;
+    grow.Chunk(4, 163, 2, {CurveBuilder().Int("Present", 1).Bytes(), CurveBuilder().Int("Present", 1).Bytes()});
+    TTraining g;
+    ASSERT_TRUE(Decode(grow.Bytes(), g));
+    EXPECT_EQ(g.StrokeData.size(), 3u);
+    EXPECT_EQ(g.StrokeData[2].Number, 2);
+}
+
+TEST(StgReader, ShorterAndLongerRecordsAreFittedToTheRecord) {
+    std::vector<std::uint8_t> longer = StrokeBuilder().Int("Number", 1).F32("DistancePerStroke", 5.0f).Bytes();
+    longer.resize(90, 0xFF);
+    std::vector<std::uint8_t> shorter = StrokeBuilder().Int("Number", 1).F32("DriveTime", 2.0f).F32("DistancePerStroke", 5.0f).Bytes();
+    shorter.resize(80);
+    TStgFileBuilder f;
+    f.Chunk(3, 90, 1, {longer});
+    TTraining t;
+    ASSERT_TRUE(Decode(f.Bytes(), t));
+    EXPECT_EQ(t.StrokeData[1].DistancePerStroke, 5.0f);
+
+    TStgFileBuilder g;
+    g.Chunk(3, 80, 1, {shorter}).Chunk(7, 2, 1, {{0x34, 0x12}}).Chunk(1, 3, 1, {{2, 'a', 'b'}});
+    ASSERT_TRUE(Decode(g.Bytes(), t));
+    EXPECT_EQ(t.StrokeData[1].DriveTime, 2.0f);
+    EXPECT_EQ(t.StrokeData[1].DistancePerStroke, 0.0f);
+    EXPECT_EQ(t.RawData[1], (TStgRawData{0x1234, 0}));
+    EXPECT_EQ(t.Header.FileName, "ab");
+}
+
+TEST(StgReader, StoredValuesAreMadeSafe) {
+    TStgFileBuilder f;
+    f.Chunk(1, 2380, 1,
+            {HeaderBuilder().Int("CurrentStroke", 99).Int("IntervalIndex", -4).Int("FileFormat", 255)
+                 .Int("ContentKind", 255).Int("SourceProgram", 255).Int("Protocol", 255).Bytes()});
+    f.Chunk(3, 84, 2,
+            {StrokeBuilder().Int("Number", 1).F32("Power", std::numeric_limits<float>::quiet_NaN()).Bytes(),
+             StrokeBuilder().Int("Number", 2).F32("Power", std::numeric_limits<float>::infinity()).Bytes()});
+    f.Chunk(6, 16, 1, {WorkoutBuilder().F32("Energy", -std::numeric_limits<float>::infinity()).Bytes()});
+    TTraining t;
+    ASSERT_TRUE(Decode(f.Bytes(), t));
+    EXPECT_EQ(t.Header.CurrentStroke, 2);
+    EXPECT_EQ(t.Header.IntervalIndex, 0);
+    EXPECT_EQ(t.StrokeData[1].Power, 0.0f);
+    EXPECT_EQ(t.StrokeData[2].Power, 0.0f);
+    EXPECT_EQ(t.Workout.Energy, 0.0f);
+    // Enum bytes stay as stored; their names come through bounded lookups.
+    EXPECT_EQ(t.Header.FileFormat, 255);
+    EXPECT_EQ(TableName(FileFormatNames, t.Header.FileFormat), "-");
+    EXPECT_EQ(TableName(ContentKindNames, t.Header.ContentKind), "-");
+    EXPECT_EQ(TableName(SourceProgramNames, t.Header.SourceProgram), "-");
+    EXPECT_EQ(TableName(ProtocolNames, t.Header.Protocol), "-");
+}
+
+TEST(StgReader, OldFilesOnlyGiveTheirHeader) {
+    const auto old = BuildOldStgFile();
+    TTraining t;
+    EXPECT_FALSE(Decode(old, t));
+    TStgHeader h;
+    std::int32_t version = 0;
+    ASSERT_TRUE(DecodeStgHeader(old.data(), old.size(), h, version));
+    EXPECT_EQ(version, 0x00080400);
+    EXPECT_EQ(h.Title, "Old title");
+
+    // Chunks after the old header block do not make it a chunked file.
+    auto withChunks = old;
+    const auto chunk = TStgFileBuilder().Chunk(6, 16, 1, {WorkoutBuilder().F32("Time", 5).Bytes()}).Bytes();
+    withChunks.insert(withChunks.end(), chunk.begin() + 8, chunk.end());
+    EXPECT_FALSE(Decode(withChunks, t));
+    ASSERT_TRUE(DecodeStgHeader(withChunks.data(), withChunks.size(), h, version));
+    EXPECT_EQ(h.Name, "Old name");
+
+    EXPECT_FALSE(DecodeStgHeader(old.data(), 1000, h, version));
+    EXPECT_EQ(version, 0x00080400) << "the version read is kept";
+}
+
+TEST(StgReader, HeaderReadWalksTheChunks) {
+    const TStgFileBuilder file = BuildSampleStgFile();
+    const auto& bytes = file.Bytes();
+    TStgHeader h;
+    std::int32_t version = 0;
+    ASSERT_TRUE(DecodeStgHeader(bytes.data(), bytes.size(), h, version));
+    EXPECT_EQ(version, 0x01000000);
+    EXPECT_EQ(h.Title, "Morning row");
+    EXPECT_EQ(h.CurveMode, 1);
+    EXPECT_FALSE(DecodeStgHeader(bytes.data(), bytes.size() - 1, h, version));
+}
+
+TEST(StgFile, FullTrainingRoundTripThroughAFile) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("r\u00fcck.stg"));
+    TTraining t = FullTraining(50, 1000);
+    t.StrokeData[7].Number = 4000; // an import's own numbering
+    ASSERT_TRUE(WriteStgFile(name, t));
+    TTraining back;
+    ASSERT_TRUE(ReadStgFile(name, back));
+    EXPECT_EQ(back.Header.FileName, QStringToCp1252(name));
+    t.StrokeData[7].Number = 7;
+    ExpectSameStored(back, t);
+    EXPECT_EQ(back.Version, StgWriterVersion());
+
+    TStgHeader h;
+    std::int32_t version = 0;
+    ASSERT_TRUE(ReadStgHeader(name, h, version));
+    EXPECT_EQ(h.Title, t.Header.Title);
+    EXPECT_FALSE(ReadStgFile(dir.filePath(QStringLiteral("missing.stg")), back));
+    EXPECT_FALSE(ReadStgHeader(dir.filePath(QStringLiteral("missing.stg")), h, version));
+}
+
+TEST(StgFile, FailedSaveLeavesTheOldFile) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("keep.stg"));
+    const TTraining small = FullTraining(3, 0);
+    ASSERT_TRUE(WriteStgFile(name, small));
+    const QByteArray before = ReadAllBytes(name);
+    ASSERT_FALSE(before.isEmpty());
+
+    TTraining tooMany;
+    SetStrokeCount(tooMany, 70000);
+    EXPECT_FALSE(WriteStgFile(name, tooMany));
+    EXPECT_FALSE(WriteStgFile(dir.filePath(QStringLiteral("no/such/folder/x.stg")), small));
+    EXPECT_EQ(ReadAllBytes(name), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.stg")});
+}

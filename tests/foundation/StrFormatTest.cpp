@@ -1,0 +1,341 @@
+#include "foundation/files/TrainingFiles.h"
+#include "support/FileHelpers.h"
+#include "support/StrZtBuilder.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Settings values in stored order, each fitting its field.
+constexpr std::array<std::int32_t, 26> kIni{75, 1, 3,  1,  0,  4,  6,  1800, 300, 5000, 900, 150, 10,
+                                            12, 3, 60, 61, 62, 63, 64, 30,   31,  32,   33,  34,  1};
+
+TStgIni IniOf(const std::array<std::int32_t, 26>& values) {
+    TStgIni ini;
+    for (std::size_t i = 0; i < values.size(); ++i)
+        ini.*StgIniFields[i] = values[i];
+    return ini;
+}
+
+bool DecodeStr(const std::vector<std::uint8_t>& b, TTraining& t) {
+    return DecodeStrFile(b.data(), b.size(), t);
+}
+bool DecodeUser(const std::vector<std::uint8_t>& b, TTraining& t) {
+    return DecodeUserFile(b.data(), b.size(), t);
+}
+
+QByteArray AsQBytes(const std::vector<std::uint8_t>& b) {
+    return QByteArray(reinterpret_cast<const char*>(b.data()), static_cast<qsizetype>(b.size()));
+}
+
+} // namespace
+
+TEST(UserFile, WriterStoresEveryFieldAtItsOffset) {
+    TTraining t;
+    t.Header.Name = "Rower";
+    t.Ini = IniOf(kIni);
+    EXPECT_EQ(EncodeUserFile(t), UserRecordBytes("Rower", kIni));
+}
+
+TEST(UserFile, WriterClampsFieldsAndCutsTheName) {
+    TTraining t;
+    t.Header.Name = "Fifteen chars!!";
+    auto values = kIni;
+    values[0] = 40000;  // Weight: signed field
+    values[1] = -40000; // Gender
+    values[2] = -3;     // Boat keeps its sign
+    values[3] = 2;      // Ergometer: only 0 and 1 are stored
+    values[9] = 70000;  // LimitDistance: unsigned field
+    values[12] = -5;    // StepValue
+    t.Ini = IniOf(values);
+    auto expected = values;
+    expected[0] = 32767;
+    expected[1] = -32768;
+    expected[3] = 0;
+    expected[9] = 65535;
+    expected[12] = 0;
+    const auto bytes = EncodeUserFile(t);
+    EXPECT_EQ(bytes, UserRecordBytes("Fifteen c", expected));
+
+    TTraining back;
+    ASSERT_TRUE(DecodeUser(bytes, back));
+    EXPECT_EQ(back.Header.Name, "Fifteen c");
+    EXPECT_EQ(back.Ini, IniOf(expected));
+}
+
+TEST(UserFile, ReaderTakesNamesToTheFirstZeroAndRefusesOtherErgometers) {
+    auto bytes = UserRecordBytes("Bob", kIni);
+    bytes[5] = 'X'; // behind the terminating zero
+    auto values = kIni;
+    values[3] = 3;
+    values[0] = -2;
+    const auto withErgometer3 = UserRecordBytes("Ann", values);
+
+    TTraining t;
+    t.Ini.Display = 99; // replaced whole
+    ASSERT_TRUE(DecodeUser(bytes, t));
+    EXPECT_EQ(t.Header.Name, "Bob");
+    EXPECT_EQ(t.Ini, IniOf(kIni));
+
+    ASSERT_TRUE(DecodeUser(withErgometer3, t));
+    EXPECT_EQ(t.Ini.Ergometer, 0);
+    EXPECT_EQ(t.Ini.Weight, -2); // signed
+    EXPECT_EQ(t.Ini.LimitTime, 1800);
+}
+
+TEST(UserFile, WrongSizesAndWrongFixedBytesAreRefused) {
+    const auto good = UserRecordBytes("Bob", kIni);
+    TTraining t;
+    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
+    auto longer = good;
+    longer.push_back(0);
+    EXPECT_FALSE(DecodeUser(shorter, t));
+    EXPECT_FALSE(DecodeUser(longer, t));
+    for (std::size_t at = 9; at < 19; ++at) {
+        auto bad = good;
+        bad[at] ^= 0x20;
+        EXPECT_FALSE(DecodeUser(bad, t)) << at;
+    }
+    // A text settings file that happens to be 106 bytes long.
+    std::string text = "[Options]\r\nName=Bob\r\n";
+    text.resize(106, 'x');
+    EXPECT_FALSE(DecodeUser(std::vector<std::uint8_t>(text.begin(), text.end()), t));
+}
+
+TEST(StrFile, WriterRoundsWithTiesToEvenAndSaturates) {
+    TTraining t;
+    t.Header.Name = "Al";
+    t.Ini = IniOf(kIni);
+    SetStrokeCount(t, 1);
+    TStgStrokeData& s = t.StrokeData[1];
+    s.Number = 7;
+    s.Power = 245.5f;       // 246
+    s.AvgPower = 244.5f;    // 244
+    s.StrokeRate = 27.49f;  // 27
+    s.TargetPower = -12.0f; // 0
+    s.Time = 1e9f;          // 65535
+    s.Length = std::numeric_limits<float>::quiet_NaN();
+    s.Distance = 65535.4f;
+    s.Est500mTime = std::numeric_limits<float>::infinity(); // saturates
+    s.Energy = 0.5f;                                        // 0
+    s.EnergySum = 1.5f;                                     // 2
+    s.Pulse = -std::numeric_limits<float>::infinity();
+    s.WorkPerPulse = 3.0f;
+    s.PeakForce = 999.0f; // not stored
+    s.IntervalNumber = 65535;
+    s.IntervalCountdown = 64001;
+    s.IntervalPower = 300;
+    TStgForceCurve& c = t.ForceCurves[1];
+    const std::array<Word, 8> samples{385, 770, 982, 983, 5000, 65535, 2, 1};
+    std::copy(samples.begin(), samples.end(), c.Force.begin());
+
+    const std::array<std::uint16_t, 16> words{7,     246, 244, 27, 0, 65535, 0,     65535,
+                                              65535, 0,   2,   0,  3, 65535, 64001, 300};
+    std::array<std::uint8_t, 80> force{};
+    const std::array<std::uint8_t, 8> bytes{100, 200, 255, 255, 255, 255, 1, 0};
+    std::copy(bytes.begin(), bytes.end(), force.begin());
+    const auto encoded = EncodeStrFile(t);
+    ASSERT_EQ(encoded.size(), std::size_t{kStrFileSize});
+    EXPECT_EQ(encoded, StrFileBytes(words, force, "Al", kIni));
+}
+
+TEST(StrFile, TrimmedTrainingWritesZeroStrokeAndCurve) {
+    TTraining t;
+    t.Header.Name = "Al";
+    t.Ini = IniOf(kIni);
+    SetStrokeCount(t, 0);
+    const auto expected = StrFileBytes({}, {}, "Al", kIni);
+    EXPECT_EQ(EncodeStrFile(t), expected);
+    t.StrokeData.clear(); // not even the average element
+    t.ForceCurves.clear();
+    EXPECT_EQ(EncodeStrFile(t), expected);
+}
+
+TEST(StrFile, ReaderFillsStrokeOneCurveAndAverage) {
+    const std::array<std::uint16_t, 16> words{57,  250, 240, 28,  260, 95, 150, 480,
+                                              105, 700, 21,  130, 5,   2,  40,  255};
+    std::array<std::uint8_t, 80> force{};
+    // 10: 38.5 N, a tie, to 38; 200, 0, 0: 770 N, the saturated 780 N, then a real 0;
+    // 100, 0: 385 N and 0.
+    const std::array<std::uint8_t, 8> bytes{10, 200, 0, 0, 100, 0, 255, 0};
+    std::copy(bytes.begin(), bytes.end(), force.begin());
+    auto values = kIni;
+    values[4] = 0; // small sprocket: 2.0 cm spacing
+    TTraining t;
+    ASSERT_TRUE(DecodeStr(StrFileBytes(words, force, "Eve", values), t));
+
+    ASSERT_EQ(t.StrokeData.size(), 2u);
+    const TStgStrokeData& s = t.StrokeData[1];
+    EXPECT_EQ(s.Number, 57);
+    EXPECT_EQ(s.Power, 250.0f);
+    EXPECT_EQ(s.AvgPower, 240.0f);
+    EXPECT_EQ(s.StrokeRate, 28.0f);
+    EXPECT_EQ(s.TargetPower, 260.0f);
+    EXPECT_EQ(s.Time, 95.0f);
+    EXPECT_EQ(s.Length, 150.0f);
+    EXPECT_EQ(s.Distance, 480.0f);
+    EXPECT_EQ(s.Est500mTime, 105.0f);
+    EXPECT_EQ(s.Energy, 700.0f);
+    EXPECT_EQ(s.EnergySum, 21.0f);
+    EXPECT_EQ(s.Pulse, 130.0f);
+    EXPECT_EQ(s.WorkPerPulse, 5.0f);
+    EXPECT_EQ(s.IntervalNumber, 2);
+    EXPECT_EQ(s.IntervalCountdown, 40);
+    EXPECT_EQ(s.IntervalPower, 255);
+    EXPECT_EQ(s.DriveTime, 0.0f);
+    EXPECT_EQ(s.K, 0.0f);
+
+    const TStgForceCurve& c = t.ForceCurves[1];
+    EXPECT_EQ(c.Number, 1);
+    EXPECT_EQ(c.Present, 1);
+    const std::array<Word, 9> expected{38, 770, 780, 0, 385, 0, 982, 780, 0};
+    for (std::size_t k = 0; k < expected.size(); ++k)
+        EXPECT_EQ(c.Force[k], expected[k]) << k;
+    // Peak 982 N at sample 7 (k = 7), 2.0 cm spacing: 14 cm, 14 / 150 of the stroke.
+    EXPECT_EQ(s.PeakForce, 982.0f);
+    EXPECT_FLOAT_EQ(s.PeakForcePos, 14.0f);
+    EXPECT_FLOAT_EQ(s.RelPeakForcePos, 14.0f * 100.0f / 150.0f);
+    EXPECT_EQ(t.StrokeData[0], t.StrokeData[1]);
+    EXPECT_EQ(t.ForceCurves[0], t.ForceCurves[1]);
+    EXPECT_EQ(t.Header.Name, "Eve");
+    EXPECT_EQ(t.Ini, IniOf(values));
+}
+
+TEST(StrFile, AllZeroForceHasNoCurve) {
+    TTraining t;
+    ASSERT_TRUE(DecodeStr(StrFileBytes({1, 100}, {}, "", kIni), t));
+    EXPECT_EQ(t.ForceCurves[1].Present, 0);
+    EXPECT_EQ(t.StrokeData[1].PeakForce, 0.0f);
+}
+
+TEST(StrFile, SizesOffByOneAndABadUserRecordAreRefused) {
+    const auto good = StrFileBytes({1}, {}, "A", kIni);
+    TTraining t;
+    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
+    auto longer = good;
+    longer.push_back(0);
+    EXPECT_FALSE(DecodeStr(shorter, t));
+    EXPECT_FALSE(DecodeStr(longer, t));
+    EXPECT_FALSE(DecodeStr({}, t));
+    auto badUser = good;
+    badUser[kStrStrokeRecordSize + kStrForceRecordSize + 9] = 'x';
+    EXPECT_FALSE(DecodeStr(badUser, t));
+    EXPECT_TRUE(DecodeStr(good, t));
+}
+
+TEST(StrFile, WriteThenReadKeepsWhatTheFormatHolds) {
+    TTraining t;
+    t.Header.Name = "Roundtrip";
+    t.Ini = IniOf(kIni);
+    SetStrokeCount(t, 1);
+    t.StrokeData[1].Power = 312.0f;
+    t.StrokeData[1].Time = 12.0f;
+    for (std::size_t k = 0; k < 80; ++k)
+        t.ForceCurves[1].Force[k] = static_cast<Word>(std::nearbyint(static_cast<double>(k) * 3.85));
+    TTraining back;
+    const auto once = EncodeStrFile(t);
+    ASSERT_TRUE(DecodeStr(once, back));
+    EXPECT_EQ(back.ForceCurves[1].Force, t.ForceCurves[1].Force);
+    EXPECT_EQ(EncodeStrFile(back), once);
+}
+
+class StrFileOnDisk : public ::testing::Test {
+protected:
+    QTemporaryDir Dir;
+    QString Path(const char* name) const { return Dir.filePath(QString::fromLatin1(name)); }
+};
+
+TEST_F(StrFileOnDisk, HeadersComeFromTheFileAndItsSize) {
+    const QString str = Path("session one.str");
+    const QString ini = Path("rower.ini");
+    ASSERT_TRUE(WriteAllBytes(str, StrFileBytes({1}, {}, "A", kIni)));
+    ASSERT_TRUE(WriteAllBytes(ini, UserRecordBytes("A", kIni)));
+
+    TStgHeader h;
+    std::int32_t version = -1;
+    ASSERT_TRUE(ReadFileHeader(str, h, version, false));
+    EXPECT_EQ(version, 0);
+    EXPECT_EQ(h.Title, "session one");
+    EXPECT_EQ(h.SourceFileName, str.toStdString());
+    EXPECT_EQ(h.SourceFileSize, kStrFileSize);
+    EXPECT_EQ(h.SourceFileFormat, 6);
+    EXPECT_EQ(h.SourceContentKind, 5);
+    EXPECT_EQ(h.Date, h.SourceFileDate);
+    EXPECT_GT(h.Date, 40000.0);
+    EXPECT_EQ(h.Name, "Anyone"); // the header reader does not read the data
+
+    ASSERT_TRUE(ReadFileHeader(ini, h, version, false));
+    EXPECT_EQ(h.Title, "rower");
+    EXPECT_EQ(h.SourceFileFormat, 2);
+    EXPECT_EQ(h.SourceContentKind, 7);
+    EXPECT_EQ(h.SourceFileSize, kUserFileSize);
+}
+
+TEST_F(StrFileOnDisk, TextIniAndWrongSizesFailThroughTheDispatch) {
+    const QString text = Path("settings.ini");
+    QByteArray t("[Options]\nName=Bob\n");
+    t.append(QByteArray(106 - t.size(), 'x'));
+    ASSERT_TRUE(WriteAllBytes(text, t));
+    const QString cut = Path("cut.str");
+    auto bytes = StrFileBytes({1}, {}, "A", kIni);
+    bytes.pop_back();
+    ASSERT_TRUE(WriteAllBytes(cut, bytes));
+
+    TStgHeader h;
+    std::int32_t version = 0;
+    EXPECT_FALSE(ReadFileHeader(text, h, version, false));
+    EXPECT_FALSE(ReadFileHeader(cut, h, version, false));
+    TTraining training;
+    EXPECT_FALSE(OpenTrainingFile(text, training, false));
+    EXPECT_EQ(training.StrokeData.size(), 1u);
+    EXPECT_EQ(training.Ini, TStgIni{});
+    EXPECT_FALSE(OpenTrainingFile(cut, training, false));
+}
+
+TEST_F(StrFileOnDisk, SaveAndOpenThroughTheDispatch) {
+    TTraining t;
+    t.Header.Name = "Disk";
+    t.Ini = IniOf(kIni);
+    SetStrokeCount(t, 1);
+    t.StrokeData[1].Power = 200.0f;
+    t.StrokeData[1].IntervalCountdown = 64001; // dropped by the open
+    const QString str = Path("sub/stroke.str");
+    const QString ini = Path("user.ini");
+    ASSERT_TRUE(SaveTrainingAs(str, t, 5));
+    ASSERT_TRUE(SaveTrainingAs(ini, t, 7));
+    EXPECT_EQ(ReadAllBytes(str), AsQBytes(EncodeStrFile(t)));
+    EXPECT_EQ(ReadAllBytes(ini), AsQBytes(EncodeUserFile(t)));
+
+    TTraining back;
+    ASSERT_TRUE(OpenTrainingFile(str, back, false));
+    EXPECT_EQ(back.Header.Name, "Disk");
+    EXPECT_EQ(back.Header.Title, "stroke");
+    EXPECT_EQ(back.StrokeData[1].Power, 200.0f);
+    EXPECT_EQ(back.StrokeData[1].IntervalCountdown, 0);
+    ASSERT_TRUE(OpenTrainingFile(ini, back, false));
+    EXPECT_EQ(back.Ini, t.Ini);
+    EXPECT_EQ(back.StrokeData.size(), 1u);
+    EXPECT_EQ(back.Header.SourceContentKind, 7);
+}
+
+TEST_F(StrFileOnDisk, FailedWriteReportsFailureAndKeepsWhatWasThere) {
+    // A folder in the target's place cannot be replaced; a file in the folder's place cannot hold one.
+    const QString folder = Path("taken.ini");
+    ASSERT_TRUE(QDir(Dir.path()).mkpath(folder + QStringLiteral("/inside")));
+    const QString notAFolder = Path("plain");
+    ASSERT_TRUE(WriteAllBytes(notAFolder, "old"));
+    TTraining t;
+    EXPECT_FALSE(WriteUserFile(folder, t));
+    EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/inside")).isDir());
+    EXPECT_FALSE(WriteStrFile(notAFolder + QStringLiteral("/new.str"), t));
+    EXPECT_EQ(ReadAllBytes(notAFolder), QByteArray("old"));
+    EXPECT_FALSE(SaveTrainingAs(notAFolder + QStringLiteral("/new.str"), t, 5));
+    // Only the target's own name is ever written.
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("plain")});
+}

@@ -1,0 +1,308 @@
+#include "support/QtPrinters.h"
+#include "foundation/core/AppUtils.h"
+#include "widgets/UiUtils.h"
+#include "shell/MenuBar.h"
+#include "shell/StatusPanels.h"
+#include "shell/MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString ReadFile(const QString& name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+}
+
+void WriteFile(const QString& name, const QByteArray& bytes)
+{
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+class FormMainTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString ini = dir.filePath(QStringLiteral("kvwt.ini"));
+};
+
+QStringList Captions(const TMenuBar* bar)
+{
+    QStringList names;
+    for (const QToolBar* t : bar->Toolbars())
+        names << t->windowTitle();
+    return names;
+}
+
+}  // namespace
+
+TEST_F(FormMainTest, ViewTogglesDefaultsAndRoundTrip)
+{
+    {
+        TFormMain form(nullptr, ini);
+        EXPECT_TRUE(form.ViewHints->isChecked());
+        EXPECT_TRUE(form.ViewMenu->isChecked());
+        EXPECT_TRUE(form.ViewToolbar->isChecked());
+        EXPECT_TRUE(form.ViewStatusbar->isChecked());
+        EXPECT_FALSE(form.ViewFullscreen->isChecked());
+        form.ViewMenu->trigger();
+        form.ViewStatusbar->trigger();
+        form.ViewHints->trigger();
+        EXPECT_FALSE(form.menuBar()->isVisibleTo(&form));
+        EXPECT_FALSE(form.StatusBar->isVisibleTo(&form));
+        EXPECT_FALSE(form.HintsEnabled());
+    }
+    const QString text = ReadFile(ini);
+    EXPECT_TRUE(text.contains(QStringLiteral("[View]")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Fullscreen=0")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Hints=0")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Menu=0")));  // from the menu bar itself
+    EXPECT_TRUE(text.contains(QStringLiteral("Toolbar=1")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Statusbar=0")));
+
+    TFormMain again(nullptr, ini);
+    EXPECT_FALSE(again.ViewMenu->isChecked());
+    EXPECT_FALSE(again.menuBar()->isVisibleTo(&again));
+    EXPECT_FALSE(again.ViewStatusbar->isChecked());
+    EXPECT_FALSE(again.StatusBar->isVisibleTo(&again));
+    EXPECT_FALSE(again.ViewHints->isChecked());
+    EXPECT_TRUE(again.ViewToolbar->isChecked());
+    EXPECT_TRUE(again.MenuBar->isVisibleTo(&again));
+}
+
+TEST_F(FormMainTest, ToolbarHiddenShowsTopBevelOnNormalForm)
+{
+    TFormMain form(nullptr, ini);
+    form.SetToolbarVisible(false);
+    EXPECT_FALSE(form.MenuBar->isVisibleTo(&form));
+    EXPECT_TRUE(form.TopBevel->isVisibleTo(&form));
+    form.SetToolbarVisible(true);
+    EXPECT_FALSE(form.TopBevel->isVisibleTo(&form));
+}
+
+TEST_F(FormMainTest, OneToolbarPerMenuWithIcons)
+{
+    TFormMain form(nullptr, ini);
+    EXPECT_EQ(Captions(form.MenuBar), (QStringList{"File", "Edit", "View", "Help"}));
+    QToolBar* edit = form.MenuBar->Toolbar(QStringLiteral("Edit"));
+    ASSERT_NE(edit, nullptr);
+    // Cut, Copy, Paste, a spacer for the menu's separator, Find.
+    const QList<QAction*> a = edit->actions();
+    ASSERT_EQ(a.size(), 5);
+    EXPECT_EQ(a[0], form.EditCut);
+    EXPECT_EQ(a[2], form.EditPaste);
+    EXPECT_TRUE(a[3]->isSeparator());
+    EXPECT_EQ(a[4], form.EditFind);
+
+    // A menu whose entries carry no icons gets no tool bar; hidden entries do not count.
+    QMenu* plain = form.menuBar()->addMenu(QStringLiteral("&Extras 2-b!"));
+    plain->addAction(QStringLiteral("Nothing"));
+    QAction* hidden = plain->addAction(ThemeIcon(QStringLiteral("edit-copy")), QStringLiteral("Hidden"));
+    hidden->setVisible(false);
+    form.MenuBar->CreateToolbars();
+    EXPECT_EQ(form.MenuBar->Toolbar(QStringLiteral("Extras 2-b")), nullptr);
+    hidden->setVisible(true);
+    form.MenuBar->CreateToolbars();
+    EXPECT_NE(form.MenuBar->Toolbar(QStringLiteral("Extras 2-b")), nullptr);
+
+    // A negative tag keeps a menu and its tool bar away.
+    SetActionTag(form.Help_Menu, -1);
+    form.MenuBar->CreateToolbars();
+    EXPECT_EQ(form.MenuBar->Toolbar(QStringLiteral("Help")), nullptr);
+    EXPECT_EQ(form.MenuBar->PopupMenu()->actions().size(), form.MenuBar->Toolbars().size());
+}
+
+TEST_F(FormMainTest, ToolbarPlacementRoundTripAndMalformedValues)
+{
+    WriteFile(ini, "[Toolbars]\r\nFile=12 30 0\r\nEdit=7 x 1\r\nView=5 6\r\nHelp=-4 9 1\r\n");
+    {
+        TFormMain form(nullptr, ini);
+        QToolBar* file = form.MenuBar->Toolbar(QStringLiteral("File"));
+        QToolBar* edit = form.MenuBar->Toolbar(QStringLiteral("Edit"));
+        const QPoint editDefault = edit->pos();
+        EXPECT_EQ(file->pos(), QPoint(12, 30));
+        EXPECT_FALSE(file->isVisibleTo(form.MenuBar));
+        EXPECT_TRUE(edit->isVisibleTo(form.MenuBar));  // malformed: defaults kept
+        EXPECT_EQ(edit->pos(), editDefault);
+        EXPECT_TRUE(form.MenuBar->Toolbar(QStringLiteral("View"))->isVisibleTo(form.MenuBar));
+        EXPECT_EQ(form.MenuBar->Toolbar(QStringLiteral("Help"))->pos(), QPoint(0, 9));
+        edit->move(40, 2);
+        edit->hide();
+    }
+    const QString text = ReadFile(ini);
+    EXPECT_TRUE(text.contains(QStringLiteral("File=12 30 0")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Edit=40 2 0")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Help=0 9 1")));
+    EXPECT_TRUE(text.contains(QStringLiteral("[View]")));  // both owners of the file kept
+
+    TFormMain again(nullptr, ini);
+    EXPECT_EQ(again.MenuBar->Toolbar(QStringLiteral("Edit"))->pos(), QPoint(40, 2));
+    EXPECT_FALSE(again.MenuBar->Toolbar(QStringLiteral("Edit"))->isVisibleTo(again.MenuBar));
+}
+
+TEST(MenuBarText, NamesAndPlacements)
+{
+    EXPECT_EQ(TMenuBar::ToolbarName(QStringLiteral("&File")), "File");
+    EXPECT_EQ(TMenuBar::ToolbarName(QStringLiteral("Tile M&osaic 2-x.")), "Tile Mosaic 2-x");
+    int l = -1, t = -1;
+    bool v = true;
+    EXPECT_TRUE(TMenuBar::ParsePlacement(QStringLiteral("12 30 0"), l, t, v));
+    EXPECT_EQ(l, 12);
+    EXPECT_EQ(t, 30);
+    EXPECT_FALSE(v);
+    EXPECT_TRUE(TMenuBar::ParsePlacement(QStringLiteral("1 2 7"), l, t, v));
+    EXPECT_FALSE(v);  // only 1 shows a tool bar
+    for (const char* bad : {"", "1 2", "1 2 3 4", "a 2 1", "1  2 1", "1 2 1 "})
+        EXPECT_FALSE(TMenuBar::ParsePlacement(QString::fromLatin1(bad), l, t, v)) << bad;
+}
+
+TEST_F(FormMainTest, NoVisibleToolbarLeavesOnlyTheTopEdge)
+{
+    TFormMain form(nullptr, ini);
+    EXPECT_TRUE(form.MenuBar->AnyToolbarVisible());
+    EXPECT_EQ(form.MenuBar->frameShape(), QFrame::StyledPanel);
+    for (QAction* a : form.MenuBar->PopupMenu()->actions())
+        a->toggle();
+    EXPECT_FALSE(form.MenuBar->AnyToolbarVisible());
+    EXPECT_EQ(form.MenuBar->frameShape(), QFrame::HLine);
+    EXPECT_EQ(form.MenuBar->sizeHint().height(), 2);
+}
+
+TEST_F(FormMainTest, ShortcutsWorkWithTheMenuBarHidden)
+{
+    TFormMain form(nullptr, ini);
+    for (QAction* a : form.MainActions)
+        EXPECT_TRUE(form.actions().contains(a)) << a->text().toStdString();
+    form.show();
+    QApplication::setActiveWindow(&form);
+    form.SetMenuVisible(false);
+    ASSERT_FALSE(form.menuBar()->isVisible());
+    QTest::keyClick(&form, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(form.ViewMenu->isChecked());
+    EXPECT_TRUE(form.menuBar()->isVisible());
+    QTest::keyClick(&form, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_FALSE(form.menuBar()->isVisible());
+}
+
+TEST_F(FormMainTest, FullscreenRefusedWithChildrenOpen)
+{
+    struct TWithChild : TFormMain {
+        using TFormMain::TFormMain;
+        int MDIChildCount() const override { return 1; }
+    } form(nullptr, ini);
+    QString message;
+    MessageBoxHook = [&](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+        message = text;
+        return QMessageBox::Ok;
+    };
+    form.ViewFullscreen->trigger();
+    MessageBoxHook = nullptr;
+    EXPECT_EQ(message, "Please close all windows before switching from/to full screen");
+    EXPECT_FALSE(form.ViewFullscreen->isChecked());
+    EXPECT_FALSE(form.windowState() & Qt::WindowFullScreen);
+}
+
+TEST_F(FormMainTest, ProgressInPanelZero)
+{
+    TFormMain form(nullptr, ini);
+    EXPECT_EQ(form.ProgressPosition, -1);
+    EXPECT_EQ(form.ProgressBar, nullptr);
+    form.SetProgress(150);
+    ASSERT_NE(form.ProgressBar, nullptr);
+    EXPECT_EQ(form.ProgressPosition, 100);
+    EXPECT_EQ(form.ProgressBar->value(), 100);
+    EXPECT_TRUE(form.ProgressBar->isVisibleTo(&form));
+    EXPECT_TRUE(form.StatusBar->Panel(0).OwnerDraw);
+    EXPECT_EQ(form.ProgressBar->geometry(), QRect(1, 1, 78, form.StatusBar->height() - 1));
+    form.SetProgressFraction(0.425);
+    EXPECT_EQ(form.ProgressBar->value(), 42);  // ties to even
+    form.SetProgress(-5);
+    EXPECT_EQ(form.ProgressPosition, -1);
+    EXPECT_FALSE(form.ProgressBar->isVisibleTo(&form));
+    EXPECT_FALSE(form.StatusBar->Panel(0).OwnerDraw);
+    form.SetProgressFraction(std::numeric_limits<double>::quiet_NaN());
+    EXPECT_EQ(form.ProgressPosition, -1);
+    form.SetProgressFraction(1e300);
+    EXPECT_EQ(form.ProgressPosition, 100);
+}
+
+TEST_F(FormMainTest, StatusPanelsAndVersionHint)
+{
+    TFormMain form(nullptr, ini);
+    ASSERT_EQ(form.StatusBar->Count(), 3);
+    EXPECT_EQ(form.StatusBar->Panel(0).Width, 75);
+    EXPECT_EQ(form.StatusBar->Panel(0).Text, GetProductTitle());
+    form.SetStatusText(QStringLiteral("Ready"));
+    EXPECT_EQ(form.StatusBar->Panel(2).Text, "Ready");
+    form.StatusBarMouseMove(10, 5);
+    EXPECT_TRUE(form.OverVersionPanel);
+    EXPECT_EQ(form.StatusBar->toolTip(), "Shows version information");
+    form.StatusBarMouseMove(0, 5);  // the edge itself is outside
+    EXPECT_FALSE(form.OverVersionPanel);
+    EXPECT_EQ(form.StatusBar->toolTip(), "");
+}
+
+TEST(PanelText, ShorteningModes)
+{
+    auto width = [](const QString& s) { return int(s.size()) * 5; };  // 5 pixels a character
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Row"), 15, 0, width), "Row");
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Training 12"), 40, 0, width), "Train...");
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Training 12"), 40, 1, width), "...ng 12");
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Training 12"), 45, 2, width), "...nin...");
+    // Never below one character and the dots.
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Training 12"), 0, 0, width), "T...");
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Training 12"), 0, 1, width), "...2");
+    EXPECT_EQ(ShortenPanelText(QStringLiteral("Training 12"), 0, 2, width), "...i...");
+}
+
+TEST_F(FormMainTest, FindSearchesFromTheEndOfTheSelection)
+{
+    TFormMain form(nullptr, ini);
+    auto* edit = new QLineEdit(QStringLiteral("abc ABC abc"));
+    auto* other = new QLineEdit;
+    auto* button = new QPushButton(QStringLiteral("Go"));
+    auto* client = new QWidget;
+    auto* layout = new QVBoxLayout(client);
+    layout->addWidget(edit);
+    layout->addWidget(other);
+    layout->addWidget(button);
+    form.setCentralWidget(client);
+    form.show();
+    QApplication::setActiveWindow(&form);
+    edit->setFocus();
+    EXPECT_EQ(form.FindEdit, edit);
+    form.UpdateActions();
+    EXPECT_TRUE(form.EditFind->isEnabled());
+
+    edit->setCursorPosition(0);
+    ASSERT_TRUE(form.FindText(QStringLiteral("abc"), false));  // a match at the cursor is found
+    EXPECT_EQ(edit->selectionStart(), 0);
+    ASSERT_TRUE(form.FindText(QStringLiteral("abc"), false));  // not the same one again
+    EXPECT_EQ(edit->selectionStart(), 4);
+    ASSERT_TRUE(form.FindText(QStringLiteral("abc"), true));
+    EXPECT_EQ(edit->selectionStart(), 8);
+    EXPECT_EQ(edit->selectedText(), "abc");
+    EXPECT_FALSE(form.FindText(QStringLiteral("abc"), false));
+    EXPECT_EQ(edit->selectionStart(), 8);
+
+    other->setFocus();
+    EXPECT_EQ(form.FindEdit, other);
+    button->setFocus();
+    EXPECT_EQ(form.FindEdit, nullptr);
+    form.UpdateActions();
+    EXPECT_FALSE(form.EditFind->isEnabled());
+}

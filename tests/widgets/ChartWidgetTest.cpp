@@ -1,0 +1,249 @@
+#include "widgets/ChartWidget.h"
+
+#include "foundation/catalogue/ParameterCatalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+namespace {
+
+constexpr TChartColor kRedRef = 0x0000FF;  // COLORREF of pure red
+constexpr TChartColor kBlueRef = 0xFF0000; // pure blue
+
+// A red line across the left axis and blue squares on the right axis, fixed limits.
+TChartModel SampleModel() {
+    TChartModel m;
+    m.Bottom.SetMinMax(0, 10);
+    m.Left.SetMinMax(0, 100);
+    m.Right.SetMinMax(0, 1);
+    TChartSeries& line = m.AddSeries(TSeriesKind::Line);
+    line.Color = kRedRef;
+    line.PenWidth = 3;
+    for (int i = 0; i <= 10; ++i)
+        line.AddXY(i, 10 + 5 * i, kRedRef);
+    TChartSeries& points = m.AddSeries(TSeriesKind::Points);
+    points.VertAxis = TVertAxis::Right;
+    points.Color = kBlueRef;
+    for (int i = 1; i < 10; ++i)
+        points.AddXY(i, 0.8, kBlueRef);
+    return m;
+}
+
+int CountPixels(const QImage& image, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if ((image.pixel(x, y) & 0xFFFFFF) == (colour & 0xFFFFFF)) ++n;
+    return n;
+}
+
+// The widget's own rows of pixels: where a value lies.
+int PixelRowOf(QCPAxis* axis, double value) {
+    return static_cast<int>(std::lround(axis->coordToPixel(value)));
+}
+
+void Drag(QWidget* w, QPoint from, QPoint to) {
+    QMouseEvent press(QEvent::MouseButtonPress, from, w->mapToGlobal(from), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(w, &press);
+    QMouseEvent move(QEvent::MouseMove, to, w->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+    QMouseEvent release(QEvent::MouseButtonRelease, to, w->mapToGlobal(to), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QApplication::sendEvent(w, &release);
+}
+
+TEST(ChartWidget, DrawsSeriesInTheirColours) {
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(SampleModel());
+    const QImage picture = chart.ChartPicture();
+    ASSERT_EQ(picture.size(), QSize(400, 300));
+    EXPECT_GT(CountPixels(picture, qRgb(255, 0, 0)), 300); // a 3-pixel line over the plot width
+    EXPECT_GE(CountPixels(picture, qRgb(0, 0, 255)), 9 * 30); // nine 6 x 6 squares
+    // The line passes through its first point; the squares sit at 0.8 of the right axis.
+    const int x5 = static_cast<int>(std::lround(chart.xAxis->coordToPixel(5)));
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis, 35)) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.8)) & 0xFFFFFF, 0x0000FFu);
+    // Clear background: the picture's own background shows.
+    EXPECT_EQ(picture.pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_TRUE(chart.yAxis2->visible());
+    EXPECT_FALSE(chart.xAxis2->visible());
+}
+
+TEST(ChartWidget, MarksPointColoursAndClearPens) {
+    TChartModel m;
+    m.Bottom.SetMinMax(0, 10);
+    m.Left.SetMinMax(0, 100);
+    TChartSeries& marked = m.AddSeries(TSeriesKind::Points);
+    marked.MarksVisible = true;
+    marked.MarksColor = 0x00FFFF; // yellow label boxes
+    marked.MarksFormat = QStringLiteral("%3.0f");
+    marked.AddXY(2, 50, kBlueRef);
+    marked.AddXY(8, 50, kBlueRef);
+    // A line whose second half is recoloured: each segment takes its end point's colour.
+    TChartSeries& line = m.AddSeries(TSeriesKind::Line);
+    line.PenWidth = 2;
+    line.AddXY(0, 20, kRedRef);
+    line.AddXY(5, 20, kRedRef);
+    line.AddXY(10, 20, 0x00FF00);
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(m);
+    QImage picture = chart.ChartPicture();
+    EXPECT_GT(CountPixels(picture, qRgb(255, 255, 0)), 2 * 40); // two label boxes
+    EXPECT_GT(CountPixels(picture, qRgb(255, 0, 0)), 100);
+    EXPECT_GT(CountPixels(picture, qRgb(0, 255, 0)), 100);
+
+    // A clear pen draws no line at all; hidden marks draw no boxes.
+    chart.EditModel().Series[1].PenStyle = kPenClear;
+    chart.EditModel().Series[0].MarksVisible = false;
+    chart.Refresh();
+    picture = chart.ChartPicture();
+    EXPECT_EQ(CountPixels(picture, qRgb(255, 0, 0)), 0);
+    EXPECT_EQ(CountPixels(picture, qRgb(255, 255, 0)), 0);
+}
+
+TEST(ChartWidget, AxesFollowTheDescription) {
+    TChartModel m = SampleModel();
+    m.Left.SetAutomatic();
+    m.Right.Visible = false;
+    m.Left.Title = QStringLiteral("Force (N)");
+    m.Left.Increment = 25;
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(m);
+    // Automatic: the data's extent, 10 .. 60.
+    EXPECT_DOUBLE_EQ(chart.yAxis->range().lower, 10);
+    EXPECT_DOUBLE_EQ(chart.yAxis->range().upper, 60);
+    EXPECT_DOUBLE_EQ(chart.xAxis->range().upper, 10);
+    EXPECT_FALSE(chart.yAxis2->visible());
+    EXPECT_EQ(chart.yAxis->label(), QStringLiteral("Force (N)"));
+    chart.replot();
+    EXPECT_EQ(chart.yAxis->tickVector(), (QVector<double>{25, 50}));
+
+    // No series on the right axis: it is not drawn.
+    m.Series.pop_back();
+    m.Right.Visible = true;
+    chart.SetModel(m);
+    EXPECT_FALSE(chart.yAxis2->visible());
+}
+
+TEST(ChartWidget, TimeAxesAreLabelledFromDays) {
+    TChartModel m;
+    m.Bottom.SetMinMax(0, 300 / 86400.0);
+    m.Bottom.Increment = 60 / 86400.0;
+    TChartSeries& s = m.AddSeries(TSeriesKind::Line);
+    s.XDateTime = true;
+    s.AddXY(0, 1, kRedRef);
+    s.AddXY(250 / 86400.0, 2, kRedRef);
+    TChartWidget chart;
+    chart.resize(600, 300);
+    chart.SetModel(m);
+    chart.replot();
+    EXPECT_EQ(chart.xAxis->tickVectorLabels(),
+              (QVector<QString>{"00:00", "01:00", "02:00", "03:00", "04:00", "05:00"}));
+
+    // Without an increment the steps are whole minutes: two hours in steps of 30 minutes.
+    chart.EditModel().Bottom.SetMinMax(0, 7200 / 86400.0);
+    chart.EditModel().Bottom.Increment = 0;
+    chart.EditModel().Bottom.DateTimeFormat = QStringLiteral("h:nn:ss");
+    chart.Refresh();
+    chart.replot();
+    EXPECT_EQ(chart.xAxis->tickVectorLabels(),
+              (QVector<QString>{"00:00", "30:00", "1:00:00", "1:30:00", "2:00:00"}));
+}
+
+TEST(ChartWidget, RubberBandZoomAndAnimatedReturn) {
+    TChartModel m = SampleModel();
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(m);
+    chart.replot();
+    const QCPRange homeX = chart.xAxis->range();
+    const QPoint from(static_cast<int>(chart.xAxis->coordToPixel(2)), static_cast<int>(chart.yAxis->coordToPixel(80)));
+    const QPoint to(static_cast<int>(chart.xAxis->coordToPixel(6)), static_cast<int>(chart.yAxis->coordToPixel(20)));
+    Drag(&chart, from, to);
+    EXPECT_TRUE(chart.Zoomed());
+    EXPECT_TRUE(chart.ZoomAnimating());
+    chart.FinishZoomAnimation();
+    EXPECT_NEAR(chart.xAxis->range().lower, 2, 0.05);
+    EXPECT_NEAR(chart.xAxis->range().upper, 6, 0.05);
+    EXPECT_NEAR(chart.yAxis->range().lower, 20, 0.5);
+    EXPECT_NEAR(chart.yAxis->range().upper, 80, 0.5);
+
+    // Dragging up and left returns to the description's limits.
+    Drag(&chart, to, from);
+    EXPECT_FALSE(chart.Zoomed());
+    chart.FinishZoomAnimation();
+    EXPECT_DOUBLE_EQ(chart.xAxis->range().lower, homeX.lower);
+    EXPECT_DOUBLE_EQ(chart.xAxis->range().upper, homeX.upper);
+    EXPECT_DOUBLE_EQ(chart.yAxis->range().upper, 100);
+
+    // A click is no zoom; without animation the zoom is immediate.
+    Drag(&chart, from, from + QPoint(1, 1));
+    EXPECT_FALSE(chart.Zoomed());
+    chart.EditModel().AnimatedZoom = false;
+    chart.ZoomToRect(QRect(from, to));
+    EXPECT_FALSE(chart.ZoomAnimating());
+    EXPECT_NEAR(chart.xAxis->range().lower, 2, 0.05);
+}
+
+TEST(ChartWidget, PictureToBitmapFileAndClipboard) {
+    TChartWidget chart;
+    chart.resize(320, 200);
+    chart.SetModel(SampleModel());
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("chart.bmp"));
+    ASSERT_TRUE(chart.SaveChartPicture(name));
+    QFile f(name);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_GT(bytes.size(), 54);
+    EXPECT_EQ(bytes.left(2), QByteArray("BM"));
+    EXPECT_EQ(qFromLittleEndian<qint32>(bytes.constData() + 18), 320);
+    EXPECT_EQ(qFromLittleEndian<qint32>(bytes.constData() + 22), 200);
+    EXPECT_EQ(qFromLittleEndian<quint16>(bytes.constData() + 28), 4); // bits per pixel
+    // 14 + 40 header bytes, 16 palette entries, rows of 160 bytes.
+    EXPECT_EQ(bytes.size(), 14 + 40 + 16 * 4 + 160 * 200);
+    const QImage back(name);
+    EXPECT_GT(CountPixels(back, qRgb(255, 0, 0)), 300);
+
+    // A file that cannot be written is reported and nothing is left behind.
+    EXPECT_FALSE(chart.SaveChartPicture(dir.filePath(QStringLiteral("missing/chart.bmp"))));
+
+    chart.CopyChartPicture();
+    EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(320, 200));
+}
+
+TEST(ChartWidget, StrokeChartFromATraining) {
+    BuildStrokeParameters();
+    TTraining t;
+    t.Header.Color = 0x00FF00; // lime
+    t.Header.PenWidth = 2;
+    t.Header.CurrentStroke = 5;
+    t.StrokeData.resize(11);
+    for (int i = 1; i <= 10; ++i) {
+        t.StrokeData[static_cast<std::size_t>(i)].Number = static_cast<Word>(i);
+        t.StrokeData[static_cast<std::size_t>(i)].Time = 3.0f * static_cast<float>(i);
+        t.StrokeData[static_cast<std::size_t>(i)].Power = 100 + 5 * static_cast<float>(i);
+    }
+    TChartModel m;
+    CreateStrokeSeries(m, t, 5, 1, -1, true, true, true, false, false, false, false, true, false, true);
+    TChartWidget chart;
+    chart.resize(500, 300);
+    chart.SetModel(std::move(m));
+    const QImage picture = chart.ChartPicture();
+    EXPECT_GT(CountPixels(picture, qRgb(0, 255, 0)), 200);
+    chart.replot();
+    EXPECT_TRUE(chart.xAxis->tickVectorLabels().contains(QStringLiteral("00:10")))
+        << chart.xAxis->tickVectorLabels().join(' ').toStdString();
+}
+
+} // namespace
