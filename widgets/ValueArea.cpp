@@ -30,6 +30,7 @@ enum : int {
 constexpr int kFixedSubmenuEntries = 3;
 constexpr int kSeparatorTag = -3;
 constexpr int kMaxMeasured = 512; // measured texts kept per area
+constexpr int kMaxGlyphs = 1024;  // glyph images kept per area
 
 int Nint(double x) {
     return static_cast<int>(std::nearbyint(x));
@@ -79,7 +80,6 @@ TValueArea::TValueArea(QWidget* parent) : QWidget(parent) {
     FValueFont.setPixelSize(kValueMeasureSize);
     const QFontMetrics metrics(FValueFont);
     FMeasureHeight = metrics.height();
-    FMeasureAscent = metrics.ascent();
     BuildPopupMenu();
 }
 
@@ -336,6 +336,45 @@ int TValueArea::MeasureWidth(const QString& text) {
     return w;
 }
 
+const TValueArea::TGlyph& TValueArea::Glyph(QChar c, int pixelSize) {
+    const quint64 key = (static_cast<quint64>(pixelSize) << 32) | c.unicode();
+    const auto found = FGlyphs.constFind(key);
+    if (found != FGlyphs.constEnd()) return *found;
+    if (FGlyphs.size() >= kMaxGlyphs) FGlyphs.clear();
+    QFont font = FValueFont;
+    font.setPixelSize(pixelSize);
+    const QFontMetrics metrics(font);
+    TGlyph glyph;
+    glyph.Advance = metrics.horizontalAdvance(c);
+    // Only the ink (and a pixel round it) is kept: less to blend on every repaint.
+    const QRect ink = metrics.boundingRect(c).adjusted(-1, -1, 1, 1);
+    glyph.Offset = QPoint(ink.left(), metrics.ascent() + ink.top());
+    glyph.Image = QImage(std::max(1, ink.width()), std::max(1, ink.height()), QImage::Format_ARGB32_Premultiplied);
+    glyph.Image.fill(Qt::transparent);
+    QPainter gp(&glyph.Image);
+    gp.setFont(font);
+    gp.setPen(QColor::fromRgb(FGlyphColor));
+    gp.drawText(-ink.left(), -ink.top(), QString(c));
+    gp.end();
+    return *FGlyphs.insert(key, std::move(glyph));
+}
+
+void TValueArea::DrawValueText(QPainter& p, const QString& text, int right, int top, int pixelSize) {
+    const QRgb color = palette().color(QPalette::WindowText).rgb();
+    if (color != FGlyphColor) {
+        FGlyphs.clear();
+        FGlyphColor = color;
+    }
+    int width = 0;
+    for (const QChar c : text) width += Glyph(c, pixelSize).Advance;
+    int x = right - width;
+    for (const QChar c : text) {
+        const TGlyph& glyph = Glyph(c, pixelSize);
+        p.drawImage(x + glyph.Offset.x(), top + glyph.Offset.y(), glyph.Image);
+        x += glyph.Advance;
+    }
+}
+
 void TValueArea::PaintTo(QPainter& p) {
     p.fillRect(rect(), FColor);
     p.setFont(font());
@@ -436,25 +475,20 @@ void TValueArea::PaintItem(QPainter& p, const QRect& client, const TValueItem& i
         p.fillRect(QRect(plan.BarX, in.Top, in.Right - plan.BarX, in.Height()), color(1));
         p.setPen(QPen(color(2), 1));
         for (int x : plan.BarGridX) p.drawLine(x, in.Top, x, in.Bottom - 1);
-        if (plan.BarAvg) {
-            p.setPen(QPen(color(3), 3, Qt::SolidLine, Qt::FlatCap));
-            p.drawLine(plan.BarAvgX, in.Top + 1, plan.BarAvgX, in.Bottom - 2);
-        }
+        // Wide straight lines as rectangles: the same pixels without the stroker.
+        if (plan.BarAvg) p.fillRect(QRect(plan.BarAvgX - 1, in.Top + 1, 3, in.Height() - 3), color(3));
     }
     if (plan.History) {
         const int left = plan.Plot.Left + 2;
         const int right = plan.Plot.Right - 2;
         p.setPen(QPen(color(5), 1));
         for (int y : plan.HistoryGridY) p.drawLine(left, y, right, y);
-        if (plan.HistoryAvg) {
-            p.setPen(QPen(color(6), 2, Qt::SolidLine, Qt::FlatCap));
-            p.drawLine(left, plan.HistoryAvgY, right, plan.HistoryAvgY);
-        }
+        if (plan.HistoryAvg) p.fillRect(QRect(left, plan.HistoryAvgY - 1, right - left, 2), color(6));
         QPoint points[kValueHistoryLength];
         for (int i = 0; i < kValueHistoryLength; ++i)
             points[i] = QPoint(plan.HistoryPoints[static_cast<std::size_t>(i)].X,
                                plan.HistoryPoints[static_cast<std::size_t>(i)].Y);
-        p.setPen(QPen(color(4), 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.setPen(QPen(color(4), 2, Qt::SolidLine, Qt::FlatCap, Qt::BevelJoin));
         p.drawPolyline(points, kValueHistoryLength);
     }
 
@@ -478,14 +512,9 @@ void TValueArea::PaintItem(QPainter& p, const QRect& client, const TValueItem& i
         }
     }
     if (plan.ValueFontSize > 0) {
-        const QString valueText = FormatValue(item.Format, item.Value);
-        const double scale = static_cast<double>(plan.ValueFontSize) / kValueMeasureSize;
-        const int w = Nint(MeasureWidth(valueText) * scale);
-        const int h = Nint(FMeasureHeight * scale);
-        QFont valueFont = FValueFont;
-        valueFont.setPixelSize(plan.ValueFontSize);
-        p.setFont(valueFont);
-        p.drawText(in.Right - w - 4, in.Top + (in.Height() - h) / 2 + Nint(FMeasureAscent * scale), valueText);
+        const int h = Nint(FMeasureHeight * static_cast<double>(plan.ValueFontSize) / kValueMeasureSize);
+        DrawValueText(p, FormatValue(item.Format, item.Value), in.Right - 4, in.Top + (in.Height() - h) / 2,
+                      plan.ValueFontSize);
     }
     p.restore();
 

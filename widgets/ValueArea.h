@@ -99,8 +99,16 @@ private:
     QList<QAction*> FEntries;
     QFont FValueFont;
     QHash<QString, int> FWidths; // value texts' widths at the measuring size
+    // Large text is drawn from outlines on every call; the value digits are drawn from images
+    // made once per character and size instead.
+    struct TGlyph {
+        QImage Image;
+        int Advance = 0;
+        QPoint Offset; // of the image from the pen position at the line's top
+    };
+    QHash<quint64, TGlyph> FGlyphs;
+    QRgb FGlyphColor = 0;
     int FMeasureHeight = 0;
-    int FMeasureAscent = 0;
 
     void DataOptionsChanged() override;
     void DataDestroyed() override;
@@ -110,6 +118,8 @@ private:
     void DeleteRowClicked();
     void DeleteCellClicked();
     int MeasureWidth(const QString& text);
+    const TGlyph& Glyph(QChar c, int pixelSize);
+    void DrawValueText(QPainter& p, const QString& text, int right, int top, int pixelSize);
     void PaintCell(QPainter& p, const QRect& rect, int id);
     void PaintLogo(QPainter& p, const QRect& client);
     void PaintItem(QPainter& p, const QRect& client, const TValueItem& item);
