@@ -7,6 +7,8 @@
 
 #include <QContextMenuEvent>
 #include <QCursor>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QMenu>
 #include <QPainter>
 #include <QPalette>
@@ -317,6 +319,20 @@ void TValueArea::contextMenuEvent(QContextMenuEvent* event) {
 
 void TValueArea::mouseDoubleClickEvent(QMouseEvent* event) {
     AreaDblClick(event->position().toPoint());
+}
+
+bool TValueArea::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) return QWidget::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    int row = -1;
+    int cell = -1;
+    FLayout.HitTest(help->pos().x(), help->pos().y(), width(), height(), row, cell);
+    const TValueItem* item = FData && cell >= 0 ? FData->FindItem(FLayout.CellId(row, cell)) : nullptr;
+    if (item && !item->Hint.isEmpty())
+        QToolTip::showText(help->globalPos(), item->Hint, this, CellRect(row, cell));
+    else
+        QToolTip::hideText();
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

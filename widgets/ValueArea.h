@@ -88,6 +88,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool event(QEvent* event) override; // a cell's hint is its item's hint
 
 private:
     TValueData* FData = nullptr;
