@@ -37,6 +37,18 @@ constexpr std::uint32_t kMaxErrorsWithoutData = 10;
 constexpr double kMaxErrorShare = 0.1;
 constexpr int kProtocolLineWidth = 19;
 
+// Nothing thrown leaves a button's handler.
+template <class F>
+void Guarded(F handler) {
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        DebugTrace(QStringLiteral("Connect: ") + QString::fromUtf8(e.what()));
+    } catch (...) {
+        DebugTrace(QStringLiteral("Connect: unknown failure"));
+    }
+}
+
 QString TestingText(const QString& source) {
     return QStringLiteral("Testing %1 ...").arg(source);
 }
@@ -116,8 +128,8 @@ TfrmConnect::TfrmConnect(QWidget* parent, const TInterfaceFactory* factory)
     setTabOrder(btbTest, btbSearch);
     setTabOrder(btbSearch, rgpConnectItems->button(0));
 
-    connect(btbTest, &QPushButton::clicked, this, [this] { btbTestClick(); });
-    connect(btbSearch, &QPushButton::clicked, this, [this] { btbSearchClick(); });
+    connect(btbTest, &QPushButton::clicked, this, [this] { Guarded([this] { btbTestClick(); }); });
+    connect(btbSearch, &QPushButton::clicked, this, [this] { Guarded([this] { btbSearchClick(); }); });
 
     FDesignTextColor = palette().color(QPalette::WindowText);
     if (frmMain)
@@ -319,6 +331,7 @@ void TfrmConnect::InterfaceCreate() {
 }
 
 void TfrmConnect::InterfaceDestroy() {
+    QPointer<TfrmConnect> self(this);
     if (FMarker || FKVInterface || FOtherInterface) {
         // Taken out first: closing runs events, and nothing may reach them meanwhile.
         const QPointer<TInterface> marker = FMarker;
@@ -335,8 +348,11 @@ void TfrmConnect::InterfaceDestroy() {
             i->OnOpened = nullptr;
             if (auto* k = dynamic_cast<TKVInterface*>(i.data()))
                 k->OnRawData = nullptr;
-            if (!FDestroying)
+            if (!FDestroying) {
                 i->Close();
+                if (!self)
+                    return;
+            }
             if (i)
                 FDestroying ? delete i.data() : i->deleteLater();
         }
@@ -403,9 +419,9 @@ void TfrmConnect::StartTest() {
             lblTest->setText(TestingText(source));
             FWaitingOn = candidate;
             candidate->OpenAndWait(kind, source);
-            FWaitingOn = nullptr;
             if (!self)
-                return;
+                return;  // the dialog went away during the wait
+            FWaitingOn = nullptr;
             if (FCancel || !candidate)
                 break;
             if (candidate->ValidData()) {
@@ -443,7 +459,11 @@ void TfrmConnect::StopTest() {
 }
 
 void TfrmConnect::EndTest() {
+    btbTest->setEnabled(false);  // closing runs events: no second press meanwhile
+    QPointer<TfrmConnect> self(this);
     InterfaceDestroy();
+    if (!self)
+        return;
     pnlMagnets->hide();
     btbTest->setText(QStringLiteral("&Test"));
     lblTest->clear();

@@ -311,6 +311,13 @@ void TfrmNewRow::SetColors(const QFont& font, const QColor& textColor, const QCo
         w->setFont(font);
     }
     btnOpen->setFont(font);
+    // The labels' column takes the widest caption of this font.
+    const QFontMetrics metrics(font);
+    int labelWidth = kLabelWidth;
+    for (QLabel* l : {lblTitle, lblName, lblWeight, lblGender, lblBoat, lblSprocket})
+        labelWidth = std::max(labelWidth, metrics.horizontalAdvance(l->text().remove(QLatin1Char('&'))) + 8);
+    for (QLabel* l : {lblTitle, lblName, lblWeight, lblGender, lblBoat, lblSprocket})
+        l->setFixedWidth(labelWidth);
     const int h = RowHeightFor(font);
     for (QWidget* row : {pnlTitle, pnlName, pnlWeight, pnlGender, pnlBoat, pnlSprocket})
         row->setFixedHeight(h);

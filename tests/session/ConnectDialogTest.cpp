@@ -16,6 +16,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -246,6 +247,20 @@ TEST_F(ConnectDialogTest, StopDuringTheWaitEndsTheTestAfterTheWaitReturns) {
     EXPECT_LT(waitsAfterStop, 10);
     EXPECT_TRUE(std::find(Texts.begin(), Texts.end(), "Nothing found") == Texts.end());
     EXPECT_TRUE(Idle());
+}
+
+TEST_F(ConnectDialogTest, DialogFreedDuringTheWait) {
+    TPtyPeer silent;
+    gPorts = {silent.SlavePath()};
+    Open();
+    Select(silent.SlavePath());
+    QPointer<TfrmConnect> dialog(Dlg.get());
+    World = [&] {
+        if (Dlg && Dlg->TestInterface() && Dlg->TestInterface()->WaitingForData())
+            Dlg.reset();  // its owner goes away while the test waits
+    };
+    dialog->btbTestClick();
+    EXPECT_TRUE(dialog.isNull());
 }
 
 TEST_F(ConnectDialogTest, NothingFoundPauseCanBeCancelled) {
