@@ -263,6 +263,19 @@ TEST_F(ConnectDialogTest, DialogFreedDuringTheWait) {
     EXPECT_TRUE(dialog.isNull());
 }
 
+TEST_F(ConnectDialogTest, UsbAdapterPortIsNotTestedByTheFlywheelInterface) {
+    TPtyPeer peer;
+    gPorts = {peer.SlavePath()};
+    Factory.IsK3Port = [&](const QString& port) { return port == peer.SlavePath(); };
+    Open();
+    Select(peer.SlavePath());
+    const std::int64_t start = Clock.NowMs();
+    Dlg->btbTestClick();
+    EXPECT_EQ(Texts.front(), "Nothing found");
+    EXPECT_EQ(Clock.NowMs() - start, 1000);
+    EXPECT_TRUE(Idle());
+}
+
 TEST_F(ConnectDialogTest, NothingFoundPauseCanBeCancelled) {
     TPtyPeer silent;
     gPorts = {silent.SlavePath()};
