@@ -175,9 +175,11 @@ bool TVSInterface::ComPortConnect() {
     QString failure;
     bool canceled = false;
     for (const QString& port : ports) {
-        ComPortClose();
-        if (!self)
-            return false;
+        if (FState != kvsClosed || IsConnected()) {
+            ComPortClose();
+            if (!self)
+                return false;
+        }
         FFrameType = vsfNone;
         FReceiveBuffer.clear();
         Accept(kSearchFrames);
