@@ -3,6 +3,7 @@
 #include "support/TrainingModulePeer.h"
 
 #include <gtest/gtest.h>
+#include <random>
 
 namespace {
 
@@ -48,6 +49,12 @@ TScanResult ScanAll(std::string& buffer, std::uint8_t accepted) {
             break;
     }
     return r;
+}
+
+std::string StrokeFrame(std::uint16_t number) {
+    std::array<std::uint16_t, 13> w = kWords;
+    w[0] = number;
+    return vsenc::Stroke(w, Forces());
 }
 
 constexpr std::uint8_t kStart = VSFrameBit(vsfStartWorkout) | VSFrameBit(vsfWorkoutCanceled);
@@ -232,4 +239,43 @@ TEST(TrainingModuleFrames, SmoothingRoundsHalvesToEven) {
     EXPECT_EQ(three.Force[2], 19);  // 56 / 3
     EXPECT_EQ(three.Force[3], 14);  // 41 / 3
     EXPECT_EQ(three.Force[79], 9);
+}
+
+TEST(TrainingModuleFrames, EveryFrameIsFoundBetweenJunkAndFalseStarts) {
+    std::mt19937 random(25);
+    std::uniform_int_distribution<int> byte(0, 255), length(0, 12), which(0, 2);
+    std::string stream;
+    std::vector<TVSFrameIndex> sent;
+    for (int i = 0; i < 300; ++i) {
+        for (int n = length(random); n > 0; --n)
+            stream += char(byte(random));
+        if (i % 5 == 0)
+            stream += "\xFF\xFF";  // a false start right before the frame
+        switch (which(random)) {
+        case 0:
+            stream += StrokeFrame(std::uint16_t(i));
+            sent.push_back(vsfStrokeFinished);
+            break;
+        case 1:
+            stream += vsenc::WorkoutFinished(std::uint32_t(i), 2, 3, 4);
+            sent.push_back(vsfWorkoutFinished);
+            break;
+        default:
+            stream += vsenc::WorkoutCanceled();
+            sent.push_back(vsfWorkoutCanceled);
+            break;
+        }
+    }
+    // Fed in packets of varying size, as the port hands them over.
+    std::string buffer;
+    std::vector<TVSFrameIndex> taken;
+    for (std::size_t at = 0; at < stream.size();) {
+        const std::size_t n = std::min<std::size_t>(std::size_t(1 + byte(random) % 40), stream.size() - at);
+        buffer.append(stream, at, n);
+        at += n;
+        const TScanResult r = ScanAll(buffer, kWorkout);
+        taken.insert(taken.end(), r.Taken.begin(), r.Taken.end());
+        ASSERT_LT(buffer.size(), kVSLongestFrame);
+    }
+    EXPECT_EQ(taken, sent);
 }
