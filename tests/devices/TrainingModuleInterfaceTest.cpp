@@ -211,6 +211,16 @@ TEST_F(TrainingModuleTest, SearchTriesEveryListedPortUnlessTheSourceIsListed) {
     none->SetPorts({});
     none->Open(kSourceSerial, Module.Pty.SlavePath());
     EXPECT_EQ(none->State(), kvsSearchNotFound);
+
+    // Only ports that cannot be had: not found, and the reason is told (the permission hint).
+    std::vector<QString> errors;
+    none->OnError = [&](TInterface*, const QString& msg) { errors.push_back(msg); };
+    none->SetPorts({"/nonexistent/ttyUSB9"});
+    none->Close();
+    none->Open(kSourceSerial, "");
+    EXPECT_EQ(none->State(), kvsSearchNotFound);
+    EXPECT_EQ(errors, std::vector<QString>{
+                          "ComPort : Error reopening Port (Error 2 No such file or directory - 112)"});
 }
 
 TEST_F(TrainingModuleTest, CancelTimeOutAndModuleCancel) {
