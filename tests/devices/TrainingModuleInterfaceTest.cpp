@@ -266,15 +266,17 @@ TEST_F(TrainingModuleTest, CancelTimeOutAndModuleCancel) {
         };
         Messages.Texts.clear();
         vs->Open(kSourceSerial, module.Pty.SlavePath());
-        if (c.elapsed >= 0)
+        if (c.elapsed >= 0) {
             EXPECT_EQ(waited, c.elapsed);
+        }
         EXPECT_EQ(StateName(vs->State()), c.last);
         EXPECT_TRUE(Messages.Texts.empty());  // never from inside Open
         DrainEvents();
         EXPECT_EQ(Messages.Texts, c.message ? std::vector<QString>{c.message} : std::vector<QString>{});
         module.Poll();
-        if (c.answerPing)  // the module was accepted, and is told to stop
+        if (c.answerPing) {  // the module was accepted, and is told to stop
             EXPECT_EQ(module.Commands, (std::vector<std::uint8_t>{1, 2, 3}));
+        }
         EXPECT_FALSE(vs->IsConnected());
     }
 }
