@@ -39,7 +39,7 @@ public:
     TInterface* Create(std::uint8_t kind, QObject* owner) const;
 
     // Whether a port belongs to the third-generation USB adapter (whose own interface reads it,
-    // not the flywheel interface). No port does until that interface registers its test.
+    // not the flywheel interface); the sysfs lookup unless replaced.
     std::function<bool(const QString& port)> IsK3Port;
 
 private:

@@ -3,6 +3,7 @@
 #include "session/ConnectDialog.h"
 
 #include "devices/FlywheelInterface.h"
+#include "devices/FourthMarkInterface.h"
 #include "devices/InterfaceFactory.h"
 #include "platform/IniFiles.h"
 #include "support/FakeClock.h"
@@ -39,6 +40,12 @@ protected:
     QString DemoFileName() const override { return QString(); }
 };
 
+class TTestZt : public TZTInterface {
+public:
+    TTestZt(TCreateKey key, QObject* owner) : TZTInterface(key, owner) {}
+    void ComPortUpdateList() override { FPortList = gPorts; }
+};
+
 class ConnectDialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,6 +53,8 @@ protected:
         SetInterfaceBeep([] {});
         gPorts.clear();
         Factory.Register(kInterfaceKV, [](QObject* owner) { return CreateInterface<TTestKv>(owner); });
+        Factory.Register(kInterfaceZT, [](QObject* owner) { return CreateInterface<TTestZt>(owner); });
+        Factory.IsK3Port = nullptr;
         Clock.OnWait = [this](unsigned ms) {
             Clock.Advance(std::max<unsigned>(ms, 50));
             if (World)
@@ -370,16 +379,18 @@ TEST(ConnectProtocolText, AdviceOnlyOutsideTheDialog) {
 
 TEST(InterfaceFactoryKinds, OnlyBuiltKindsAreMade) {
     TInterfaceFactory factory;
-    std::unique_ptr<TInterface> kv(factory.Create(kInterfaceKV, nullptr));
-    ASSERT_NE(kv, nullptr);
-    EXPECT_EQ(kv->InterfaceType(), kInterfaceKV);
-    for (std::uint8_t kind : {0, 2, 3, 4, 5, 6, 7, 255})
+    for (std::uint8_t kind = 1; kind <= 5; ++kind) {
+        std::unique_ptr<TInterface> i(factory.Create(kind, nullptr));
+        ASSERT_NE(i, nullptr) << int(kind);
+        EXPECT_EQ(i->InterfaceType(), kind);
+    }
+    for (std::uint8_t kind : {0, 6, 7, 255})
         EXPECT_EQ(factory.Create(kind, nullptr), nullptr) << int(kind);
     // A kind built later plugs in without the callers changing.
-    factory.Register(kInterfaceZT, [](QObject* owner) { return CreateInterface<T__Interface>(owner); });
-    EXPECT_TRUE(factory.Available(kInterfaceZT));
-    factory.Register(kInterfaceZT, nullptr);
-    EXPECT_FALSE(factory.Available(kInterfaceZT));
+    factory.Register(kInterfaceKW, [](QObject* owner) { return CreateInterface<T__Interface>(owner); });
+    EXPECT_TRUE(factory.Available(kInterfaceKW));
+    factory.Register(kInterfaceKW, nullptr);
+    EXPECT_FALSE(factory.Available(kInterfaceKW));
 }
 
 }  // namespace
