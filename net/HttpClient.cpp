@@ -66,7 +66,7 @@ THttpCli::THttpCli(QObject* parent)
     for (QTimer* t : {FIdleTimer, FRequestTimer}) {
         t->setSingleShot(true);
         connect(t, &QTimer::timeout, this, [this] {
-            Fail(WSAETIMEDOUT, SocketErrorDescription(WSAETIMEDOUT));
+            Guarded([this] { Fail(WSAETIMEDOUT, SocketErrorDescription(WSAETIMEDOUT)); });
         });
     }
 
@@ -183,7 +183,7 @@ void THttpCli::RequestAsync(THttpRequest request) {
         FIdleTimer->start(IdleTimeoutMs);
     if (RequestTimeoutMs > 0)
         FRequestTimer->start(RequestTimeoutMs);
-    StartRequest();
+    Guarded([this] { StartRequest(); });
 }
 
 void THttpCli::StartRequest() {
@@ -203,16 +203,31 @@ void THttpCli::SetState(THttpState state) {
     if (FWaitLoop)
         FWaitLoop->quit();
     QMetaObject::invokeMethod(this, [this, request = FRequestType, error = FRequestError] {
-        if (OnRequestDone)
-            OnRequestDone(this, request, error);
+        try {
+            if (OnRequestDone)
+                OnRequestDone(this, request, error);
+        } catch (const std::exception& e) {
+            qWarning("THttpCli: OnRequestDone failed: %s", e.what());
+        } catch (...) {
+            qWarning("THttpCli: OnRequestDone failed");
+        }
     }, Qt::QueuedConnection);
 }
 
 void THttpCli::PostReady() {
     unsigned serial = FRequestSerial;
     QMetaObject::invokeMethod(this, [this, serial] {
-        if (serial == FRequestSerial && FState != httpReady)
-            SetState(httpReady);
+        if (serial == FRequestSerial && FState != httpReady) {
+            try {
+                SetState(httpReady);
+            } catch (...) {
+                if (!FRaised)
+                    FRaised = std::current_exception();
+                FState = httpReady;
+                if (FWaitLoop)
+                    FWaitLoop->quit();
+            }
+        }
     }, Qt::QueuedConnection);
 }
 
@@ -316,7 +331,7 @@ void THttpCli::SendRequest(const char* method) {
 }
 
 void THttpCli::SocketDataAvailable() {
-    try {
+    Guarded([this] {
         if (FReader.FreeSpace() <= 0)
             throw EHttpException("HTTP line too long", httperrLineTooLong);
         int n = FCtrlSocket->Receive(FReader.FreeArea(), FReader.FreeSpace());
@@ -330,10 +345,18 @@ void THttpCli::SocketDataAvailable() {
         // 0): the close that follows ends the request once.
         if (FReader.HeaderEnded() && (FReader.Relocation || FReader.Complete()))
             FCtrlSocket->Close();
+    });
+}
+
+void THttpCli::Guarded(const std::function<void()>& work) {
+    try {
+        work();
     } catch (const EHttpException& e) {
         Fail(e.ErrorCode, e.what(), std::current_exception());
     } catch (const std::exception& e) {
         Fail(httperrAborted, e.what(), std::current_exception());
+    } catch (...) {
+        Fail(httperrAborted, "HTTP request aborted", std::current_exception());
     }
 }
 
@@ -437,7 +460,7 @@ void THttpCli::Relocate() {
     unsigned serial = FRequestSerial;
     QMetaObject::invokeMethod(this, [this, serial] {
         if (serial == FRequestSerial)
-            StartRequest();
+            Guarded([this] { StartRequest(); });
     }, Qt::QueuedConnection);
 }
 
@@ -464,9 +487,18 @@ void THttpCli::Finish() {
     FConnected = false;
     FIdleTimer->stop();
     FRequestTimer->stop();
+    auto fire = [this](const TNotifyEvent& event) {
+        try {
+            if (event)
+                event(this);
+        } catch (...) {
+            if (!FRaised)
+                FRaised = std::current_exception();
+        }
+    };
     if (!FReader.HeaderEnded()) {
-        if (FReader.HeaderStarted() && OnHeaderEnd)
-            OnHeaderEnd(this);
+        if (FReader.HeaderStarted())
+            fire(OnHeaderEnd);
         if (FRequestError == 0) {
             FRequestError = httperrHeaderIncomplete;
             FRequestErrorText = "Connection closed before the end of the HTTP header";
@@ -481,12 +513,6 @@ void THttpCli::Finish() {
     if (FCtrlSocket->State() != wsClosed)
         FCtrlSocket->Close();
     PostReady();
-    if (FReader.HeaderEnded() && FReader.BodyChunks > 0 && OnDocEnd) {
-        try {
-            OnDocEnd(this);
-        } catch (...) {
-            if (!FRaised)
-                FRaised = std::current_exception();
-        }
-    }
+    if (FReader.HeaderEnded() && FReader.BodyChunks > 0)
+        fire(OnDocEnd);
 }

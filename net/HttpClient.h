@@ -140,6 +140,9 @@ private:
     void HeaderEnded();
     void BodyData(const char* data, int length);
     void Fail(int error, const std::string& text, std::exception_ptr raised = nullptr);
+    // Runs work; an exception out of it (a parse error, a handler's) ends the request and waits
+    // for Get to raise it again.
+    void Guarded(const std::function<void()>& work);
     void Finish();
     void RestartIdle();
 
