@@ -26,12 +26,12 @@ struct TFetch {
 };
 
 // Runs Get with recording handlers and lets the queued end of the request happen too.
-TFetch Fetch(THttpCli& http) {
+TFetch Fetch(THttpCli& http, const std::function<void()>& headerEnded = {}) {
     TFetch r;
-    http.OnHeaderEnd = [&r, before = http.OnHeaderEnd](THttpCli* sender) {
+    http.OnHeaderEnd = [&](THttpCli*) {
         r.Events += 'h';
-        if (before)
-            before(sender);
+        if (headerEnded)
+            headerEnded();
     };
     http.OnDocBegin = [&](THttpCli*) { r.Events += 'b'; };
     http.OnDocData = [&](THttpCli*, const char* data, int length) { r.Body.append(data, std::size_t(length)); };
@@ -219,8 +219,7 @@ TEST_F(HttpClientTest, BodyThatComesAfterTheHeaderInALaterRead) {
     QBuffer file;
     file.open(QIODevice::WriteOnly);
     Http.RcvdStream = &file;
-    Http.OnHeaderEnd = [&](THttpCli*) { server.OpenGate(); };
-    TFetch r = Fetch(Http);
+    TFetch r = Fetch(Http, [&] { server.OpenGate(); });
     EXPECT_EQ(r.Code, 0) << r.Message;
     EXPECT_EQ(r.Body, "hello world");
     EXPECT_EQ(file.data().toStdString(), "hello world");
