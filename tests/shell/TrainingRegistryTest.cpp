@@ -29,12 +29,17 @@
 
 namespace {
 
+// The main window with its drop handler reachable.
+struct TTestMain : TfrmMain {
+    using TfrmMain::dropEvent;
+};
+
 class RegistryTest : public ::testing::Test {
 protected:
     QTemporaryDir home;
     QByteArray oldHome = qgetenv("HOME");
     QStringList messages;
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TTestMain> form;
 
     void SetUp() override
     {
@@ -45,7 +50,7 @@ protected:
             messages << text;
             return QMessageBox::Ok;
         };
-        form = std::make_unique<TfrmMain>();
+        form = std::make_unique<TTestMain>();
         form->ConfirmExit = false;
     }
     void TearDown() override
@@ -275,9 +280,6 @@ TEST_F(RegistryTest, RecentListAndMenu)
 
 TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
 {
-    struct TDropTarget : TfrmMain {
-        using TfrmMain::dropEvent;
-    };
     const QString a = WriteTraining(QStringLiteral("a.stg"));
     const QString b = WriteTraining(QStringLiteral("b.stg"));
     // A path past 260 characters is opened whole.
@@ -290,7 +292,7 @@ TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    static_cast<TDropTarget*>(form.get())->dropEvent(&drop);
+    form->dropEvent(&drop);
     QCoreApplication::processEvents();
     ASSERT_EQ(form->TrainingCount(), 3);
     EXPECT_EQ(Titles().mid(0, 2), QStringList({"a.stg", "b.stg"}));
