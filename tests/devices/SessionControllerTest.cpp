@@ -8,6 +8,7 @@
 #include "foundation/files/TrainingFiles.h"
 #include "resources/DemoData.h"
 #include "support/FakeClock.h"
+#include "foundation/core/Prompt.h"
 #include "support/PtyPeer.h"
 
 #include <QCoreApplication>
@@ -49,7 +50,7 @@ protected:
         Ctl.SetClock(&Clock);
         Ctl.SetTraining([this] { return TrainingAlive ? &Training : nullptr; });
         Ctl.CreateInterfaceOfKind = [this](std::uint8_t kind, QObject* owner) -> TInterface* {
-            if (kind != 1 && kind != 2)
+            if (kind < 1 || kind > 3)
                 return nullptr;
             if (RealDemo)
                 return CreateInterface<TKVInterface>(owner);
@@ -198,7 +199,7 @@ TEST_F(SessionTest, ConnectEndsWithoutInterface) {
         {"dialog cancelled", false, 1, false, false},
         {"kind 0", true, 0, false, true},
         {"kind 7", true, 7, false, true},
-        {"kind not built", true, 3, false, true},
+        {"kind not built", true, 4, false, true},
         {"Esc while waiting", true, 1, true, false},
     };
     for (const Case& c : cases) {
@@ -373,6 +374,70 @@ TEST_F(SessionTest, K3SpeaksThreeProtocols) {
     ASSERT_TRUE(Probe);
     EXPECT_EQ(Probe->ProtocolSet(), (TKeloProtocolSet{kvpDOS, kvpKvw, kvpKV3W}));
     EXPECT_EQ(Probe->Magnets(), 3);
+}
+
+TEST_F(SessionTest, RecordedTrainingIsNotWipedUnasked) {
+    struct TNo : TPrompt {
+        int Asked = 0;
+        TMsgResult Ask(const QString&, TMsgKind, TMsgButtons) override { return ++Asked, TMsgResult::No; }
+    } prompt;
+    SetPrompt(&prompt);
+    Ctl.View.ConfirmReset = nullptr;  // the real question
+    SetStrokeCount(Training, 3);
+    Training.StrokeData[3].Time = 9;
+    Training.Header.ContentKind = 9;
+    Ctl.ButtonClick();
+    SetPrompt(nullptr);
+    EXPECT_EQ(prompt.Asked, 1);
+    EXPECT_EQ(Training.StrokeData.size(), 4u);
+    EXPECT_FALSE(Ctl.CurrentInterface());
+    EXPECT_TRUE(Messages.isEmpty());
+}
+
+TEST_F(SessionTest, ClosedWhileWaitingForData) {
+    Ctl.ButtonClick();
+    ASSERT_EQ(Ctl.Phase(), TSessionPhase::Connecting);
+    QPointer<TInterface> iface = Ctl.CurrentInterface();
+    Ctl.CloseSession(true);
+    EXPECT_FALSE(MessageVisible);
+    EXPECT_EQ(Ctl.Phase(), TSessionPhase::Idle);
+    Ctl.Tick();
+    RunQueued();
+    EXPECT_FALSE(iface);
+    EXPECT_TRUE(Ctl.ButtonEnabled());
+}
+
+// The training module: opened once its workout started, closed for a moment while searching,
+// strokes with their own curves.
+TEST_F(SessionTest, TrainingModuleRoad) {
+    Choice.InterfaceKind = 3;
+    Ctl.ButtonClick();
+    ASSERT_TRUE(Probe);
+    Probe->Force(kvsClosed);
+    Probe->OnClosed(Probe);  // transient: the road waits on
+    EXPECT_EQ(Ctl.Phase(), TSessionPhase::Connecting);
+    Probe->Force(kvsWorkoutStarted);
+    Probe->OnStartingWorkout(Probe, Training.Ini);
+    EXPECT_EQ(Messages.last(), "Waiting for data : Start rowing (or press [Esc] to cancel)");
+    Probe->OnWorkoutStarted(Probe);
+    Ctl.Tick();
+    ASSERT_EQ(Ctl.Phase(), TSessionPhase::Running);
+    EXPECT_EQ(Training.State, 2);
+    TStgStrokeData s;
+    s.Number = 1;
+    s.Power = 150;
+    s.Time = 2;
+    s.Length = 100;
+    Probe->OnStrokeData(Probe, s);
+    TStgForceCurve c;
+    c.Force[4] = 300;
+    Probe->OnForceCurve(Probe, c);
+    EXPECT_FALSE(MessageVisible);
+    EXPECT_EQ(Training.ForceCurves[1].Force[4], 300);
+    EXPECT_EQ(Training.ForceCurves[1].Present, 1);
+    EXPECT_EQ(Training.StrokeData[1].PeakForce, 300);
+    EXPECT_EQ(Training.StrokeData[1].PeakForcePos, 11);  // sample 5 x 2.2 cm
+    EXPECT_EQ(Ctl.ButtonAction(), TButtonAction::Reconnect);  // a module state: a new connect
 }
 
 // The recording as the road stores it, stroke by stroke against the same records replayed
