@@ -225,7 +225,13 @@ void TSessionController::ResetSession() {
     FPacketCount = 0;
     FRecordedPackets = 0;
     FProtocolErrors = 0;
-    FStartMs = 0;
+    // The time rowed so far is counted now, so that it is counted once.
+    if (FPhase == TSessionPhase::Running && FStartMs > 0) {
+        AddRowingTime();
+        FStartMs = FClock->NowMs();
+    } else {
+        FStartMs = 0;
+    }
     if (View.RefreshTraining)
         View.RefreshTraining();
     if (View.TrainingsChanged)
@@ -568,12 +574,10 @@ void TSessionController::EndWarmUp() {
     FInterface->Reset();
     if (!self)
         return;
-    AddRowingTime();  // the warm-up was rowing too; the session proper counts from now
-    ResetSession();
+    ResetSession();  // counts the warm-up's rowing time
     // The reset emptied the training's session set-up: the session proper is a recorded one.
     ApplySessionSetup();
-    FStartMs = FClock->NowMs();
-    FRestartMs = FStartMs;
+    FRestartMs = FClock->NowMs();
     EnableButton(true);
 }
 

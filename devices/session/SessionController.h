@@ -121,7 +121,8 @@ public:
     QString ButtonCaption() const;
     bool ButtonEnabled() const { return FButtonEnabled; }
 
-    // A new session: the recorder, the counters and the training start afresh.
+    // A new session: the recorder, the counters and the training start afresh (also called by
+    // the training window when its settings change). The rowing time so far is counted.
     void ResetSession();
     // The row window closes (quiet: the program ends without a person to answer): an open
     // session is closed in order, its totals set, and the interface freed. No results are shown
