@@ -1,6 +1,10 @@
 #include "devices/session/SessionController.h"
 
 #include "devices/FlywheelInterface.h"
+#include "devices/FourthMarkInterface.h"
+#include "devices/SliderInterface.h"
+#include "devices/TrainingModuleInterface.h"
+#include "devices/UsbSerialInterface.h"
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
@@ -54,9 +58,14 @@ QString ProtocolErrorText(TKeloProtocolSet set, bool fromConnectDialog) {
 
 TSessionController::TSessionController(QObject* owner) : QObject(owner) {
     CreateInterfaceOfKind = [](std::uint8_t kind, QObject* parent) -> TInterface* {
-        if (kind == 1)
-            return CreateInterface<TKVInterface>(parent);
-        return nullptr;
+        switch (kind) {
+        case 1: return CreateInterface<TKVInterface>(parent);
+        case 2: return CreateInterface<TK3Interface>(parent);
+        case 3: return CreateInterface<TVSInterface>(parent);
+        case 4: return CreateInterface<TZTInterface>(parent);
+        case 5: return CreateInterface<TVDInterface>(parent);
+        default: return nullptr;  // the wireless interface is not built yet
+        }
     };
     FTimer = new QTimer(this);
     FTimer->setInterval(kConnectTickMs);
@@ -417,6 +426,13 @@ void TSessionController::WireSessionEvents(TInterface* iface) {
         kv->OnRawData = [this, ours](TInterface* s, double wheel, int heartRaw, int heartCorrected) {
             if (ours(s))
                 RawData(s, wheel, heartRaw, heartCorrected);
+        };
+    }
+    if (auto* vs = dynamic_cast<TVSInterface*>(iface)) {
+        // Esc in the message window cancels the module's search and workout waits.
+        vs->OnWaiting = [this, ours](TInterface* s, bool& cancel) {
+            if (ours(s) && View.MessageWindowVisible && !View.MessageWindowVisible())
+                cancel = true;
         };
     }
     if (FKind == 3) {

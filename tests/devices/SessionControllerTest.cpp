@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -199,7 +200,7 @@ TEST_F(SessionTest, ConnectEndsWithoutInterface) {
         {"dialog cancelled", false, 1, false, false},
         {"kind 0", true, 0, false, true},
         {"kind 7", true, 7, false, true},
-        {"kind not built", true, 4, false, true},
+        {"kind not built", true, 6, false, true},
         {"Esc while waiting", true, 1, true, false},
     };
     for (const Case& c : cases) {
@@ -365,6 +366,17 @@ TEST_F(SessionTest, TrainingGoneDuringSession) {
     Ctl.ButtonClick();
     RunQueued();
     EXPECT_EQ(Count("results"), 0);
+}
+
+TEST(SessionFactory, DefaultMakesTheBuiltKinds) {
+    TSessionController ctl;
+    for (std::uint8_t kind = 0; kind <= 7; ++kind) {
+        std::unique_ptr<TInterface> iface(ctl.CreateInterfaceOfKind(kind, nullptr));
+        EXPECT_EQ(bool(iface), kind >= 1 && kind <= 5) << int(kind);
+        if (iface) {
+            EXPECT_EQ(iface->InterfaceType(), kind);
+        }
+    }
 }
 
 TEST_F(SessionTest, K3SpeaksThreeProtocols) {
