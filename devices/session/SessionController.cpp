@@ -37,18 +37,19 @@ QString ElapsedText(std::int64_t ms) {
 
 }  // namespace
 
+// The message boxes break lines at '\n'.
 QString ProtocolErrorText(TKeloProtocolSet set, bool fromConnectDialog) {
     QStringList names;
     for (int p = 0; p < kKeloProtocolCount; ++p)
         if (set.Contains(TKeloProtocol(p)))
             names << TableText(ProtocolNames, p);
-    QString text = QStringLiteral("Incorrect interface protocol.\r\r%1 expected data using the following "
-                                  "protocol : %2.\r\r")
+    QString text = QStringLiteral("Incorrect interface protocol.\n\n%1 expected data using the following "
+                                  "protocol : %2.\n\n")
                        .arg(GetFileDescription(), names.join(QStringLiteral(" or ")));
     if (!fromConnectDialog)
-        text += QStringLiteral("Please use the [Test] button in the \"Connect\" dialogue first.\r\r");
-    text += QStringLiteral("For support questions or information on upgrade options, please \r"
-                           "contact your local agent/reseller, visit %1 \ror send an e-mail to %2.")
+        text += QStringLiteral("Please use the [Test] button in the \"Connect\" dialogue first.\n\n");
+    text += QStringLiteral("For support questions or information on upgrade options, please \n"
+                           "contact your local agent/reseller, visit %1 \nor send an e-mail to %2.")
                 .arg(GetVersionInfoValue(QStringLiteral("Website")),
                      GetVersionInfoValue(QStringLiteral("Email")));
     return text;
@@ -319,7 +320,7 @@ void TSessionController::Connect() {
 void TSessionController::NoSource() {
     CloseMessage();
     FPhase = TSessionPhase::Idle;
-    QueueError(QStringLiteral("No source selected or veryfied.\rPlease use the [Test] button in the "
+    QueueError(QStringLiteral("No source selected or veryfied.\nPlease use the [Test] button in the "
                               "\"Connect\" dialogue."));
     EnableButton(true);
     Focus();

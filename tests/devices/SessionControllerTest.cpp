@@ -321,8 +321,8 @@ TEST_F(SessionTest, ProtocolErrorRule) {
         EXPECT_EQ(errors, c.ClosesAt) << c.Packets;
         RunQueued();
         ASSERT_EQ(Errors.size(), 1);
-        EXPECT_TRUE(Errors[0].startsWith("Incorrect interface protocol.\r\r"));
-        EXPECT_TRUE(Errors[0].contains(": LUMA/DOS or KVW.\r\rPlease use the [Test] button"));
+        EXPECT_TRUE(Errors[0].startsWith("Incorrect interface protocol.\n\n"));
+        EXPECT_TRUE(Errors[0].contains(": LUMA/DOS or KVW.\n\nPlease use the [Test] button"));
         Ctl.CloseSession(true);
     }
     EXPECT_EQ(Beeps, 4);
