@@ -124,6 +124,8 @@ public:
     // A new session: the recorder, the counters and the training start afresh (also called by
     // the training window when its settings change). The rowing time so far is counted.
     void ResetSession();
+    // The goal target into the value display (at a reset and when the training changes).
+    void UpdateTargets() { FRecorder.UpdateTargets(); }
     // The row window closes (quiet: the program ends without a person to answer): an open
     // session is closed in order, its totals set, and the interface freed. No results are shown
     // when quiet.
