@@ -48,6 +48,7 @@ QGroupBox* ValueGroup(QWidget* parent, const QString& title, QLabel* (&labels)[4
     grid->setColumnStretch(1, 1);
     for (int i = 0; i < 4; ++i) {
         labels[i] = new QLabel(QString::fromLatin1(captions[i]), box);
+        labels[i]->setMinimumWidth(110);  // the values of all three groups line up
         edits[i] = ValueEdit(box);
         grid->addWidget(labels[i], i, 0);
         grid->addWidget(edits[i], i, 1);
