@@ -3,6 +3,8 @@
 // options it updates. The target stays under 100 ms per save.
 #include "foundation/files/TrainingFiles.h"
 #include "foundation/files/TrainingSaving.h"
+#include "foundation/catalogue/ParameterCatalogue.h"
+#include "session/TrainingWindow.h"
 
 #include <benchmark/benchmark.h>
 
@@ -54,6 +56,27 @@ void BM_SaveTrainingToFile(benchmark::State& state) {
     state.counters["strokes"] = static_cast<double>(t.StrokeData.size() - 1);
 }
 BENCHMARK(BM_SaveTrainingToFile)->Unit(benchmark::kMillisecond);
+
+// The same through the training window's File Save: the save and the window's refresh of its
+// grids and marks afterwards.
+void BM_TrainingWindowSave(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath("two-hours.stg");
+    BuildStrokeParameters();
+    BuildIntervalParameters();
+    BuildSessionParameters();
+    BuildSplitParameters();
+    TfrmTraining window(nullptr);
+    window.Training = TwoHourSession();
+    window.RefreshTraining();
+    window.show();
+    for (auto _ : state) {
+        window.Training.Header.Modified = 1;
+        if (!window.SaveToFile(name)) state.SkipWithError("save failed");
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * QFileInfo(name).size());
+}
+BENCHMARK(BM_TrainingWindowSave)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
