@@ -219,3 +219,26 @@ TEST_F(TrainingWindowSave, ResultsOfTheWindowsTraining)
     EXPECT_EQ(title, "Results for Evening");
     EXPECT_EQ(power, "321 W");
 }
+
+TEST_F(TrainingWindowSave, ProgramExitAsksForEachModifiedTraining)
+{
+    using B = QMessageBox::StandardButton;
+    TfrmMain main;
+    main.show();
+    QPointer<TfrmTraining> window = ModifiedWindow(main, "Unsaved");
+    answers = {B::Ok, B::Cancel};  // exit: yes; close the modified training anyway: no
+    main.close();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].Text, "Training session \"Unsaved\" is modified. Close anyway? ");
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(main.Exiting);
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(window->Closing);
+
+    answers = {B::Ok, B::Ok};
+    main.close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes.size(), 4u);
+    EXPECT_FALSE(main.isVisible());
+}
