@@ -26,7 +26,8 @@ struct TAsked {
     TMsgButtons Buttons;
 };
 
-// Answers questions from a list (OK when it runs out) and keeps every text shown.
+// Answers questions from a list (OK when it runs out) and keeps every text shown; the save
+// dialog is cancelled.
 class TScriptedPrompt : public TPrompt {
 public:
     TScriptedPrompt() { SetPrompt(this); }
@@ -38,14 +39,8 @@ public:
         Answers.pop_front();
         return answer;
     }
-    bool AskSaveFileName(TSaveDialogRequest& request) override {
-        if (ChosenName.isEmpty()) return false;
-        request.FileName = ChosenName;
-        return true;
-    }
     std::deque<TMsgResult> Answers;
     std::vector<TAsked> Asked;
-    QString ChosenName;
 };
 
 TTraining Modified(const char* title) {
@@ -138,19 +133,10 @@ TEST(SaveTrainingToFile, SuccessRecordsTheFolderActuallyWritten) {
     EXPECT_EQ(t.Header.Modified, 0);
     EXPECT_TRUE(prompt.Asked.empty());
 
-    // Save As: the dialog's name.
-    prompt.ChosenName = dir.filePath("chosen.stg");
-    const TSaveOutcome asOutcome = SaveTrainingToFile(t, QString(), context);
-    EXPECT_TRUE(asOutcome.Saved);
-    EXPECT_EQ(context.FilesSaved, 2);
-    EXPECT_EQ(context.LastDir, dir.path() + "/");
-
-    // A cancelled dialog reports nothing and changes nothing.
-    prompt.ChosenName.clear();
+    // A cancelled export dialog reports nothing and changes nothing.
     t.Header.Modified = 1;
-    const TSaveOutcome cancelled = SaveTrainingToFile(t, QString(), context);
-    EXPECT_TRUE(cancelled.Cancelled);
-    EXPECT_EQ(context.FilesSaved, 2);
+    EXPECT_TRUE(SaveTrainingToFile(t, QString(), context).Cancelled);
+    EXPECT_EQ(context.FilesSaved, 1);
     EXPECT_TRUE(prompt.Asked.empty());
     EXPECT_EQ(t.Header.Modified, 1);
 }
@@ -206,55 +192,6 @@ TEST(SaveTrainingToFile, FailuresKeepTheTrainingModifiedAndSayWhy) {
     EXPECT_EQ(ReadAllBytes(existing), QByteArray("old"));
 }
 
-TEST(ConfirmCloseTraining, EveryPath) {
-    QTemporaryDir dir;
-    const QString readOnly = ReadOnlyFolder(dir);
-    using R = TMsgResult;
-    struct TCase {
-        const char* What;
-        bool Modified;
-        bool AutoSave;
-        bool Recorded;
-        QString Target;  // AutoSaveFileName
-        std::vector<R> Answers;
-        bool CanClose;
-        std::vector<TMsgKind> Shown;  // in order
-        bool StillModified;
-    };
-    const QString good = dir.filePath("{title}.stg");
-    const QString bad = readOnly + "/{title}.stg";
-    const TCase cases[] = {
-        {"unchanged", false, false, true, good, {}, true, {}, false},
-        {"auto save off, close anyway", true, false, true, good, {R::Ok}, true, {TMsgKind::Confirmation}, true},
-        {"auto save off, cancelled", true, false, true, good, {R::Cancel}, false, {TMsgKind::Confirmation}, true},
-        {"saved", true, true, true, good, {}, true, {TMsgKind::Information}, false},
-        {"save declined, then cancelled", true, true, false, good, {R::Cancel, R::Cancel}, false,
-         {TMsgKind::Confirmation, TMsgKind::Confirmation}, true},
-        {"failed save, then cancelled", true, true, true, bad, {R::Ok, R::Cancel}, false,
-         {TMsgKind::Information, TMsgKind::Confirmation}, true},
-    };
-    for (const TCase& c : cases) {
-        TScriptedPrompt prompt;
-        prompt.Answers.assign(c.Answers.begin(), c.Answers.end());
-        TSaveContext context;
-        context.AutoSave = c.AutoSave;
-        context.AutoSaveFileName = c.Target;
-        TTraining t = Modified("Run");
-        t.Header.Modified = c.Modified;
-        t.Recorded = c.Recorded;
-        bool asked = false;
-        EXPECT_EQ(ConfirmCloseTraining(t, context, asked), c.CanClose) << c.What;
-        std::vector<TMsgKind> shown;
-        for (const TAsked& a : prompt.Asked) shown.push_back(a.Kind);
-        EXPECT_EQ(shown, c.Shown) << c.What;
-        EXPECT_EQ(t.Header.Modified != 0, c.StillModified) << c.What;
-        if (!c.Shown.empty() && c.Shown.back() == TMsgKind::Confirmation) {
-            EXPECT_EQ(prompt.Asked.back().Text, "Training session \"Run\" is modified. Close anyway? ") << c.What;
-            EXPECT_EQ(prompt.Asked.back().Buttons, TMsgButtons::OkCancel);
-        }
-    }
-}
-
 TEST(AutoSaveTraining, LogListsEveryNameWithItsResult) {
     QTemporaryDir dir;
     TScriptedPrompt prompt;
@@ -306,17 +243,4 @@ TEST(TrainingSettingsSection, ByWhereTheSettingsFileLies) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(TrainingSettingsSection(c.Ini, user, c.Training), c.Expected) << c.Ini.toStdString();
-}
-
-TEST(HistoryLists, WindowsClosedOneAfterTheOtherAddUp) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath("settings.ini");
-    ASSERT_TRUE(WriteAllBytes(file, QByteArray("[Name]\n0=Ann\n1=\n2=Bob\n[Other]\nx=1\n")));
-    TIniFile ini(file);
-    EXPECT_EQ(ReadHistoryList(ini, "Name"), (QStringList{"Ann", "Bob"}));
-    // Both windows loaded Ann and Bob; one added Cid, the other Dan.
-    WriteHistoryList(ini, "Name", {"Ann", "Bob", "Cid"});
-    WriteHistoryList(ini, "Name", {"Ann", "Dan", "", "Bob"});
-    ASSERT_TRUE(ini.UpdateFile());
-    EXPECT_EQ(ReadAllBytes(file), QByteArray("[Other]\nx=1\n[Name]\n0=Ann\n1=Bob\n2=Cid\n3=Dan\n"));
 }

@@ -105,18 +105,6 @@ TEST_F(ResultsDialog, TextsAndCaptions) {
     EXPECT_EQ(dialog.edtMaxPower->text(), "0 W");
 }
 
-TEST_F(ResultsDialog, OnlyTheLeftColumnAndOneButton) {
-    TfrmResults dialog;
-    dialog.show();
-    EXPECT_TRUE(dialog.btbCancel->isHidden());
-    EXPECT_TRUE(dialog.btbOk->isVisible());
-    EXPECT_EQ(dialog.findChildren<QGroupBox*>().size(), 3);
-    EXPECT_LT(dialog.width(), dialog.gbxTotals->width() + 40);
-    EXPECT_GT(dialog.width(), dialog.gbxTotals->width());
-    EXPECT_EQ(dialog.btbCancel->x(), dialog.btbOk->x());  // OK in Cancel's place
-    dialog.accept();
-}
-
 TEST_F(ResultsDialog, SettingsOfTheHiddenGroupsAreWrittenBackAsRead) {
     QTemporaryDir dir;
     const QString file = dir.filePath("settings.ini");
