@@ -25,6 +25,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTableView>
@@ -166,8 +167,16 @@ TfrmTraining::TfrmTraining(TMDIMain* owner) : TMDIChild(owner)
     tshStrokeData = new QWidget;
     tshForceCurves = new QWidget;
     tshLog = new QWidget;
-    pclTraining->addTab(tshWorkout, tr("W&orkout"));
-    pclTraining->addTab(tshGeneral, tr("&General"));
+    // A small window scrolls its page instead of squeezing the controls.
+    const auto scrolled = [](QWidget* page) {
+        auto* area = new QScrollArea;
+        area->setWidget(page);
+        area->setWidgetResizable(true);
+        area->setFrameShape(QFrame::NoFrame);
+        return area;
+    };
+    pclTraining->addTab(scrolled(tshWorkout), tr("W&orkout"));
+    pclTraining->addTab(scrolled(tshGeneral), tr("&General"));
     pclTraining->addTab(tshSplits, tr("Spl&its"));
     pclTraining->addTab(tshStrokeData, tr("&Stroke data"));
     pclTraining->addTab(tshForceCurves, tr("&Force curves"));
@@ -189,7 +198,7 @@ TfrmTraining::TfrmTraining(TMDIMain* owner) : TMDIChild(owner)
     layout->addWidget(pclTraining, 1);
     layout->addLayout(bottom);
 
-    pclTraining->setCurrentWidget(tshWorkout);
+    pclTraining->setCurrentIndex(0);
     ReadHistoryLists();
 }
 
@@ -394,6 +403,8 @@ void TfrmTraining::CreateGeneralPage()
     shpInverse = new TShape(shpDialog);
     shpWindow->setFixedHeight(24);
     shpDialog->setFixedHeight(24);
+    shpWindow->installEventFilter(this);
+    shpDialog->installEventFilter(this);
     btnOptions = new QPushButton(tr("&Options..."), gbxChart);
     connect(btnOptions, &QPushButton::clicked, this, [this] { ChartOptions(); });
     auto* chart = new QVBoxLayout(gbxChart);
@@ -427,8 +438,8 @@ void TfrmTraining::CreateGridPages()
     auto* splits = new TTrainingGridModel(TTrainingGridModel::gkSplits, &Training, this);
     SetupGrid(sgdSplits, splits);
     SetupGrid(sgdStrokeData, FStrokes);
-    SetupGrid(sgdForceCurves, FCurves);
     sgdForceCurves->horizontalHeader()->setDefaultSectionSize(30);
+    SetupGrid(sgdForceCurves, FCurves);
     for (auto [page, grid] : {std::pair{tshSplits, sgdSplits}, std::pair{tshStrokeData, sgdStrokeData},
                               std::pair{tshForceCurves, sgdForceCurves}}) {
         auto* layout = new QVBoxLayout(page);
@@ -445,10 +456,16 @@ void TfrmTraining::SetupGrid(QTableView* grid, TTrainingGridModel* model)
     grid->setContextMenuPolicy(Qt::NoContextMenu);
     grid->setWordWrap(false);
     QHeaderView* header = grid->horizontalHeader();
-    header->setDefaultSectionSize(64);
+    if (model->Kind() != TTrainingGridModel::gkForceCurves)
+        header->setDefaultSectionSize(64);
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setHighlightSections(false);
-    grid->setColumnWidth(0, 30);
+    // Wide enough for the title and, in column 0, for four-digit row numbers.
+    const QFontMetrics metrics(header->font());
+    grid->setColumnWidth(0, std::max(30, metrics.horizontalAdvance(QStringLiteral("9999")) + 10));
+    for (int c = 1; c < model->columnCount(); ++c)
+        grid->setColumnWidth(c, std::max(header->defaultSectionSize(),
+                                         metrics.horizontalAdvance(model->ColumnTitle(c)) + 12));
     // Fixed rows: the uniform height keeps long grids cheap to scroll.
     const int points = std::max(6, font().pointSize());
     grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -1003,6 +1020,10 @@ void TfrmTraining::AddComboHistory(QComboBox* combo)
 bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
 {
     switch (event->type()) {
+    case QEvent::Resize:
+        if (watched == shpWindow || watched == shpDialog)
+            FormResize();
+        break;
     case QEvent::FocusIn:
         if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit))
             ConfirmSettingChange(edit);
@@ -1068,6 +1089,8 @@ bool TfrmTraining::ChartOptions()
 QTableView* TfrmTraining::ActiveGrid() const
 {
     QWidget* page = pclTraining->currentWidget();
+    if (auto* area = qobject_cast<QScrollArea*>(page))
+        page = area->widget();
     if (page == tshWorkout)
         return gbxIntervals->isVisible() ? sgdIntervals : nullptr;
     if (page == tshSplits)

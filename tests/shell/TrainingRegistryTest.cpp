@@ -17,6 +17,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QDropEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -28,12 +29,17 @@
 
 namespace {
 
+// The main window with its drop handler reachable.
+struct TTestMain : TfrmMain {
+    using TfrmMain::dropEvent;
+};
+
 class RegistryTest : public ::testing::Test {
 protected:
     QTemporaryDir home;
     QByteArray oldHome = qgetenv("HOME");
     QStringList messages;
-    std::unique_ptr<TfrmMain> form;
+    std::unique_ptr<TTestMain> form;
 
     void SetUp() override
     {
@@ -44,7 +50,7 @@ protected:
             messages << text;
             return QMessageBox::Ok;
         };
-        form = std::make_unique<TfrmMain>();
+        form = std::make_unique<TTestMain>();
         form->ConfirmExit = false;
     }
     void TearDown() override
@@ -274,23 +280,30 @@ TEST_F(RegistryTest, RecentListAndMenu)
 
 TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
 {
-    struct TDropTarget : TfrmMain {
-        using TfrmMain::dropEvent;
-    };
     const QString a = WriteTraining(QStringLiteral("a.stg"));
     const QString b = WriteTraining(QStringLiteral("b.stg"));
-    const QString c = WriteTraining(QStringLiteral("c.stg"));
+    // A path past 260 characters is opened whole.
+    const QString deep = QString(60, QLatin1Char('d')) + QLatin1Char('/') + QString(60, QLatin1Char('e')) +
+                         QLatin1Char('/') + QString(60, QLatin1Char('f')) + QLatin1Char('/') +
+                         QString(60, QLatin1Char('g'));
+    ASSERT_TRUE(QDir(home.path()).mkpath(deep));
+    const QString c = WriteTraining(deep + QStringLiteral("/c.stg"));
+    ASSERT_GT(c.size(), 260);
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    static_cast<TDropTarget*>(form.get())->dropEvent(&drop);
+    form->dropEvent(&drop);
     QCoreApplication::processEvents();
-    EXPECT_EQ(Titles(), QStringList({"a.stg", "b.stg", "c.stg"}));
+    ASSERT_EQ(form->TrainingCount(), 3);
+    EXPECT_EQ(Titles().mid(0, 2), QStringList({"a.stg", "b.stg"}));
+    EXPECT_EQ(form->RecentFiles.first(), c);
+    EXPECT_TRUE(Titles()[2].endsWith(QStringLiteral("/c.stg")));
 
     // A second copy hands its file over: it opens here.
     InstanceText = GetCommandLineText({a});
     form->OtherInstance();
-    EXPECT_EQ(Titles(), QStringList({"a.stg", "b.stg", "c.stg", "a.stg"}));
+    ASSERT_EQ(form->TrainingCount(), 4);
+    EXPECT_EQ(Titles()[3], QStringLiteral("a.stg"));
     EXPECT_EQ(form->RecentFiles.first(), a);
     EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
 }

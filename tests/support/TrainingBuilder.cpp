@@ -69,6 +69,22 @@ TTraining MakeRowedTraining(int strokes, int intervalStrokes)
             std::vector<TStgStrokeData> part(t.StrokeData.begin() + long(begin) - 1, t.StrokeData.begin() + long(end));
             std::vector<TStgForceCurve> curves(t.ForceCurves.begin() + long(begin) - 1, t.ForceCurves.begin() + long(end));
             AverageStrokes(part, curves, t.Ini.Sprocket, interval.Stroke, interval.Curve);
+            // The curve average leaves the rates and times to the caller: plain means here.
+            TStgStrokeData& avg = interval.Stroke;
+            for (float TStgStrokeData::*f : {&TStgStrokeData::Power, &TStgStrokeData::AvgPower,
+                                             &TStgStrokeData::StrokeRate, &TStgStrokeData::Est500mTime,
+                                             &TStgStrokeData::Pulse, &TStgStrokeData::WorkPerPulse,
+                                             &TStgStrokeData::DriveRatio, &TStgStrokeData::DriveTime,
+                                             &TStgStrokeData::DistancePerStroke, &TStgStrokeData::K}) {
+                double sum = 0;
+                for (std::size_t i = begin; i < end; ++i)
+                    sum += double(t.StrokeData[i].*f);
+                avg.*f = float(sum / intervalStrokes);
+            }
+            avg.Time = t.StrokeData[end - 1].Time;
+            avg.Distance = t.StrokeData[end - 1].Distance;
+            avg.EnergySum = t.StrokeData[end - 1].EnergySum;
+            avg.IntervalNumber = Word(t.Intervals.size() + 1);
             interval.Stroke.Number = Word(intervalStrokes);
             const TStgStrokeData& last = t.StrokeData[end - 1];
             const TStgStrokeData& before = t.StrokeData[begin - 1];
