@@ -432,7 +432,8 @@ public:
             return false; // read-only, even for root
         const QByteArray bytes = FModel.Serialize();
         QSaveFile file(FPath);
-        if (!file.open(QIODevice::WriteOnly)) return false;
+        // Unbuffered, so that a short write (full disk) fails instead of committing a cut file.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
         if (file.write(bytes) != bytes.size()) {
             file.cancelWriting();
             return false;

@@ -727,24 +727,6 @@ void TfrmTraining::SetColors(const QFont& font, const QColor& textColor, const Q
     RefreshTraining();
 }
 
-void TfrmTraining::LoadSettings(const QString&, int placement, const QString&)
-{
-    switch (placement) {
-    case 1:
-        SetFormBounds(this, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
-        break;
-    case 2:
-        if (Owner())
-            Owner()->PlaceChild(this);
-        break;
-    case 3:
-        SetFormBounds(this, -1, -1, -1, -1);
-        break;
-    default:
-        break;
-    }
-}
-
 void TfrmTraining::NotifyMain()
 {
     if (frmMain)
@@ -1104,11 +1086,6 @@ bool TfrmTraining::ChartOptions()
     return true;
 }
 
-void TfrmTraining::ShowResults()
-{
-    // The results dialog is not there yet.
-}
-
 QTableView* TfrmTraining::ActiveGrid() const
 {
     QWidget* page = pclTraining->currentWidget();
@@ -1135,15 +1112,4 @@ void TfrmTraining::SelectColumns()
 {
     if (QTableView* grid = ActiveGrid())
         SelectColumnsDialog().Execute(grid);
-}
-
-bool TfrmTraining::CloseQuery()
-{
-    if (Closing)
-        return true;
-    Training.State = 5;  // Disconnected
-    Closing = true;
-    if (frmMain)
-        frmMain->CloseTraining(Training.Id);
-    return true;
 }

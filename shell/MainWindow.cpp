@@ -11,6 +11,7 @@
 #include "shell/AboutWindow.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashWindow.h"
+#include "session/TrainingWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -621,6 +622,16 @@ void TfrmMain::closeEvent(QCloseEvent* event)
     if (!FormCloseQuery()) {
         event->ignore();
         return;
+    }
+    // Each training window asks about its own training; one that stays open keeps the program
+    // open, so no modified training goes without the user's word.
+    for (const QPointer<TfrmTraining> window : TrainingWindows()) {
+        window->Close();
+        if (window && !window->Closing) {
+            Exiting = false;
+            event->ignore();
+            return;
+        }
     }
     delete WallPaper;
     WallPaper = nullptr;
