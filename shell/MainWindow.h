@@ -123,10 +123,6 @@ QString ReadmeFileName();
 // Writes readme.txt, or sets its date when it exists. False on failure.
 bool WriteReadme();
 
-// Rewrites a settings file so that exactly one blank line stands before every section after
-// the first and no other blank lines remain. False when the file could not be rewritten.
-bool SpaceSettingsSections(const QString& fileName);
-
 // Bounds that would put a window minimised or off every screen: normal bounds on a screen.
 QRect SensibleBounds(const QRect& stored, const QList<QRect>& screens, QSize normalSize);
 

@@ -429,16 +429,6 @@ TEST(Splash, ProgressSteps)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST(SettingsSpacing, OneBlankLineBeforeEverySectionButTheFirst)
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("s.ini"));
-    ASSERT_TRUE(WriteAllBytes(name, "[A]\r\na=1\r\n\r\n\r\nb=2\n[B]\nx=1\n\n\n\n  [C]\n\n"));
-    ASSERT_TRUE(SpaceSettingsSections(name));
-    EXPECT_EQ(ReadAllBytes(name), "[A]\na=1\nb=2\n\n[B]\nx=1\n\n  [C]\n");
-    EXPECT_FALSE(SpaceSettingsSections(dir.filePath(QStringLiteral("missing.ini"))));
-}
-
 TEST(Shutdown, RunsOnlyWhenRequested)
 {
     QString program;
