@@ -586,9 +586,28 @@ bool TfrmMain::FormCloseQuery()
     return canClose;
 }
 
+void TfrmMain::CloseUnattended()
+{
+    if (FUnattended)
+        return;
+    FUnattended = true;
+    if (OnUnattendedClose) {
+        try {
+            OnUnattendedClose();
+        } catch (const std::exception& e) {
+            DebugTrace(QStringLiteral("Unattended close: %1").arg(QString::fromLocal8Bit(e.what())));
+        }
+    }
+    close();
+    // Modal loops (a message, the splash) end too; new ones return at once from now on.
+    QCoreApplication::exit(0);
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
-    if (!FormCloseQuery()) {
+    if (FUnattended) {
+        Exiting = true;  // nobody to ask
+    } else if (!FormCloseQuery()) {
         event->ignore();
         return;
     }

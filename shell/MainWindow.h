@@ -91,6 +91,15 @@ public:
     void HelpAboutShow();
     // The exit question; false keeps the program running.
     bool FormCloseQuery();
+
+    // Ending without anybody to answer (SIGTERM, SIGINT, the desktop's logout): runs
+    // OnUnattendedClose, closes the window without the exit question and leaves every event
+    // loop; the settings and statistics are saved by the destruction as after any close.
+    void CloseUnattended();
+    bool ClosingUnattended() const { return FUnattended; }
+    // Runs first in CloseUnattended: a window with work in progress (a rowing session) keeps it
+    // here. Nothing in it may ask the user.
+    std::function<void()> OnUnattendedClose;
     void FirstShowSequence();
     double CurrentRunningTime() const;  // stored + this run, in days
 
@@ -104,6 +113,7 @@ protected:
 private:
     bool FStartupRunning = false;
     bool FSaved = false;
+    bool FUnattended = false;
     QStringList FPendingTexts;  // hand-overs that came during the start-up
     void OpenHandedOver(const QString& text);
     // Opens the waiting hand-overs, oldest first, including any that arrive meanwhile.

@@ -458,3 +458,33 @@ TEST(StartSwitches, OnlyASingleSwitchEndsTheProgram)
     EXPECT_EQ(HandleStartSwitches({"file.stg"}, flags), -1);
     EXPECT_EQ(HandleStartSwitches({"/tmp/X"}, flags), -1);  // a path is never a switch
 }
+
+TEST_F(MainTest, UnattendedCloseRunsItsHookAsksNothingAndEndsModalLoops)
+{
+    int questions = 0;
+    MessageBoxHook = [&](QMessageBox::Icon icon, const QString&, QMessageBox::StandardButtons) {
+        if (icon == QMessageBox::Question)
+            ++questions;
+        return QMessageBox::Cancel;  // a user who would keep the program running
+    };
+    TfrmMain form;
+    form.show();
+    FinishStartup(form);
+    std::vector<std::string> steps;
+    form.OnUnattendedClose = [&] {
+        steps.push_back(form.isVisible() ? "hook while shown" : "hook after the close");
+    };
+    // Ended while a modal loop runs (here: one the test opens, as a dialog would).
+    QTimer::singleShot(0, &form, [&] {
+        QTimer::singleShot(0, &form, [&] { form.CloseUnattended(); });
+        QEventLoop modal;
+        modal.exec();
+        steps.push_back("modal loop ended");
+    });
+    QCoreApplication::exec();  // left by the unattended close
+    EXPECT_EQ(steps, (std::vector<std::string>{"hook while shown", "modal loop ended"}));
+    EXPECT_EQ(questions, 0);
+    EXPECT_TRUE(form.Exiting);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.ClosingUnattended());
+}
