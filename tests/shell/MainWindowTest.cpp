@@ -488,3 +488,18 @@ TEST_F(MainTest, UnattendedCloseRunsItsHookAsksNothingAndEndsModalLoops)
     EXPECT_FALSE(form.isVisible());
     EXPECT_TRUE(form.ClosingUnattended());
 }
+
+TEST_F(MainTest, RecentListAndLastFolderKeepGreekChineseAndLongPathsWhole)
+{
+    const QString folder = home.filePath(QString::fromUtf8("Κωπηλασία 划船训练/") + QString::fromUtf8("训练").repeated(60));
+    const QString file = folder + QString::fromUtf8("/Πρωί 早上.stg");
+    ASSERT_GT(file.toUtf8().size(), 300);
+    {
+        TfrmMain form;
+        form.RecentFiles = {file, QStringLiteral("/plain/one.stg")};
+        form.LastDir = folder + QLatin1Char('/');
+    }
+    TfrmMain again;
+    EXPECT_EQ(again.RecentFiles, QStringList({file, QStringLiteral("/plain/one.stg")}));
+    EXPECT_EQ(again.LastDir, folder + QLatin1Char('/'));
+}
