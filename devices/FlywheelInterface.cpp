@@ -192,6 +192,8 @@ void TKVInterface::ComPortOpen() {
         FPort->ClearRxDQueue();
         FPort->SetRTSState(FRTSOnOpen != 0);
         FPort->SetDTRState(FDTROnOpen != 0);
+        if (self)
+            PortOpened();
     }
     if (!FWaitForData || !self)
         return;

@@ -171,6 +171,8 @@ public:
 
 protected:
     void ComPortOpen() override;
+    // Runs once the port is open, before the wait for data (a device may need waking first).
+    virtual void PortOpened() {}
     void ComPortRxCluster(TSerialPortNG* Sender) override;
     void Prepare() override;
     void NoDataTimer();

@@ -299,6 +299,30 @@ void TInterface::ComPortClose() {
         SetState(kvsClosed);
 }
 
+void TInterface::CloseSource() {
+    if (FState == kvsClosing || FState == kvsClosed)
+        return;
+    QPointer<TInterface> self(this);
+    try {
+        SetState(kvsClosing);
+        if (!self)
+            return;
+        StopTimer();
+        RecordStop();
+        if (FSourceKind == kSourceSerial)
+            ComPortClose();
+        else if (FSourceKind == kSourceDemo)
+            DemoClose();
+        if (!self)
+            return;
+        FValidData = 0;
+        SetState(kvsClosed);
+    } catch (const std::exception& e) {
+        if (self)
+            ShowError(QString::fromUtf8(e.what()));
+    }
+}
+
 // ---------------------------------------------------------------- timer
 
 void TInterface::StartTimer(int IntervalMs, std::function<void()> Handler) {

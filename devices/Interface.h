@@ -150,6 +150,9 @@ protected:
     virtual void Prepare() {}
 
     void SetState(TKeloState NewState);
+    // Close of a source without a stroke engine: closing, timer and recording stopped, port or
+    // demo closed, closed; an exception goes to ShowError.
+    void CloseSource();
     // Reports the first error of an open (OnError, else a queued message box), then closes.
     void ShowError(const QString& Msg);
     // The once-per-open report without the close.
