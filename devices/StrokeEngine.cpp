@@ -112,8 +112,8 @@ void TKVInterface::AnalysePulse(bool Split) {
         FDriveStart = sc;
         if (sc > 1) {
             // The time line includes the pause. The sample before the drive keeps its speed
-            // square: the stroke's flywheel energy counts from it, so a wheel that ran down
-            // in the pause is counted in full.
+            // square (none for a recovery sample): the stroke's flywheel energy counts from it,
+            // so a wheel that ran down in the pause is counted in full.
             TKVEngineSample& before = FSampleTable[std::size_t(sc - 1)];
             before.Time = FLastStrokeTime + FPendingTime + double(Clock().NowMs() - FPauseTick) / 1000;
             FResumedDriveSample = sc;
