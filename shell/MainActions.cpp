@@ -271,19 +271,6 @@ TChildKind TfrmMain::ActiveChildKind() const
     return ChildKind(ActiveMDIChild());
 }
 
-void TfrmMain::ShowChildWindow(QWidget* child)
-{
-    if (!child)
-        return;
-    QWidget* frame = ChildFrame(child);
-    frame->show();
-    frame->raise();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
-        MdiArea->setActiveSubWindow(sub);
-    if (frame->windowState() & Qt::WindowMinimized)
-        WindowMaximize->trigger();
-}
-
 TfrmTraining* TfrmMain::RowTrainingWindow() const
 {
     if (!frmRow || !RowTrainingId)
@@ -397,7 +384,7 @@ void TfrmMain::FileSaveAsExecute()
 void TfrmMain::ViewTrainingExecute()
 {
     if (frmRow)
-        ShowChildWindow(RowTrainingWindow());
+        ShowChild(RowTrainingWindow());
 }
 
 // ---------------------------------------------------------------------------------------------

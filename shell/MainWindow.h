@@ -179,8 +179,6 @@ public:
 
     TChildKind ChildKind(const QWidget* child) const;
     TChildKind ActiveChildKind() const;
-    // Shows a child window, brings it to the front and, when minimised, runs Window > Maximize.
-    void ShowChildWindow(QWidget* child);
     // The training window whose training the row window records into.
     TfrmTraining* RowTrainingWindow() const;
     // The training window the Save actions work on: the active one, or the row window's.

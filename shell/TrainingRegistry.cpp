@@ -270,7 +270,7 @@ bool TfrmMain::OpenRowWindow(const QString& iniFile, const QString& userFile)
     if (RowWindowOpening)
         return false;
     if (frmRow) {
-        ShowChildWindow(frmRow);
+        ShowChild(frmRow);
         return false;
     }
     RowWindowOpening = true;
