@@ -11,6 +11,7 @@
 #include "shell/AboutWindow.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashWindow.h"
+#include "foundation/recording/SessionRescue.h"
 #include "session/TrainingWindow.h"
 
 #include <QAction>
@@ -578,6 +579,14 @@ void TfrmMain::FirstShowSequence()
     if (QPointer<TfrmSplash> splash = CurrentSplash())
         splash->exec();
     ShowWelcome();
+    // A session that an earlier run had to end without anybody there was kept: say where.
+    if (const QString notice = TakeRescueNotice(); !notice.isEmpty()) {
+        SetStatusText(notice);
+        ShowMessageBox(this, QMessageBox::Information, notice);
+    }
+    // The program opens ready to row.
+    if (CreateRowWindow)
+        OpenRowWindow(GetUserIniFileName(false), QString());
     HideSplash();
     FStartupRunning = false;
     StartupDone = true;

@@ -9,6 +9,7 @@
 #include "shell/SingleInstance.h"
 #include "shell/MainWindow.h"
 #include "shell/SplashWindow.h"
+#include "session/RowWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -61,6 +62,7 @@ int Run(QApplication& app)
     {
         TfrmMain main;
         main.StartFiles = FileParameters(params);
+        InstallRowWindow(main);
         screenSaver.Inhibit(GetProductName(), QStringLiteral("Rowing session"));
         main.show();
         result = app.exec();
