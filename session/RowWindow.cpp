@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cstdio>
+
 namespace {
 
 constexpr int kStatusBarHeight = 30;
@@ -553,10 +555,15 @@ bool TfrmRow::KeepSessionUnattended(QString& fileName) {
     fileName.clear();
     const bool running = Session->Phase() == TSessionPhase::Running || Session->CurrentInterface();
     Session->CloseSession(true);
-    const TTraining* t = Training();
+    TTraining* t = Training();
     if (!running || !t || Session->Recorder().StrokeCount() < 1)
         return false;
-    return RescueSession(*t, fileName);
+    if (!RescueSession(*t, fileName))
+        return false;
+    // Kept in that file now: closing its window has nothing left to ask.
+    t->Header.FileName = QStringToCp1252(fileName).substr(0, kShortStringMax);
+    t->Header.Modified = 0;
+    return true;
 }
 
 // ---------------------------------------------------------------- the program's row window
@@ -575,6 +582,13 @@ void InstallRowWindow(TfrmMain& main) {
             return false;
         training = newRow->Training;
         return true;
+    };
+    // Ended without anybody there: a session in progress is closed in order and kept.
+    main.OnUnattendedClose = [owner] {
+        auto* row = owner ? qobject_cast<TfrmRow*>(owner->frmRow.data()) : nullptr;
+        QString fileName;
+        if (row && row->KeepSessionUnattended(fileName))
+            std::fprintf(stderr, "kvwt: the session in progress was kept in %s\n", qPrintable(fileName));
     };
     main.CreateRowWindow = [owner](TfrmTraining* window, const QString& iniFile) -> QWidget* {
         if (!owner)
