@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -26,11 +27,12 @@ const QString kRow = QStringLiteral("Row");
 const QString kBottomDefaults = QStringLiteral("0.1 0.6 0.7 0.3 1.2 1.12 1.9 1.5");
 const QString kRightDefaults = QStringLiteral("0.0 1.5 2.7 3.11");
 constexpr int kRightValuesWidth = 140;
+constexpr double kMinLabelPixels = 28;  // room for a label such as "170"
 
 QString CanonicalOrAbsolute(const QString& name) {
     const QFileInfo info(name);
     const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
 }  // namespace
@@ -39,7 +41,11 @@ bool TfrmRow::IsSettingsFile(const QString& fileName) {
     if (fileName.isEmpty())
         return false;
     // Case matters on this system: two names that differ only in case are two files.
-    return CanonicalOrAbsolute(fileName) == CanonicalOrAbsolute(GetUserIniFileName(false));
+    const QString name = CanonicalOrAbsolute(fileName);
+    for (const bool writeMode : {false, true})
+        if (const QString settings = GetUserIniFileName(writeMode); !settings.isEmpty() && name == CanonicalOrAbsolute(settings))
+            return true;
+    return false;
 }
 
 // ---------------------------------------------------------------- load and save
@@ -285,6 +291,13 @@ void TfrmRow::LayoutCharts() {
         const QRect r = pnlChartLeft->rect();
         const int side = std::min(r.width(), r.height());
         FLeftChart->setGeometry((r.width() - side) / 2, (r.height() - side) / 2, side, side);
+        // Labels every 10 cm while they fit side by side, else every 20 or 40 cm.
+        const double perTen = side * 10.0 / kForceChartLength;
+        const double step = perTen >= kMinLabelPixels ? 10 : perTen * 2 >= kMinLabelPixels ? 20 : 40;
+        if (TChartAxis& bottom = FLeftChart->EditModel().Bottom; bottom.Increment != step) {
+            bottom.Increment = step;
+            FLeftChart->Refresh();
+        }
     }
     if (FRightChart)
         FRightChart->setGeometry(pnlChartRight->rect());

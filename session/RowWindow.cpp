@@ -568,7 +568,7 @@ bool TfrmRow::KeepSessionUnattended(QString& fileName) {
 
 // ---------------------------------------------------------------- the program's row window
 
-void InstallRowWindow(TfrmMain& main) {
+void InstallRowWindow(TfrmMain& main, bool startDemo) {
     QPointer<TfrmMain> owner(&main);
     static QPointer<TfrmNewRow> newRow;
     main.RunNewSessionDialog = [owner](const QString& userFile, TTraining& training) {
@@ -590,7 +590,7 @@ void InstallRowWindow(TfrmMain& main) {
         if (row && row->KeepSessionUnattended(fileName))
             std::fprintf(stderr, "kvwt: the session in progress was kept in %s\n", qPrintable(fileName));
     };
-    main.CreateRowWindow = [owner](TfrmTraining* window, const QString& iniFile) -> QWidget* {
+    main.CreateRowWindow = [owner, startDemo](TfrmTraining* window, const QString& iniFile) -> QWidget* {
         if (!owner)
             return nullptr;
         auto* row = new TfrmRow(owner, window);
@@ -604,6 +604,26 @@ void InstallRowWindow(TfrmMain& main) {
         else
             frame->show();
         row->FocusConnectButton();
+        if (startDemo) {
+            // The default rower rows the demo at once; the strokes are traced for whoever watches.
+            TSessionView& v = row->Session->View;
+            v.ConnectDialog = [](TConnectChoice& choice) {
+                choice = TConnectChoice{QLatin1String(kDemoSource), 0, kInterfaceKV};
+                return true;
+            };
+            v.StrokeRecorded = [row, recorded = v.StrokeRecorded](const TStrokeOutcome& outcome) {
+                recorded(outcome);
+                const int n = row->Session->Recorder().StrokeCount();
+                if (!outcome.Idle && (n == 1 || n % 10 == 0))
+                    DebugTrace(QStringLiteral("Row: stroke %1").arg(n));
+            };
+            QTimer::singleShot(0, row->ConnectButton, &QPushButton::click);
+        }
         return row;
     };
+    if (startDemo)
+        main.RunNewSessionDialog = [](const QString&, TTraining& training) {
+            LoadDefaultTraining(training);
+            return true;
+        };
 }

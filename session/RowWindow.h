@@ -212,5 +212,6 @@ private:
     void SubWindowActivated();
 };
 
-// The program's row window: made by the main window's OpenRowWindow.
-void InstallRowWindow(TfrmMain& main);
+// The program's row window: made by the main window's OpenRowWindow. startDemo: the first row
+// window rows the demo at once with the default rower (the program's tests start it so).
+void InstallRowWindow(TfrmMain& main, bool startDemo = false);

@@ -555,6 +555,7 @@ void TfrmMain::FirstShowSequence()
     // A session that an earlier run had to end without anybody there was kept: say where.
     if (const QString notice = TakeRescueNotice(); !notice.isEmpty()) {
         SetStatusText(notice);
+        std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
         ShowMessageBox(this, QMessageBox::Information, notice);
     }
     // The program opens ready to row.

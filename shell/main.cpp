@@ -111,7 +111,7 @@ int Run(QApplication& app)
     {
         TfrmMain main;
         main.StartFiles = FileParameters(params);
-        InstallRowWindow(main);
+        InstallRowWindow(main, qEnvironmentVariableIntValue("KVWT_START_DEMO") == 1);
         // Ended from outside, the program closes as by its menu, without the exit question.
         TOrderlyEnd orderlyEnd([&main](const QString&) { main.CloseUnattended(); });
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &orderlyEnd,
