@@ -558,9 +558,6 @@ void TfrmMain::FirstShowSequence()
         std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
         ShowMessageBox(this, QMessageBox::Information, notice);
     }
-    // The program opens ready to row.
-    if (CreateRowWindow)
-        OpenRowWindow(GetUserIniFileName(false), QString());
     HideSplash();
     FStartupRunning = false;
     StartupDone = true;
@@ -569,6 +566,9 @@ void TfrmMain::FirstShowSequence()
     if (!StartFiles.isEmpty())
         FPendingTexts.prepend(GetCommandLineText(StartFiles));
     OpenPendingTexts();
+    // Then the program is ready to row (the files asked for do not wait for the rower's dialog).
+    if (CreateRowWindow && !ClosingUnattended())
+        OpenRowWindow(GetUserIniFileName(false), QString());
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
