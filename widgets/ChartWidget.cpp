@@ -1,5 +1,7 @@
 #include "widgets/ChartWidget.h"
 
+#include "platform/AtomicFile.h"
+
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "widgets/UiUtils.h"
 
@@ -8,7 +10,7 @@
 #include <QImageWriter>
 #include <QMouseEvent>
 #include <QRubberBand>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <array>
@@ -513,12 +515,8 @@ bool SaveImageAsBitmap(const QImage& image, const QString& fileName) {
     if (image.isNull()) return false;
     // Qt's writer stores an 8-bit image of at most 16 colours with 4 bits per pixel.
     const QImage indexed = ToSixteenColours(image);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(indexed)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    return writer.write(indexed) && WriteFileAtomically(fileName, buffer.data());
 }
