@@ -1,8 +1,7 @@
 #include "widgets/ChartWidget.h"
 
-#include "platform/AtomicFile.h"
-
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "platform/AtomicFile.h"
 #include "widgets/UiUtils.h"
 
 #include <QClipboard>
