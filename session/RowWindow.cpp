@@ -75,11 +75,19 @@ TfrmRow::TfrmRow(TMDIMain* owner, TfrmTraining* trainingWindow)
         trainingWindow->OnResetSession = [this](TfrmTraining*) { ResetSession(); };
     if (QMdiSubWindow* sub = SubWindow()) {
         sub->installEventFilter(this);
-        if (QMdiArea* area = sub->mdiArea())
+        if (QMdiArea* area = sub->mdiArea()) {
+            FLastActive = area->activeSubWindow();
             connect(area, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* w) {
-                if (w && w == SubWindow())
+                // The program losing and regaining the focus (a dialog closing, another program)
+                // passes nullptr and then this window again: that is no switch to it.
+                if (!w)
+                    return;
+                const bool switched = w == SubWindow() && FLastActive && FLastActive != w;
+                FLastActive = w;
+                if (switched)
                     SubWindowActivated();
             });
+        }
     }
     // Neither the charts nor the value areas fit a smaller page.
     setMinimumSize(kRowMinPageWidth + 2 * kPageBorder, kRowMinPageHeight + 2 * kPageBorder + kStatusBarHeight);

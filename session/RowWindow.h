@@ -16,6 +16,7 @@
 #include "widgets/ChartWidget.h"
 #include "widgets/ValueArea.h"
 
+#include <QMdiSubWindow>
 #include <QPointer>
 #include <array>
 #include <cstdint>
@@ -23,6 +24,7 @@
 #include <memory>
 
 class QAction;
+class QMdiSubWindow;
 class QMenu;
 class QPlainTextEdit;
 class QPushButton;
@@ -169,6 +171,7 @@ protected:
 
 private:
     QPointer<TfrmTraining> FTrainingWindow;
+    QPointer<QMdiSubWindow> FLastActive;  // the sub-window active before the last activation
     QPointer<TChartWidget> FLeftChart;
     QPointer<TChartWidget> FRightChart;
     QPointer<TValueArea> FBottomArea;

@@ -13,11 +13,14 @@
 #include "session/RowWindow.h"
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
+#include "shell/MessageWindow.h"
 #include "shell/SplashWindow.h"
 #include "widgets/UiUtils.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTemporaryDir>
@@ -337,6 +340,35 @@ TEST(RowSession, DemoFromTheButtonToTheSavedFile) {
     RollingCount = savedRolling;
     MessageBoxHook = nullptr;
     SplashDisplayTimeOverride = -1;
+    qputenv("HOME", oldHome);
+}
+
+// Only switching to the row window from another window ends a wait; the program regaining the
+// focus (a dialog closing) does not.
+TEST(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    {
+        TfrmMain main;
+        main.ConfirmExit = false;
+        main.FirstShow = false;
+        main.show();
+        TfrmTraining* window = main.NewTraining(QString());
+        auto* row = new TfrmRow(&main, window);
+        main.frmRow = row;
+        ChildFrame(row)->show();
+        QMdiArea* area = main.MdiArea;
+        area->setActiveSubWindow(row->SubWindow());
+        ShowMessageWindow(QStringLiteral("Waiting for interface ... (Press [Esc] to cancel)"));
+        emit area->subWindowActivated(nullptr);
+        emit area->subWindowActivated(row->SubWindow());
+        EXPECT_TRUE(MessageWindowVisible());
+        emit area->subWindowActivated(window->SubWindow());
+        emit area->subWindowActivated(row->SubWindow());
+        EXPECT_FALSE(MessageWindowVisible());
+        CloseMessageWindow();
+    }
     qputenv("HOME", oldHome);
 }
 
