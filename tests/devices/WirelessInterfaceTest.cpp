@@ -53,6 +53,7 @@ class WirelessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ::setenv("KVANT_SERIAL", Stick.SlavePath().c_str(), 1);
+        SetInterfaceBeep([] {});
         Kw.reset(CreateInterface<TKWInterface>(nullptr));
         Kw->AntLibraryName = QStringLiteral(KV_ANT_LIBRARY);
         Kw->SetClock(&Clock);
@@ -69,6 +70,7 @@ protected:
         if (Kw)
             Kw->Close();
         Kw.reset();
+        SetInterfaceBeep(nullptr);
         ::unsetenv("KVANT_SERIAL");
     }
 
@@ -179,8 +181,11 @@ TEST_F(WirelessTest, WheelPacketsCountGapsButNotTheFirstNorARepeat) {
 
 TEST_F(WirelessTest, NopePacketsSetTheDeviceIdOnceAndCountWithoutRawLines) {
     Connect();
-    SendOther(antenc::NopePacket(1, 0, 0x0001E240) + antenc::NopePacket(2, 1, 0x12345678) +
-                  antenc::NopePacket(1, 4, 0x12345678),
+    // Noise and a message with a bad checksum on the line are skipped.
+    std::string bad = antenc::NopePacket(1, 9, 0x99999999);
+    bad.back() = char(bad.back() ^ 1);
+    SendOther(std::string("\x00\x11\xA4\x02", 4) + antenc::NopePacket(1, 0, 0x0001E240) + bad +
+                  antenc::NopePacket(2, 1, 0x12345678) + antenc::NopePacket(1, 4, 0x12345678),
               3);
     EXPECT_EQ(Kw->DeviceID(), QStringLiteral("0001E240"));
     EXPECT_EQ(Kw->TotalNopePackets(), 3u);
@@ -249,6 +254,25 @@ TEST_F(WirelessTest, ALibraryThatCannotBeUsedIsReportedAndCloses) {
         EXPECT_TRUE(Errors[0].startsWith(QString::fromLatin1(c.Message))) << Errors[0].toStdString();
         EXPECT_FALSE(Kw->AntLoadedFlag());
     }
+}
+
+TEST_F(WirelessTest, OpenAndWaitEndsOnTheFirstPacketOrReportsNoData) {
+    for (const bool sensor : {true, false}) {
+        SCOPED_TRACE(sensor);
+        Errors.clear();
+        bool sent = false;
+        Clock.OnWait = [&](unsigned ms) {
+            Clock.Advance(ms);
+            if (sensor && Kw->IsConnected() && !std::exchange(sent, true))
+                Stick.Write(antenc::WheelPacket(16, 9000, 9000, 9000));
+        };
+        Kw->OpenAndWait(kSourceSerial, QStringLiteral("ANTSerial"));
+        EXPECT_EQ(Kw->ValidData(), sensor);
+        EXPECT_EQ(Errors, sensor ? std::vector<QString>{} : std::vector<QString>{QStringLiteral("ComPort : No data")});
+        EXPECT_EQ(Kw->State(), kvsOpened);
+        Kw->Close();
+    }
+    Clock.OnWait = nullptr;
 }
 
 TEST_F(WirelessTest, AnEmptySourceNameIsReported) {
