@@ -1,0 +1,396 @@
+// The connect dialog against the built-in demo and against devices played on pseudo terminals,
+// with a fake clock that moves on every wait.
+#include "session/ConnectDialog.h"
+
+#include "devices/FlywheelInterface.h"
+#include "devices/FourthMarkInterface.h"
+#include "devices/InterfaceFactory.h"
+#include "platform/IniFiles.h"
+#include "support/FakeClock.h"
+#include "support/FileHelpers.h"
+#include "support/KvDeviceEncoder.h"
+#include "support/PtyPeer.h"
+#include "support/QtPrinters.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace {
+
+// The flywheel interface with the test's port list and the built-in recording.
+QStringList gPorts;
+
+class TTestKv : public TKVInterface {
+public:
+    TTestKv(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {}
+    void ComPortUpdateList() override { FPortList = gPorts; }
+
+protected:
+    QString DemoFileName() const override { return QString(); }
+};
+
+class TTestZt : public TZTInterface {
+public:
+    TTestZt(TCreateKey key, QObject* owner) : TZTInterface(key, owner) {}
+    void ComPortUpdateList() override { FPortList = gPorts; }
+};
+
+class ConnectDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        SetInterfaceBeep([] {});
+        gPorts.clear();
+        Factory.Register(kInterfaceKV, [](QObject* owner) { return CreateInterface<TTestKv>(owner); });
+        Factory.Register(kInterfaceZT, [](QObject* owner) { return CreateInterface<TTestZt>(owner); });
+        Factory.IsK3Port = nullptr;
+        Clock.OnWait = [this](unsigned ms) {
+            Clock.Advance(std::max<unsigned>(ms, 50));
+            if (World)
+                World();
+            if (Dlg && (Texts.empty() || Texts.back() != Dlg->lblTest->text()))
+                Texts.push_back(Dlg->lblTest->text());
+        };
+    }
+
+    void TearDown() override {
+        World = nullptr;
+        Dlg.reset();
+        Clock.OnWait = nullptr;
+        gPorts.clear();
+        SetInterfaceBeep(nullptr);
+    }
+
+    QString IniName() const { return Dir.filePath(QStringLiteral("kvwt.ini")); }
+
+    void WriteSettings(const std::map<QString, QString>& values) {
+        TIniFile ini(IniName());
+        for (const auto& [key, value] : values)
+            ini.WriteString(QStringLiteral("Connect"), key, value);
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+
+    QString Setting(const QString& key) {
+        TIniFile ini(IniName());
+        return ini.ReadString(QStringLiteral("Connect"), key, QStringLiteral("<none>"));
+    }
+
+    void Open() {
+        Dlg = std::make_unique<TfrmConnect>(nullptr, &Factory);
+        Dlg->IniFileName = IniName();
+        Dlg->SetClock(&Clock);
+        Dlg->ClickSound = [this] { ++Clicks; };
+        Dlg->ShowProtocolMessage = [this](const QString& text) { Messages.push_back(text); };
+        Dlg->show();
+    }
+
+    void Select(const QString& source) {
+        Dlg->cmbSource->setCurrentIndex(Dlg->cmbSource->findText(source));
+        ASSERT_EQ(Dlg->SelectedSource(), source);
+    }
+
+    // Events run and the clock moves until the condition holds.
+    bool RunUntil(const std::function<bool()>& condition) {
+        return WaitUntil([&] {
+            Clock.Advance(20);
+            return condition();
+        }, 10000);
+    }
+
+    // Sends a flywheel sample to peer whenever the test interface has it open.
+    void Speak(TPtyPeer& peer, int ticks = 6140) {
+        TKVInterface* kv = Dlg ? Dlg->TestInterface() : nullptr;
+        if (kv && kv->OpenName() == peer.SlavePath() && kv->State() >= kvsOpening && kv->IsConnected())
+            peer.Write(kvenc::SampleTicks(kvpKvw, ticks));
+    }
+
+    bool Idle() const {
+        return Dlg->Phase() == TfrmConnect::TPhase::Idle && Dlg->btbOk->isEnabled() &&
+               Dlg->btbCancel->isEnabled() && Dlg->cmbSource->isEnabled() &&
+               Dlg->rgpConnect->isVisibleTo(Dlg.get()) && !Dlg->pnlMagnets->isVisibleTo(Dlg.get()) &&
+               Dlg->btbTest->text() == "&Test" && Dlg->lblTest->text().isEmpty() &&
+               Dlg->windowTitle() == "Connect" && Dlg->TestInterface() == nullptr;
+    }
+
+    QTemporaryDir Dir;
+    TFakeClock Clock;
+    TInterfaceFactory Factory;
+    std::unique_ptr<TfrmConnect> Dlg;
+    std::function<void()> World;
+    std::vector<QString> Texts;
+    std::vector<QString> Messages;
+    int Clicks = 0;
+};
+
+TEST_F(ConnectDialogTest, DemoTestShowsLiveLinesAndStopReturnsToIdle) {
+    Open();
+    ASSERT_EQ(Dlg->cmbSource->findText("DEMO"), Dlg->cmbSource->currentIndex());
+    EXPECT_EQ(Dlg->InterfaceKind(), 0);
+
+    Dlg->btbTestClick();
+    ASSERT_EQ(Dlg->Phase(), TfrmConnect::TPhase::Testing);
+    EXPECT_EQ(Dlg->InterfaceKind(), kInterfaceKV);  // set by the opened event
+    EXPECT_EQ(Dlg->btbTest->text(), "S&top");
+    EXPECT_TRUE(Dlg->btbTest->isEnabled());
+    for (QWidget* w : {static_cast<QWidget*>(Dlg->btbOk), static_cast<QWidget*>(Dlg->btbCancel),
+                       static_cast<QWidget*>(Dlg->btbSearch), static_cast<QWidget*>(Dlg->cmbSource)})
+        EXPECT_FALSE(w->isEnabled());
+    EXPECT_TRUE(Dlg->pnlMagnets->isVisibleTo(Dlg.get()));
+    EXPECT_FALSE(Dlg->rgpConnect->isVisibleTo(Dlg.get()));
+
+    // OK, Cancel and Esc do nothing while the test receives data.
+    Dlg->accept();
+    Dlg->reject();
+    EXPECT_TRUE(Dlg->isVisible());
+
+    ASSERT_TRUE(RunUntil([&] { return Dlg->pnlMagnet[3]->text() != "x"; }));
+    const QStringList lines = Dlg->lblTest->text().split('\n');
+    ASSERT_EQ(lines.size(), 3) << Dlg->lblTest->text().toStdString();
+    EXPECT_TRUE(lines[0].startsWith("Receiving ... "));
+    EXPECT_EQ(lines[1], "Source : Demodata");
+    EXPECT_EQ(lines[2], "Device : KV Interface");  // no protocol line for demo data
+    EXPECT_EQ(Dlg->windowTitle(), "Connect to LUMA/DOS");
+    for (QLabel* p : Dlg->pnlMagnet) {
+        bool ok = false;
+        const int percent = p->text().trimmed().toInt(&ok);
+        EXPECT_TRUE(ok && percent >= 0 && percent <= 100) << p->text().toStdString();
+    }
+    EXPECT_GT(Clicks, 0);
+
+    Dlg->btbTestClick();  // Stop
+    EXPECT_TRUE(Idle());
+    Dlg->accept();
+    EXPECT_EQ(Dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(Dlg->SelectedSource(), "DEMO");
+    EXPECT_EQ(Dlg->SourceKind(), kSourceDemo);
+    EXPECT_EQ(Setting("Source"), "DEMO");
+    EXPECT_EQ(Setting("InterfaceType"), "1");
+}
+
+TEST_F(ConnectDialogTest, SettingsRoundTripKeepsFalseFlagsAndPathCase) {
+    gPorts = {"/dev/ttyUSB0", "/dev/ttyusb0"};
+    WriteSettings({{"Source", "/dev/ttyusb0"}, {"InterfaceType", "4"}, {"StrictProtocol", "0"},
+                   {"RawHeartRate", "1"}, {"Beeps", "0"}, {"Quick", "1"}});
+    Open();
+    EXPECT_EQ(Dlg->cmbSource->count(), 3);
+    EXPECT_EQ(Dlg->SelectedSource(), "/dev/ttyusb0");
+    EXPECT_EQ(Dlg->SourceKind(), kSourceSerial);
+    EXPECT_EQ(Dlg->InterfaceKind(), 4);
+    EXPECT_FALSE(Dlg->StrictProtocol());
+    EXPECT_TRUE(Dlg->RawHeartRate());
+    EXPECT_FALSE(Dlg->Beeps());
+    EXPECT_TRUE(Dlg->Quick());
+    Dlg->rgpConnectItems->button(2)->setChecked(true);
+    EXPECT_EQ(Dlg->ConnectType(), 2);
+
+    Dlg->reject();  // Cancel saves too
+    EXPECT_EQ(Setting("Source"), "/dev/ttyusb0");
+    EXPECT_EQ(Setting("InterfaceType"), "4");
+    EXPECT_EQ(Setting("StrictProtocol"), "0");
+    EXPECT_EQ(Setting("RawHeartRate"), "1");
+    EXPECT_EQ(Setting("Beeps"), "0");
+    EXPECT_EQ(Setting("Quick"), "1");
+
+    // Unknown, empty or differently cased sources select "DEMO"; "demo" is the demo.
+    for (const char* stored : {"/dev/TTYUSB0", "", "COM1", "demo"}) {
+        WriteSettings({{"Source", stored}});
+        Dlg->show();
+        EXPECT_EQ(Dlg->SelectedSource(), "DEMO") << stored;
+        Dlg->reject();
+    }
+}
+
+TEST_F(ConnectDialogTest, TestOnSerialDeviceShowsProtocolLine) {
+    TPtyPeer peer;
+    gPorts = {peer.SlavePath()};
+    Open();
+    Select(peer.SlavePath());
+    World = [&] { Speak(peer); };
+    Dlg->btbTestClick();
+    ASSERT_EQ(Dlg->Phase(), TfrmConnect::TPhase::Testing);
+    ASSERT_TRUE(RunUntil([&] {
+        Speak(peer);
+        return Dlg->lblTest->text().contains("Protocol");
+    }));
+    const QStringList lines = Dlg->lblTest->text().split('\n');
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_EQ(lines[1], "Source : " + peer.SlavePath());
+    EXPECT_EQ(lines[3], "Protocol : KVW");
+    EXPECT_EQ(Dlg->windowTitle(), "Connect to KVW");
+    World = nullptr;
+    Dlg->btbTestClick();
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(ConnectDialogTest, StopDuringTheWaitEndsTheTestAfterTheWaitReturns) {
+    TPtyPeer silent;
+    gPorts = {silent.SlavePath()};
+    Open();
+    Select(silent.SlavePath());
+    int waitsAfterStop = -1;
+    World = [&] {
+        if (waitsAfterStop >= 0) {
+            ++waitsAfterStop;
+            return;
+        }
+        TKVInterface* kv = Dlg->TestInterface();
+        if (kv && kv->WaitingForData()) {
+            waitsAfterStop = 0;
+            Dlg->btbTest->click();  // Stop while OpenAndWait runs events
+        }
+    };
+    Dlg->btbTestClick();
+    ASSERT_GE(waitsAfterStop, 0);
+    // No "Nothing found" pause and no wait for the no-data time-out.
+    EXPECT_LT(waitsAfterStop, 10);
+    EXPECT_TRUE(std::find(Texts.begin(), Texts.end(), "Nothing found") == Texts.end());
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(ConnectDialogTest, DialogFreedDuringTheWait) {
+    TPtyPeer silent;
+    gPorts = {silent.SlavePath()};
+    Open();
+    Select(silent.SlavePath());
+    QPointer<TfrmConnect> dialog(Dlg.get());
+    World = [&] {
+        if (Dlg && Dlg->TestInterface() && Dlg->TestInterface()->WaitingForData())
+            Dlg.reset();  // its owner goes away while the test waits
+    };
+    dialog->btbTestClick();
+    EXPECT_TRUE(dialog.isNull());
+}
+
+TEST_F(ConnectDialogTest, UsbAdapterPortIsNotTestedByTheFlywheelInterface) {
+    TPtyPeer peer;
+    gPorts = {peer.SlavePath()};
+    Factory.IsK3Port = [&](const QString& port) { return port == peer.SlavePath(); };
+    Open();
+    Select(peer.SlavePath());
+    const std::int64_t start = Clock.NowMs();
+    Dlg->btbTestClick();
+    EXPECT_EQ(Texts.front(), "Nothing found");
+    EXPECT_EQ(Clock.NowMs() - start, 1000);
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(ConnectDialogTest, NothingFoundPauseCanBeCancelled) {
+    TPtyPeer silent;
+    gPorts = {silent.SlavePath()};
+    Open();
+    Select(silent.SlavePath());
+    std::int64_t shownAt = -1;
+    World = [&] {
+        if (shownAt < 0 && Dlg->lblTest->text() == "Nothing found") {
+            shownAt = Clock.NowMs();
+            Dlg->btbTest->click();
+        }
+    };
+    const std::int64_t start = Clock.NowMs();
+    Dlg->btbTestClick();
+    ASSERT_GE(shownAt, 0);
+    // The no-data time-out passed, then the pause ended at the first wait after Stop.
+    EXPECT_GE(shownAt - start, kKvNoDataTimeoutMs);
+    EXPECT_LT(Clock.NowMs() - shownAt, 1000);
+    EXPECT_TRUE(std::find(Texts.begin(), Texts.end(), "ComPort : No data") != Texts.end());
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(ConnectDialogTest, SearchFindsTheSpeakingPortAndSkipsAnUnpluggedOne) {
+    TPtyPeer unplugged, silent, speaking;
+    gPorts = {unplugged.SlavePath(), silent.SlavePath(), speaking.SlavePath()};
+    Open();
+    World = [&] {
+        TKVInterface* kv = Dlg->TestInterface();
+        if (kv && kv->OpenName() == unplugged.SlavePath() && kv->IsConnected() && unplugged.IsOpen())
+            unplugged.CloseMaster();  // the adapter is pulled while the search listens
+        Speak(speaking);
+    };
+    Dlg->btbSearchClick();
+    EXPECT_TRUE(std::find(Texts.begin(), Texts.end(), "Testing " + silent.SlavePath() + " ...") !=
+                Texts.end());
+    EXPECT_TRUE(std::any_of(Texts.begin(), Texts.end(),
+                            [](const QString& t) { return t.startsWith("ComPort : "); }));
+    EXPECT_TRUE(std::find(Texts.begin(), Texts.end(),
+                          "KV Interface found on " + speaking.SlavePath()) != Texts.end());
+    EXPECT_EQ(Dlg->SelectedSource(), speaking.SlavePath());
+    EXPECT_EQ(Dlg->InterfaceKind(), kInterfaceKV);
+    EXPECT_EQ(Dlg->cmbSource->count(), 4);  // the ports and "DEMO"
+    EXPECT_TRUE(Idle());
+}
+
+TEST_F(ConnectDialogTest, SearchWithoutAnswerKeepsLastTextThenClears) {
+    TPtyPeer a, b;
+    gPorts = {a.SlavePath(), b.SlavePath()};
+    Open();
+    std::vector<std::pair<std::int64_t, QString>> timeline;
+    World = [&] { timeline.emplace_back(Clock.NowMs(), Dlg->lblTest->text()); };
+    Dlg->btbSearchClick();
+    EXPECT_EQ(Dlg->InterfaceKind(), 0);
+    EXPECT_EQ(Dlg->SelectedSource(), b.SlavePath());  // the port last tested
+    EXPECT_TRUE(Idle());
+    // The last line of the search (the second port's error) stays for the two seconds.
+    const QString testingB = "Testing " + b.SlavePath() + " ...";
+    auto it = std::find_if(timeline.begin(), timeline.end(),
+                           [&](const auto& e) { return e.second == testingB; });
+    it = std::find_if(it, timeline.end(), [](const auto& e) { return e.second == "ComPort : No data"; });
+    ASSERT_NE(it, timeline.end());
+    EXPECT_EQ(timeline.back().second, "ComPort : No data");
+    EXPECT_GE(timeline.back().first - it->first, 1900);
+}
+
+TEST_F(ConnectDialogTest, GarbageEndsTheTestWithOneProtocolMessage) {
+    TPtyPeer peer;
+    gPorts = {peer.SlavePath()};
+    Open();
+    Select(peer.SlavePath());
+    World = [&] {
+        TKVInterface* kv = Dlg->TestInterface();
+        if (kv && kv->IsConnected() && kv->State() == kvsOpening)
+            peer.Write(std::string(4, '\xFF'));
+    };
+    Dlg->btbTestClick();
+    DrainEvents();
+    EXPECT_TRUE(Idle());
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(Messages[0].startsWith("Incorrect interface protocol."));
+    EXPECT_TRUE(Messages[0].contains("following protocol : LUMA/DOS or KVW."));
+    EXPECT_FALSE(Messages[0].contains("[Test]"));
+}
+
+TEST(ConnectProtocolText, AdviceOnlyOutsideTheDialog) {
+    std::unique_ptr<TKVInterface> kv(CreateInterface<TKVInterface>(nullptr));
+    kv->SetProtocolSet({kvpKV3W});
+    EXPECT_TRUE(ProtocolErrorText(*kv, false).contains(
+        "following protocol : KV3W.\n\nPlease use the [Test] button in the \"Connect\" dialogue first."));
+    EXPECT_FALSE(ProtocolErrorText(*kv, true).contains("[Test]"));
+}
+
+TEST(InterfaceFactoryKinds, OnlyBuiltKindsAreMade) {
+    TInterfaceFactory factory;
+    for (std::uint8_t kind = 1; kind <= 5; ++kind) {
+        std::unique_ptr<TInterface> i(factory.Create(kind, nullptr));
+        ASSERT_NE(i, nullptr) << int(kind);
+        EXPECT_EQ(i->InterfaceType(), kind);
+    }
+    for (std::uint8_t kind : {0, 6, 7, 255})
+        EXPECT_EQ(factory.Create(kind, nullptr), nullptr) << int(kind);
+    // A kind built later plugs in without the callers changing.
+    factory.Register(kInterfaceKW, [](QObject* owner) { return CreateInterface<T__Interface>(owner); });
+    EXPECT_TRUE(factory.Available(kInterfaceKW));
+    factory.Register(kInterfaceKW, nullptr);
+    EXPECT_FALSE(factory.Available(kInterfaceKW));
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// The new-session dialog: defaults, taking the controls, a bad weight, user files.
+#include "session/NewSessionDialog.h"
+
+#include "foundation/files/FileIo.h"
+#include "foundation/files/TrainingFiles.h"
+#include "platform/CodePage.h"
+#include "support/QtPrinters.h"
+#include "widgets/UiUtils.h"
+
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class NewSessionDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Home.isValid());
+        qputenv("HOME", QFile::encodeName(Home.path()));
+        MessageBoxHook = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            Boxes.push_back(text);
+            return QMessageBox::Ok;
+        };
+        Dlg = std::make_unique<TfrmNewRow>();
+    }
+
+    void TearDown() override {
+        Dlg.reset();
+        MessageBoxHook = nullptr;
+        qputenv("HOME", OldHome);
+    }
+
+    // A user file of a rower.
+    QString UserFile(int weight, const char* name) {
+        TTraining t;
+        LoadDefaultTraining(t);
+        t.Ini.Weight = weight;
+        t.Ini.Gender = 1;
+        t.Ini.Boat = 4;
+        t.Header.Name = name;
+        const QString file = Home.filePath(QStringLiteral("rower.ini"));
+        EXPECT_TRUE(WriteUserFile(file, t));
+        return file;
+    }
+
+    QTemporaryDir Home;
+    QByteArray OldHome = qgetenv("HOME");
+    std::unique_ptr<TfrmNewRow> Dlg;
+    std::vector<QString> Boxes;
+};
+
+TEST_F(NewSessionDialogTest, ShowStartsFromDefaultsAndOkTakesTheControls) {
+    Dlg->Training.Ini.Weight = 123;
+    Dlg->show();
+    const TStgHeader& h = Dlg->Training.Header;
+    EXPECT_EQ(h.FileFormat, kFileFormatStg);
+    EXPECT_EQ(h.ContentKind, kContentKindRow);
+    EXPECT_EQ(h.FileName, "?");
+    EXPECT_EQ(Dlg->edtWeight->text(), "80");
+    EXPECT_EQ(Dlg->cmbSprocket->currentText(), "Big right");
+    EXPECT_EQ(Dlg->cmbBoat->itemText(0), "1X");  // item i stands for value i
+    Dlg->accept();  // nothing changed
+    EXPECT_EQ(Dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(Dlg->Training.Header.Modified, 0);
+
+    Dlg->show();
+    Dlg->edtTitle->setText(QString(260, 'T'));  // the edit keeps 250
+    Dlg->edtName->setText(QStringLiteral("\u00C5sa"));
+    Dlg->edtWeight->setText(QStringLiteral(" 72 "));
+    Dlg->cmbGender->setCurrentIndex(1);
+    Dlg->cmbBoat->setCurrentIndex(7);
+    Dlg->cmbSprocket->setCurrentIndex(0);
+    Dlg->accept();
+    EXPECT_EQ(Dlg->result(), QDialog::Accepted);
+    const TTraining& t = Dlg->Training;
+    EXPECT_EQ(t.Ini.Weight, 72);
+    EXPECT_EQ(t.Ini.Gender, 1);
+    EXPECT_EQ(t.Ini.Boat, 7);
+    EXPECT_EQ(t.Ini.Sprocket, 0);
+    EXPECT_EQ(t.Header.Title, std::string(250, 'T'));
+    EXPECT_EQ(t.Header.Name, "\xC5sa");  // Windows-1252 bytes
+    EXPECT_EQ(t.Header.Modified, 1);
+}
+
+TEST_F(NewSessionDialogTest, BadWeightKeepsTheDialogOpenAndTakesNothing) {
+    Dlg->show();
+    Dlg->edtName->setText(QStringLiteral("Someone"));
+    for (const char* weight : {"7x", "", "0", "501", "-5", "72.5"}) {
+        Dlg->setResult(-1);
+        Dlg->edtWeight->setText(QString::fromLatin1(weight));
+        Dlg->accept();
+        EXPECT_TRUE(Dlg->isVisible()) << weight;
+        EXPECT_EQ(Dlg->result(), -1) << weight;
+        EXPECT_EQ(Dlg->Training.Ini.Weight, 80) << weight;
+        EXPECT_EQ(Dlg->Training.Header.Name, "Anyone") << weight;
+        EXPECT_FALSE(Dlg->edtWeight->styleSheet().isEmpty()) << weight;
+    }
+    EXPECT_EQ(Boxes.size(), 6u);
+    EXPECT_TRUE(Boxes[0].startsWith("\"7x\" is not a valid weight."));
+    Dlg->edtWeight->setText("90");
+    Dlg->accept();
+    EXPECT_EQ(Dlg->result(), QDialog::Accepted);
+    EXPECT_EQ(Dlg->Training.Ini.Weight, 90);
+    EXPECT_TRUE(Dlg->edtWeight->styleSheet().isEmpty());
+}
+
+TEST_F(NewSessionDialogTest, UserFileLoadedBeforeShowingIsKeptOnce) {
+    Dlg->Training.Id = 4711;
+    Dlg->Training.Client.Port = 8080;
+    const std::array<char, 4> magic = Dlg->Training.Magic;
+    ASSERT_TRUE(Dlg->LoadUserFile(UserFile(95, "Rower")));
+    const TTraining& t = Dlg->Training;
+    EXPECT_EQ(t.Ini.Weight, 95);
+    EXPECT_EQ(t.Header.Name, "Rower");
+    EXPECT_EQ(t.Id, 4711);
+    EXPECT_EQ(t.Client.Port, 8080);
+    EXPECT_EQ(t.Magic, magic);
+    EXPECT_EQ(t.Header.FileFormat, kFileFormatStg);
+    EXPECT_EQ(t.Header.ContentKind, kContentKindRow);
+    EXPECT_EQ(t.Header.Modified, 1);
+    EXPECT_EQ(t.Header.FileName, "?");
+
+    Dlg->show();  // the loaded rower, not the defaults
+    EXPECT_EQ(Dlg->edtWeight->text(), "95");
+    EXPECT_EQ(Dlg->edtName->text(), "Rower");
+    EXPECT_EQ(Dlg->cmbBoat->currentIndex(), 4);
+    Dlg->reject();
+    EXPECT_EQ(Dlg->Training.Ini.Weight, 95);  // Cancel keeps the load
+    Dlg->show();  // a later showing starts afresh
+    EXPECT_EQ(Dlg->edtWeight->text(), "80");
+}
+
+TEST_F(NewSessionDialogTest, FilesThatAreNoUserFileLeaveTheRecord) {
+    TTraining session;
+    LoadDefaultTraining(session);
+    SetStrokeCount(session, 3);
+    session.Header.ContentKind = kContentKindUser;
+    const QString stg = Home.filePath(QStringLiteral("session.stg"));
+    ASSERT_TRUE(WriteStgFile(stg, session));
+    const QString garbage = Home.filePath(QStringLiteral("bad.ini"));
+    {
+        QFile f(garbage);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(kUserFileSize, 'x'));
+    }
+    Dlg->show();
+    Dlg->edtWeight->setText("66");
+    const TTraining before = Dlg->Training;
+    // The stroke file gets our message; the unreadable one the file layer's (through the prompt).
+    for (const QString& name : {stg, garbage, Home.filePath(QStringLiteral("missing.ini"))}) {
+        EXPECT_FALSE(Dlg->LoadUserFile(name)) << name.toStdString();
+        EXPECT_TRUE(Dlg->Training == before) << name.toStdString();
+        EXPECT_EQ(Dlg->edtWeight->text(), "66");
+    }
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0], "File \"" + stg + "\" is not a valid User file.");
+}
+
+TEST_F(NewSessionDialogTest, OpenButtonAsksWithTheCombinedFilter) {
+    const QString file = UserFile(70, "Picked");
+    QStringList filters;
+    int selected = -1;
+    QString answer;
+    Dlg->AskOpenFileName = [&](const QStringList& f, int s, const QString&) {
+        filters = f;
+        selected = s;
+        return answer;
+    };
+    Dlg->show();
+    Dlg->btnOpen->click();  // cancelled
+    EXPECT_EQ(Dlg->edtWeight->text(), "80");
+    ASSERT_GE(selected, 0);
+    ASSERT_LT(selected + 1, filters.size());
+    EXPECT_TRUE(filters[selected].contains("*.stg") && filters[selected].contains("*.ini"))
+        << filters[selected].toStdString();
+    EXPECT_TRUE(filters.last().startsWith("All files"));
+
+    answer = file;
+    Dlg->btnOpen->click();
+    EXPECT_EQ(Dlg->edtWeight->text(), "70");
+    EXPECT_EQ(Dlg->edtName->text(), "Picked");
+}
+
+TEST_F(NewSessionDialogTest, RowsFollowTheFontHeight) {
+    // A font whose text height is 20 gives rows of 33 and a button panel of 48.
+    QFont large(QStringLiteral("Liberation Sans"));
+    int pixels = 8;
+    for (; pixels < 40; ++pixels) {
+        large.setPixelSize(pixels);
+        if (QFontMetrics(large).height() == 20)
+            break;
+    }
+    if (QFontMetrics(large).height() != 20)
+        GTEST_SKIP() << "no font size with a text height of 20";
+    Dlg->SetColors(large, Qt::black, Qt::gray, Qt::white);
+    EXPECT_EQ(Dlg->pnlName->height(), 33);
+    EXPECT_EQ(Dlg->pnlButtons->height(), 48);
+    EXPECT_EQ(Dlg->btbOk->height(), 33);
+    EXPECT_EQ(Dlg->height(), 2 * 8 + 6 * 33 + 48);
+
+    QFont small(QStringLiteral("Liberation Sans"));
+    small.setPixelSize(10);
+    EXPECT_EQ(TfrmNewRow::RowHeightFor(small), 25);
+}
+
+}  // namespace
