@@ -494,8 +494,10 @@ void TKWInterface::ComPortOpen() {
                                        : QStringLiteral("Error loading AntLib.\n") + FLoadError);
         return;
     }
-    if (FAntConnectedFlag)
+    if (FAntConnectedFlag) {  // still set up from before: nothing to repeat
+        SetState(kvsOpened);
         return;
+    }
     if (SourceName().isEmpty())
         throw EKeloError(std::string("No source selected"));
     {
