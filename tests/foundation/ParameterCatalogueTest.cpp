@@ -104,15 +104,12 @@ TEST(FormatParameterValue, RatiosAndNumbers) {
         {"F%3.1f", 0.5, "1:2.0"},
         {"F%1.2f", -0.25, "1:-4.00"},
         {"F%s", 0.5, "1:2"},
-        {"%4.0f", 250.4f, " 250"},
         {"%4.0f", -0.4, "  -0"},
-        {"%-6.1f|", 2.3, "2.3   |"},
         {"%#.0f", 2, "2."},
         {"%.f", 1.7, "2"},
         {"Power %4.0f W, 100%%", 250, "Power  250 W, 100%"},
-        {"%d", 2.5, "2"}, // exact binary ties go to the even digit, as glibc rounds them
+        {"%d", 2.5, "2"}, // ties to even, as glibc rounds them; more in AgreesWithPrintf
         {"%d", 3.5, "4"},
-        {"%1.2f", 1.375, "1.38"},
         {"%1.2f", 1.005, "1.00"}, // a hair below the tie in binary
         {"%3d", -7, " -7"},
         {"%.3d", 5, "005"},

@@ -94,9 +94,3 @@ TEST_F(FakeSystem, ProcessListReadsExeLinksAndCommandLines) {
     list.sort();
     EXPECT_EQ(list, QStringList({"/opt/kv/kvwt", "/usr/bin/VBoxService", "/usr/sbin/sshd", "kept"}));
 }
-
-TEST(SystemProbe, ProgramFileIsThisTestProgram) {
-    const QString path = ProgramFilePath();
-    EXPECT_TRUE(path.startsWith('/'));
-    EXPECT_TRUE(path.endsWith("kv_platform_tests"));
-}
