@@ -1,6 +1,7 @@
 // The built program, started as a process with its own home and runtime folders.
 #include "support/QtPrinters.h"
 #include "support/FileHelpers.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +10,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/stat.h>
 
 #ifdef KV_PROGRAM_PATH
 
@@ -93,6 +97,15 @@ protected:
             .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
+    // A training file in the root folder: a missing one would stop the program at its message.
+    void WriteTraining(const QString& name) const
+    {
+        TTraining training;
+        LoadDefaultTraining(training);
+        SetStrokeCount(training, 3);
+        ASSERT_TRUE(WriteStgFile(root.filePath(name), training));
+    }
+
     QString SettingsFile() const
     {
         return root.filePath(QStringLiteral("home/Documents/Kavelo/Kavelo Training/kvwt.ini"));
@@ -143,6 +156,8 @@ TEST_F(ProgramTest, SwitchXDWritesOrTouchesReadmeAndEnds)
 
 TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
 {
+    WriteTraining(QStringLiteral("one.stg"));
+    WriteTraining(QStringLiteral("two.stg"));
     auto a = Start({QStringLiteral("one.stg")});
     auto b = Start({QStringLiteral("two.stg")});
     // One of them hands its file over and ends; the other keeps running with both files.
@@ -166,6 +181,8 @@ TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
 
 TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
 {
+    WriteTraining(QStringLiteral("three.stg"));
+    WriteTraining(QStringLiteral("four.stg"));
     auto first = Start({});
     QByteArray output;
     ASSERT_TRUE(WaitForOutput(*first, output, {"listening on"})) << output.toStdString();
@@ -184,6 +201,78 @@ TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
     EXPECT_TRUE(WaitForOutput(*restarted, output, {three, four})) << output.toStdString();
     EXPECT_LT(output.indexOf(three), output.indexOf(four));
     Stop(*restarted);
+}
+
+TEST_F(ProgramTest, HelpAndVersionAnswerAndEndWithoutAWindow)
+{
+    auto help = Start({QStringLiteral("--help")});
+    ASSERT_TRUE(help->waitForFinished(kFinishMs));
+    EXPECT_EQ(help->exitCode(), 0);
+    const QByteArray usage = help->readAll();
+    for (const char* text : {"usage: kvwt [FILE...]", "-X+", "-X-", "-XD", "--version"})
+        EXPECT_TRUE(usage.contains(text)) << text << "\n" << usage.toStdString();
+    auto version = Start({QStringLiteral("--version")});
+    ASSERT_TRUE(version->waitForFinished(kFinishMs));
+    EXPECT_EQ(version->exitCode(), 0);
+    EXPECT_EQ(version->readAll(), "Kavelo Training 1.0.0.0\n");
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+    EXPECT_TRUE(RunEntries().isEmpty());
+}
+
+TEST_F(ProgramTest, AnOptionIsNeverHandedOverAsAFile)
+{
+    auto first = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*first, output, {"Orderly end on"})) << output.toStdString();
+    auto second = Start({QStringLiteral("--frobnicate"), QStringLiteral("five.stg")});
+    ASSERT_TRUE(second->waitForFinished(kFinishMs));
+    EXPECT_TRUE(second->readAll().contains("unknown option --frobnicate"));
+    const QByteArray five = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("five.stg"))) + "\"";
+    EXPECT_TRUE(WaitForOutput(*first, output, {five})) << output.toStdString();
+    EXPECT_FALSE(output.contains("Opening file \"--")) << output.toStdString();
+    Stop(*first);
+}
+
+// SIGTERM and SIGINT close the program as its menu would, without the exit question: the
+// settings and statistics are saved and the single-instance socket is gone.
+TEST_F(ProgramTest, EndedBySignalItSavesAndRemovesItsSocket)
+{
+    int run = 0;
+    for (const int signo : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signo);
+        ++run;
+        auto p = Start({QStringLiteral("one.stg")});
+        QByteArray output;
+        ASSERT_TRUE(WaitForOutput(*p, output, {"Orderly end on", "Opening file"})) << output.toStdString();
+        ASSERT_TRUE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket")));
+        ASSERT_EQ(::kill(pid_t(p->processId()), signo), 0);
+        ASSERT_TRUE(p->waitForFinished(kFinishMs));
+        output += p->readAll();
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << output.toStdString();
+        EXPECT_EQ(p->exitCode(), 0);
+        EXPECT_TRUE(output.contains("Ending in order: " + QByteArray(signo == SIGTERM ? "SIGTERM" : "SIGINT")));
+        const QByteArray ini = ReadAllBytes(SettingsFile());
+        EXPECT_TRUE(ini.contains("[Statistics]")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("TimesStarted=" + QByteArray::number(run))) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("RunningTime=")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("[Position]")) << ini.toStdString();
+        EXPECT_FALSE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket"))) << RunEntries().join(' ').toStdString();
+    }
+}
+
+TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(SettingsFile()).absolutePath()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SettingsFile()).constData(), 0600), 0);
+    auto p = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {"Orderly end on"})) << output.toStdString();
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(kFinishMs));
+    EXPECT_EQ(p->exitCode(), 0);
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(SettingsFile()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 #endif
