@@ -184,12 +184,9 @@ TEST_F(ChartSetupTest, NonPositiveValuesAreNotPlotted) {
 
 TEST_F(ChartSetupTest, SeriesKindsAxesAndColours) {
     const TTraining t = MakeTraining({10, 20, 30});
-    // A time X gives a line in the header's look, X in days as the catalogue's Single holds them.
-    const TChartSeries line = Series(t, {.X = kColTime, .YMarks = true}).Series.at(0);
+    // A time X gives a line, X in days as the catalogue's Single holds them.
+    const TChartSeries line = Series(t, {.X = kColTime}).Series.at(0);
     EXPECT_EQ(line.Kind, TSeriesKind::Line);
-    EXPECT_EQ(line.PenStyle, kPenDash);
-    EXPECT_EQ(line.PenWidth, 2);
-    EXPECT_TRUE(line.MarksVisible);
     EXPECT_TRUE(line.XDateTime);
     EXPECT_FALSE(line.YDateTime);
     EXPECT_DOUBLE_EQ(line.Points.at(0).X, static_cast<float>(5.0 / 86400.0));
