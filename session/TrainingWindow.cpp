@@ -729,20 +729,7 @@ void TfrmTraining::SetColors(const QFont& font, const QColor& textColor, const Q
 
 void TfrmTraining::LoadSettings(const QString&, int placement, const QString&)
 {
-    switch (placement) {
-    case 1:
-        SetFormBounds(this, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
-        break;
-    case 2:
-        if (Owner())
-            Owner()->PlaceChild(this);
-        break;
-    case 3:
-        SetFormBounds(this, -1, -1, -1, -1);
-        break;
-    default:
-        break;
-    }
+    Place(placement, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
 }
 
 void TfrmTraining::NotifyMain()
