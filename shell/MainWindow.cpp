@@ -265,6 +265,9 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
         WallPaper->Picture = SplashPicture();
     WallPaper->Attach(this);
 
+    OnOpenFile = [this](const QString& fileName) { return OpenFile(GetUserIniFileName(false), fileName); };
+    CreateRegistryActions();
+
     MenuBar->SetDoubleWidth(ToolbarDoubleWidth);
     MenuBar->CreateToolbars();
     StatusBarResize();

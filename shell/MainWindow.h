@@ -3,6 +3,7 @@
 #pragma once
 
 #include "shell/MdiFrame.h"
+#include "foundation/core/Types.h"
 
 #include <QColor>
 #include <QDateTime>
@@ -14,6 +15,8 @@
 #include <functional>
 
 class TWallPaper;
+class TfrmTraining;
+class QAction;
 
 class TfrmMain : public TMDIMain {
     Q_OBJECT
@@ -72,10 +75,57 @@ public:
     bool StartupRunning() const { return FStartupRunning; }
     bool StartupDone = false;  // the first show's sequence has run
 
-    // Until the training registry exists, opening a file only reports the name; the registry
-    // sets the opener.
+    // What OpenFileChecked runs: OpenFile with the user settings file (tests replace it).
     std::function<bool(const QString& fileName)> OnOpenFile;
     bool OpenFileChecked(const QString& fileName);
+
+    // Training registry (TrainingRegistry.cpp). The open trainings are the training windows
+    // that are not closing, in the order of their ids (list index 0 = the oldest), whatever
+    // the stacking of the windows. List indices count .. count + 3 reach the spare records.
+    std::array<TTraining, 4> SpareTrainings;  // id -1 is element 0, id -4 element 3
+    TTraining& SpareTraining(int id);         // id -1 .. -4
+    QList<TfrmTraining*> TrainingWindows() const;
+    int TrainingCount() const;
+    int IndexOfTraining(int id) const;       // child index (MDIChildren) of that id, -1 if none
+    int ChildIndexOfTraining(int n) const;   // child index of the n-th training, -1 if none
+    int TrainingId(int n) const;             // -1 if none
+    TfrmTraining* TrainingWindow(int n) const;
+    TfrmTraining* TrainingWindowById(int id) const;
+    // Clears the record, then copies the n-th training or, for n = count + k, spare record
+    // -(k + 1); any other n leaves it cleared.
+    void GetTraining(int n, TTraining& training) const;
+    TTraining* TrainingPtr(int n);  // the same choice; nullptr outside 0 .. count + 3
+    void GetTrainingById(int id, TTraining& training) const;
+    int NextTrainingId();
+    int NextAnonymousNumber() const;
+    void CloseTraining(int id);
+    void RefreshViews();
+    void TrainingsChanged(bool changed);
+    // Opens a file into a new training window; false when nothing was opened.
+    bool OpenFile(const QString& iniFile, const QString& fileName);
+    TfrmTraining* NewTraining(const QString& iniFile);
+    // True when a new row window was made.
+    bool OpenRowWindow(const QString& iniFile, const QString& userFile);
+    // The new-session dialog: fills the record for a session, false on Cancel. Without it a
+    // session starts from the default training.
+    std::function<bool(const QString& userFile, TTraining& training)> RunNewSessionDialog;
+    // Makes the row window for the training window; without it the row window is not made.
+    std::function<QWidget*(TfrmTraining* trainingWindow, const QString& iniFile)> CreateRowWindow;
+    void LoadProgress(double fraction);
+    void AddRecentFile(const QString& fileName);
+    void RemoveRecentFile(const QString& fileName);
+    void UpdateRecentList(const QString& fileName, bool add);
+    void BuildRecentMenu();
+    void DeleteRecentMenu();
+    void OpenRecentClick(int index);
+    QList<QAction*> RecentItems;  // the recent-file items of the File menu and their separator
+    QAction* FileNew = nullptr;
+    QAction* FileOpen = nullptr;
+    QAction* N3 = nullptr;  // the recent files follow this separator
+    void FileNewExecute();
+    void FileOpenExecute();
+    // The file dialog of FileOpen; tests replace it.
+    std::function<QStringList()> AskOpenFileNames;
 
     QString GetIniFileName() const override;
     void LoadSettings();
@@ -108,7 +158,11 @@ private:
     void OpenHandedOver(const QString& text);
     // Opens the waiting hand-overs, oldest first, including any that arrive meanwhile.
     void OpenPendingTexts();
+    void CreateRegistryActions();
 };
+
+// True while the row window is being made (a guard against opening it twice).
+extern bool RowWindowOpening;
 
 extern TfrmMain* frmMain;
 

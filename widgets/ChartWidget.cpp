@@ -33,23 +33,6 @@ QFont ToQFont(const TChartFont& f) {
     return font;
 }
 
-Qt::PenStyle ToQtPenStyle(std::uint8_t style) {
-    switch (style) {
-    case kPenDash:
-        return Qt::DashLine;
-    case kPenDot:
-        return Qt::DotLine;
-    case kPenDashDot:
-        return Qt::DashDotLine;
-    case kPenDashDotDot:
-        return Qt::DashDotDotLine;
-    case kPenClear:
-        return Qt::NoPen;
-    default:
-        return Qt::SolidLine;
-    }
-}
-
 double ClampPixel(double v) {
     return std::clamp(v, -kPixelLimit, kPixelLimit);
 }
@@ -218,6 +201,23 @@ QCPRange RangeOf(const TChartAxis& axis, bool found, double lo, double hi) {
 }
 
 } // namespace
+
+Qt::PenStyle ToQtPenStyle(std::uint8_t style) {
+    switch (style) {
+    case kPenDash:
+        return Qt::DashLine;
+    case kPenDot:
+        return Qt::DotLine;
+    case kPenDashDot:
+        return Qt::DashDotLine;
+    case kPenDashDotDot:
+        return Qt::DashDotDotLine;
+    case kPenClear:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
+    }
+}
 
 // ---------------------------------------------------------------------------------------------
 // Ticks

@@ -88,6 +88,9 @@ private:
     void AnimateTo(const TRanges& target);
 };
 
+// The Qt pen of a record pen style (kPenSolid .. kPenClear; others solid).
+Qt::PenStyle ToQtPenStyle(std::uint8_t style);
+
 // The 16 standard colours of a 4-bit bitmap.
 QList<QRgb> SixteenColourPalette();
 // The image in those 16 colours (nearest colour, no dithering).

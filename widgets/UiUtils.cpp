@@ -9,60 +9,63 @@
 #include <QMdiSubWindow>
 #include <QStyle>
 #include <QTableWidget>
+#include <functional>
 
 TMessageBoxHook MessageBoxHook;
 
 namespace {
 
-bool ColumnVisible(const QTableWidget* grid, int col)
+bool ColumnVisible(const QTableView* grid, int col)
 {
     return !grid->isColumnHidden(col) && grid->columnWidth(col) > 0;
 }
 
-QString CellText(const QTableWidget* grid, int row, int col)
+// A grid's text; cell(row, col) gives the text of a cell, row 0 being the fixed row.
+QString GridText(const QTableView* grid, int rows, int cols, int currentRow, int mode,
+                 const std::function<QString(int, int)>& cell)
 {
-    const QTableWidgetItem* item = grid->item(row, col);
-    return item ? item->text() : QString();
-}
-
-void AppendRow(const QTableWidget* grid, int row, int firstCol, QString& out)
-{
-    const int last = grid->columnCount() - 1;
-    for (int col = firstCol; col <= last; ++col) {
-        const bool visible = ColumnVisible(grid, col);
-        if (visible)
-            out += FlattenLineBreaks(CellText(grid, row, col));
-        if (col == last)
-            out += QStringLiteral("\r\n");
-        else if (visible)
-            out += QLatin1Char('\t');
+    QString out;
+    const auto appendRow = [&](int row, int firstCol) {
+        const int last = cols - 1;
+        for (int col = firstCol; col <= last; ++col) {
+            const bool visible = ColumnVisible(grid, col);
+            if (visible)
+                out += FlattenLineBreaks(cell(row, col));
+            if (col == last)
+                out += QStringLiteral("\r\n");
+            else if (visible)
+                out += QLatin1Char('\t');
+        }
+    };
+    switch (mode) {
+    case 1:
+        for (int row = 0; row < rows; ++row)
+            appendRow(row, 0);
+        break;
+    case 2:
+        for (int row = 1; row < rows; ++row)
+            appendRow(row, 1);
+        break;
+    case 3:
+        if (currentRow >= 0 && currentRow < rows)
+            appendRow(currentRow, 1);
+        break;
+    default:
+        break;
     }
+    return out;
 }
 
 }  // namespace
 
 QString GridToText(const QTableWidget* grid, int mode)
 {
-    QString text;
     if (!grid)
-        return text;
-    switch (mode) {
-    case 1:
-        for (int row = 0; row < grid->rowCount(); ++row)
-            AppendRow(grid, row, 0, text);
-        break;
-    case 2:
-        for (int row = 1; row < grid->rowCount(); ++row)
-            AppendRow(grid, row, 1, text);
-        break;
-    case 3:
-        if (grid->currentRow() >= 0 && grid->currentRow() < grid->rowCount())
-            AppendRow(grid, grid->currentRow(), 1, text);
-        break;
-    default:
-        break;
-    }
-    return text;
+        return QString();
+    return GridText(grid, grid->rowCount(), grid->columnCount(), grid->currentRow(), mode, [grid](int row, int col) {
+        const QTableWidgetItem* item = grid->item(row, col);
+        return item ? item->text() : QString();
+    });
 }
 
 void CopyGridToClipboard(const QTableWidget* grid, int mode)
@@ -70,24 +73,42 @@ void CopyGridToClipboard(const QTableWidget* grid, int mode)
     QGuiApplication::clipboard()->setText(GridToText(grid, mode));
 }
 
-QString GetGridColWidths(const QTableWidget* grid)
+QString ViewToText(const QTableView* view, int mode)
+{
+    const QAbstractItemModel* model = view ? view->model() : nullptr;
+    if (!model)
+        return QString();
+    const int current = view->currentIndex().isValid() ? view->currentIndex().row() + 1 : -1;
+    return GridText(view, model->rowCount() + 1, model->columnCount(), current, mode, [model](int row, int col) {
+        if (row == 0)
+            return model->headerData(col, Qt::Horizontal).toString();
+        return model->data(model->index(row - 1, col)).toString();
+    });
+}
+
+void CopyGridToClipboard(const QTableView* view, int mode)
+{
+    QGuiApplication::clipboard()->setText(ViewToText(view, mode));
+}
+
+QString GetGridColWidths(const QTableView* grid)
 {
     QString text;
-    if (!grid)
+    if (!grid || !grid->model())
         return text;
-    for (int col = 1; col < grid->columnCount(); ++col)
+    for (int col = 1; col < grid->model()->columnCount(); ++col)
         text += QString::number(grid->isColumnHidden(col) ? 0 : grid->columnWidth(col)) + QLatin1Char(' ');
     return text;
 }
 
-void SetGridColWidths(QTableWidget* grid, const QString& text)
+void SetGridColWidths(QTableView* grid, const QString& text)
 {
-    if (!grid)
+    if (!grid || !grid->model())
         return;
     // Stored widths may be hand-edited: an item that is not a width leaves its column alone.
     const QStringList items = text.split(QLatin1Char(' '));
     int col = 1;
-    for (qsizetype i = 0; i < items.size() && col < grid->columnCount(); ++i, ++col) {
+    for (qsizetype i = 0; i < items.size() && col < grid->model()->columnCount(); ++i, ++col) {
         if (i == items.size() - 1 && items[i].isEmpty())
             break;  // the blank after the last width
         bool ok = false;

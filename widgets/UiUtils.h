@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 
+class QTableView;
 class QTableWidget;
 class QWidget;
 
@@ -15,8 +16,12 @@ class QWidget;
 // the fixed column. Hidden columns (width 0) are left out; any other mode copies an empty text.
 QString GridToText(const QTableWidget* grid, int mode);
 void CopyGridToClipboard(const QTableWidget* grid, int mode);
-QString GetGridColWidths(const QTableWidget* grid);                 // columns 1.., each + " "
-void SetGridColWidths(QTableWidget* grid, const QString& text);      // bad items are skipped
+// The same for a view over an item model: the column titles (the horizontal header) are row 0
+// and the model's rows follow.
+QString ViewToText(const QTableView* view, int mode);
+void CopyGridToClipboard(const QTableView* view, int mode);
+QString GetGridColWidths(const QTableView* grid);                 // columns 1.., each + " "
+void SetGridColWidths(QTableView* grid, const QString& text);      // bad items are skipped
 
 // Window bounds: all four 0 for a minimised window, -1 for a maximised one. An MDI child's
 // bounds are those of its sub-window.

@@ -1,6 +1,7 @@
 // The built program, started as a process with its own home and runtime folders.
 #include "support/QtPrinters.h"
 #include "support/FileHelpers.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -93,6 +94,15 @@ protected:
             .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
     }
 
+    // A training file in the root folder: a missing one would stop the program at its message.
+    void WriteTraining(const QString& name) const
+    {
+        TTraining training;
+        LoadDefaultTraining(training);
+        SetStrokeCount(training, 3);
+        ASSERT_TRUE(WriteStgFile(root.filePath(name), training));
+    }
+
     QString SettingsFile() const
     {
         return root.filePath(QStringLiteral("home/Documents/Kavelo/Kavelo Training/kvwt.ini"));
@@ -143,6 +153,8 @@ TEST_F(ProgramTest, SwitchXDWritesOrTouchesReadmeAndEnds)
 
 TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
 {
+    WriteTraining(QStringLiteral("one.stg"));
+    WriteTraining(QStringLiteral("two.stg"));
     auto a = Start({QStringLiteral("one.stg")});
     auto b = Start({QStringLiteral("two.stg")});
     // One of them hands its file over and ends; the other keeps running with both files.
@@ -166,6 +178,8 @@ TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
 
 TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
 {
+    WriteTraining(QStringLiteral("three.stg"));
+    WriteTraining(QStringLiteral("four.stg"));
     auto first = Start({});
     QByteArray output;
     ASSERT_TRUE(WaitForOutput(*first, output, {"listening on"})) << output.toStdString();

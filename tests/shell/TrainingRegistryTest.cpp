@@ -1,0 +1,371 @@
+// The main window's training registry: ids, order, spare records, opening files, the recent
+// list and its menu, drops and hand-overs, the row window's start.
+#include "support/FileHelpers.h"
+#include "support/QtPrinters.h"
+#include "support/TrainingBuilder.h"
+#include "foundation/core/AppUtils.h"
+#include "foundation/core/Prompt.h"
+#include "foundation/files/TrainingFiles.h"
+#include "platform/CodePage.h"
+#include "session/TrainingWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/SingleInstance.h"
+#include "shell/SplashWindow.h"
+#include "shell/StatusPanels.h"
+#include "shell/TrainingViews.h"
+#include "widgets/UiUtils.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The main window with its drop handler reachable.
+struct TTestMain : TfrmMain {
+    using TfrmMain::dropEvent;
+};
+
+class RegistryTest : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME");
+    QStringList messages;
+    std::unique_ptr<TTestMain> form;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        qputenv("HOME", QFile::encodeName(home.path()));
+        SplashDisplayTimeOverride = 0;
+        MessageBoxHook = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            messages << text;
+            return QMessageBox::Ok;
+        };
+        form = std::make_unique<TTestMain>();
+        form->ConfirmExit = false;
+    }
+    void TearDown() override
+    {
+        form.reset();
+        MessageBoxHook = nullptr;
+        SplashDisplayTimeOverride = -1;
+        qputenv("HOME", oldHome);
+    }
+    // A training file; its title names it.
+    QString WriteTraining(const QString& name, TColor color = 0x0000FF, int strokes = 3)
+    {
+        TTraining t = MakeRowedTraining(strokes);
+        t.Header.Title = name.toStdString();
+        t.Header.Color = std::int32_t(color);
+        const QString path = home.filePath(name);
+        EXPECT_TRUE(WriteStgFile(path, t));
+        return path;
+    }
+    QStringList Titles() const
+    {
+        QStringList titles;
+        for (int n = 0; n < form->TrainingCount(); ++n)
+            titles << Cp1252ToQString(form->TrainingWindow(n)->Training.Header.Title);
+        return titles;
+    }
+    void Activate(int n)
+    {
+        form->MdiArea->setActiveSubWindow(form->TrainingWindow(n)->SubWindow());
+    }
+    QStringList RecentCaptions() const
+    {
+        QStringList captions;
+        for (QAction* a : form->RecentItems)
+            captions << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        return captions;
+    }
+};
+
+// Records what the registry tells a view.
+struct TFakeView : QWidget, TTrainingViews {
+    QStringList calls;
+    void TrainingListChanged(bool changed) override { calls << QStringLiteral("list %1").arg(changed); }
+    void RefreshTrainingViews() override { calls << QStringLiteral("refresh"); }
+    void TrainingClosed(int id) override { calls << QStringLiteral("closed %1").arg(id); }
+};
+
+TEST_F(RegistryTest, IdsAndOrderStayWhileWindowsAreActivated)
+{
+    for (int i = 0; i < 3; ++i)
+        form->NewTraining(QString());
+    EXPECT_EQ(Titles(), QStringList({"Anyone", "Anyone1", "Anyone2"}));
+    for (int front : {0, 2, 1, 0}) {
+        Activate(front);
+        ASSERT_EQ(form->ActiveMDIChild(), form->TrainingWindow(front));
+        for (int n = 0; n < 3; ++n) {
+            EXPECT_EQ(form->TrainingId(n), 101 + n);
+            // The child index leads to the same window, wherever it is in the stacking.
+            const int child = form->ChildIndexOfTraining(n);
+            ASSERT_GE(child, 0);
+            EXPECT_EQ(form->MDIChildren()[child], form->TrainingWindow(n));
+            EXPECT_EQ(form->IndexOfTraining(101 + n), child);
+        }
+    }
+    EXPECT_EQ(form->TrainingId(3), -1);
+    EXPECT_EQ(form->ChildIndexOfTraining(3), -1);
+    EXPECT_EQ(form->IndexOfTraining(99), -1);
+}
+
+TEST_F(RegistryTest, AnonymousNumbersFollowTheTitlesInUse)
+{
+    struct Case {
+        QStringList titles;
+        int next;
+    };
+    const Case cases[] = {
+        {{}, 0},
+        {{"Anyone", "Anyone2", "Anyone7"}, 8},
+        {{"Anyone7", "Anyone", "Anyone2"}, 10},
+        {{"AnyoneX"}, 1},  // a letter after it counts as plain "Anyone"
+        {{"anyone3", "Bert"}, 4},
+    };
+    for (const Case& c : cases) {
+        for (TfrmTraining* w : form->TrainingWindows())
+            delete w->SubWindow();
+        for (const QString& title : c.titles) {
+            TfrmTraining* w = form->NewTraining(QString());
+            w->Training.Header.Title = QStringToCp1252(title);
+        }
+        EXPECT_EQ(form->NextAnonymousNumber(), c.next) << c.titles.join(' ').toStdString();
+    }
+}
+
+TEST_F(RegistryTest, SpareRecordsLieBeyondTheCountAndClosingWindowsAreLeftOut)
+{
+    for (int i = 0; i < 3; ++i)
+        form->NewTraining(QString());
+    for (int k = 1; k <= 4; ++k)
+        form->SpareTraining(-k).Header.Title = "spare" + std::to_string(k);
+    TFakeView strokeData;
+    form->frmStrokeData = &strokeData;
+
+    form->TrainingWindow(1)->Close();
+    EXPECT_EQ(form->TrainingCount(), 2);
+    EXPECT_EQ(form->TrainingId(1), 103);
+    EXPECT_EQ(form->IndexOfTraining(102), -1);
+    EXPECT_EQ(strokeData.calls, QStringList({"closed 102"}));
+
+    TTraining t;
+    for (int k = 0; k < 4; ++k) {
+        form->GetTraining(2 + k, t);
+        EXPECT_EQ(t.Header.Title, "spare" + std::to_string(k + 1));
+        EXPECT_EQ(form->TrainingPtr(2 + k), &form->SpareTraining(-(k + 1)));
+        form->GetTrainingById(-(k + 1), t);
+        EXPECT_EQ(t.Header.Title, "spare" + std::to_string(k + 1));
+    }
+    form->GetTraining(1, t);
+    EXPECT_EQ(t.Id, 103);
+    // Outside 0 .. count + 3 the record stays cleared.
+    for (int n : {-1, 6, 100}) {
+        t.Header.Title = "old";
+        form->GetTraining(n, t);
+        EXPECT_EQ(t, TTraining{});
+        EXPECT_EQ(form->TrainingPtr(n), nullptr);
+    }
+    form->GetTrainingById(103, t);
+    EXPECT_EQ(t.Id, 103);
+    form->frmStrokeData = nullptr;
+}
+
+TEST_F(RegistryTest, OpeningFilesAndItsMessages)
+{
+    const QString run = WriteTraining(QStringLiteral("run.stg"));
+    TFakeView row;
+    form->frmRow = &row;
+    ASSERT_TRUE(form->OpenFile(QString(), run));
+    ASSERT_TRUE(form->OpenFile(QString(), run));
+    ASSERT_EQ(form->TrainingCount(), 2);
+    EXPECT_EQ(form->TrainingId(0), 101);
+    EXPECT_EQ(form->TrainingId(1), 102);
+    EXPECT_EQ(form->TrainingWindow(1)->Training.Id, 102);
+    EXPECT_EQ(form->TrainingWindow(0)->windowTitle(), QStringLiteral("run.stg"));
+    EXPECT_EQ(form->RecentFiles, QStringList({run}));
+    EXPECT_EQ(form->FilesOpened, 2);
+    EXPECT_EQ(form->LastDir, QFileInfo(run).absolutePath());
+    EXPECT_EQ(form->StatusBar->Panel(2).Text, QString());
+    EXPECT_EQ(row.calls, QStringList({"list 1", "list 1"}));
+    EXPECT_TRUE(messages.isEmpty());
+
+    // Missing file: message, and the name leaves the recent list.
+    const QString gone = home.filePath(QStringLiteral("gone.stg"));
+    form->RecentFiles.prepend(gone);
+    EXPECT_FALSE(form->OpenFile(QString(), gone));
+    EXPECT_EQ(messages.value(0), QStringLiteral("File \"%1\" not found.").arg(gone));
+    EXPECT_EQ(form->RecentFiles, QStringList({run}));
+
+    ASSERT_TRUE(WriteAllBytes(home.filePath(QStringLiteral("notes.xyz")), QByteArray("x")));
+    EXPECT_FALSE(form->OpenFile(QString(), home.filePath(QStringLiteral("notes.xyz"))));
+    EXPECT_EQ(messages.value(1), QStringLiteral("Extension \".xyz\" not supported."));
+
+    // A load that fails leaves no window and no "Opening file" text behind.
+    ASSERT_TRUE(WriteAllBytes(home.filePath(QStringLiteral("broken.stg")), QByteArray("MIL broken")));
+    EXPECT_FALSE(form->OpenFile(QString(), home.filePath(QStringLiteral("broken.stg"))));
+    EXPECT_EQ(form->TrainingCount(), 2);
+    EXPECT_EQ(form->StatusBar->Panel(2).Text, QString());
+    EXPECT_EQ(form->FilesOpened, 2);
+    form->frmRow = nullptr;
+}
+
+TEST_F(RegistryTest, DistinctColoursTakeTheFirstFreeOne)
+{
+    form->DistinctColours = true;
+    const QString red = WriteTraining(QStringLiteral("red.stg"), 0x0000FF);
+    const QString lime = WriteTraining(QStringLiteral("lime.stg"), 0x00FF00);
+    ASSERT_TRUE(form->OpenFile(QString(), red));
+    ASSERT_TRUE(form->OpenFile(QString(), lime));
+    ASSERT_TRUE(form->OpenFile(QString(), red));
+    EXPECT_EQ(form->TrainingWindow(2)->Training.Header.Color, 0x00FFFF);  // yellow, the third
+    form->DistinctColours = false;
+    ASSERT_TRUE(form->OpenFile(QString(), red));
+    EXPECT_EQ(form->TrainingWindow(3)->Training.Header.Color, 0x0000FF);
+}
+
+TEST_F(RegistryTest, RecentListAndMenu)
+{
+    QStringList names;
+    for (int i = 1; i <= 10; ++i)
+        names << QStringLiteral("/data/run%1.stg").arg(i);
+    form->RecentFiles.clear();
+    for (int i = 0; i < 8; ++i)
+        form->AddRecentFile(names[i]);
+    // A full list holds nine right after a new name; the next one still leaves nine.
+    form->AddRecentFile(names[8]);
+    EXPECT_EQ(form->RecentFiles.size(), 9);
+    form->AddRecentFile(names[9]);
+    EXPECT_EQ(form->RecentFiles.size(), 9);
+    EXPECT_EQ(form->RecentFiles.first(), names[9]);
+    EXPECT_EQ(form->RecentFiles.last(), names[1]);
+    // The same name in another case moves to the top once.
+    form->AddRecentFile(QStringLiteral("/DATA/RUN5.stg"));
+    EXPECT_EQ(form->RecentFiles.first(), QStringLiteral("/DATA/RUN5.stg"));
+    EXPECT_EQ(form->RecentFiles.count(QStringLiteral("/data/run5.stg")), 0);
+    form->RemoveRecentFile(QStringLiteral("/data/run9.stg"));
+    EXPECT_FALSE(form->RecentFiles.contains(names[8]));
+
+    // The items follow N3, numbered, with one separator before Exit.
+    const QStringList captions = RecentCaptions();
+    ASSERT_EQ(captions.size(), form->RecentFiles.size() + 1);
+    EXPECT_EQ(captions.first(), QStringLiteral("&1 /DATA/RUN5.stg"));
+    EXPECT_EQ(captions.last(), QStringLiteral("-"));
+    const QList<QAction*> items = form->mnuFile->actions();
+    const qsizetype n3 = items.indexOf(form->N3);
+    ASSERT_GE(n3, 0);
+    EXPECT_EQ(items[n3 + 1], form->RecentItems.first());
+    EXPECT_EQ(items.last(), form->FileExit);
+    EXPECT_EQ(form->RecentItems.first()->statusTip(), QStringLiteral("Open file \"/DATA/RUN5.stg\""));
+
+    // A click opens its entry; a missing file is said and leaves the list.
+    QStringList opened;
+    form->OnOpenFile = [&](const QString& name) {
+        opened << name;
+        return true;
+    };
+    form->RecentItems[1]->trigger();
+    EXPECT_EQ(opened, QStringList({form->RecentFiles[1]}));
+}
+
+TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
+{
+    const QString a = WriteTraining(QStringLiteral("a.stg"));
+    const QString b = WriteTraining(QStringLiteral("b.stg"));
+    // A path past 260 characters is opened whole.
+    const QString deep = QString(60, QLatin1Char('d')) + QLatin1Char('/') + QString(60, QLatin1Char('e')) +
+                         QLatin1Char('/') + QString(60, QLatin1Char('f')) + QLatin1Char('/') +
+                         QString(60, QLatin1Char('g'));
+    ASSERT_TRUE(QDir(home.path()).mkpath(deep));
+    const QString c = WriteTraining(deep + QStringLiteral("/c.stg"));
+    ASSERT_GT(c.size(), 260);
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
+    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    form->dropEvent(&drop);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(form->TrainingCount(), 3);
+    EXPECT_EQ(Titles().mid(0, 2), QStringList({"a.stg", "b.stg"}));
+    EXPECT_EQ(form->RecentFiles.first(), c);
+    EXPECT_TRUE(Titles()[2].endsWith(QStringLiteral("/c.stg")));
+
+    // A second copy hands its file over: it opens here.
+    InstanceText = GetCommandLineText({a});
+    form->OtherInstance();
+    ASSERT_EQ(form->TrainingCount(), 4);
+    EXPECT_EQ(Titles()[3], QStringLiteral("a.stg"));
+    EXPECT_EQ(form->RecentFiles.first(), a);
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+}
+
+TEST_F(RegistryTest, FileOpenAndNewActions)
+{
+    const QString a = WriteTraining(QStringLiteral("a.stg"));
+    const QString b = WriteTraining(QStringLiteral("b.stg"));
+    form->AskOpenFileNames = [&] { return QStringList({b, a}); };
+    form->FileOpen->trigger();
+    EXPECT_EQ(Titles(), QStringList({"b.stg", "a.stg"}));
+    form->FileNew->trigger();
+    EXPECT_EQ(Titles().last(), QStringLiteral("Anyone"));
+    EXPECT_EQ(form->FileOpen->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+}
+
+TEST_F(RegistryTest, RowWindowStopsAfterItsTrainingWindowUntilThereIsOne)
+{
+    // No row window kind yet: the session's training window is made, minimised, and the guard
+    // is free again.
+    EXPECT_FALSE(form->OpenRowWindow(QString(), QString()));
+    EXPECT_FALSE(RowWindowOpening);
+    ASSERT_EQ(form->TrainingCount(), 1);
+    TfrmTraining* session = form->TrainingWindow(0);
+    EXPECT_EQ(session->Training.Header.ContentKind, 7);
+    EXPECT_TRUE(ChildFrame(session)->windowState() & Qt::WindowMinimized);
+
+    // With a row window maker: the active empty user training is used when the user says so.
+    Activate(0);
+    TfrmTraining* recordedInto = nullptr;
+    form->CreateRowWindow = [&](TfrmTraining* window, const QString&) -> QWidget* {
+        recordedInto = window;
+        EXPECT_TRUE(RowWindowOpening);
+        return new QWidget(form.get());
+    };
+    MessageBoxHook = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+        messages << text;
+        return QMessageBox::Yes;
+    };
+    EXPECT_TRUE(form->OpenRowWindow(QString(), QString()));
+    EXPECT_EQ(messages, QStringList({"Use current User file to record a training session?"}));
+    EXPECT_EQ(recordedInto, session);
+    EXPECT_EQ(form->TrainingCount(), 1);
+    EXPECT_FALSE(RowWindowOpening);
+
+    // One row window: a second call only brings it forward.
+    EXPECT_FALSE(form->OpenRowWindow(QString(), QString()));
+    EXPECT_EQ(form->TrainingCount(), 1);
+
+    // A missing user file is said without the final period.
+    delete form->frmRow.data();
+    form->RecentFiles = QStringList({QStringLiteral("/no/user.ini")});
+    EXPECT_FALSE(form->OpenRowWindow(QString(), QStringLiteral("/no/user.ini")));
+    EXPECT_EQ(messages.last(), QStringLiteral("File \"/no/user.ini\" not found"));
+    EXPECT_TRUE(form->RecentFiles.isEmpty());
+
+    // The new-session dialog's Cancel ends it without a window.
+    form->RunNewSessionDialog = [](const QString&, TTraining&) { return false; };
+    form->MdiArea->setActiveSubWindow(nullptr);
+    EXPECT_FALSE(form->OpenRowWindow(QString(), QString()));
+    EXPECT_EQ(form->TrainingCount(), 1);
+    EXPECT_FALSE(RowWindowOpening);
+}
+
+}  // namespace
