@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -45,15 +47,34 @@ bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes) 
     return bytes.size() == size;
 }
 
+namespace {
+thread_local QString SaveError;
+} // namespace
+
+QString LastSaveError() { return SaveError; }
+
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
+    SaveError.clear();
     QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
+    // Unbuffered: a buffered QSaveFile takes a short write (full disk, file size limit) for
+    // success and commits a cut file; written directly, the short count shows.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        SaveError = file.errorString();
+        return false;
+    }
     const auto size = static_cast<qint64>(bytes.size());
+    errno = 0;
     if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
+        const int error = errno;
+        SaveError = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    if (!file.commit()) {
+        SaveError = file.errorString();
+        return false;
+    }
+    return true;
 }
 
 qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,
