@@ -194,24 +194,6 @@ TEST(ForceCurveScaling, GridValues) {
     EXPECT_EQ(zero.RelPeakForcePos, 0);
 }
 
-TEST(ForceCurveScaling, CurveSamples) {
-    TStgStrokeData s;
-    s.Length = 300;
-    s.PeakForce = 395;
-    const TStgForceCurve c = Ramp(5);
-    // Fixed length 150 of a 300 cm stroke reads every second sample.
-    const auto halved = ScaleForceCurve(s, c, {false, 550, true, 150});
-    EXPECT_DOUBLE_EQ(halved[10], 100);
-    EXPECT_DOUBLE_EQ(halved[30], 300);
-    // Fixed force scales the 395 N peak to 790.
-    const auto doubled = ScaleForceCurve(s, c, {true, 790, false, 150});
-    EXPECT_NEAR(doubled[79], 790, 1e-3);
-    EXPECT_NEAR(doubled[10], 100, 1e-3);
-    // A stroke of no length keeps its curve.
-    s.Length = 0;
-    EXPECT_NEAR(ScaleForceCurve(s, c, {false, 550, true, 150})[20], 100, 1e-9);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Export
 
