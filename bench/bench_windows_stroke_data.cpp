@@ -6,8 +6,8 @@
 // window over trainings and writes its picture (run it under Xvfb). The trainings come from raw
 // recordings given as further arguments (FILE.dat, replayed through the stroke engine as demo
 // playback does), else from the built-in model above.
+#include "bench/ReplayInterface.h"
 #include "analysis/StrokeDataWindow.h"
-#include "devices/FlywheelInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
 #include "session/TrainingWindow.h"
@@ -67,31 +67,6 @@ TTraining SteadyTraining(int seed)
 
 // A raw recording replayed through the stroke engine into a training, as demo playback records
 // a session.
-class TReplay : public TKVInterface {
-public:
-    TReplay(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {}
-    void Feed(std::uint16_t ticks, std::uint8_t heart)
-    {
-        TakeRawRecord(ticks, heart, false);
-        DemoProcess();
-    }
-
-protected:
-    void DemoOpen() override
-    {
-        FValidData = 1;
-        FDataSeen = 1;
-        SetState(kvsOpened);
-    }
-};
-
-class TReplayClock : public TClock {
-public:
-    double Seconds = 0;
-    std::int64_t NowMs() const override { return std::int64_t(Seconds * 1000); }
-    void Wait(unsigned ms) override { Seconds += ms / 1000.0; }
-};
-
 bool ReplayTraining(const QString& fileName, int seed, TTraining& t)
 {
     QFile input(fileName);
@@ -125,7 +100,7 @@ bool ReplayTraining(const QString& fileName, int seed, TTraining& t)
     for (qsizetype r = 0; r < records && kv->State() == kvsOpened; ++r) {
         const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
         const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-        clock.Seconds += double(ticks) / kKvTicksPerSecond;
+        clock.Advance(double(ticks) / kKvTicksPerSecond);
         kv->Feed(ticks, p[2]);
     }
     kv->Close();

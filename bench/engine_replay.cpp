@@ -2,7 +2,7 @@
 // fast as possible, as demo playback would, and reports the speed on standard error; with --csv
 // every stroke record goes to standard output. The engine's clock follows the recorded
 // intervals, so the output does not depend on the machine.
-#include "devices/FlywheelInterface.h"
+#include "bench/ReplayInterface.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,33 +19,6 @@ namespace {
 const char kUsage[] =
     "usage: engine_replay [--csv] [--magnets=N] [--inertia=X] [--cog=N] [--link=X] [--weight=X]\n"
     "                     [--threshold=N] [--trigger=N] FILE.dat\n";
-
-class TReplayClock : public TClock {
-public:
-    std::int64_t NowMs() const override { return std::int64_t(FSeconds * 1000); }
-    void Wait(unsigned ms) override { FSeconds += ms / 1000.0; }
-    void Advance(double seconds) { FSeconds += seconds; }
-
-private:
-    double FSeconds = 0;
-};
-
-class TReplay : public TKVInterface {
-public:
-    TReplay(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {}
-    void Feed(std::uint16_t ticks, std::uint8_t heart) {
-        TakeRawRecord(ticks, heart, false);
-        DemoProcess();
-    }
-
-protected:
-    // The records come from Feed, not from a source of their own.
-    void DemoOpen() override {
-        FValidData = 1;
-        FDataSeen = 1;
-        SetState(kvsOpened);
-    }
-};
 
 bool Option(std::string_view arg, std::string_view name, std::string& value) {
     if (!arg.starts_with(name) || arg.size() <= name.size() || arg[name.size()] != '=')

@@ -7,7 +7,7 @@ build="$root/build-fuzz"
 CC=clang CXX=clang++ "$root/scripts/configure.sh" "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DKV_BUILD_FUZZ=ON -DKV_BUILD_TESTS=OFF -DKV_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build" --target make_stg_seeds make_strzt_seeds fuzz_stg_read fuzz_stg_header fuzz_str_read \
-  fuzz_zt_read
+  fuzz_zt_read fuzz_http_response
 for set in stg strzt; do
   rm -rf "$build/seeds/$set" && "$build/fuzz/make_${set}_seeds" "$build/seeds/$set"
 done
@@ -21,3 +21,9 @@ for run in fuzz_stg_read:stg fuzz_stg_header:stg fuzz_str_read:strzt fuzz_zt_rea
   echo "== $target"
   "$build/fuzz/$target" -runs=3000 -seed=1 -max_len=16384 "$work" "$seeds" 2>&1 | tail -n 3
 done
+# The HTTP response reader starts from its dictionary instead of seed files.
+work="$build/corpus/fuzz_http_response"
+rm -rf "$work" && mkdir -p "$work"
+echo "== fuzz_http_response"
+"$build/fuzz/fuzz_http_response" -runs=20000 -seed=1 -max_len=16384 -dict="$root/fuzz/http.dict" "$work" 2>&1 |
+  tail -n 3

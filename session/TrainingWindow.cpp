@@ -727,11 +727,6 @@ void TfrmTraining::SetColors(const QFont& font, const QColor& textColor, const Q
     RefreshTraining();
 }
 
-void TfrmTraining::LoadSettings(const QString&, int placement, const QString&)
-{
-    Place(placement, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
-}
-
 void TfrmTraining::NotifyMain()
 {
     if (frmMain)
@@ -1091,11 +1086,6 @@ bool TfrmTraining::ChartOptions()
     return true;
 }
 
-void TfrmTraining::ShowResults()
-{
-    // The results dialog is not there yet.
-}
-
 QTableView* TfrmTraining::ActiveGrid() const
 {
     QWidget* page = pclTraining->currentWidget();
@@ -1122,15 +1112,4 @@ void TfrmTraining::SelectColumns()
 {
     if (QTableView* grid = ActiveGrid())
         SelectColumnsDialog().Execute(grid);
-}
-
-bool TfrmTraining::CloseQuery()
-{
-    if (Closing)
-        return true;
-    Training.State = 5;  // Disconnected
-    Closing = true;
-    if (frmMain)
-        frmMain->CloseTraining(Training.Id);
-    return true;
 }

@@ -47,8 +47,16 @@ public:
     void RefreshForceCurves();
     void UpdateUserControls();
     void SetColors(const QFont& font, const QColor& textColor, const QColor& backColor, const QColor& windowColor);
+    // Saving and the window's settings (TrainingWindowSave.cpp).
     // Placement: 1 saved bounds, 2 fill the client area, 3 maximised, others as created.
     void LoadSettings(const QString& iniFileName, int placement, const QString& trainingFileName);
+    // Bounds, interval column widths and the history lists, only into a writable file.
+    void SaveSettings(const QString& iniFileName, const QString& trainingFileName);
+    // The automatic save (main window's AutoSave); true when a file was written.
+    bool SaveTraining();
+    // File Save (the training's own name) and Save As (empty: the export dialog asks). A failed
+    // save is reported and leaves the training modified. True when written.
+    bool SaveToFile(const QString& fileName);
     // Tells the main window that the training changed (RefreshViews).
     void NotifyMain();
     // The reset button: after the confirmation the training is emptied for a new session.

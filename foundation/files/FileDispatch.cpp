@@ -210,6 +210,7 @@ bool LoadDefaultTraining(TTraining& training) {
         h.FileSize = 0;
         h.FileName.clear();
         h.SourceFileName.clear();
+        training.FilePath.clear();
         h.Date = Now();
         h.Protocol = kvpUnknown;
         h.SourceProgram = kThisSourceProgram;
@@ -241,6 +242,8 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
         const TFileReader* reader = ReaderOf(fileName);
         if (reader && reader->Read)
             ok = reader->Read(fileName, training);
+        if (ok)
+            training.FilePath = fileName;
         else
             DebugTrace(QStringLiteral("No reader for ") + fileName);
         if (progress) progress(1.0);
@@ -273,6 +276,12 @@ bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& v
 }
 
 bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training) {
+    TExportResult result;
+    return ExportTraining(fileName, initialDir, training, result);
+}
+
+bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training, TExportResult& result) {
+    result = TExportResult{};
     TStgHeader& h = training.Header;
     bool fromDialog = false;
     int kind = 0;
@@ -308,6 +317,11 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
         kind = KindOfFilterEntry(dialog.Filter, dialog.FilterIndex);
     }
 
+    // A failed save must not leave the training named after a file that was never written.
+    const TStgHeader before = h;
+    const std::array<char, 4> magic = training.Magic;
+    const std::int32_t version = training.Version;
+
     training.Magic = TrainingMagic;
     training.Version = static_cast<std::int32_t>(GetFileVersionInt());
     h.FileSize = StoredTrainingSize(training);
@@ -340,23 +354,53 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
 
     SetStrokeCount(training, -1);
     h.Modified = 0;
-    const bool ok = SaveTrainingAs(name, training, kind);
-    if (!ok) h.Modified = 1;
+    result.Target = name;
+    const bool ok = SaveTrainingAs(name, training, kind, result.Error);
+    if (!ok) {
+        training.Magic = magic;
+        training.Version = version;
+        h = before;
+        h.Modified = 1;
+    } else {
+        training.FilePath = name;
+    }
     fileName = ok ? name : QString();
     return ok;
 }
 
 bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind) {
-    if (fileName.isEmpty()) return false;
+    QString error;
+    return SaveTrainingAs(fileName, training, kind, error);
+}
+
+bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind, QString& error) {
+    error.clear();
+    if (fileName.isEmpty()) {
+        error = QStringLiteral("No file name");
+        return false;
+    }
     bool known = false;
     const TWriteTrainingProc writer = WriterOf(kind, FileFormatOfName(fileName), known);
     if (!writer) {
-        DebugTrace(known ? QStringLiteral("No writer yet for content kind %1: %2").arg(kind).arg(fileName)
-                         : QStringLiteral("Content kind %1 does not fit %2").arg(kind).arg(fileName));
+        const QString kindName = kind >= 0 && std::size_t(kind) < ContentKindNames.size()
+                                     ? QString::fromLatin1(ContentKindNames[std::size_t(kind)].data(),
+                                                           qsizetype(ContentKindNames[std::size_t(kind)].size()))
+                                     : QString::number(kind);
+        const QString ext = FileExtension(fileName);
+        error = QStringLiteral("Content \"%1\" cannot be saved as a %2 file")
+                    .arg(kindName, ext.isEmpty() ? QStringLiteral("nameless") : ext);
+        DebugTrace(error + QStringLiteral(": ") + fileName);
         return false;
     }
-    if (!ForceFolder(QFileInfo(fileName).absolutePath())) return false;
-    return writer(fileName, training);
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!ForceFolder(folder)) {
+        error = QStringLiteral("Folder \"%1\" cannot be created").arg(folder);
+        return false;
+    }
+    if (writer(fileName, training)) return true;
+    error = LastSaveError();
+    if (error.isEmpty()) error = QStringLiteral("The training does not fit into this file format");
+    return false;
 }
 
 std::uint8_t FileFormatOfName(const QString& fileName) {
@@ -371,7 +415,11 @@ std::uint8_t FileFormatOfName(const QString& fileName) {
 QString TrainingDisplayName(const TTraining& training) {
     const TStgHeader& h = training.Header;
     if (h.FileName == "?") return {};
-    return Cp1252ToQString(h.FileName.empty() ? h.SourceFileName : h.FileName);
+    const std::string& stored = h.FileName.empty() ? h.SourceFileName : h.FileName;
+    // The whole name while the header names that file; the header's text for anything else.
+    if (!training.FilePath.isEmpty() && StoredShortString(training.FilePath) == stored)
+        return training.FilePath;
+    return Cp1252ToQString(stored);
 }
 
 QString ExpandFileNameTemplate(const TTraining& training, const QString& fileTemplate) {

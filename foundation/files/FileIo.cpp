@@ -2,12 +2,14 @@
 
 #include "foundation/core/DateTimeUtils.h"
 #include "foundation/files/TrainingFiles.h"
+#include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -45,15 +47,17 @@ bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes) 
     return bytes.size() == size;
 }
 
+namespace {
+thread_local QString SaveError;
+} // namespace
+
+QString LastSaveError() { return SaveError; }
+
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    const auto size = static_cast<qint64>(bytes.size());
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    SaveError.clear();
+    const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<qsizetype>(bytes.size()));
+    return WriteFileAtomically(fileName, view, &SaveError);
 }
 
 qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,

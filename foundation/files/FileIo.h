@@ -61,6 +61,8 @@ bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes);
 // Writes the bytes to a temporary file in the target folder and renames it over the target.
 // On failure the old file stays as it was. True when the file is complete.
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);
+// The system's reason why this thread's last SaveFileBytes failed; empty after a success.
+QString LastSaveError();
 // A new header (InitTrainingHeader) with Title = the name without folder and extension,
 // SourceFileName = the full name, Date and SourceFileDate = the file's date, SourceFileSize and
 // the source format and kind. Returns the file's size, -1 when it does not exist.

@@ -79,9 +79,21 @@ bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& v
 // fileName is the name written and Header.Modified 0; on failure fileName is empty and
 // Header.Modified 1.
 bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training);
+// What an export tried: Target is the name it wrote or tried to write (empty when the dialog
+// was cancelled), Error why the write failed (empty on success).
+struct TExportResult {
+    QString Target;
+    QString Error;
+};
+// The same, saying what happened. A failed save leaves the training's file identity as it was,
+// with Header.Modified 1.
+bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training, TExportResult& result);
 // Writes the training as `kind` (a ContentKindNames index) when the name's extension fits it;
 // nothing is written otherwise. An existing file is replaced only by a complete new one.
 bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind);
+// The same with the reason of a failure (kind and extension that do not go together, a folder
+// that cannot be made, the system's write error).
+bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind, QString& error);
 // The FileFormatNames index of the name's extension (its first 6 characters), 0 for none.
 std::uint8_t FileFormatOfName(const QString& fileName);
 // Empty for a training not yet saved ("?"), else its own file name, else its source file name.
@@ -152,7 +164,7 @@ inline constexpr double kStrForceStep = 3.85; // N per force byte
 bool StrFileHeader(const QString& fileName, TStgHeader& header);
 bool UserFileHeader(const QString& fileName, TStgHeader& header);
 // Reads a whole file into a training the caller has cleared: the header from the file, then the
-// record(s). False for a wrong size, wrong fixed bytes or a short read.
+// record(s). False for a wrong size, a short read, or a user file without its fixed bytes.
 bool ReadStrFile(const QString& fileName, TTraining& training);
 bool ReadUserFile(const QString& fileName, TTraining& training);
 // Writes through a temporary file that replaces the target only when complete. True when written.

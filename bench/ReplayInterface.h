@@ -1,0 +1,32 @@
+// A KV interface that plays raw records handed to it, as fast as the caller feeds them, on a
+// clock that follows the recorded intervals (so the results do not depend on the machine).
+#pragma once
+
+#include "devices/FlywheelInterface.h"
+
+class TReplayClock : public TClock {
+public:
+    std::int64_t NowMs() const override { return std::int64_t(FSeconds * 1000); }
+    void Wait(unsigned ms) override { FSeconds += ms / 1000.0; }
+    void Advance(double seconds) { FSeconds += seconds; }
+
+private:
+    double FSeconds = 0;
+};
+
+class TReplay : public TKVInterface {
+public:
+    TReplay(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {}
+    void Feed(std::uint16_t ticks, std::uint8_t heart) {
+        TakeRawRecord(ticks, heart, false);
+        DemoProcess();
+    }
+
+protected:
+    // The records come from Feed, not from a source of their own.
+    void DemoOpen() override {
+        FValidData = 1;
+        FDataSeen = 1;
+        SetState(kvsOpened);
+    }
+};

@@ -1,0 +1,435 @@
+#include "foundation/recording/StrokeRecorder.h"
+
+#include "foundation/catalogue/ParameterCatalogue.h"
+#include "foundation/files/TrainingFiles.h"
+#include "foundation/values/ValueData.h"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+
+namespace {
+
+// Past the first strokes the session average is renewed after every 1/kAverageSpread of the
+// strokes so far: the cost per stroke stays the same however long the session gets.
+constexpr int kAverageSpread = 16;
+constexpr double kSecondsPerDay = 86400;
+
+const TStgStrokeData kZeroStroke{};
+
+float Single(double value) {
+    return static_cast<float>(value);
+}
+
+}  // namespace
+
+double TStrokeRecorder::LiveLength(int puls) const {
+    return puls >= 1 && puls <= kForceCurveSamples ? FLiveLength[std::size_t(puls - 1)] : 0.0;
+}
+
+double TStrokeRecorder::LiveForce(int puls) const {
+    return puls >= 1 && puls <= kForceCurveSamples ? FLiveForce[std::size_t(puls - 1)] : 0.0;
+}
+
+const TStgStrokeData& TStrokeRecorder::StrokeBefore(const TTraining& t, int n) const {
+    // Element 0 holds the session average, not a stroke before stroke 1.
+    if (n <= 1 || std::size_t(n - 1) >= t.StrokeData.size())
+        return kZeroStroke;
+    return t.StrokeData[std::size_t(n - 1)];
+}
+
+// ---------------------------------------------------------------- session
+
+void TStrokeRecorder::ResetSession() {
+    FStrokeCount = 0;
+    FCurrentInterval = 1;
+    FIntervalPhase = 0;
+    FIntervalStart = TStgStrokeData{};
+    FFinished = false;
+    FLiveCurve = TStgForceCurve{};
+    FLiveLength.fill(0);
+    FLiveForce.fill(0);
+    FLiveSampleCount = 0;
+    FRawIndex = 0;
+    FLastIdle = TStgStrokeData{};
+    FAverageDue = 1;
+    if (TTraining* t = Training ? Training() : nullptr)
+        ResetTraining(*t);
+    UpdateTargets();
+}
+
+TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
+    TStrokeOutcome outcome;
+    TTraining* t = Training ? Training() : nullptr;
+    if (FFinished || !t) {
+        outcome.Ignored = true;
+        return outcome;
+    }
+    const TStgIni& ini = t->Ini;
+    const bool programme = !WarmingUp && ini.SessionLimit == 4;
+
+    if (data.Number <= FStrokeCount) {
+        // The engine repeats the last stroke's number while the rower rests: such a record
+        // carries the running time and totals, but it is no stroke and has no curve.
+        outcome.Idle = true;
+        RoundStroke(data, FLastIdle);
+        if (FStrokeCount < 1)
+            return outcome;
+        if (programme)
+            FillIntervalFields(FLastIdle, ini);
+        if (!WarmingUp)
+            RunGoal(*t, FLastIdle, t->StrokeData[std::size_t(FStrokeCount)]);
+        UpdateValues(FLastIdle);
+        RefreshValueArea();
+        if (FFinished) {
+            SetStrokeCount(*t, FStrokeCount);
+            UpdateSessionAverage();
+        }
+        outcome.Finished = FFinished;
+        return outcome;
+    }
+
+    const int n = data.Number;
+    FStrokeCount = n;
+    FLastIdle = TStgStrokeData{};
+    if (t->StrokeData.size() <= std::size_t(n) || t->ForceCurves.size() <= std::size_t(n))
+        SetStrokeCount(*t, n + kStrokeGrowth);
+
+    const bool noPower = StrokeHasNoPower(data);
+    if (noPower)
+        FLiveCurve = TStgForceCurve{};
+    TStgForceCurve& curve = t->ForceCurves[std::size_t(n)];
+    curve = FLiveCurve;
+    curve.Number = Word(n);
+    curve.Present = noPower ? 0 : 1;
+    TStgStrokeData stroke = data;
+    CalcPeakForce(stroke, curve, ini.Sprocket);
+    TStgStrokeData& stored = t->StrokeData[std::size_t(n)];
+    RoundStroke(stroke, stored);
+    t->Header.CurrentStroke = n;
+
+    if (programme)
+        outcome.IntervalEnded = RunIntervals(*t);
+    if (!WarmingUp)
+        RunGoal(*t, stored, StrokeBefore(*t, n));
+
+    if (FFinished) {
+        SetStrokeCount(*t, n);
+        UpdateSessionAverage();
+    } else {
+        AverageIfDue(*t);
+    }
+    UpdateValues(t->StrokeData[std::size_t(n)]);
+    RefreshValueArea();
+    outcome.Finished = FFinished;
+    return outcome;
+}
+
+void TStrokeRecorder::ForceCurve(const TStgForceCurve& curve) {
+    TTraining* t = Training ? Training() : nullptr;
+    if (FFinished || !t || FStrokeCount < 1 || t->ForceCurves.size() <= std::size_t(FStrokeCount))
+        return;
+    const auto n = std::size_t(FStrokeCount);
+    t->ForceCurves[n].Force = curve.Force;
+    TStgStrokeData stroke = t->StrokeData[n];
+    CalcPeakForce(stroke, t->ForceCurves[n], t->Ini.Sprocket);
+    RoundStroke(stroke, t->StrokeData[n]);
+    AverageIfDue(*t);
+}
+
+double TStrokeRecorder::ForceData(int puls, double length, double force) {
+    if (FFinished)
+        return 0;
+    double f = force > 0 ? force : 0.0;
+    if (FStrokeCount == 0 && f > kStartSpikeForce && puls < kStartSpikeSamples)
+        f = 0;
+    if (puls >= 1 && puls <= kForceCurveSamples) {
+        const auto k = std::size_t(puls - 1);
+        FLiveLength[k] = length;
+        FLiveForce[k] = f;
+        FLiveCurve.Force[k] = FloatToWord(f);
+        FLiveSampleCount = puls;
+    }
+    return f;
+}
+
+void TStrokeRecorder::StartingStroke() {
+    if (!FFinished)
+        FLiveCurve = TStgForceCurve{};
+}
+
+void TStrokeRecorder::StartingRecover() {
+    if (FFinished)
+        return;
+    if (FLiveSampleCount >= 1 && FLiveSampleCount <= kForceCurveSamples)
+        std::fill(FLiveForce.begin() + (FLiveSampleCount - 1), FLiveForce.end(), 0.0);
+}
+
+void TStrokeRecorder::RawData(double wheel, int heartRaw, int heartCorrected, bool allPulsesValid) {
+    TTraining* t = Training ? Training() : nullptr;
+    if (FFinished || !t)
+        return;
+    if (!allPulsesValid && Values && Values->ItemExists(kPulseColumn))
+        Values->SetValue(kPulseColumn, true, heartCorrected);
+    ++FRawIndex;
+    if (t->RawData.size() <= std::size_t(FRawIndex))
+        t->RawData.resize(std::size_t(FRawIndex) + kRawGrowth);
+    TStgRawData& raw = t->RawData[std::size_t(FRawIndex)];
+    const double ticks = std::nearbyint(wheel * kRawTicksPerSecond);
+    raw.Interval = ticks >= 65535 ? Word(65535) : ticks > 0 ? Word(ticks) : Word(0);
+    raw.HeartRate = std::uint8_t(heartRaw & 0xFF);
+}
+
+void TStrokeRecorder::Closing() {
+    TTraining* t = Training ? Training() : nullptr;
+    if (!t)
+        return;
+    SetStrokeCount(*t, FStrokeCount);
+    t->RawData.resize(std::size_t(FRawIndex) + 1);
+    if (FStrokeCount > 0 && !FFinished && std::size_t(FStrokeCount) < t->StrokeData.size()) {
+        // An idle record after the last stroke holds the later time.
+        const TStgStrokeData& stroke = t->StrokeData[std::size_t(FStrokeCount)];
+        const TStgStrokeData& last = FLastIdle.Time > stroke.Time ? FLastIdle : stroke;
+        TStgWorkout totals;
+        totals.Distance = last.Distance;
+        totals.Time = last.Time;
+        totals.Energy = last.EnergySum;
+        totals.AvgPower = SafeDivide(last.EnergySum * 1000, last.Time);
+        RoundBlockToEighths(totals, t->Workout);
+    }
+    UpdateSessionAverage();
+}
+
+// ---------------------------------------------------------------- intervals and goal
+
+void TStrokeRecorder::FillIntervalFields(TStgStrokeData& stroke, const TStgIni& ini) const {
+    const double p = GetStrokeValueByIntervalType(stroke, ini);
+    const double w = GetIntervalWork(ini);
+    const double r = GetIntervalRest(ini);
+    const int i = FCurrentInterval;
+    stroke.IntervalNumber = Word(std::clamp(i, 0, 65535));
+    if (FIntervalPhase == 0) {
+        const double endWork = std::nearbyint(w + (w + r) * (i - 1));
+        const float seconds = stroke.Time - FIntervalStart.Time;
+        const float joules = (stroke.EnergySum - FIntervalStart.EnergySum) * 1000;
+        stroke.IntervalCountdown = FloatToWord(endWork - p);
+        stroke.IntervalPower = FloatToWord(SafeDivide(joules, seconds));
+    } else {
+        const double endRest = std::nearbyint((w + r) * i);
+        stroke.IntervalCountdown = FloatToWord(endRest - p);
+        stroke.IntervalPower = 0;
+    }
+}
+
+bool TStrokeRecorder::RunIntervals(TTraining& t) {
+    const TStgIni& ini = t.Ini;
+    const int n = FStrokeCount;
+    TStgStrokeData& stroke = t.StrokeData[std::size_t(n)];
+    const double p = GetStrokeValueByIntervalType(stroke, ini);
+    const double w = GetIntervalWork(ini);
+    const double r = GetIntervalRest(ini);
+    const int i = FCurrentInterval;
+    const double endWork = std::nearbyint(w + (w + r) * (i - 1));
+    const double endRest = std::nearbyint((w + r) * i);
+
+    if (FIntervalPhase == 1) {
+        if (p >= endRest) {
+            FIntervalPhase = 0;
+            FCurrentInterval = i + 1;
+            FIntervalStart = StrokeBefore(t, n);
+        }
+        FillIntervalFields(stroke, ini);
+        return false;
+    }
+    if (p < endWork) {
+        FillIntervalFields(stroke, ini);
+        return false;
+    }
+
+    // The work part of interval i ends at this stroke.
+    SetIntervalCount(t, i);
+    SummariseInterval(t, i);
+    FFinished = GetTrainingTarget(ini) == i;
+    if (endRest == endWork) {
+        // Without a rest the next interval begins after this stroke, which counts in interval
+        // i alone: its fields still describe interval i, whose countdown is over.
+        FillIntervalFields(stroke, ini);
+        FCurrentInterval = i + 1;
+        FIntervalStart = stroke;
+    } else {
+        FIntervalPhase = 1;
+        FillIntervalFields(stroke, ini);
+    }
+    return true;
+}
+
+void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
+    const TStgStrokeData& stroke = t.StrokeData[std::size_t(FStrokeCount)];
+    const TStgStrokeData& start = FIntervalStart;
+    const int first = start.Number + 1;
+    const int last = stroke.Number;
+    const double count = double(last - start.Number);
+    const double seconds = double(stroke.Time) - start.Time;
+    const double joules = (double(stroke.EnergySum) - start.EnergySum) * 1000;
+    const double metres = double(stroke.Distance) - start.Distance;
+
+    double length = 0, peak = 0, peakPos = 0, relPeakPos = 0, ratio = 0, k = 0, drive = 0, perStroke = 0;
+    double beats = 0;  // heart beats: each stroke's pulse over its own duration
+    for (int s = first; s <= last; ++s) {
+        const TStgStrokeData& d = t.StrokeData[std::size_t(s)];
+        length += d.Length;
+        peak += d.PeakForce;
+        peakPos += d.PeakForcePos;
+        relPeakPos += d.RelPeakForcePos;
+        ratio += d.DriveRatio;
+        k += d.K;
+        drive += d.DriveTime;
+        perStroke += d.DistancePerStroke;
+        beats += (double(d.Time) - StrokeBefore(t, s).Time) * d.Pulse / 60;
+    }
+
+    TStgInterval& iv = t.Intervals[std::size_t(interval - 1)];
+    const float n = Single(count);
+    const float minutes = Single(seconds / 60);
+    TStgStrokeData& avg = iv.Stroke;
+    avg = TStgStrokeData{};
+    avg.Number = Word(std::clamp(last - start.Number, 0, 65535));
+    avg.Power = SafeDivide(Single(joules), Single(seconds));
+    avg.AvgPower = avg.Power;
+    avg.StrokeRate = SafeDivide(n, minutes);
+    avg.TargetPower = 0;
+    avg.Time = Single(seconds);
+    avg.Length = SafeDivide(Single(length), n);
+    avg.Distance = Single(metres);
+    avg.Est500mTime = Single(double(SafeDivide(500, Single(metres))) * seconds);
+    avg.Energy = SafeDivide(Single(joules), n);
+    avg.EnergySum = Single(joules / 1000);
+    avg.Pulse = SafeDivide(Single(beats), minutes);
+    avg.WorkPerPulse = SafeDivide(avg.Power, avg.Pulse);
+    avg.PeakForce = SafeDivide(Single(peak), n);
+    avg.PeakForcePos = SafeDivide(Single(peakPos), n);
+    avg.RelPeakForcePos = SafeDivide(Single(relPeakPos), n);
+    avg.DriveRatio = SafeDivide(Single(ratio), n);
+    avg.K = SafeDivide(Single(k), n);
+    avg.DriveTime = SafeDivide(Single(drive), n);
+    avg.DistancePerStroke = SafeDivide(Single(perStroke), n);
+    avg.IntervalNumber = Word(interval);
+    avg.IntervalCountdown = 0;
+    avg.IntervalPower = FloatToWord(avg.AvgPower);
+
+    // The interval's strokes, indexed as AverageStrokes expects: element 0 (the stroke before
+    // the interval) is not used.
+    const auto from = std::size_t(start.Number);
+    const auto size = std::size_t(last - start.Number + 1);
+    TStgStrokeData unused;
+    AverageStrokes(std::span<const TStgStrokeData>(t.StrokeData).subspan(from, size),
+                   std::span<const TStgForceCurve>(t.ForceCurves).subspan(from, size), t.Ini.Sprocket,
+                   unused, iv.Curve);
+
+    iv.Number = Word(interval);
+    iv.AvgPower = FloatToWord(SafeDivide(Single(joules), Single(seconds)));
+    iv.AvgRate = FloatToWord(SafeDivide(n, minutes));
+    iv.Time = FloatToWord(seconds);
+    iv.Distance = FloatToWord(metres);
+    iv.AvgPulse = FloatToWord(SafeDivide(Single(beats), minutes));
+}
+
+void TStrokeRecorder::RunGoal(TTraining& t, const TStgStrokeData& current, const TStgStrokeData& prev) {
+    const TStgIni& ini = t.Ini;
+    double f = 1;
+    if (ini.SessionLimit == 4) {
+        // The interval programme ends the session itself, at the end of the last work part.
+        if (!FFinished)
+            return;
+    } else {
+        const double target = GetTrainingTarget(ini);
+        if (target < 1)
+            return;
+        const double v = GetStrokeValueByTrainingType(current, ini);
+        if (!(v >= target || FFinished))
+            return;
+        const double before = GetStrokeValueByTrainingType(prev, ini);
+        f = SafeDivide(Single(target - before), Single(v - before));
+    }
+    FFinished = true;
+    const auto between = [f](float a, float b) { return Single(a + (double(b) - a) * f); };
+    TStgWorkout totals;
+    totals.Distance = between(prev.Distance, current.Distance);
+    totals.Time = between(prev.Time, current.Time);
+    totals.Energy = between(prev.EnergySum, current.EnergySum);
+    totals.AvgPower = SafeDivide(totals.Energy * 1000, totals.Time);
+    RoundBlockToEighths(totals, t.Workout);
+    t.State = 4;
+}
+
+// ---------------------------------------------------------------- averages and values
+
+void TStrokeRecorder::UpdateSessionAverage() {
+    TTraining* t = Training ? Training() : nullptr;
+    if (!t || t->StrokeData.empty() || t->ForceCurves.empty())
+        return;
+    const std::size_t size =
+        std::min({std::size_t(FStrokeCount) + 1, t->StrokeData.size(), t->ForceCurves.size()});
+    AverageStrokes(std::span<const TStgStrokeData>(t->StrokeData).first(size),
+                   std::span<const TStgForceCurve>(t->ForceCurves).first(size), t->Ini.Sprocket,
+                   t->StrokeData[0], t->ForceCurves[0]);
+}
+
+void TStrokeRecorder::AverageIfDue(TTraining& t) {
+    (void)t;
+    if (FStrokeCount < FAverageDue)
+        return;
+    UpdateSessionAverage();
+    FAverageDue = FStrokeCount + std::max(1, FStrokeCount / kAverageSpread);
+}
+
+void TStrokeRecorder::UpdateValues(const TStgStrokeData& stroke) {
+    TTraining* t = Training ? Training() : nullptr;
+    if (!Values || !t || FStrokeCount < 1)
+        return;
+    const TStgIni& ini = t->Ini;
+    const int target = GetTrainingTarget(ini);
+    const bool countdown = target >= 1 && !WarmingUp;
+    const int goalColumn = ini.SessionLimit >= 0 && ini.SessionLimit < int(kGoalColumns.size())
+                               ? kGoalColumns[std::size_t(ini.SessionLimit)]
+                               : -1;
+    const int columns = std::min<int>(kStrokeParameterCount, int(StrokeParameters.size()));
+    for (int i = 0; i < columns; ++i) {
+        if (StrokeParameters[std::size_t(i)].Id < 0)
+            continue;
+        double v = GetStrokeParameterValue(stroke, i, ini);
+        if (countdown) {
+            if (i == goalColumn)
+                v = (ini.SessionLimit == 3 ? target / kSecondsPerDay : double(target)) - v;
+            if (v < 0)
+                v = 0;
+        }
+        Values->SetValue(i, true, v);
+    }
+}
+
+void TStrokeRecorder::UpdateTargets() {
+    if (!Values)
+        return;
+    Values->ClearValues();
+    TTraining* t = Training ? Training() : nullptr;
+    const TStgIni ini = t ? t->Ini : TStgIni{};
+    const int target = GetTrainingTarget(ini);
+    const int goalColumn = ini.SessionLimit >= 0 && ini.SessionLimit < int(kGoalColumns.size())
+                               ? kGoalColumns[std::size_t(ini.SessionLimit)]
+                               : -1;
+    for (int i = 0; i < kStrokeParameterCount; ++i) {
+        if (!Values->ItemExists(i))
+            continue;
+        double v = 0;
+        if (i == goalColumn)
+            v = ini.SessionLimit == 3 ? target / kSecondsPerDay : double(target);
+        Values->SetValue(i, false, v < 0 ? 0 : v);
+    }
+    Values->UpdateAreas();
+}
+
+void TStrokeRecorder::RefreshValueArea() {
+    if (Values)
+        Values->UpdateAreas();
+}

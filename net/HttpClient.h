@@ -1,0 +1,170 @@
+// HTTP/1.0 client on one TWSocket. Get is synchronous: it starts the request and runs a nested
+// event loop until the request has ended (windows repaint, progress moves), then raises
+// EHttpException for a status of 400 or more, a failed connection, a cut-off response, a
+// time-out, an abort, or an exception out of one of the document handlers.
+//
+// Use from a window:
+//     THttpCli http(this);
+//     http.URL = address;
+//     http.OnDocData = [&](THttpCli*, const char* data, int length) { ... };
+//     http.OnDocEnd = [&](THttpCli* sender) { if (sender->DocComplete()) ... };
+//     http.Get();
+// OnDocEnd also follows the body of an error page and a body cut short: DocComplete tells.
+#pragma once
+
+#include "foundation/core/DateTimeUtils.h"
+#include "net/HttpResponse.h"
+
+#include <QObject>
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QEventLoop;
+class QIODevice;
+class QTimer;
+class TWSocket;
+
+enum THttpRequest : std::uint8_t { httpAbort, httpGET, httpPOST, httpHEAD };
+
+enum THttpState : std::uint8_t {
+    httpReady, httpNotConnected, httpConnected, httpDnsLookup, httpDnsLookupDone,
+    httpWaitingHeader, httpWaitingBody, httpAborting
+};
+
+// The last part of a path without its query; "document.htm" for a folder.
+std::string MakeDocName(const std::string& path);
+
+class THttpCli : public QObject {
+    Q_OBJECT
+
+public:
+    using TNotifyEvent = std::function<void(THttpCli* Sender)>;
+    using TDocDataEvent = std::function<void(THttpCli* Sender, const char* Data, int Length)>;
+    using THeaderDataEvent = std::function<void(THttpCli* Sender, const std::string& Line)>;
+    using TBeforeHeaderSendEvent = std::function<void(THttpCli* Sender, const std::string& Method,
+                                                      std::vector<std::string>& Headers)>;
+    using TOnCommand = std::function<void(THttpCli* Sender, std::string& Line)>;
+    using THttpRequestDone = std::function<void(THttpCli* Sender, THttpRequest Request, int Error)>;
+    using TCookieRcvdEvent = std::function<void(THttpCli* Sender, const std::string& Data, bool& Accept)>;
+
+    static constexpr int DefaultIdleTimeoutMs = 15000;
+    static constexpr int DefaultRequestTimeoutMs = 30 * 60 * 1000;
+    static constexpr int MaxRelocations = 10;
+
+    explicit THttpCli(QObject* parent = nullptr);
+    ~THttpCli() override;
+    THttpCli(const THttpCli&) = delete;
+    THttpCli& operator=(const THttpCli&) = delete;
+
+    // Request settings
+    std::string URL;
+    std::string LocalAddr = "0.0.0.0";
+    std::string Proxy;  // "host" or "host:port"; empty = direct
+    std::string ProxyPort = "80";
+    std::string Sender;
+    std::string Agent = "Mozilla/3.0 (compatible)";
+    std::string Accept = "image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, */*";
+    std::string AcceptLanguage;
+    std::string Reference;
+    std::string Username, Password;
+    std::string ProxyUsername, ProxyPassword;
+    bool NoCache = false;
+    TDateTime ModifiedSince = 0;
+    std::string Cookie;
+    std::string ContentTypePost = "application/x-www-form-urlencoded";
+    std::string ContentRangeBegin, ContentRangeEnd;  // cleared after each request
+    QIODevice* RcvdStream = nullptr;  // the body is written here as well, when set
+    // A request ends with error 10060 after this long without any progress, or this long in all.
+    int IdleTimeoutMs = DefaultIdleTimeoutMs;
+    int RequestTimeoutMs = DefaultRequestTimeoutMs;
+
+    void Get();        // synchronous
+    void GetASync();   // returns at once; OnRequestDone tells the end
+    void Abort();      // ends the running request with httperrAborted
+
+    // The request and its response
+    THttpState State() const { return FState; }
+    int StatusCode() const { return FReader.StatusCode; }
+    const std::string& ReasonPhrase() const { return FReader.ReasonPhrase; }
+    int RequestError() const { return FRequestError; }  // 0, a socket error or an httperr code
+    const std::string& RequestErrorText() const { return FRequestErrorText; }
+    // The whole document came: status below 400, no error, the full Content-Length.
+    bool DocComplete() const;
+    std::int64_t ContentLength() const { return FReader.ContentLength; }
+    const std::string& ContentType() const { return FReader.ContentType; }
+    std::int64_t RcvdCount() const { return FReader.RcvdCount; }
+    const std::vector<std::string>& RcvdHeader() const { return FReader.RcvdHeader; }
+    const std::vector<std::string>& AuthenticateList() const { return FReader.AuthenticateList; }
+    const std::string& AcceptRanges() const { return FReader.AcceptRanges; }
+    const std::string& Location() const { return FLocation; }
+    const std::string& DocName() const { return FDocName; }
+    const std::string& Hostname() const { return FHostName; }
+    int Relocations() const { return FRelocations; }
+    TWSocket* CtrlSocket() const { return FCtrlSocket; }
+
+    TNotifyEvent OnStateChange;
+    TNotifyEvent OnSessionConnected;
+    TNotifyEvent OnRequestHeaderBegin;
+    TNotifyEvent OnRequestHeaderEnd;
+    TBeforeHeaderSendEvent OnBeforeHeaderSend;
+    TOnCommand OnCommand;
+    TNotifyEvent OnHeaderBegin;
+    THeaderDataEvent OnHeaderData;
+    TNotifyEvent OnHeaderEnd;
+    TNotifyEvent OnDocBegin;
+    TDocDataEvent OnDocData;
+    TNotifyEvent OnDocEnd;
+    THttpRequestDone OnRequestDone;
+    TNotifyEvent OnLocationChange;
+    TCookieRcvdEvent OnCookie;
+    TNotifyEvent OnSocketError;
+
+private:
+    void RequestSync(THttpRequest request);
+    void RequestAsync(THttpRequest request);
+    void StartRequest();
+    void SetState(THttpState state);
+    void PostReady();
+    void SendRequest(const char* method);
+    void SocketDnsLookupDone(int error);
+    void SocketSessionConnected(int error);
+    void SocketDataAvailable();
+    void SocketSessionClosed(int error);
+    void LocationHeader(const std::string& value);
+    void Relocate();
+    void HeaderEnded();
+    void BodyData(const char* data, int length);
+    void Fail(int error, const std::string& text, std::exception_ptr raised = nullptr);
+    // Runs work; an exception out of it (a parse error, a handler's) ends the request and waits
+    // for Get to raise it again.
+    void Guarded(const std::function<void()>& work);
+    void Finish();
+    void RestartIdle();
+
+    TWSocket* FCtrlSocket;
+    QTimer* FIdleTimer;
+    QTimer* FRequestTimer;
+    QEventLoop* FWaitLoop = nullptr;
+    std::shared_ptr<bool> FAlive = std::make_shared<bool>(true);
+    THttpResponseReader FReader;
+    THttpState FState = httpReady;
+    THttpRequest FRequestType = httpGET;
+    unsigned FRequestSerial = 0;
+    bool FEnded = true;
+    bool FConnected = false;
+    int FRequestError = 0;
+    std::string FRequestErrorText;
+    std::exception_ptr FRaised;
+    int FRelocations = 0;
+    // Where the request goes (the proxy, when there is one) and what it asks for.
+    std::string FHostName, FPort, FPath;
+    // The document's own host, port and path, and the credentials sent to that host.
+    std::string FTargetHost, FTargetPort, FTargetPath, FUser, FPass;
+    std::string FLocation;
+    std::string FDocName;
+};

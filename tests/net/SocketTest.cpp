@@ -1,0 +1,254 @@
+#include "net/Socket.h"
+
+#include "LoopbackServer.h"
+#include "support/PtyPeer.h"
+
+#include <QCoreApplication>
+
+#include <arpa/inet.h>
+#include <atomic>
+#include <cerrno>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SendBufferTest, WritePeekRemove) {
+    TBuffer b(0);
+    EXPECT_EQ(b.Size(), 1514);
+    b.SetSize(10);
+    EXPECT_EQ(b.Write("abcdefgh", 8), 8);
+    EXPECT_EQ(b.Write("ijkl", 4), 2);  // full after two more
+    EXPECT_EQ(b.Write("x", 1), 0);
+    EXPECT_EQ(b.Remove(3), 3);
+    auto [data, count] = b.Peek();
+    EXPECT_EQ(std::string(data, std::size_t(count)), "defghij");
+    EXPECT_EQ(b.Remove(100), 7);
+    EXPECT_EQ(b.WriteCount(), 0);  // all sent: both counts back to 0
+    EXPECT_EQ(b.ReadCount(), 0);
+    EXPECT_EQ(b.Peek().first, nullptr);
+    b.Write("xyz", 3);
+    b.SetSize(20);  // keeps what is stored
+    EXPECT_EQ(std::string(b.Peek().first, 3), "xyz");
+}
+
+TEST(SocketErrorsTest, TextsAndNumbers) {
+    const std::pair<int, const char*> texts[] = {
+        {0, "No Error"}, {10035, "Operation would block"}, {10061, "Connection refused"},
+        {10093, "WinSock not initialized"}, {11004, "No Data"}, {12345, "Not a WinSock error"},
+    };
+    for (auto [code, text] : texts)
+        EXPECT_STREQ(WinsockErrorText(code), text) << code;
+    const std::pair<int, int> numbers[] = {
+        {0, 0}, {ECONNREFUSED, 10061}, {EAGAIN, 10035}, {EINPROGRESS, 10036}, {ECONNRESET, 10054},
+        {EPIPE, 10058}, {ETIMEDOUT, 10060}, {ENOTCONN, 10057}, {EHOSTUNREACH, 10065},
+    };
+    for (auto [err, code] : numbers)
+        EXPECT_EQ(SocketErrorFromErrno(err), code) << err;
+    EXPECT_EQ(SocketErrorDescription(10061), "Connection refused (Error #10061)");
+}
+
+TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
+    const std::pair<const char*, bool> dotted[] = {
+        {"127.0.0.1", true}, {" 10 . 0 . 0 . 1 ", true}, {"255.255.255.255", true}, {"1.2.3", false},
+        {"1.2.3.4.5", false}, {"1.2.3.256", false}, {"1..2.3", false}, {"a.b.c.d", false}, {"", false},
+    };
+    for (auto [text, ok] : dotted)
+        EXPECT_EQ(WSocketIsDottedAddress(text), ok) << text;
+    EXPECT_EQ(WSocketResolveHost("10.0.0.1"), htonl(0x0A000001));
+    EXPECT_EQ(WSocketResolvePort("8080", "tcp"), htons(8080));
+    EXPECT_EQ(WSocketResolveProto("tcp"), 6);
+    EXPECT_EQ(WSocketDecimal("  42abc"), 42);
+    const std::pair<std::function<void()>, const char*> errors[] = {
+        {[] { WSocketResolveHost(""); }, "WSocketResolveHost: '' Invalid Hostname."},
+        {[] { WSocketResolveHost("1.2.3.400"); }, "WSocketResolveHost: '1.2.3.400' Invalid IP address."},
+        {[] { WSocketResolvePort("", "tcp"); }, "WSocketResolvePort: Invalid Port."},
+        {[] { WSocketResolvePort("http", ""); }, "WSocketResolvePort: Invalid Proto."},
+        {[] { WSocketResolveProto(" "); }, "WSocketResolveProto: Invalid Protocol."},
+    };
+    for (const auto& [call, message] : errors) {
+        try {
+            call();
+            ADD_FAILURE() << message;
+        } catch (const ESocketException& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
+// A socket with its events recorded in one text: c<error> connected, d data, s sent, x<error>
+// closed, and the state changes.
+class SocketTest : public ::testing::Test {
+protected:
+    SocketTest() {
+        Socket.OnSessionConnected = [this](TWSocket*, std::uint16_t e) { Log += "c" + std::to_string(e) + " "; };
+        Socket.OnSessionClosed = [this](TWSocket*, std::uint16_t e) { Log += "x" + std::to_string(e) + " "; };
+        Socket.OnDataSent = [this](TWSocket*, std::uint16_t) { Log += "s "; };
+        Socket.OnChangeState = [this](TWSocket*, TSocketState, TSocketState n) { States.push_back(n); };
+        Socket.OnDataAvailable = [this](TWSocket* s, std::uint16_t) {
+            char buf[256];
+            int n = s->Receive(buf, sizeof buf);
+            if (n > 0)
+                Received.append(buf, std::size_t(n));
+        };
+    }
+
+    void ConnectTo(int port) {
+        Socket.SetAddr("127.0.0.1");
+        Socket.SetPort(std::to_string(port));
+        Socket.Connect();
+    }
+
+    TWSocket Socket;
+    std::string Log;
+    std::string Received;
+    std::vector<TSocketState> States;
+};
+
+TEST_F(SocketTest, SendsReceivesAndClosesOnce) {
+    const std::string payload = [] {
+        std::string s;
+        for (int i = 0; i < 3000; ++i)
+            s += char('a' + i % 26);
+        return s;
+    }();
+    std::string got;
+    TLoopbackServer server([&](TLoopbackConnection& conn) {
+        got = conn.Read(payload.size());
+        conn.Write("bye");
+    });
+    ConnectTo(server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return Socket.State() == wsConnected; }, 10000));
+    EXPECT_EQ(Socket.Send(payload.data(), int(payload.size())), 3000);
+    ASSERT_TRUE(WaitUntil([&] { return Log.find("x") != std::string::npos; }, 10000));
+    Socket.Close();
+    DrainEvents();
+    EXPECT_EQ(got, payload);
+    EXPECT_EQ(Received, "bye");
+    EXPECT_EQ(Log, "c0 s x0 ");
+    EXPECT_EQ(States, (std::vector<TSocketState>{wsOpened, wsConnecting, wsConnected, wsClosed}));
+    EXPECT_EQ(Socket.ReadCount(), 3u);
+}
+
+TEST_F(SocketTest, LargeSendGoesOutAsTheStackTakesIt) {
+    std::string payload(16 << 20, '\0');  // more than both ends' buffers hold
+    for (std::size_t i = 0; i < payload.size(); ++i)
+        payload[i] = char(i * 7 + i / 4093);
+    std::string got;
+    std::atomic<bool> served{false};
+    TLoopbackServer* self = nullptr;
+    TLoopbackServer server([&](TLoopbackConnection& conn) {
+        self->WaitGate();  // reads only once the client has queued everything
+        got = conn.ReadToEnd();
+        served = true;
+    });
+    self = &server;
+    Socket.OnDataSent = [this](TWSocket* s, std::uint16_t) {
+        Log += "s ";
+        s->Close();
+    };
+    ConnectTo(server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return Socket.State() == wsConnected; }, 10000));
+    Socket.Send(payload.data(), int(payload.size()));
+    EXPECT_FALSE(Socket.AllSent());  // more than the stack takes at once
+    server.OpenGate();
+    ASSERT_TRUE(WaitUntil([&] { return served.load(); }, 20000));
+    EXPECT_EQ(got.size(), payload.size());
+    EXPECT_TRUE(got == payload);
+    EXPECT_EQ(Log, "c0 s x0 ");
+}
+
+TEST(SocketConnectTest, FailedConnectIsAConnectEventThenOneClose) {
+    // Refused comes late (after "in progress"); a broadcast address fails inside connect itself.
+    const std::pair<std::string, const char*> cases[] = {
+        {"127.0.0.1:" + std::to_string(RefusingPort()), "c10061 x10061 "},
+        {"255.255.255.255:80", "c10051 x10051 "},
+    };
+    for (const auto& [address, expected] : cases) {
+        TWSocket socket;
+        std::string log;
+        socket.OnSessionConnected = [&](TWSocket*, std::uint16_t e) { log += "c" + std::to_string(e) + " "; };
+        socket.OnSessionClosed = [&](TWSocket*, std::uint16_t e) { log += "x" + std::to_string(e) + " "; };
+        socket.SetAddr(address.substr(0, address.find(':')));
+        socket.SetPort(address.substr(address.find(':') + 1));
+        socket.Connect();
+        EXPECT_EQ(socket.State(), wsConnecting);
+        ASSERT_TRUE(WaitUntil([&] { return socket.State() == wsClosed; }, 10000));
+        DrainEvents();
+        EXPECT_EQ(log, expected);
+        EXPECT_EQ(socket.HSocket(), -1);
+    }
+}
+
+TEST_F(SocketTest, EmptyPassDoesNotSpin) {
+    TLoopbackServer server([](TLoopbackConnection& conn) {
+        conn.Write("data");
+        conn.ReadToEnd();
+    });
+    int passes = 0;
+    Socket.OnDataAvailable = [&](TWSocket*, std::uint16_t) { ++passes; };  // reads nothing
+    ConnectTo(server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return passes > 0; }, 10000));
+    for (int i = 0; i < 50; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_EQ(passes, 1);
+    char buf[8];
+    EXPECT_EQ(Socket.Receive(buf, sizeof buf), 4);  // the data waited for a reader
+    Socket.Close();
+}
+
+TEST_F(SocketTest, ExceptionInAHandlerAbortsTheSocket) {
+    TLoopbackServer server([](TLoopbackConnection& conn) {
+        conn.Write("x");
+        conn.ReadToEnd();
+    });
+    std::string caught;
+    Socket.OnDataAvailable = [](TWSocket*, std::uint16_t) { throw std::runtime_error("handler failed"); };
+    Socket.OnBgException = [&](TWSocket*, const std::exception& e, bool&) { caught = e.what(); };
+    ConnectTo(server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return Socket.State() == wsClosed; }, 10000));
+    EXPECT_EQ(caught, "handler failed");
+    EXPECT_EQ(Log, "c0 x0 ");
+}
+
+TEST_F(SocketTest, MisuseIsReported) {
+    // Sending while not connected: error 10057 through OnError, or raised without it.
+    EXPECT_THROW(Socket.Send("x", 1), ESocketException);
+    int errors = 0;
+    Socket.OnError = [&](TWSocket*) { ++errors; };
+    EXPECT_EQ(Socket.Send("x", 1), -1);
+    EXPECT_EQ(errors, 1);
+    EXPECT_EQ(Socket.LastError(), 10057);
+    EXPECT_EQ(Socket.LastErrorMessage(), "Error 10057 in function Send\r\nSocket is not connected");
+
+    // A dotted address needs no lookup: done before DnsLookup returns.
+    int lookups = 0;
+    Socket.OnDnsLookupDone = [&](TWSocket*, std::uint16_t e) { lookups += 1 + e; };
+    Socket.DnsLookup("127.0.0.1");
+    EXPECT_EQ(lookups, 1);
+    EXPECT_EQ(Socket.DnsResult(), "127.0.0.1");
+    Socket.DnsLookup("");
+    EXPECT_EQ(lookups, 1 + 1 + WSAEINVAL);
+    EXPECT_EQ(errors, 2);
+
+    TLoopbackServer server([](TLoopbackConnection& conn) { conn.ReadToEnd(); });
+    ConnectTo(server.Port());
+    try {
+        Socket.SetPort("80");
+        ADD_FAILURE();
+    } catch (const ESocketException& e) {
+        EXPECT_STREQ(e.what(), "Cannot change Port if not closed");
+    }
+    Socket.Close();
+}
+
+TEST_F(SocketTest, NameLookupComesBackThroughTheEventLoop) {
+    int done = -1;
+    Socket.OnDnsLookupDone = [&](TWSocket*, std::uint16_t e) { done = e; };
+    Socket.DnsLookup("localhost");
+    EXPECT_EQ(done, -1);
+    ASSERT_TRUE(WaitUntil([&] { return done >= 0; }, 10000));
+    EXPECT_EQ(done, 0);
+    EXPECT_EQ(Socket.DnsResult(), "127.0.0.1");
+}
+
+}  // namespace

@@ -1,0 +1,243 @@
+#include "foundation/core/AppUtils.h"
+#include "foundation/files/TrainingFiles.h"
+#include "platform/IniFiles.h"
+#include "session/ResultsDialog.h"
+#include "session/TrainingWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/UiPrompt.h"
+#include "support/FileHelpers.h"
+#include "widgets/UiUtils.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QTableView>
+#include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <deque>
+
+namespace {
+
+struct TBox {
+    QMessageBox::Icon Icon;
+    QString Text;
+};
+
+// A main window in a fresh home; message boxes are answered from a list and recorded.
+class TrainingWindowSave : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME");
+    TUiPrompt prompt;
+    std::deque<QMessageBox::StandardButton> answers;
+    std::vector<TBox> boxes;
+    QString chosenName;
+
+    void SetUp() override
+    {
+        qputenv("HOME", QFile::encodeName(home.path()));
+        SetPrompt(&prompt);
+        MessageBoxHook = [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons) {
+            boxes.push_back({icon, text});
+            if (answers.empty())
+                return QMessageBox::Ok;
+            const QMessageBox::StandardButton answer = answers.front();
+            answers.pop_front();
+            return answer;
+        };
+        TUiPrompt::SaveDialogHook = [this](TSaveDialogRequest& request) {
+            if (chosenName.isEmpty())
+                return false;
+            request.FileName = chosenName;
+            return true;
+        };
+    }
+    void TearDown() override
+    {
+        MessageBoxHook = nullptr;
+        TUiPrompt::SaveDialogHook = nullptr;
+        SetPrompt(nullptr);
+        qputenv("HOME", oldHome);
+    }
+
+    // A window holding a recorded, modified training.
+    static TfrmTraining* ModifiedWindow(TfrmMain& main, const char* title)
+    {
+        TfrmTraining* window = main.NewTraining(GetUserIniFileName(false));
+        TTraining& t = window->Training;
+        SetStrokeCount(t, 2);
+        t.StrokeData[1].Time = 2;
+        t.StrokeData[2].Time = 4;
+        t.Header.Title = title;
+        t.Header.ContentKind = 9;
+        t.Header.Modified = 1;
+        t.Recorded = 1;
+        window->RefreshTraining();
+        return window;
+    }
+};
+
+} // namespace
+
+TEST_F(TrainingWindowSave, EveryWayOfClosing)
+{
+    using B = QMessageBox::StandardButton;
+    struct TCase {
+        const char* What;
+        bool Modified;
+        bool AutoSave;
+        QString Template;
+        std::vector<B> Answers;
+        bool Closes;
+        std::vector<QMessageBox::Icon> Boxes;
+    };
+    const QString good = home.filePath("saved/{title}.stg");
+    const QString blocked = home.filePath("plain/{title}.stg");  // "plain" is a file
+    ASSERT_TRUE(WriteAllBytes(home.filePath("plain"), QByteArray("x")));
+    const TCase cases[] = {
+        {"unchanged", false, false, good, {}, true, {}},
+        {"closed anyway", true, false, good, {B::Ok}, true, {QMessageBox::Question}},
+        {"cancelled", true, false, good, {B::Cancel}, false, {QMessageBox::Question}},
+        {"saved by itself", true, true, good, {}, true, {QMessageBox::Information}},
+        {"not recorded: saving declined, then cancelled", true, true, good, {B::Cancel, B::Cancel}, false,
+         {QMessageBox::Question, QMessageBox::Question}},
+        {"failed save, then cancelled", true, true, blocked, {B::Ok, B::Cancel}, false,
+         {QMessageBox::Information, QMessageBox::Question}},
+    };
+    for (const TCase& c : cases) {
+        TfrmMain main;
+        main.AutoSave = c.AutoSave;
+        main.AutoSaveFileName = c.Template;
+        QPointer<TfrmTraining> window = ModifiedWindow(main, "Row");
+        window->Training.Header.Modified = c.Modified;
+        window->Training.Recorded = c.Boxes.size() == 2 && c.Boxes[0] == QMessageBox::Question ? 0 : 1;
+        const int id = window->TrainingId;
+        boxes.clear();
+        answers.assign(c.Answers.begin(), c.Answers.end());
+        window->Close();
+        QCoreApplication::processEvents();
+        std::vector<QMessageBox::Icon> icons;
+        for (const TBox& box : boxes)
+            icons.push_back(box.Icon);
+        EXPECT_EQ(icons, c.Boxes) << c.What;
+        EXPECT_EQ(main.TrainingWindowById(id) == nullptr, c.Closes) << c.What;
+        if (!c.Closes) {
+            ASSERT_TRUE(window) << c.What;
+            EXPECT_EQ(window->Training.Header.Modified, 1) << c.What;
+            EXPECT_FALSE(window->Closing) << c.What;
+            EXPECT_TRUE(window->windowTitle().startsWith("Row")) << c.What;
+            EXPECT_EQ(boxes.back().Text, "Training session \"Row\" is modified. Close anyway? ") << c.What;
+        }
+        if (c.Boxes.size() == 2 && c.Boxes[0] == QMessageBox::Information) {
+            EXPECT_TRUE(boxes[0].Text.contains("  [Failure]\n")) << boxes[0].Text.toStdString();
+        }
+    }
+    EXPECT_TRUE(QFileInfo::exists(home.filePath("saved/Row.stg")));
+}
+
+TEST_F(TrainingWindowSave, SaveAndSaveAs)
+{
+    TfrmMain main;
+    TfrmTraining* window = ModifiedWindow(main, "Morning");
+    main.LastDir = "/nowhere/";
+
+    // Save As into a folder that cannot take the file: said why, still modified, nothing counted.
+    ASSERT_TRUE(WriteAllBytes(home.filePath("plain"), QByteArray("x")));
+    chosenName = home.filePath("plain/morning.stg");
+    EXPECT_FALSE(window->SaveToFile(QString()));
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Icon, QMessageBox::Critical);
+    EXPECT_TRUE(boxes[0].Text.startsWith("Error saving file \"" + chosenName + "\"\n")) << boxes[0].Text.toStdString();
+    EXPECT_EQ(window->Training.Header.Modified, 1);
+    EXPECT_TRUE(window->gbxTotals->title().endsWith(" (*)"));
+    EXPECT_EQ(main.FilesSaved, 0);
+    EXPECT_EQ(main.LastDir, "/nowhere/");
+    EXPECT_TRUE(main.RecentFiles.isEmpty());
+
+    // Save As with a good name, then Save under the training's own name.
+    chosenName = home.filePath("runs/morning.stg");
+    ASSERT_TRUE(QDir().mkpath(home.filePath("runs")));
+    EXPECT_TRUE(window->SaveToFile(QString()));
+    EXPECT_EQ(window->Training.Header.Modified, 0);
+    EXPECT_FALSE(window->gbxTotals->title().endsWith(" (*)"));
+    EXPECT_EQ(main.LastDir, home.filePath("runs") + "/");
+    EXPECT_EQ(main.RecentFiles.value(0), chosenName);
+    window->Training.Header.Modified = 1;
+    EXPECT_TRUE(window->SaveToFile(TrainingDisplayName(window->Training)));
+    EXPECT_EQ(main.FilesSaved, 2);
+    EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(TrainingWindowSave, SettingsAndHistoryListsOfTwoWindows)
+{
+    const QString ini = GetUserIniFileName(true);
+    ASSERT_TRUE(WriteAllBytes(ini, QByteArray("[Name]\n0=Ann\n[Training]\nLeft=5\nTop=6\nWidth=400\nHeight=300\n"
+                                              "IntColumns=60 70\n")));
+    TfrmMain main;
+    TfrmTraining* first = main.NewTraining(GetUserIniFileName(false));
+    TfrmTraining* second = main.NewTraining(GetUserIniFileName(false));
+    EXPECT_EQ(first->BoundsWidth, 400);
+    EXPECT_EQ(first->sgdIntervals->columnWidth(1), 60);
+    EXPECT_EQ(first->cmbName->count(), 1);
+
+    first->cmbName->addItem("Cid");
+    second->cmbName->addItem("Dan");
+    second->cmbEvent->addItem("Head race");
+    first->Close();
+    second->Close();
+    QCoreApplication::processEvents();
+
+    TIniFile settings(ini);
+    QStringList names;
+    settings.ReadSectionValues("Name", names);
+    EXPECT_EQ(names, (QStringList{"0=Ann", "1=Cid", "2=Dan"}));
+    settings.ReadSectionValues("Event", names);
+    EXPECT_EQ(names, QStringList{"0=Head race"});
+    EXPECT_TRUE(settings.ValueExists("Training", "IntColumns"));
+    EXPECT_FALSE(settings.SectionExists("?"));
+}
+
+TEST_F(TrainingWindowSave, ResultsOfTheWindowsTraining)
+{
+    TfrmMain main;
+    TfrmTraining* window = ModifiedWindow(main, "Evening");
+    window->Training.StrokeData[2].Power = 321;
+    QString title;
+    QString power;
+    QTimer::singleShot(0, [&] {
+        title = ResultsDialog()->windowTitle();
+        power = ResultsDialog()->edtMaxPower->text();
+        ResultsDialog()->accept();
+    });
+    window->ShowResults();
+    EXPECT_EQ(title, "Results for Evening");
+    EXPECT_EQ(power, "321 W");
+}
+
+TEST_F(TrainingWindowSave, ProgramExitAsksForEachModifiedTraining)
+{
+    using B = QMessageBox::StandardButton;
+    TfrmMain main;
+    main.show();
+    QPointer<TfrmTraining> window = ModifiedWindow(main, "Unsaved");
+    answers = {B::Ok, B::Cancel};  // exit: yes; close the modified training anyway: no
+    main.close();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].Text, "Training session \"Unsaved\" is modified. Close anyway? ");
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_FALSE(main.Exiting);
+    ASSERT_TRUE(window);
+    EXPECT_FALSE(window->Closing);
+
+    answers = {B::Ok, B::Ok};
+    main.close();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(boxes.size(), 4u);
+    EXPECT_FALSE(main.isVisible());
+}
