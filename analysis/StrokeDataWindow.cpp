@@ -42,6 +42,9 @@ TfrmStrokeData::TfrmStrokeData(TMDIMain* owner) : TfrmChart(owner)
     for (int i = 0; i < kSessionColumns; ++i)
         titles << SessionParameterTitle(i);
     sgdData->setHorizontalHeaderLabels(titles);
+    // Wide enough for the titles (stored widths replace these).
+    for (int c = 1; c <= kSessionColumns; ++c)
+        sgdData->setColumnWidth(c, std::max(sgdData->columnWidth(c), sgdData->horizontalHeader()->sectionSizeHint(c)));
 
     pnlTraining4->setAutoFillBackground(true);
     QPalette pal = pnlTraining4->palette();

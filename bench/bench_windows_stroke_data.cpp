@@ -5,7 +5,8 @@
 // With --screenshot=FILE.png the program instead shows the main window with the stroke-data
 // window over trainings and writes its picture (run it under Xvfb). The trainings come from raw
 // recordings given as further arguments (FILE.dat, replayed through the stroke engine as demo
-// playback does), else from the built-in model above.
+// playback does), else from the built-in model above; --x=N, --y=N and --z=N choose the columns
+// and --size=WxH the main window's size.
 #include "bench/ReplayInterface.h"
 #include "analysis/StrokeDataWindow.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -108,6 +109,8 @@ bool ReplayTraining(const QString& fileName, int seed, TTraining& t)
     for (std::size_t i = 0; i < strokes.size(); ++i) {
         t.StrokeData[i + 1] = strokes[i];
         t.ForceCurves[i + 1] = curves[i];
+        // The recording derives the peak from the curve.
+        CalcPeakForce(t.StrokeData[i + 1], curves[i], t.Ini.Sprocket);
     }
     SetAverageStroke(t);
     if (!strokes.empty())
@@ -186,7 +189,8 @@ void RedrawAfterColumnChange(benchmark::State& state)
 }
 BENCHMARK(RedrawAfterColumnChange)->Unit(benchmark::kMillisecond);
 
-int WriteScreenshot(const char* fileName, const QStringList& recordings, int width, int height, int y)
+// Columns x, y and z below 0 keep the window's own.
+int WriteScreenshot(const char* fileName, const QStringList& recordings, int width, int height, int x, int y, int z)
 {
     TfrmMain main;
     main.ConfirmExit = false;
@@ -206,8 +210,9 @@ int WriteScreenshot(const char* fileName, const QStringList& recordings, int wid
         for (int i = 0; i < 3; ++i)
             AddTrainingWindow(main, SteadyTraining(i));
     TfrmStrokeData* window = ShowStrokeData(&main);
-    if (y >= 0)
-        window->cmbY->setCurrentIndex(y);
+    for (auto [list, column] : {std::pair{window->cmbX, x}, std::pair{window->cmbY, y}, std::pair{window->cmbZ, z}})
+        if (column >= 0)
+            list->setCurrentIndex(column);
     main.ShowChild(window);
     ChildFrame(window)->showMaximized();
     for (int i = 0; i < 20; ++i)
@@ -226,12 +231,16 @@ int main(int argc, char** argv)
 {
     const char* screenshot = nullptr;
     QStringList recordings;
-    int width = 1200, height = 800, y = -1;
+    int width = 1200, height = 800, x = -1, y = -1, z = -1;
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--screenshot=", 13) == 0)
             screenshot = argv[i] + 13;
+        else if (std::strncmp(argv[i], "--x=", 4) == 0)
+            x = std::atoi(argv[i] + 4);
         else if (std::strncmp(argv[i], "--y=", 4) == 0)
             y = std::atoi(argv[i] + 4);
+        else if (std::strncmp(argv[i], "--z=", 4) == 0)
+            z = std::atoi(argv[i] + 4);
         else if (std::strncmp(argv[i], "--size=", 7) == 0)
             std::sscanf(argv[i] + 7, "%dx%d", &width, &height);
         else if (screenshot && argv[i][0] != '-')
@@ -247,7 +256,7 @@ int main(int argc, char** argv)
     BuildSessionParameters();
     BuildSplitParameters();
     if (screenshot)
-        return WriteScreenshot(screenshot, recordings, width, height, y);
+        return WriteScreenshot(screenshot, recordings, width, height, x, y, z);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
