@@ -23,8 +23,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -536,14 +534,7 @@ void TfrmChart::OpenTrainingExecute()
     const int index = SelectedIndex();
     if (index < 0 || !frmMain)
         return;
-    TfrmTraining* window = frmMain->TrainingWindow(index);
-    if (!window)
-        return;
-    QWidget* frame = ChildFrame(window);
-    frame->show();
-    frame->raise();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
-        frmMain->MdiArea->setActiveSubWindow(sub);
+    frmMain->ShowChild(frmMain->TrainingWindow(index));
 }
 
 QString TfrmChart::GetTrainingCaption(int index) const

@@ -382,6 +382,11 @@ void TChartWidget::Refresh() {
     replot(rpQueuedReplot);
 }
 
+void TChartWidget::resizeEvent(QResizeEvent*) {
+    setViewport(rect());
+    replot(rpQueuedReplot);
+}
+
 QCPRange TChartWidget::HomeRange(const QCPAxis* axis) const {
     if (axis == xAxis) return FHome.Bottom;
     if (axis == yAxis) return FHome.Left;

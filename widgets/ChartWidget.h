@@ -63,6 +63,9 @@ public:
     bool SaveChartPicture(const QString& fileName, const QColor& background = Qt::white);
 
 protected:
+    // A resize queues its replot, so that the resizes of one layout pass and a pending Refresh
+    // share one replot.
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
