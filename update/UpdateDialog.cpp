@@ -31,6 +31,7 @@ namespace {
 constexpr int ClientWidth = 281;
 constexpr int ClientHeight = 256;
 constexpr int ProgressHeight = 16;
+constexpr int DialogFontPixels = 11;
 constexpr int ReleaseNotesWidth = 665;
 constexpr int ReleaseNotesHeight = 500;
 constexpr const char* ProgramFileExt = ".$$$";
@@ -42,12 +43,12 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, const QString& 
     return b;
 }
 
-// A caption and its value, in one row of a group box.
-void MakePair(QGroupBox* box, int y, const QString& caption, QLabel*& captionLabel, QLabel*& valueLabel) {
+// A caption and its value, in one row of a group box; the values start at column x.
+void MakePair(QGroupBox* box, int y, int x, const QString& caption, QLabel*& captionLabel, QLabel*& valueLabel) {
     captionLabel = new QLabel(caption, box);
-    captionLabel->setGeometry(8, y, 94, 16);
+    captionLabel->setGeometry(8, y, x - 10, 16);
     valueLabel = new QLabel(QStringLiteral("-"), box);
-    valueLabel->setGeometry(104, y, box->width() - 112, 16);
+    valueLabel->setGeometry(x, y, box->width() - x - 8, 16);
 }
 
 // The name with the extension of its file part changed (or added).
@@ -72,6 +73,10 @@ struct TWaitCursor {
 TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("New version available"));
     setFixedSize(ClientWidth, ClientHeight);
+    // The fixed layout is made for a small dialog font (8 points at 96 dpi).
+    QFont small = font();
+    small.setPixelSize(DialogFontPixels);
+    setFont(small);
 
     btnRelease = MakeButton(this, QStringLiteral("&Release notes"),
                             QStringLiteral("View release notes of the latest version"), 8, 176);
@@ -87,17 +92,19 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     Progress->setValue(0);
     Progress->setTextVisible(false);
 
+    // Values start at 104 unless the longest caption needs more room in this font.
+    const int x = std::max(104, 8 + fontMetrics().horizontalAdvance(QStringLiteral("Date (yyyy-mm-dd)")) + 6);
     gbxCurrentVersion = new QGroupBox(QStringLiteral("Current version"), this);
     gbxCurrentVersion->setGeometry(8, 8, 265, 57);
-    MakePair(gbxCurrentVersion, 16, QStringLiteral("Name"), lblCurrentName, lblCurrentName_);
-    MakePair(gbxCurrentVersion, 32, QStringLiteral("Version"), lblCurrentVersion, lblCurrentVersion_);
+    MakePair(gbxCurrentVersion, 16, x, QStringLiteral("Name"), lblCurrentName, lblCurrentName_);
+    MakePair(gbxCurrentVersion, 32, x, QStringLiteral("Version"), lblCurrentVersion, lblCurrentVersion_);
 
     gbxLatestVersion = new QGroupBox(QStringLiteral("Latest version"), this);
     gbxLatestVersion->setGeometry(8, 72, 265, 89);
-    MakePair(gbxLatestVersion, 16, QStringLiteral("Name"), lblLatestName, lblLatestName_);
-    MakePair(gbxLatestVersion, 32, QStringLiteral("Description"), lblLatestDescription, lblLatestDescription_);
-    MakePair(gbxLatestVersion, 48, QStringLiteral("Version"), lblLatestVersion, lblLatestVersion_);
-    MakePair(gbxLatestVersion, 64, QStringLiteral("Date (yyyy-mm-dd)"), lblLatestDate, lblLatestDate_);
+    MakePair(gbxLatestVersion, 16, x, QStringLiteral("Name"), lblLatestName, lblLatestName_);
+    MakePair(gbxLatestVersion, 32, x, QStringLiteral("Description"), lblLatestDescription, lblLatestDescription_);
+    MakePair(gbxLatestVersion, 48, x, QStringLiteral("Version"), lblLatestVersion, lblLatestVersion_);
+    MakePair(gbxLatestVersion, 64, x, QStringLiteral("Date (yyyy-mm-dd)"), lblLatestDate, lblLatestDate_);
 
     btnClose = MakeButton(this, QStringLiteral("&Close"), QStringLiteral("Close this window"), 171, 208);
     btnClose->setDefault(true);
