@@ -160,8 +160,12 @@ bool TKVInterface::DemoRead() {
         FDataSeen = 1;
         if (!FValidData) {
             FValidData = 1;
-            if (FState == kvsOpening)
+            if (FState == kvsOpening) {
+                const QPointer<TKVInterface> self(this);
                 SetState(kvsOpened);
+                if (!self)
+                    return false;
+            }
         }
         return FState > kvsClosed && FDemoSize >= 0;  // a handler may have closed it
     } catch (const std::exception& e) {
@@ -189,12 +193,14 @@ void TKVInterface::DemoTimer() {
     SetTimerEnabled(false);
     if (DemoStopped())
         return;
+    // A handler of a pulse's events may destroy the interface.
+    const QPointer<TKVInterface> self(this);
     DemoProcess();  // the record that was due
     int ms = 0;
     int played = 1;
     for (;;) {
-        if (FState <= kvsClosed || !DemoRead())
-            return;  // closed, by a handler or at the end of the data
+        if (!self || FState <= kvsClosed || !DemoRead() || !self)
+            return;  // closed or destroyed, by a handler or at the end of the data
         ms = int(std::nearbyint(FInterval * 1000));
         FDueTick += ms;
         if (DemoStopped())
@@ -204,6 +210,8 @@ void TKVInterface::DemoTimer() {
         if (!now)
             break;
         DemoProcess();
+        if (!self)
+            return;
         ++played;
     }
     if (FDemoFast)

@@ -2,12 +2,21 @@
 
 #include "devices/serial/SerialPort.h"
 
+#include <QLoggingCategory>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
 
+// Lines of the slider's stream that are no protocol line: off unless
+// QT_LOGGING_RULES="kv.device.protocol.debug=true".
+Q_LOGGING_CATEGORY(lcDeviceProtocol, "kv.device.protocol", QtInfoMsg)
+
 namespace {
+
+// At most this much of a dropped line goes to the trace.
+constexpr std::size_t kJunkExcerpt = 40;
 
 constexpr unsigned kOpenWaitMs = 10;
 // The open wait ends by the no-data timer; this only bounds it should time stand still.
@@ -42,6 +51,19 @@ private:
 };
 
 }  // namespace
+
+QString KvLineExcerpt(std::string_view line) {
+    QString text;
+    for (unsigned char c : line.substr(0, kJunkExcerpt)) {
+        if (c >= 0x20 && c < 0x7F && c != '\\')
+            text += QLatin1Char(char(c));
+        else
+            text += QStringLiteral("\\x%1").arg(unsigned(c), 2, 16, QLatin1Char('0'));
+    }
+    if (line.size() > kJunkExcerpt)
+        text += QStringLiteral("... (%1 bytes)").arg(line.size());
+    return text;
+}
 
 // ---------------------------------------------------------------- decoding
 
@@ -237,17 +259,31 @@ bool TKVInterface::BufferReady() const {
 
 void TKVInterface::ProcessReceiveBuffer() {
     QPointer<TKVInterface> self(this);
-    while (self && FPort->Active() && FState > kvsClosed && BufferReady()) {
+    // Bytes read before the device vanished are still decoded: the port counts as open until
+    // the loss has been reported and the port closed (ComHandle), not only while the worker
+    // runs (Active).
+    while (self && FPort->ComHandle() >= 0 && FState > kvsClosed && BufferReady()) {
         std::size_t length = 0;
         bool malformed = false;
         const TKeloProtocol protocol = DetectUnit(length, malformed);
         if (malformed) {
             FReceiveBuffer.erase(0, length);
+            FJunkLineLeft = FJunkLineLeft > length ? FJunkLineLeft - length : 0;
             if (OnProtocolError)
                 OnProtocolError(this);
             continue;
         }
         if (protocol == kvpUnknown) {
+            // A line that is no protocol line is dropped byte by byte, as a later part of it
+            // may still be one; it is traced once.
+            if (length > 0 && FJunkLineLeft == 0) {
+                qCDebug(lcDeviceProtocol).noquote()
+                    << QStringLiteral("???? : ") +
+                           KvLineExcerpt(std::string_view(FReceiveBuffer).substr(0, length - 1));
+                FJunkLineLeft = length;
+            }
+            if (FJunkLineLeft > 0)
+                --FJunkLineLeft;
             FReceiveBuffer.erase(0, 1);
             if (FInterfaceType != kKvSliderInterfaceType && OnProtocolError)
                 OnProtocolError(this);
@@ -256,6 +292,7 @@ void TKVInterface::ProcessReceiveBuffer() {
         FProtocol = protocol;
         const std::string unit = FReceiveBuffer.substr(0, length);
         FReceiveBuffer.erase(0, length);
+        FJunkLineLeft = FJunkLineLeft > length ? FJunkLineLeft - length : 0;
         if (!FValidData) {
             FValidData = 1;
             if (FState == kvsOpening)
@@ -304,6 +341,7 @@ bool TKVInterface::DeliverPulses(int n) {
 
 TKeloProtocol TKVInterface::DetectUnit(std::size_t& length, bool& malformed) const {
     malformed = false;
+    length = 0;
     const auto* b = reinterpret_cast<const unsigned char*>(FReceiveBuffer.data());
     if (FReceiveBuffer.size() >= kKvSampleSize) {
         for (TKeloProtocol p : {kvpKvw, kvpKV3W, kvpDOS}) {
@@ -320,7 +358,7 @@ TKeloProtocol TKVInterface::DetectUnit(std::size_t& length, bool& malformed) con
             switch (CheckLine(std::string_view(FReceiveBuffer).substr(0, lf))) {
             case TLine::Match: return kvpVSDebug;
             case TLine::Malformed: malformed = true; return kvpUnknown;
-            case TLine::NoMatch: break;
+            case TLine::NoMatch: length = lf + 1; break;  // kvpUnknown, with the line's length
             }
         }
     }
@@ -343,8 +381,6 @@ TKVInterface::TLine TKVInterface::CheckLine(std::string_view line) const {
             if (StartsWith(line, prefix))
                 return TLine::Match;
     }
-    DebugTrace(QStringLiteral("???? : ") +
-               QString::fromLatin1(line.data(), qsizetype(line.size())));
     return TLine::NoMatch;
 }
 
@@ -422,6 +458,7 @@ void TKVInterface::ResetReceiveStats() {
 // ---------------------------------------------------------------- lifecycle
 
 void TKVInterface::Prepare() {
+    FJunkLineLeft = 0;  // the receive buffer starts empty
     RecordStart();
     ResetReceiveStats();
     ResetSession();

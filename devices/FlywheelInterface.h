@@ -76,6 +76,16 @@ struct TKVModelConstants {
 // Boat speed factors by TKeloBoatType.
 inline constexpr std::array<double, 8> BoatFactors{1.322, 1.253, 1.377, 1.435,
                                                    1.443, 1.52,  1.563, 1.625};
+// The boat's own share of the moved mass (kg), added to the rower's weight.
+inline constexpr double kBoatMassAllowance = 17.5;
+// The rower's weight a new user starts with (kg).
+inline constexpr double kDefaultCrewWeight = 80.0;
+// The ergometer convention between power and speed: P = 2.8 v^3 (W, m/s).
+inline constexpr double kErgometerPowerPerSpeedCube = 2.8;
+// Boat speed in m/s at a power in W: grows with the cube root of the power, keeps the classes'
+// ratios, falls with the cube root of the moved mass; the single scull at the default weight
+// follows the ergometer convention.
+double BoatSpeed(TKeloBoatType boat, double cubeRootMass, double power);
 
 // Raw recordings (.dat): the training-file magic, the packed program version, then 3-byte
 // records (u16 ticks of 1/kKvTicksPerSecond s, u8 heart rate).
@@ -86,6 +96,8 @@ bool KvDetectSample(TKeloProtocol p, const unsigned char* b, bool strict);
 TKVSample KvDecodeSample(const unsigned char* b);
 // The value of a "!S,"/"!R," line (characters 4 to 7); false when they are not a number.
 bool KvSliderLineValue(std::string_view line, int& value);
+// The start of a received line for a trace: printable ASCII as it is, other bytes as \xNN.
+QString KvLineExcerpt(std::string_view line);
 
 // Texts of the pulse pattern for the connect and row windows.
 QString SpinnerTextOf(int pulseCount);
@@ -236,9 +248,10 @@ private:
     void SendStrokeRecord();
     void SendIdleRecord();
     void StartDriveFromRecovery();
-    // True when an event handler closed the interface or reset the session meanwhile.
-    bool EngineInterrupted(int sampleCount) const {
-        return FState <= kvsClosed || FSampleCount != sampleCount;
+    // True when an event handler destroyed the interface, closed it or reset the session
+    // meanwhile. Read through the guard only: after an event the object may be gone.
+    static bool EngineInterrupted(const QPointer<TKVInterface>& self, int sampleCount) {
+        return !self || self->FState <= kvsClosed || self->FSampleCount != sampleCount;
     }
 
     TKVModelConstants FModel;
@@ -246,6 +259,7 @@ private:
     int FEngineMagnets = 1;  // Magnets at the session reset
     std::uint8_t FActive = 0;
     std::uint8_t FSplitSeen = 0;
+    int FResumedDriveSample = -1;  // the first drive sample after the last pause
     int FSampleCount = 0;
     int FDriveStart = 0;
     int FRecoveryStart = 0;
@@ -273,8 +287,10 @@ private:
     // the engine; stops when an event closed the interface. False when an event destroyed it.
     bool DeliverPulses(int n);
     bool BufferReady() const;
-    // The protocol of the unit at the start of the buffer and its length; kvpUnknown when none.
+    // The protocol of the unit at the start of the buffer and its length; kvpUnknown when none
+    // (length then is that of a complete line that is no protocol line, else 0).
     TKeloProtocol DetectUnit(std::size_t& length, bool& malformed) const;
+    std::size_t FJunkLineLeft = 0;  // bytes of the traced unmatched line still buffered
     TLine CheckLine(std::string_view line) const;
     void DecodeUnit(TKeloProtocol protocol, std::string_view unit);
 };

@@ -104,7 +104,11 @@ void TInterface::Open(std::uint8_t Kind, const QString& Name) {
         FSourceKind = Kind;
         FOpenName = Name;
         Prepare();
+        const QPointer<TInterface> self(this);
         SetState(kvsOpening);
+        // A handler of the opening may close or destroy the interface: nothing is opened then.
+        if (!self || FState != kvsOpening)
+            return;
         if (Kind == kSourceSerial)
             ComPortOpen();
         else if (Kind == kSourceDemo)

@@ -24,9 +24,18 @@ double Square(double x) {
 
 }  // namespace
 
+double BoatSpeed(TKeloBoatType boat, double cubeRootMass, double power) {
+    // The boat factors give the classes' speeds relative to each other; this scale puts the
+    // single scull with the default crew weight on the ergometer convention P = 2.8 v^3.
+    static const double scale = std::cbrt(kDefaultCrewWeight + kBoatMassAllowance) /
+                                (BoatFactors[kvb1x] * std::cbrt(kErgometerPowerPerSpeedCube));
+    const double factor = BoatFactors[boat < BoatFactors.size() ? boat : kvb1x];
+    return Div(factor * scale, cubeRootMass) * std::cbrt(power);
+}
+
 void TKVInterface::UpdateModelConstants() {
     const double pi = std::numbers::pi;
-    FModel.Mass = FWeight + 17.5;
+    FModel.Mass = FWeight + kBoatMassAllowance;
     FModel.CubeRootMass = std::pow(FModel.Mass, 1.0 / 3.0);
     FModel.PulsesPerRadian = FMagnets / (2 * pi);
     FModel.InertiaPerRadian = FModel.PulsesPerRadian * FInertia;
@@ -62,6 +71,7 @@ void TKVInterface::ResetSession() {
     // keep the first steady pulses from starting a drive (the engine may start only once the
     // pulse history is full again, and with one magnet the next pulse alone fills it).
     FActive = 0;
+    FResumedDriveSample = -1;
     FEngineMagnets = Magnets();
     FIntervalWindow.assign(std::size_t(FEngineMagnets), 0.0);
 }
@@ -71,6 +81,8 @@ void TKVInterface::ResetSession() {
 void TKVInterface::AnalysePulse(bool Split) {
     if (FState <= kvsClosed || !FDoCalculate)
         return;
+    // A handler of any engine event may close or destroy the interface.
+    const QPointer<TKVInterface> self(this);
     ++FPulseCount;
     FHeartCorrected = !FRawHeartRate && FActive ? CorrectedHeartRate() : double(FHeartRaw);
     FSplitSeen = FSplitSeen || Split;
@@ -84,7 +96,7 @@ void TKVInterface::AnalysePulse(bool Split) {
         if (FSampleCount > 0 && Clock().NowMs() > FLastRecordTick + kIdleRecordMs) {
             const int sc = FSampleCount;
             SendIdleRecord();
-            if (EngineInterrupted(sc))
+            if (EngineInterrupted(self, sc))
                 return;
             FLastRecordTick = Clock().NowMs();
         }
@@ -99,15 +111,16 @@ void TKVInterface::AnalysePulse(bool Split) {
         FPhase = 1;
         FDriveStart = sc;
         if (sc > 1) {
-            // The time line includes the pause. The sample before the drive gets the speed it
-            // had, so the first drive sample does not see the whole flywheel energy as new.
+            // The time line includes the pause. The sample before the drive keeps its speed
+            // square (none for a recovery sample): the stroke's flywheel energy counts from it,
+            // so a wheel that ran down in the pause is counted in full.
             TKVEngineSample& before = FSampleTable[std::size_t(sc - 1)];
             before.Time = FLastStrokeTime + FPendingTime + double(Clock().NowMs() - FPauseTick) / 1000;
-            before.SpeedSquare = Div(1, Square(before.MeanInterval));
+            FResumedDriveSample = sc;
         }
         if (OnStartingStroke) {
             OnStartingStroke(this);
-            if (EngineInterrupted(sc))
+            if (EngineInterrupted(self, sc))
                 return;
         }
     }
@@ -151,7 +164,7 @@ void TKVInterface::AnalysePulse(bool Split) {
 
     if (FPhase == 1 && (driveEnd || FSampleTable[std::size_t(sc)].Force <= FStrokeTrigger)) {
         SendStrokeRecord();
-        if (EngineInterrupted(sc))
+        if (EngineInterrupted(self, sc))
             return;
         FLastRecordTick = Clock().NowMs();
         FPendingTime = 0;
@@ -160,7 +173,7 @@ void TKVInterface::AnalysePulse(bool Split) {
         FSplitSeen = 0;
         if (OnStartingRecover) {
             OnStartingRecover(this);
-            if (EngineInterrupted(sc))
+            if (EngineInterrupted(self, sc))
                 return;
         }
     }
@@ -178,6 +191,13 @@ void TKVInterface::AnalysePulse(bool Split) {
 // ---------------------------------------------------------------- pieces
 
 double TKVInterface::CorrectedHeartRate() {
+    // Without a belt there is no pulse to show; the history starts afresh with the belt's
+    // first value, so no invented value fades out over the first strokes.
+    if (FHeartRaw == 0) {
+        FHeartRateFilled = 0;
+        FHeartRateCounter = 1;
+        return 0;
+    }
     const double t = FHeartRateCounter * 0.001;
     const double lo = (1 - t) * FHeartCorrected;
     const double hi = (1 + t) * FHeartCorrected;
@@ -194,8 +214,9 @@ double TKVInterface::CorrectedHeartRate() {
     // The history is a ring: entry i (0 the newest) is at FHeartRateHead + i.
     if (FHeartRateFilled == 0) {
         FHeartRateHead = 0;
-        FHeartRateHistory[0] = FHeartRaw != 0 ? double(FHeartRaw) : 100.0;
+        FHeartRateHistory[0] = double(FHeartRaw);
         FHeartRateFilled = 1;
+        FHeartRateCounter = 1;
         return FHeartRateHistory[0];
     }
     const int k = std::min(kHeartRateHistory, FHeartRateFilled + 1);
@@ -231,7 +252,11 @@ void TKVInterface::ComputeDriveSample(int i) {
     c.PulseNumber = p.PulseNumber + 1;
     c.DragEstimate = 0;
     c.SpeedSquare = Div(1, Square(c.MeanInterval));
-    c.KineticDelta = (c.SpeedSquare - p.SpeedSquare) * FModel.EnergyPerSpeedSquare;
+    // The first drive sample after a pause follows a sample from before the pause: its force
+    // is taken against that sample's own speed, not the energy the whole pause took away.
+    const double before =
+        i == FResumedDriveSample ? Div(1, Square(p.MeanInterval)) : p.SpeedSquare;
+    c.KineticDelta = (c.SpeedSquare - before) * FModel.EnergyPerSpeedSquare;
     c.DragWork = Div(FDragFactor, Div(FPulsesPerRadianCube, c.SpeedSquare));
     c.Force = Div(c.KineticDelta + c.DragWork, FModel.HandlePerPulse);
 }
@@ -258,6 +283,7 @@ bool TKVInterface::CheckDriveEnd(int m) const {
 }
 
 bool TKVInterface::SendForceData(int i, bool driveEnd) {
+    const QPointer<TKVInterface> self(this);
     const int sc = FSampleCount;
     const TKVEngineSample& p = FSampleTable[std::size_t(i - 1)];
     const TKVEngineSample& c = FSampleTable[std::size_t(i)];
@@ -267,7 +293,7 @@ bool TKVInterface::SendForceData(int i, bool driveEnd) {
     const int n = i - FDriveStart + 1;
     OnForceData(this, n, n * FModel.HandlePerPulse * 100, 0.6 * force,
                 std::fabs(c.MeanInterval - FSampleTable[std::size_t(FDriveStart)].MeanInterval));
-    return !EngineInterrupted(sc);
+    return !EngineInterrupted(self, sc);
 }
 
 void TKVInterface::SendStrokeRecord() {
@@ -298,8 +324,7 @@ void TKVInterface::SendStrokeRecord() {
     if (!(strokeTime > 0))
         strokeTime = 1.0;
     const double power = FloatToWord(Div(work, strokeTime));
-    const double factor = BoatFactors[FBoatType < BoatFactors.size() ? FBoatType : 0];
-    const double speed = Div(factor, FModel.CubeRootMass) * std::pow(power, 1.0 / 3.0);
+    const double speed = BoatSpeed(FBoatType, FModel.CubeRootMass, power);
 
     TStgStrokeData& d = FStrokeData;
     d.Number = Word(FStrokeCount);
@@ -355,6 +380,7 @@ void TKVInterface::SendIdleRecord() {
 // The flywheel speeds up again after at least four revolutions of recovery: a new drive. It is
 // taken to have begun about a centimetre of handle travel earlier.
 void TKVInterface::StartDriveFromRecovery() {
+    const QPointer<TKVInterface> self(this);
     const int M = FEngineMagnets;
     const int sc = FSampleCount;
     FStrokeData.PeakForce = 0;
@@ -374,7 +400,7 @@ void TKVInterface::StartDriveFromRecovery() {
     FDriveStart = j + 1;
     if (OnStartingStroke) {
         OnStartingStroke(this);
-        if (EngineInterrupted(sc))
+        if (EngineInterrupted(self, sc))
             return;
     }
     for (int i = FDriveStart; i <= sc; ++i) {

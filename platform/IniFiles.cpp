@@ -100,7 +100,9 @@ enum class TLoadResult { Ok, Missing, Failed, TooLarge };
 TLoadResult LoadFile(const QByteArray& path, QByteArray& bytes, TFileStamp& stamp) {
     bytes.clear();
     stamp = {};
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that a FIFO or a device in the file's place cannot hold us at the open;
+    // anything but a regular file is then refused by its type.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) return (errno == ENOENT || errno == ENOTDIR) ? TLoadResult::Missing : TLoadResult::Failed;
     TLoadResult result = TLoadResult::Ok;
     struct stat st {};
@@ -220,15 +222,24 @@ public:
             s.Reindex();
     }
 
-    QByteArray Serialize() const {
+    // spaced: exactly one blank line before every section but the first line of the file, and
+    // no other blank lines.
+    QByteArray Serialize(bool spaced) const {
         QString text;
+        bool firstLine = true;
         for (const auto& s : FSections) {
-            if (!s.Nameless)
+            if (!s.Nameless) {
+                if (spaced && !firstLine) text += QLatin1Char('\n');
                 text += (s.Raw.isNull() ? QLatin1Char('[') + s.Name + QLatin1Char(']') : s.Raw) +
                         QLatin1Char('\n');
-            for (const auto& e : s.Entries)
-                text +=
-                    (e.IsKey && !e.FromFile ? e.Key + QLatin1Char('=') + e.Value : e.Raw) + QLatin1Char('\n');
+                firstLine = false;
+            }
+            for (const auto& e : s.Entries) {
+                const QString line = e.IsKey && !e.FromFile ? e.Key + QLatin1Char('=') + e.Value : e.Raw;
+                if (spaced && !firstLine && line.trimmed().isEmpty()) continue;
+                text += line + QLatin1Char('\n');
+                firstLine = false;
+            }
         }
         return text.toUtf8();
     }
@@ -391,6 +402,7 @@ public:
     static bool SaveAll();
 
     const TIniModel& Model() const { return FModel; }
+    void SetSectionSpacing(bool value) { FSectionSpacing = value; }
 
     void Change(const TIniOp& op) {
         FModel.Apply(op);
@@ -430,7 +442,7 @@ public:
         if (::stat(FNativePath.constData(), &st) == 0 &&
             ((st.st_mode & 0222) == 0 || ::access(FNativePath.constData(), W_OK) != 0))
             return false; // read-only, even for root
-        const QByteArray bytes = FModel.Serialize();
+        const QByteArray bytes = FModel.Serialize(FSectionSpacing);
         QSaveFile file(FPath);
         // Unbuffered, so that a short write (full disk) fails instead of committing a cut file.
         if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
@@ -481,6 +493,7 @@ private:
     qsizetype FDropped = 0;              // superseded entries in FLog
     TFileStamp FStamp;
     bool FBlocked = false;
+    bool FSectionSpacing = false;
 };
 
 namespace {
@@ -639,6 +652,10 @@ void TIniFile::DeleteKey(const QString& section, const QString& key) {
     const QString s = OneLine(section);
     const QString k = OneLine(key);
     if (!s.isEmpty() && !k.isEmpty()) FData->Change({TIniOp::Delete, s, k, {}});
+}
+
+void TIniFile::SetSectionSpacing(bool value) {
+    FData->SetSectionSpacing(value);
 }
 
 bool TIniFile::UpdateFile() {

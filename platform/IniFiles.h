@@ -40,6 +40,11 @@ public:
     void EraseSection(const QString& section);
     void DeleteKey(const QString& section, const QString& key);
 
+    // From now on every save of the file (through any object on it) leaves exactly one blank
+    // line before each section but the first and no other blank lines. Only a save spaces: a
+    // file that is not written stays as it is.
+    void SetSectionSpacing(bool value);
+
     // Writes pending changes (temporary file, then rename). False when the write failed; the
     // old file and the changes in memory are kept. True when nothing was pending.
     bool UpdateFile();

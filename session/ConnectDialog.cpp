@@ -2,6 +2,7 @@
 
 #include "devices/FlywheelInterface.h"
 #include "devices/InterfaceFactory.h"
+#include "devices/session/SessionController.h"
 #include "foundation/core/AppUtils.h"
 #include "platform/IniFiles.h"
 #include "shell/MainWindow.h"
@@ -56,20 +57,7 @@ QString TestingText(const QString& source) {
 }  // namespace
 
 QString ProtocolErrorText(const TInterface& interface, bool fromConnectDialog) {
-    QStringList names;
-    for (int p = 0; p < kKeloProtocolCount; ++p)
-        if (interface.ProtocolSet().Contains(TKeloProtocol(p)))
-            names << TableText(ProtocolNames, p);
-    QString text = QStringLiteral("Incorrect interface protocol.\n\n%1 expected data using the "
-                                  "following protocol : %2.\n\n")
-                       .arg(GetFileDescription(), names.join(QStringLiteral(" or ")));
-    if (!fromConnectDialog)
-        text += QStringLiteral("Please use the [Test] button in the \"Connect\" dialogue first.\n\n");
-    text += QStringLiteral("For support questions or information on upgrade options, please \n"
-                           "contact your local agent/reseller, visit %1 \nor send an e-mail to %2.")
-                .arg(GetVersionInfoValue(QStringLiteral("Website")),
-                     GetVersionInfoValue(QStringLiteral("Email")));
-    return text;
+    return ProtocolErrorText(interface.ProtocolSet(), fromConnectDialog);
 }
 
 // ---------------------------------------------------------------- life

@@ -161,34 +161,6 @@ int HandleStartSwitches(const QStringList& params, const std::array<bool, 8>& fl
     return ok ? 0 : 1;
 }
 
-bool SpaceSettingsSections(const QString& fileName)
-{
-    QFile in(fileName);
-    if (!in.open(QIODevice::ReadOnly))
-        return false;
-    const QList<QByteArray> lines = in.readAll().split('\n');
-    in.close();
-    QByteArray out;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        QByteArray line = lines[i];
-        if (line.endsWith('\r'))
-            line.chop(1);
-        if (i == 0) {
-            if (!(lines.size() == 1 && line.isEmpty()))
-                out += line + '\n';
-            continue;
-        }
-        const QByteArray trimmed = line.trimmed();
-        if (trimmed.isEmpty())
-            continue;
-        if (trimmed.startsWith('['))
-            out += '\n';
-        out += line + '\n';
-    }
-    QSaveFile save(fileName);
-    return save.open(QIODevice::WriteOnly) && save.write(out) == out.size() && save.commit();
-}
-
 QRect SensibleBounds(const QRect& stored, const QList<QRect>& screens, QSize normalSize)
 {
     constexpr int kMinVisible = 50;
@@ -394,6 +366,8 @@ void TfrmMain::SaveSettings()
         return;  // no message: the first show has warned
     {
         TIniFile ini(name);
+        // The sections are spaced by the save itself: a file that is not written stays as it was.
+        ini.SetSectionSpacing(true);
         // Rewritten whole, so entries removed from the list stay removed.
         ini.EraseSection(kRecent);
         for (qsizetype i = 0; i < RecentFiles.size(); ++i)
@@ -410,15 +384,14 @@ void TfrmMain::SaveSettings()
         ini.WriteInteger(kPosition, QStringLiteral("Width"), width);
         ini.WriteInteger(kPosition, QStringLiteral("Height"), height);
         SaveParameterSettings(ini, kStrokeData, StrokeParameters);
+        // The sections the frame writes at its destruction are written now as well, in the same
+        // spaced save; the later writes only change their values in place.
+        WriteViewSettings();
+        MenuBar->SaveToolbars();
         if (!ini.UpdateFile())
             DebugTrace(QStringLiteral("Settings not saved to %1").arg(name));
     }
-    // The sections the frame writes at its destruction are written now as well, so that the
-    // spacing below covers them; the later writes only change their values in place.
-    WriteViewSettings();
-    MenuBar->SaveToolbars();
     TIniFile::UpdateAllFiles();
-    SpaceSettingsSections(name);
 }
 
 void TfrmMain::ApplyOptions()
@@ -619,9 +592,28 @@ bool TfrmMain::FormCloseQuery()
     return canClose;
 }
 
+void TfrmMain::CloseUnattended()
+{
+    if (FUnattended)
+        return;
+    FUnattended = true;
+    if (OnUnattendedClose) {
+        try {
+            OnUnattendedClose();
+        } catch (const std::exception& e) {
+            DebugTrace(QStringLiteral("Unattended close: %1").arg(QString::fromLocal8Bit(e.what())));
+        }
+    }
+    close();
+    // Modal loops (a message, the splash) end too; new ones return at once from now on.
+    QCoreApplication::exit(0);
+}
+
 void TfrmMain::closeEvent(QCloseEvent* event)
 {
-    if (!FormCloseQuery()) {
+    if (FUnattended) {
+        Exiting = true;  // nobody to ask
+    } else if (!FormCloseQuery()) {
         event->ignore();
         return;
     }

@@ -144,6 +144,15 @@ public:
     void HelpAboutShow();
     // The exit question; false keeps the program running.
     bool FormCloseQuery();
+
+    // Ending without anybody to answer (SIGTERM, SIGINT, the desktop's logout): runs
+    // OnUnattendedClose, closes the window without the exit question and leaves every event
+    // loop; the settings and statistics are saved by the destruction as after any close.
+    void CloseUnattended();
+    bool ClosingUnattended() const { return FUnattended; }
+    // Runs first in CloseUnattended: a window with work in progress (a rowing session) keeps it
+    // here. Nothing in it may ask the user.
+    std::function<void()> OnUnattendedClose;
     void FirstShowSequence();
     double CurrentRunningTime() const;  // stored + this run, in days
 
@@ -157,6 +166,7 @@ protected:
 private:
     bool FStartupRunning = false;
     bool FSaved = false;
+    bool FUnattended = false;
     QStringList FPendingTexts;  // hand-overs that came during the start-up
     void OpenHandedOver(const QString& text);
     // Opens the waiting hand-overs, oldest first, including any that arrive meanwhile.
@@ -179,10 +189,6 @@ int HandleStartSwitches(const QStringList& params, const std::array<bool, 8>& as
 QString ReadmeFileName();
 // Writes readme.txt, or sets its date when it exists. False on failure.
 bool WriteReadme();
-
-// Rewrites a settings file so that exactly one blank line stands before every section after
-// the first and no other blank lines remain. False when the file could not be rewritten.
-bool SpaceSettingsSections(const QString& fileName);
 
 // Bounds that would put a window minimised or off every screen: normal bounds on a screen.
 QRect SensibleBounds(const QRect& stored, const QList<QRect>& screens, QSize normalSize);

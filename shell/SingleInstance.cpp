@@ -105,7 +105,8 @@ bool HandOver(QLocalSocket& socket, const QStringList& params)
 {
     QStringList full;
     for (const QString& p : params)
-        full << HandOverParameter(p);
+        if (!p.startsWith(QStringLiteral("--")))  // an option, never a file to open
+            full << HandOverParameter(p);
     QByteArray bytes = GetCommandLineText(full).toUtf8();
     bytes.append(kEnd);
     socket.write(bytes);

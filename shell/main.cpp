@@ -9,12 +9,15 @@
 #include "shell/UiPrompt.h"
 #include "shell/SingleInstance.h"
 #include "shell/MainWindow.h"
+#include "shell/OrderlyEnd.h"
 #include "shell/SplashWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QIcon>
+#include <QSessionManager>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -40,6 +43,51 @@ QStringList FileParameters(const QStringList& params)
     return files;
 }
 
+const char kUsage[] =
+    "usage: kvwt [FILE...]\n"
+    "       kvwt -X | -X+ | -X- | -XD\n"
+    "       kvwt --help | --version\n"
+    "\n"
+    "  FILE       training files to open (.stg, .str, .ini, .zti, .ztr, .zts); a copy that is\n"
+    "             already running opens them\n"
+    "  -X         register the file types chosen in the program, write readme.txt and end\n"
+    "  -X+        register all file types, write readme.txt and end\n"
+    "  -X-        remove all file types, write readme.txt and end\n"
+    "  -XD        write readme.txt (or give it today's date) and end\n"
+    "  --help     show this text\n"
+    "  --version  show the program's name and version\n"
+    "\n"
+    "The switches X, X+, X- and XD may also start with '/' and act only as the one parameter.\n";
+
+// --help and --version are answered before any window (or display) is needed: -1 when
+// neither is given.
+int AnswerInformationSwitch(int argc, char** argv)
+{
+    bool help = false, version = false;
+    for (int i = 1; i < argc; ++i) {
+        help = help || std::strcmp(argv[i], "--help") == 0;
+        version = version || std::strcmp(argv[i], "--version") == 0;
+    }
+    if (!help && !version)
+        return -1;
+    if (help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    QCoreApplication app(argc, argv);  // the version block is read from the program file
+    const QString title = GetProductTitle();
+    std::printf("%s\n", qPrintable(title.isEmpty() ? QStringLiteral("kvwt") : title));
+    return 0;
+}
+
+// Options of the form --name are never file names; those not known are said once.
+void WarnUnknownOptions(const QStringList& params)
+{
+    for (const QString& p : params)
+        if (p.startsWith(QStringLiteral("--")))
+            std::fprintf(stderr, "kvwt: unknown option %s ignored (kvwt --help shows the usage)\n", qPrintable(p));
+}
+
 int Run(QApplication& app)
 {
     InitAppUtils();
@@ -52,6 +100,7 @@ int Run(QApplication& app)
     if (const int code = HandleStartSwitches(params, flags); code >= 0)
         return code;
 
+    WarnUnknownOptions(params);
     if (InstanceInit(params) == TInstanceStart::End)
         return 0;
 
@@ -62,6 +111,10 @@ int Run(QApplication& app)
     {
         TfrmMain main;
         main.StartFiles = FileParameters(params);
+        // Ended from outside, the program closes as by its menu, without the exit question.
+        TOrderlyEnd orderlyEnd([&main](const QString&) { main.CloseUnattended(); });
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, &orderlyEnd,
+                         [&orderlyEnd](QSessionManager&) { orderlyEnd.SessionEnding(); });
         screenSaver.Inhibit(GetProductName(), QStringLiteral("Rowing session"));
         main.show();
         result = app.exec();
@@ -81,6 +134,8 @@ int main(int argc, char** argv)
     // The replacement by a downloaded new version: no window, no single-instance guard.
     if (IsReplaceMode(argc, argv))
         return RunReplaceMode(argc, argv);
+    if (const int code = AnswerInformationSwitch(argc, argv); code >= 0)
+        return code;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kvwt"));
     try {

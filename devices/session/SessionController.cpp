@@ -1,10 +1,8 @@
 #include "devices/session/SessionController.h"
 
 #include "devices/FlywheelInterface.h"
-#include "devices/FourthMarkInterface.h"
-#include "devices/SliderInterface.h"
+#include "devices/InterfaceFactory.h"
 #include "devices/TrainingModuleInterface.h"
-#include "devices/UsbSerialInterface.h"
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
@@ -58,15 +56,8 @@ QString ProtocolErrorText(TKeloProtocolSet set, bool fromConnectDialog) {
 // ---------------------------------------------------------------- life
 
 TSessionController::TSessionController(QObject* owner) : QObject(owner) {
-    CreateInterfaceOfKind = [](std::uint8_t kind, QObject* parent) -> TInterface* {
-        switch (kind) {
-        case 1: return CreateInterface<TKVInterface>(parent);
-        case 2: return CreateInterface<TK3Interface>(parent);
-        case 3: return CreateInterface<TVSInterface>(parent);
-        case 4: return CreateInterface<TZTInterface>(parent);
-        case 5: return CreateInterface<TVDInterface>(parent);
-        default: return nullptr;  // the wireless interface is not built yet
-        }
+    CreateInterfaceOfKind = [](std::uint8_t kind, QObject* parent) {
+        return TInterfaceFactory::Default().Create(kind, parent);
     };
     FTimer = new QTimer(this);
     FTimer->setInterval(kConnectTickMs);

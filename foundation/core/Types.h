@@ -400,6 +400,10 @@ struct TTraining {
     TStgWorkout Workout;
     std::uint8_t Recorded = 0; // 1 once a session was started with it
     std::uint8_t ShowAllCurves = 0;
+    // The whole name of the file it was read from or last saved to, as the system gave it.
+    // Header.FileName and SourceFileName hold only 8-bit text of at most 255 characters; never
+    // stored, and used only while the header still names this file.
+    QString FilePath;
     bool operator==(const TTraining&) const = default;
 };
 

@@ -210,6 +210,7 @@ bool LoadDefaultTraining(TTraining& training) {
         h.FileSize = 0;
         h.FileName.clear();
         h.SourceFileName.clear();
+        training.FilePath.clear();
         h.Date = Now();
         h.Protocol = kvpUnknown;
         h.SourceProgram = kThisSourceProgram;
@@ -241,6 +242,8 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
         const TFileReader* reader = ReaderOf(fileName);
         if (reader && reader->Read)
             ok = reader->Read(fileName, training);
+        if (ok)
+            training.FilePath = fileName;
         else
             DebugTrace(QStringLiteral("No reader for ") + fileName);
         if (progress) progress(1.0);
@@ -358,6 +361,8 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
         training.Version = version;
         h = before;
         h.Modified = 1;
+    } else {
+        training.FilePath = name;
     }
     fileName = ok ? name : QString();
     return ok;
@@ -410,7 +415,11 @@ std::uint8_t FileFormatOfName(const QString& fileName) {
 QString TrainingDisplayName(const TTraining& training) {
     const TStgHeader& h = training.Header;
     if (h.FileName == "?") return {};
-    return Cp1252ToQString(h.FileName.empty() ? h.SourceFileName : h.FileName);
+    const std::string& stored = h.FileName.empty() ? h.SourceFileName : h.FileName;
+    // The whole name while the header names that file; the header's text for anything else.
+    if (!training.FilePath.isEmpty() && StoredShortString(training.FilePath) == stored)
+        return training.FilePath;
+    return Cp1252ToQString(stored);
 }
 
 QString ExpandFileNameTemplate(const TTraining& training, const QString& fileTemplate) {

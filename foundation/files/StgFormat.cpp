@@ -36,14 +36,19 @@ struct TChunkHead {
     std::int32_t Count = 0;
 };
 
-// Reads a chunk head and checks that the chunk's records fit in what is left of the file.
+// Reads a chunk head. A file cut short at a record boundary (a full disk, a broken copy) holds
+// the chunk's records up to its end: the count becomes what the file holds, so the arrays are
+// sized by it. A record cut in the middle makes the file unreadable.
 bool ReadChunkHead(TByteReader& r, TChunkHead& head) {
     head.Type = r.ReadU8();
     head.Size = r.ReadU16();
     head.Count = r.ReadI32();
     if (r.Failed() || head.Type == kChunkEnd || head.Count < 0) return false;
     const std::uint64_t bytes = static_cast<std::uint64_t>(head.Count) * head.Size;
-    return bytes <= r.Remaining();
+    if (bytes <= r.Remaining()) return true;
+    if (r.Remaining() % head.Size != 0) return false;
+    head.Count = static_cast<std::int32_t>(r.Remaining() / head.Size);
+    return true;
 }
 
 // Decodes one record stored with `storedSize` bytes into a record of `ownSize` bytes: shorter

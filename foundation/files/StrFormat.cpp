@@ -39,9 +39,10 @@ bool HasUserFixedBytes(const std::uint8_t* record) {
     return std::equal(kUserFixedBytes.begin(), kUserFixedBytes.end(), record + kUserFixedOffset);
 }
 
-// The user record at the reader's position into Ini and Header.Name.
-bool ReadUserRecord(TByteReader& r, TTraining& t) {
-    if (!r.CanRead(kUserRecordSize) || !HasUserFixedBytes(r.Current())) return false;
+// The user record at the reader's position into Ini and Header.Name. The fixed bytes are
+// checked only where they tell a binary user file from a text settings file of the same name.
+bool ReadUserRecord(TByteReader& r, TTraining& t, bool checkFixedBytes) {
+    if (!r.CanRead(kUserRecordSize) || (checkFixedBytes && !HasUserFixedBytes(r.Current()))) return false;
     const std::size_t start = r.Position();
     t.Ini = TStgIni{};
     // Names are zero-padded: the text ends at the first zero.
@@ -138,7 +139,7 @@ const std::uint8_t* Bytes(const QByteArray& bytes) {
 bool DecodeUserFile(const std::uint8_t* data, std::size_t size, TTraining& training) {
     if (size != kUserFileSize) return false;
     TByteReader r(data, size);
-    return ReadUserRecord(r, training);
+    return ReadUserRecord(r, training, true);
 }
 
 bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& training) {
@@ -148,7 +149,7 @@ bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& traini
     ReadStrokeRecord(r, training.StrokeData[1]);
     ReadForceRecord(r, training.ForceCurves[1]);
     training.ForceCurves[1].Number = 1;
-    if (!ReadUserRecord(r, training)) return false;
+    if (!ReadUserRecord(r, training, false)) return false;
     CalcPeakForce(training.StrokeData[1], training.ForceCurves[1], training.Ini.Sprocket);
     SetAverageStroke(training);
     return !r.Failed();

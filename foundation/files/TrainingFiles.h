@@ -164,7 +164,7 @@ inline constexpr double kStrForceStep = 3.85; // N per force byte
 bool StrFileHeader(const QString& fileName, TStgHeader& header);
 bool UserFileHeader(const QString& fileName, TStgHeader& header);
 // Reads a whole file into a training the caller has cleared: the header from the file, then the
-// record(s). False for a wrong size, wrong fixed bytes or a short read.
+// record(s). False for a wrong size, a short read, or a user file without its fixed bytes.
 bool ReadStrFile(const QString& fileName, TTraining& training);
 bool ReadUserFile(const QString& fileName, TTraining& training);
 // Writes through a temporary file that replaces the target only when complete. True when written.

@@ -82,7 +82,7 @@ bool AutoSaveTraining(TTraining& training, TSaveContext& context, bool& asked) {
     const TStgHeader& h = training.Header;
     QString list;
     if (IsRealName(h.FileName))
-        list = Cp1252ToQString(h.FileName);
+        list = TrainingDisplayName(training);
     else if (!IsRealName(h.SourceFileName))  // an imported training is not saved by itself
         list = ExpandFileNameTemplate(training, context.AutoSaveFileName);
 

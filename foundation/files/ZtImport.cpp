@@ -290,7 +290,10 @@ bool DecodeZtFile(const std::uint8_t* data, std::size_t size, TZtFileKind kind, 
         t.Header.CurrentStroke = static_cast<std::int32_t>(std::min<std::uint32_t>(start.CurveStrokes, 1));
         ReadStrokeBlock(r, t, 1);
         ReadForceBlock(r, t.ForceCurves[1]);
-        return !r.Failed();
+        if (r.Failed()) return false;
+        // The average as every other reader has it, so a save and a reopen show the same one.
+        SetAverageStroke(t);
+        return true;
     case ztkSession:
         return ReadSession(r, start, t);
     }

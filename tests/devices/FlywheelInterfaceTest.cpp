@@ -8,8 +8,10 @@
 #include <cmath>
 #include <stdexcept>
 
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <csignal>
+#include <thread>
 #include <sys/resource.h>
 
 using namespace kvenc;
@@ -509,4 +511,102 @@ TEST_F(InterfaceTest, FailedRecordingWriteWhoseHandlerClosesEndsThePulses) {
     ASSERT_FALSE(Errors.empty());
     EXPECT_EQ(Kv->State(), kvsClosed);
     EXPECT_EQ(Pulses.size(), pulsesAtError);
+}
+
+// ---------------------------------------------------------------- hostile and unplugged lines
+
+TEST_F(InterfaceTest, CloseFromTheOpeningEventsLeavesThePortClosed) {
+    for (const bool byStateChange : {false, true}) {
+        SCOPED_TRACE(byStateChange);
+        Use(CreateInterface<TKVInterface>(nullptr));
+        if (byStateChange)
+            Kv->OnStateChange = [this](TInterface*, TKeloState, TKeloState to) {
+                if (to == kvsOpening)
+                    Kv->Close();
+            };
+        else
+            Kv->OnOpening = [this](TInterface*) { Kv->Close(); };
+        Kv->Open(kSourceSerial, Peer.SlavePath());
+        EXPECT_EQ(Kv->State(), kvsClosed);
+        EXPECT_FALSE(Kv->IsConnected());
+        EXPECT_EQ(Kv->Port()->ComHandle(), -1);
+        // Nobody holds the port: the next open gets it.
+        Kv->OnOpening = nullptr;
+        Kv->OnStateChange = nullptr;
+        OpenPort();
+        Kv->Close();
+    }
+}
+
+TEST_F(InterfaceTest, BytesReadBeforeAnUnplugAreDecodedThenTheLossIsReported) {
+    OpenPort();
+    // Three samples, each read by the port's worker before the cable comes out, none of them
+    // handled yet by the main thread.
+    for (std::size_t n = 1; n <= 3; ++n) {
+        Peer.Write(SampleTicks(kvpKvw, 12280 + int(n)));
+        for (int spin = 0; spin < 3000000 && Kv->Port()->ClusterCount() < n; ++spin)
+            std::this_thread::yield();
+        ASSERT_EQ(Kv->Port()->ClusterCount(), n);
+    }
+    Peer.CloseMaster();
+    // The worker sees the loss before the main thread gets to the packets.
+    for (int spin = 0; spin < 3000000 && Kv->Port()->Active(); ++spin)
+        std::this_thread::yield();
+    ASSERT_FALSE(Kv->Port()->Active());
+    ASSERT_TRUE(WaitUntil([&] { return Kv->State() == kvsClosed; }));
+    ASSERT_EQ(Pulses.size(), 3u);
+    EXPECT_DOUBLE_EQ(Pulses[2].Wheel, TicksToSeconds(12283));
+    ASSERT_EQ(Errors.size(), 1u);
+    EXPECT_TRUE(Errors[0].startsWith("ComPort : Error reading Data")) << Errors[0].toStdString();
+    // The decoding came first, then the message, then the close.
+    const auto opened = std::find(Log.begin(), Log.end(), "OnOpened");
+    const auto error = std::find(Log.begin(), Log.end(), "error");
+    EXPECT_LT(opened, error);
+    EXPECT_LT(error, std::find(Log.begin(), Log.end(), "OnClosed"));
+}
+
+TEST_F(InterfaceTest, SliderJunkIsTracedOncePerLineBoundedAndWithoutControlBytes) {
+    Use(CreateInterface<TSliderProbe>(nullptr));
+    Kv->SetProtocolSet({kvpVSDebug});
+    static std::vector<QString> traces;
+    traces.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& msg) {
+            if (context.category && std::string_view(context.category) == "kv.device.protocol")
+                traces.push_back(msg);
+        });
+    OpenPort();
+    Send(SliderLine("VELTRO Slider VSM"));
+    // Lines of bytes that can begin no protocol line: control bytes, letters, high bytes.
+    std::string junk;
+    const std::string alphabet = std::string("\x01\x07\x1b\r\t abcxyz") + "\x80\xfe\xff";
+    for (int line = 0; line < 6; ++line) {
+        for (int i = 0; i < 3000; ++i)
+            junk += alphabet[std::size_t(i * 7 + line) % alphabet.size()];
+        junk += '\n';
+    }
+    for (const bool traced : {false, true}) {
+        QLoggingCategory::setFilterRules(traced ? "kv.device.protocol.debug=true" : "");
+        traces.clear();
+        Send(junk);
+        Send(SliderStroke(1000 + int(traced)));
+        EXPECT_EQ(traces.size(), traced ? 6u : 0u);
+    }
+    QLoggingCategory::setFilterRules("");
+    qInstallMessageHandler(previous);
+    for (const QString& t : traces) {
+        EXPECT_LT(t.size(), 200);
+        EXPECT_TRUE(t.startsWith("???? : "));
+        EXPECT_TRUE(t.endsWith("(3000 bytes)")) << t.toStdString();
+        for (QChar c : t)
+            EXPECT_GE(c.unicode(), 0x20) << t.toStdString();
+    }
+    EXPECT_EQ(Wheels().back(), 1001 * 0.00000864);  // the line after the junk is taken
+    EXPECT_TRUE(Errors.empty());
+}
+
+TEST(KvLineExcerpt, PrintableAsItIsOtherBytesAsHex) {
+    EXPECT_EQ(KvLineExcerpt("!S,12"), "!S,12");
+    EXPECT_EQ(KvLineExcerpt(std::string("a\x00\x1b\\\xff", 5)), "a\\x00\\x1b\\x5c\\xff");
+    EXPECT_EQ(KvLineExcerpt(std::string(41, 'x')), QString(40, 'x') + "... (41 bytes)");
 }

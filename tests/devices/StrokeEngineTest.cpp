@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFile>
+
 #include <algorithm>
+#include <numbers>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -84,7 +88,7 @@ protected:
     // Feeds records while the interface is open; the clock follows the recorded time.
     void Feed(const std::vector<TStgRawData>& records) {
         for (const TStgRawData& r : records) {
-            if (Kv->State() <= kvsClosed)
+            if (!Kv || Kv->State() <= kvsClosed)
                 return;
             Seconds += double(r.Interval) / kKvTicksPerSecond;
             Clock.Advance(std::int64_t(Seconds * 1000) - (Clock.NowMs() - Start));
@@ -119,6 +123,44 @@ double Mean(const std::vector<double>& v) {
     return std::accumulate(v.begin(), v.end(), 0.0) / double(v.size());
 }
 
+// The built-in recording as the build made it, and the model's handle work of each stroke.
+std::vector<TStgRawData> BuiltInRecords() {
+    QFile f(QStringLiteral(KV_DEMODATA_FILE));
+    std::vector<TStgRawData> records;
+    if (!f.open(QIODevice::ReadOnly))
+        return records;
+    const QByteArray b = f.readAll();
+    for (qsizetype i = kKvRawHeaderSize; i + kStgRawDataSize <= b.size(); i += kStgRawDataSize)
+        records.push_back({Word(std::uint8_t(b[i]) | (std::uint8_t(b[i + 1]) << 8)), std::uint8_t(b[i + 2])});
+    return records;
+}
+
+std::vector<double> BuiltInHandleWork() {
+    QFile f(QStringLiteral(KV_DEMODATA_TRUTH_FILE));
+    std::vector<double> work;
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return work;
+    f.readLine();  // the column names
+    while (!f.atEnd()) {
+        const QList<QByteArray> cells = f.readLine().trimmed().split(',');
+        if (cells.size() > 5)
+            work.push_back(cells[5].toDouble());  // handle_work_j
+    }
+    return work;
+}
+
+// The wheel's whole kinetic energy at a mean pulse interval.
+double WheelEnergy(double meanInterval, int magnets = 4) {
+    const double omega = 2 * std::numbers::pi / (magnets * meanInterval);
+    return 0.5 * 0.1088 * omega * omega;
+}
+
+// Intervals from `from` to `to` in n equal steps (both ends included).
+void Ramp(std::vector<double>& out, double from, double to, int n) {
+    for (int i = 0; i < n; ++i)
+        out.push_back(from + (to - from) * i / (n - 1));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------- against the model
@@ -149,6 +191,115 @@ TEST_F(EngineTest, TwoMinutesAtTwentyFourAgreeWithTheModel) {
     RecordProperty("drive_time_error", std::to_string(Mean(drive)));
 }
 
+TEST_F(EngineTest, EveryStrokeOfTheBuiltInRecordingHasTheModelsWork) {
+    const std::vector<TStgRawData> records = BuiltInRecords();
+    const std::vector<double> truth = BuiltInHandleWork();
+    ASSERT_GT(records.size(), 100000u);
+    Open();
+    Feed(records);
+    ASSERT_EQ(Strokes.size(), truth.size());
+    // The first stroke of a session counts its flywheel energy from its own first sample.
+    double sum = Strokes[0].Energy, truthSum = truth[0];
+    int afterStop = 0;
+    for (std::size_t i = 1; i < Strokes.size(); ++i) {
+        sum += Strokes[i].Energy;
+        truthSum += truth[i];
+        // Where the rate drops from a piece to paddling the drive is found a little late.
+        EXPECT_NEAR(Strokes[i].Energy / truth[i], 1.0, 0.11) << "stroke " << i + 1;
+        if (Strokes[i].Time - Strokes[i - 1].Time > 30) {
+            ++afterStop;  // the wheel stood still: its whole energy is the rower's work
+            EXPECT_NEAR(Strokes[i].Energy / truth[i], 1.0, 0.04) << "first stroke after the stop";
+        }
+        // No chest belt: no pulse and no work per pulse, also after the stop.
+        EXPECT_EQ(Strokes[i].Pulse, 0) << i;
+        EXPECT_EQ(Strokes[i].WorkPerPulse, 0) << i;
+    }
+    EXPECT_EQ(afterStop, 1);
+    EXPECT_NEAR(sum / truthSum, 1.0, 0.03);
+    EXPECT_NEAR(Kv->TotalEnergy(), sum, 1.0);
+    RecordProperty("energy_sum", std::to_string(sum));
+}
+
+TEST_F(EngineTest, StrokesAfterAPauseCountTheWheelsEnergyFromTheStand) {
+    // Hand-made: three strokes, each followed by a pause in which the pulses become invalid
+    // while the wheel runs down, as on a machine whose slow wheel gives no valid pulses in
+    // the recovery.
+    std::vector<double> stream;
+    for (int stroke = 0; stroke < 3; ++stroke) {
+        Ramp(stream, 0.100, 0.060, 5);   // the wheel starts from the stand: invalid pulses
+        Ramp(stream, 0.048, 0.015, 40);  // the drive
+        Ramp(stream, 0.016, 0.050, 30);  // the recovery
+        Ramp(stream, 0.056, 0.106, 8);   // the pause
+        stream.insert(stream.end(), 20, 0.106);  // the longest a record holds
+    }
+    std::vector<double> endInterval, firstForce;
+    Kv->OnStrokeData = [&](TInterface*, const TStgStrokeData& d) {
+        if (!Strokes.empty() && d.Number == Strokes.back().Number)
+            return;
+        Strokes.push_back(d);
+        endInterval.push_back(Kv->EngineSample(Kv->SampleCount() - 1).MeanInterval);
+    };
+    Kv->OnForceData = [&](TInterface*, int puls, double, double force, double) {
+        if (puls == 1)
+            firstForce.push_back(force);
+    };
+    Open();
+    Feed(Intervals(stream, 0));
+    ASSERT_EQ(Strokes.size(), 3u);
+    ASSERT_EQ(firstForce.size(), 3u);
+    for (std::size_t i = 1; i < Strokes.size(); ++i) {
+        const double length = Strokes[i].Length / 100;
+        const double cord = length * (length * 10.7 / 2 + 21.0);
+        const double wheel = WheelEnergy(endInterval[i]);
+        EXPECT_GE(Strokes[i].Energy, wheel + cord) << i;
+        EXPECT_LE(Strokes[i].Energy, wheel + cord + 60) << i;  // the air drag of the drive
+        EXPECT_NEAR(Strokes[i].EnergySum * 1000, Strokes[i - 1].EnergySum * 1000 + Strokes[i].Energy, 0.5);
+        // The force of the first drive sample is that of its own pulse, not the wheel's whole
+        // energy in one pulse (about 1600 N here).
+        EXPECT_LT(firstForce[i], 100.0) << i;
+        EXPECT_EQ(Strokes[i].Pulse, 0);
+    }
+}
+
+TEST_F(EngineTest, NoBeltNoPulseABeltShowsItsValueFromTheFirstStroke) {
+    const TDemoSynthResult model =
+        Synth({{20, 24, 24, 650, 650}, {10, 0, 0, 0, 0, true}, {20, 24, 24, 650, 650}});
+    for (const int belt : {0, 132}) {
+        SCOPED_TRACE(belt);
+        Strokes.clear();
+        std::vector<TStgRawData> records = model.Records;
+        for (TStgRawData& r : records)
+            r.HeartRate = std::uint8_t(belt);
+        Open();
+        Feed(records);
+        Kv->Close();
+        ASSERT_GE(Strokes.size(), 10u);
+        for (const TStgStrokeData& st : Strokes) {
+            EXPECT_EQ(st.Pulse, belt) << st.Number;
+            EXPECT_FLOAT_EQ(st.WorkPerPulse, belt == 0 ? 0.0f : st.Power / belt) << st.Number;
+        }
+        for (const TStgStrokeData& idle : Idles)
+            EXPECT_EQ(idle.Pulse, belt);
+        Idles.clear();
+    }
+}
+
+TEST(BoatSpeed, TheSingleSculWithTheDefaultWeightFollowsTheErgometerConvention) {
+    const double defaultMass = std::cbrt(80 + 17.5);
+    // P = 2.8 v^3: 200 W is 4.149 m/s, 2:00.5 per 500 m.
+    EXPECT_NEAR(BoatSpeed(kvb1x, defaultMass, 200), 4.1491, 1e-3);
+    EXPECT_NEAR(500 / BoatSpeed(kvb1x, defaultMass, 200), 120.5, 0.05);
+    for (double watts : {50.0, 120.0, 450.0, 900.0})
+        EXPECT_NEAR(BoatSpeed(kvb1x, defaultMass, watts), std::cbrt(watts / 2.8), 1e-3 * std::cbrt(watts)) << watts;
+    // The classes keep their ratios; a heavier crew is slower at the same power.
+    for (std::size_t b = 0; b < BoatFactors.size(); ++b)
+        EXPECT_NEAR(BoatSpeed(TKeloBoatType(b), defaultMass, 200) / BoatSpeed(kvb1x, defaultMass, 200),
+                    BoatFactors[b] / BoatFactors[0], 1e-6) << b;
+    EXPECT_NEAR(BoatSpeed(kvb1x, std::cbrt(100 + 17.5), 200) / BoatSpeed(kvb1x, defaultMass, 200),
+                std::cbrt(97.5 / 117.5), 1e-6);
+    EXPECT_EQ(BoatSpeed(kvb1x, defaultMass, 0), 0);
+}
+
 TEST_F(EngineTest, FirstStrokeHasNoPowerAndItsDistanceFromTheFlywheelEnergy) {
     const TDemoSynthResult model = Synth(DemoSteadyProfile(0.25, 24, 650, 0));
     double bTime = -1, work = -1;
@@ -176,6 +327,8 @@ TEST_F(EngineTest, FirstStrokeHasNoPowerAndItsDistanceFromTheFlywheelEnergy) {
     EXPECT_NEAR(second.StrokeRate, 60.0 / (second.Time - first.Time), 0.01);
     EXPECT_NEAR(second.Distance - first.Distance, second.DistancePerStroke / 100, 1e-3);
     EXPECT_NEAR(second.AvgPower, (first.Energy + second.Energy) / second.Time, 0.5);
+    // The split of the ergometer convention at the stroke's power (80 kg, single scull).
+    EXPECT_NEAR(second.Est500mTime, 500 / std::cbrt(second.Power / 2.8), 0.1);
     EXPECT_FLOAT_EQ(Strokes.back().K, float(Kv->DragFactor() * 10000));
 }
 
@@ -409,4 +562,40 @@ TEST_F(EngineTest, CloseInsideTheStrokeEventEndsTheEvents) {
     Open();
     Feed(model.Records);
     EXPECT_FALSE(Events.empty());
+}
+
+TEST_F(EngineTest, AnInterfaceFreedInsideAnEngineEventStopsTheEngine) {
+    const TDemoSynthResult model = Synth(DemoSteadyProfile(0.5, 24, 650, 0));
+    struct TCase {
+        const char* Event;
+        bool Later;  // freed by deleteLater and a nested event loop, else at once
+    };
+    for (const TCase c : {TCase{"stroke", false}, TCase{"force", false}, TCase{"drive", false},
+                          TCase{"recover", false}, TCase{"stroke", true}, TCase{"drive", true}}) {
+        SCOPED_TRACE(std::string(c.Event) + (c.Later ? " later" : ""));
+        Kv.reset(CreateInterface<TEngineProbe>(nullptr));
+        Kv->SetClock(&Clock);
+        Kv->SetDoCalculate(true);
+        Kv->SetThresHold(5);
+        int seen = 0;
+        const auto free = [&, c](const char* event) {
+            if (std::string(event) != c.Event || ++seen != 3)
+                return;
+            Kv->Close();
+            if (c.Later) {
+                Kv.release()->deleteLater();
+                QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            } else {
+                Kv.reset();
+            }
+        };
+        Kv->OnStrokeData = [free](TInterface*, const TStgStrokeData&) { free("stroke"); };
+        Kv->OnForceData = [free](TInterface*, int, double, double, double) { free("force"); };
+        Kv->OnStartingStroke = [free](TInterface*) { free("drive"); };
+        Kv->OnStartingRecover = [free](TInterface*) { free("recover"); };
+        Open();
+        Feed(model.Records);
+        EXPECT_FALSE(Kv);
+        EXPECT_EQ(seen, 3);
+    }
 }

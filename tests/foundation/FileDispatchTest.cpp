@@ -2,6 +2,8 @@
 
 #include "foundation/core/AppUtils.h"
 #include "foundation/core/Prompt.h"
+#include "foundation/files/FileIo.h"
+#include "platform/CodePage.h"
 #include "platform/SystemProbe.h"
 #include "support/FileHelpers.h"
 
@@ -555,4 +557,40 @@ TEST(OpenTrainingFile, DevicesAndPipesAreNoFiles) {
     }
     TTraining t;
     EXPECT_FALSE(ReadStgFile(zero, t));
+}
+
+TEST(TrainingPaths, GreekChineseAndLongPathsAreKeptWhole) {
+    QTemporaryDir dir;
+    // A folder named in Greek and Chinese, and a path of more than 300 bytes under it.
+    const QString folder = dir.filePath(QString::fromUtf8("Κωπηλασία 划船训练/") +
+                                        QString::fromUtf8("προπόνηση-").repeated(8) + QLatin1Char('/') +
+                                        QString::fromUtf8("训练").repeated(20));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QString first = folder + QString::fromUtf8("/Πρωί 早上.stg");
+    ASSERT_GT(first.toUtf8().size(), 300);
+    // What the header can hold is not the name: cut, and its characters not in Windows-1252.
+    ASSERT_NE(Cp1252ToQString(StoredShortString(first)), first);
+
+    TTraining t = Recorded(6);
+    const QString chosen = first;
+    ASSERT_TRUE(ExportTraining(first, "", t));
+    EXPECT_EQ(first, chosen);
+    EXPECT_EQ(TrainingDisplayName(t), first);
+
+    // Opened again (as from the recent list): the name is whole, and saving under the name it
+    // shows lands in the same file.
+    TTraining reopened;
+    ASSERT_TRUE(OpenTrainingFile(TrainingDisplayName(t), reopened, false));
+    EXPECT_EQ(TrainingDisplayName(reopened), first);
+    EXPECT_EQ(reopened.Header.Title, t.Header.Title);
+    reopened.Header.Title = "Changed";
+    QString again = TrainingDisplayName(reopened);
+    ASSERT_TRUE(ExportTraining(again, "", reopened));
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{QString::fromUtf8("Πρωί 早上.stg")});
+    EXPECT_EQ(HeaderOf(first).Title, "Changed");
+
+    // A header changed elsewhere no longer names that file: its own text is shown.
+    reopened.Header.FileName = "C:\\other.stg";
+    EXPECT_EQ(TrainingDisplayName(reopened), "C:\\other.stg");
 }

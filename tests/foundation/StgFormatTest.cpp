@@ -150,22 +150,43 @@ TEST(StgReader, SampleFileDecodesFieldByField) {
     EXPECT_EQ(t.RawData[5], (TStgRawData{5000, 125}));
 }
 
-TEST(StgReader, TruncationFailsExceptAtChunkBoundaries) {
+TEST(StgReader, AFileCutAtARecordEndIsReadACutRecordFails) {
     const TStgFileBuilder file = BuildSampleStgFile();
     const auto& bytes = file.Bytes();
-    const auto& ends = file.Boundaries();
+    const auto& ends = file.RecordEnds();
     for (std::size_t n = 0; n <= bytes.size(); ++n) {
         TTraining t;
-        const bool atBoundary = std::find(ends.begin(), ends.end(), n) != ends.end();
-        EXPECT_EQ(DecodeStgFile(bytes.data(), n, t), atBoundary) << "length " << n;
+        TStgHeader h;
+        std::int32_t version = 0;
+        const bool atRecordEnd = std::find(ends.begin(), ends.end(), n) != ends.end();
+        EXPECT_EQ(DecodeStgFile(bytes.data(), n, t), atRecordEnd) << "length " << n;
+        EXPECT_EQ(DecodeStgHeader(bytes.data(), n, h, version), atRecordEnd) << "length " << n;
     }
+    // Cut after the second stroke: two strokes, sized by what the file holds, the curves follow.
+    const std::size_t afterTwoStrokes = file.Boundaries()[2] + 7 + 2 * kStgStrokeDataSize;
+    ASSERT_NE(std::find(ends.begin(), ends.end(), afterTwoStrokes), ends.end());
+    TTraining t;
+    ASSERT_TRUE(DecodeStgFile(bytes.data(), afterTwoStrokes, t));
+    ASSERT_EQ(t.StrokeData.size(), 3u);
+    ASSERT_EQ(t.ForceCurves.size(), 3u);
+    EXPECT_EQ(t.StrokeData[2].Time, 5.0f);
+    EXPECT_EQ(t.StrokeData[2].Power, 202.0f);
+    EXPECT_EQ(t.Header.Name, "J\xF6rg");
+    // Cut after the third raw sample: the last chunk holds three.
+    const std::size_t afterThreeRaws = file.Boundaries()[6] + 7 + 3 * kStgRawDataSize;
+    ASSERT_TRUE(DecodeStgFile(bytes.data(), afterThreeRaws, t));
+    ASSERT_EQ(t.RawData.size(), 4u);
+    EXPECT_EQ(t.RawData[3].Interval, 3000);
+    EXPECT_EQ(t.Intervals.size(), 2u);
 }
 
 TEST(StgReader, HostileCountsAndSizes) {
     struct Case { const char* Name; std::uint8_t Type; std::uint16_t Size; std::int32_t Count; bool Ok; };
     for (const Case c : {Case{"negative count", 3, 84, -1, false},
-                         Case{"count beyond the file", 3, 84, 2, false},
-                         Case{"huge raw count", 7, 3, std::numeric_limits<std::int32_t>::max(), false},
+                         Case{"count beyond the file, cut at a record end", 3, 84, 2, true},
+                         Case{"count beyond the file, cut in a record", 3, 80, 2, false},
+                         Case{"huge raw count, cut at a record end", 7, 3, std::numeric_limits<std::int32_t>::max(), true},
+                         Case{"huge raw count, cut in a record", 7, 5, std::numeric_limits<std::int32_t>::max(), false},
                          Case{"size 0 with a huge count", 3, 0, std::numeric_limits<std::int32_t>::max(), true},
                          Case{"size 0 raw", 7, 0, std::numeric_limits<std::int32_t>::max(), true},
                          Case{"chunk type 0", 0, 0, 0, false},
@@ -177,8 +198,9 @@ TEST(StgReader, HostileCountsAndSizes) {
             f.Chunk(c.Type, c.Size, c.Count, {std::vector<std::uint8_t>(84, 0)});
         TTraining t;
         EXPECT_EQ(Decode(f.Bytes(), t), c.Ok) << c.Name;
+        // Never sized beyond what the 84 bytes can hold.
         EXPECT_LE(t.StrokeData.size(), 2u) << c.Name;
-        EXPECT_LE(t.RawData.size(), 2u) << c.Name;
+        EXPECT_LE(t.RawData.size(), 84u / 3 + 1) << c.Name;
     }
     // More strokes than a Word can number are refused.
     TStgFileBuilder many;

@@ -214,7 +214,7 @@ TEST(StrFile, AllZeroForceHasNoCurve) {
     EXPECT_EQ(t.StrokeData[1].PeakForce, 0.0f);
 }
 
-TEST(StrFile, SizesOffByOneAndABadUserRecordAreRefused) {
+TEST(StrFile, SizesOffByOneAreRefusedOtherFixedBytesAreRead) {
     const auto good = StrFileBytes({1}, {}, "A", kIni);
     TTraining t;
     const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
@@ -223,9 +223,14 @@ TEST(StrFile, SizesOffByOneAndABadUserRecordAreRefused) {
     EXPECT_FALSE(DecodeStr(shorter, t));
     EXPECT_FALSE(DecodeStr(longer, t));
     EXPECT_FALSE(DecodeStr({}, t));
-    auto badUser = good;
-    badUser[kStrStrokeRecordSize + kStrForceRecordSize + 9] = 'x';
-    EXPECT_FALSE(DecodeStr(badUser, t));
+    // The fixed bytes only tell a binary user file from a text one; a stroke file is read.
+    for (std::size_t at = 9; at < 19; ++at) {
+        auto otherFixed = good;
+        otherFixed[kStrStrokeRecordSize + kStrForceRecordSize + at] ^= 0x20;
+        ASSERT_TRUE(DecodeStr(otherFixed, t)) << at;
+        EXPECT_EQ(t.Header.Name, "A");
+        EXPECT_EQ(t.Ini, IniOf(kIni));
+    }
     EXPECT_TRUE(DecodeStr(good, t));
 }
 

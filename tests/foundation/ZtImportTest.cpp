@@ -271,6 +271,14 @@ TEST(ZtFile, UserAndStrokeFiles) {
     EXPECT_EQ(t.ForceCurves[1].Present, 1);
     EXPECT_EQ(t.StrokeData[1].PeakForce, 0.0f); // not computed for a single stroke file
     EXPECT_EQ(t.Header.CurrentStroke, 1);
+    // The average is the one stroke, as after a save as .stg and a reopen.
+    EXPECT_FLOAT_EQ(t.StrokeData[0].Power, 100.0f);
+    EXPECT_EQ(t.ForceCurves[0].Force[0], 1150);
+    const std::vector<std::uint8_t> stg = EncodeStgFile(t);
+    TTraining reopened;
+    ASSERT_TRUE(DecodeStgFile(stg.data(), stg.size(), reopened));
+    EXPECT_EQ(reopened.StrokeData[0], t.StrokeData[0]);
+    EXPECT_EQ(reopened.ForceCurves[0], t.ForceCurves[0]);
 }
 
 TEST(ZtFile, EmptySessionHasOnlyTotalsAndSettings) {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -345,3 +346,44 @@ TEST_F(IniFileTest, UpdateAllFilesSavesEveryLiveCopy) {
 }
 
 } // namespace
+
+TEST_F(IniFileTest, SpacedSaveHasOneBlankLineBeforeEverySectionButTheFirst) {
+    const QByteArray spaced = Rewrite("[A]\r\na=1\r\n\r\n\r\nb=2\n[B]\nx=1\n\n\n\n  [C]\n\n", [](TIniFile& ini) {
+        ini.SetSectionSpacing(true);
+        ini.WriteInteger("B", "y", 2);
+        ini.WriteInteger("D", "z", 3);
+    });
+    EXPECT_EQ(spaced, "[A]\na=1\nb=2\n\n[B]\nx=1\ny=2\n\n  [C]\n\n[D]\nz=3\n");
+    // A comment before the first section keeps its place and gets the blank line after it.
+    EXPECT_EQ(Rewrite("; kvwt\n\n\n[A]\na=1\n", [](TIniFile& ini) {
+                  ini.SetSectionSpacing(true);
+                  ini.WriteInteger("A", "a", 2);
+              }),
+              "; kvwt\n\n[A]\na=2\n");
+}
+
+TEST_F(IniFileTest, FilesTheLayerWillNotWriteStayByteForByte) {
+    // Too large, and not a regular file (a FIFO would hold a blocking open for ever).
+    {
+        QFile f(Path());
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(f.write("[A]\r\n\r\nk=1\r\n") > 0);
+        ASSERT_TRUE(f.resize(16 * 1024 * 1024 + 1));
+    }
+    const QByteArray before = Get(Path());
+    {
+        TIniFile ini(Path());
+        ini.SetSectionSpacing(true);
+        ini.WriteInteger("B", "k", 2);
+        EXPECT_FALSE(ini.UpdateFile());
+    }
+    EXPECT_TRUE(Get(Path()) == before);
+
+    const QString fifo = Path(QStringLiteral("fifo.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    TIniFile ini(fifo);  // returns at once: nobody writes to the FIFO
+    EXPECT_FALSE(ini.SectionExists("A"));
+    ini.WriteInteger("A", "k", 1);
+    EXPECT_FALSE(ini.UpdateFile());
+    EXPECT_FALSE(QFileInfo(fifo).isFile());
+}

@@ -429,16 +429,6 @@ TEST(Splash, ProgressSteps)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST(SettingsSpacing, OneBlankLineBeforeEverySectionButTheFirst)
-{
-    QTemporaryDir dir;
-    const QString name = dir.filePath(QStringLiteral("s.ini"));
-    ASSERT_TRUE(WriteAllBytes(name, "[A]\r\na=1\r\n\r\n\r\nb=2\n[B]\nx=1\n\n\n\n  [C]\n\n"));
-    ASSERT_TRUE(SpaceSettingsSections(name));
-    EXPECT_EQ(ReadAllBytes(name), "[A]\na=1\nb=2\n\n[B]\nx=1\n\n  [C]\n");
-    EXPECT_FALSE(SpaceSettingsSections(dir.filePath(QStringLiteral("missing.ini"))));
-}
-
 TEST(Shutdown, RunsOnlyWhenRequested)
 {
     QString program;
@@ -467,4 +457,49 @@ TEST(StartSwitches, OnlyASingleSwitchEndsTheProgram)
     EXPECT_EQ(HandleStartSwitches({"-X", "file.stg"}, flags), -1);
     EXPECT_EQ(HandleStartSwitches({"file.stg"}, flags), -1);
     EXPECT_EQ(HandleStartSwitches({"/tmp/X"}, flags), -1);  // a path is never a switch
+}
+
+TEST_F(MainTest, UnattendedCloseRunsItsHookAsksNothingAndEndsModalLoops)
+{
+    int questions = 0;
+    MessageBoxHook = [&](QMessageBox::Icon icon, const QString&, QMessageBox::StandardButtons) {
+        if (icon == QMessageBox::Question)
+            ++questions;
+        return QMessageBox::Cancel;  // a user who would keep the program running
+    };
+    TfrmMain form;
+    form.show();
+    FinishStartup(form);
+    std::vector<std::string> steps;
+    form.OnUnattendedClose = [&] {
+        steps.push_back(form.isVisible() ? "hook while shown" : "hook after the close");
+    };
+    // Ended while a modal loop runs (here: one the test opens, as a dialog would).
+    QTimer::singleShot(0, &form, [&] {
+        QTimer::singleShot(0, &form, [&] { form.CloseUnattended(); });
+        QEventLoop modal;
+        modal.exec();
+        steps.push_back("modal loop ended");
+    });
+    QCoreApplication::exec();  // left by the unattended close
+    EXPECT_EQ(steps, (std::vector<std::string>{"hook while shown", "modal loop ended"}));
+    EXPECT_EQ(questions, 0);
+    EXPECT_TRUE(form.Exiting);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(form.ClosingUnattended());
+}
+
+TEST_F(MainTest, RecentListAndLastFolderKeepGreekChineseAndLongPathsWhole)
+{
+    const QString folder = home.filePath(QString::fromUtf8("Κωπηλασία 划船训练/") + QString::fromUtf8("训练").repeated(60));
+    const QString file = folder + QString::fromUtf8("/Πρωί 早上.stg");
+    ASSERT_GT(file.toUtf8().size(), 300);
+    {
+        TfrmMain form;
+        form.RecentFiles = {file, QStringLiteral("/plain/one.stg")};
+        form.LastDir = folder + QLatin1Char('/');
+    }
+    TfrmMain again;
+    EXPECT_EQ(again.RecentFiles, QStringList({file, QStringLiteral("/plain/one.stg")}));
+    EXPECT_EQ(again.LastDir, folder + QLatin1Char('/'));
 }

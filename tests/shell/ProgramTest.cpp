@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/stat.h>
+
 #ifdef KV_PROGRAM_PATH
 
 namespace {
@@ -198,6 +201,78 @@ TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
     EXPECT_TRUE(WaitForOutput(*restarted, output, {three, four})) << output.toStdString();
     EXPECT_LT(output.indexOf(three), output.indexOf(four));
     Stop(*restarted);
+}
+
+TEST_F(ProgramTest, HelpAndVersionAnswerAndEndWithoutAWindow)
+{
+    auto help = Start({QStringLiteral("--help")});
+    ASSERT_TRUE(help->waitForFinished(kFinishMs));
+    EXPECT_EQ(help->exitCode(), 0);
+    const QByteArray usage = help->readAll();
+    for (const char* text : {"usage: kvwt [FILE...]", "-X+", "-X-", "-XD", "--version"})
+        EXPECT_TRUE(usage.contains(text)) << text << "\n" << usage.toStdString();
+    auto version = Start({QStringLiteral("--version")});
+    ASSERT_TRUE(version->waitForFinished(kFinishMs));
+    EXPECT_EQ(version->exitCode(), 0);
+    EXPECT_EQ(version->readAll(), "Kavelo Training 1.0.0.0\n");
+    EXPECT_FALSE(QFile::exists(SettingsFile()));
+    EXPECT_TRUE(RunEntries().isEmpty());
+}
+
+TEST_F(ProgramTest, AnOptionIsNeverHandedOverAsAFile)
+{
+    auto first = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*first, output, {"Orderly end on"})) << output.toStdString();
+    auto second = Start({QStringLiteral("--frobnicate"), QStringLiteral("five.stg")});
+    ASSERT_TRUE(second->waitForFinished(kFinishMs));
+    EXPECT_TRUE(second->readAll().contains("unknown option --frobnicate"));
+    const QByteArray five = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("five.stg"))) + "\"";
+    EXPECT_TRUE(WaitForOutput(*first, output, {five})) << output.toStdString();
+    EXPECT_FALSE(output.contains("Opening file \"--")) << output.toStdString();
+    Stop(*first);
+}
+
+// SIGTERM and SIGINT close the program as its menu would, without the exit question: the
+// settings and statistics are saved and the single-instance socket is gone.
+TEST_F(ProgramTest, EndedBySignalItSavesAndRemovesItsSocket)
+{
+    int run = 0;
+    for (const int signo : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signo);
+        ++run;
+        auto p = Start({QStringLiteral("one.stg")});
+        QByteArray output;
+        ASSERT_TRUE(WaitForOutput(*p, output, {"Orderly end on", "Opening file"})) << output.toStdString();
+        ASSERT_TRUE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket")));
+        ASSERT_EQ(::kill(pid_t(p->processId()), signo), 0);
+        ASSERT_TRUE(p->waitForFinished(kFinishMs));
+        output += p->readAll();
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << output.toStdString();
+        EXPECT_EQ(p->exitCode(), 0);
+        EXPECT_TRUE(output.contains("Ending in order: " + QByteArray(signo == SIGTERM ? "SIGTERM" : "SIGINT")));
+        const QByteArray ini = ReadAllBytes(SettingsFile());
+        EXPECT_TRUE(ini.contains("[Statistics]")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("TimesStarted=" + QByteArray::number(run))) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("RunningTime=")) << ini.toStdString();
+        EXPECT_TRUE(ini.contains("[Position]")) << ini.toStdString();
+        EXPECT_FALSE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket"))) << RunEntries().join(' ').toStdString();
+    }
+}
+
+TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)
+{
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(SettingsFile()).absolutePath()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SettingsFile()).constData(), 0600), 0);
+    auto p = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {"Orderly end on"})) << output.toStdString();
+    p->terminate();
+    ASSERT_TRUE(p->waitForFinished(kFinishMs));
+    EXPECT_EQ(p->exitCode(), 0);
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(SettingsFile()).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 #endif

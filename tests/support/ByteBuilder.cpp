@@ -90,13 +90,17 @@ std::vector<std::uint8_t> IniBytes(const std::vector<std::int32_t>& values) {
 TStgFileBuilder::TStgFileBuilder(std::int32_t version, std::string_view magic) {
     FBytes.Text(magic).I32(version);
     FBoundaries.push_back(FBytes.Size());
+    FRecordEnds.push_back(FBytes.Size());
 }
 
 TStgFileBuilder& TStgFileBuilder::Chunk(std::uint8_t type, std::uint16_t size, std::int32_t count,
                                         const std::vector<std::vector<std::uint8_t>>& records) {
     FBytes.U8(type).U16(size).I32(count);
-    for (const auto& r : records)
+    FRecordEnds.push_back(FBytes.Size());
+    for (const auto& r : records) {
         FBytes.Append(r);
+        FRecordEnds.push_back(FBytes.Size());
+    }
     FBoundaries.push_back(FBytes.Size());
     return *this;
 }

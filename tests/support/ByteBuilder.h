@@ -67,11 +67,14 @@ public:
     TStgFileBuilder& RawBytes(const std::vector<std::uint8_t>& bytes);
     // Positions where each chunk ends (the first entry is 8, the end of the start).
     const std::vector<std::size_t>& Boundaries() const { return FBoundaries; }
+    // Positions where the start, each chunk head and each record given end.
+    const std::vector<std::size_t>& RecordEnds() const { return FRecordEnds; }
     const std::vector<std::uint8_t>& Bytes() const { return FBytes.Bytes(); }
 
 private:
     TByteBuilder FBytes;
     std::vector<std::size_t> FBoundaries;
+    std::vector<std::size_t> FRecordEnds;
 };
 
 // The sample file of the tests and the fuzzing seeds: header, settings, three strokes with
