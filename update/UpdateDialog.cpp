@@ -159,9 +159,7 @@ bool TfrmUpdate::Check(const QString& address) {
         FNewer = false;
         LastError = ErrorText(e);
     }
-    if (!FNewer)
-        for (QPushButton* b : {btnRelease, btnHomepage, btnInstall})
-            b->setEnabled(false);
+    EnableButtons();
     return FNewer;
 }
 
@@ -178,9 +176,14 @@ void TfrmUpdate::HttpCheckEnd(THttpCli* sender) {
     lblLatestDescription_->setText(value(ukDescription));
     lblLatestVersion_->setText(value(ukVersion));
     lblLatestDate_->setText(value(ukDate));
-    btnRelease->setEnabled(FNewer && !value(ukReleasenotes).isEmpty() && !value(ukReleaseNotesSize).isEmpty());
-    btnHomepage->setEnabled(FNewer && !value(ukHomepage).isEmpty());
-    btnInstall->setEnabled(FNewer && !value(ukInstall).isEmpty() && !value(ukInstallSize).isEmpty());
+    EnableButtons();
+}
+
+void TfrmUpdate::EnableButtons() {
+    const auto has = [this](const char* key) { return !FDocument.Value(QString::fromLatin1(key)).isEmpty(); };
+    btnRelease->setEnabled(FNewer && has(ukReleasenotes) && has(ukReleaseNotesSize));
+    btnHomepage->setEnabled(FNewer && has(ukHomepage));
+    btnInstall->setEnabled(FNewer && has(ukInstall) && has(ukInstallSize));
 }
 
 void TfrmUpdate::MoveProgress(int length) {
@@ -306,11 +309,8 @@ void TfrmUpdate::btnInstallClick() {
     bool terminating = false;
     const auto restore = qScopeGuard([this, &terminating] {
         Progress->setValue(0);
-        if (terminating)
-            return;
-        btnRelease->setEnabled(!FDocument.Value(QString::fromLatin1(ukReleasenotes)).isEmpty());
-        btnHomepage->setEnabled(!FDocument.Value(QString::fromLatin1(ukHomepage)).isEmpty());
-        btnInstall->setEnabled(true);
+        if (!terminating)
+            EnableButtons();
     });
     try {
         bool ok = false;

@@ -85,6 +85,7 @@ private:
     void HttpReleaseNotesData(THttpCli* sender, const char* data, int length);
     void HttpReleaseNotesEnd(THttpCli* sender);  // after the request, with the whole text
     void HttpDownloadData(THttpCli* sender, const char* data, int length);
+    void EnableButtons();  // by the document's keys
     void MoveProgress(int length);
     // The target of a download; false when the user cancelled or no name is usable.
     bool ChooseTarget(bool selfReplace);
