@@ -1,4 +1,5 @@
 #include "shell/MainWindow.h"
+#include "platform/AtomicFile.h"
 
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -23,7 +24,6 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QProcess>
-#include <QSaveFile>
 #include <QScreen>
 #include <QTableWidget>
 #include <QTimer>
@@ -128,9 +128,7 @@ bool WriteReadme()
             return false;
         return file.setFileTime(QDateTime::currentDateTime(), QFileDevice::FileModificationTime);
     }
-    QSaveFile out(name);
-    const QByteArray line = GetProductTitle().toUtf8() + '\n';
-    return out.open(QIODevice::WriteOnly) && out.write(line) == line.size() && out.commit();
+    return WriteFileAtomically(name, GetProductTitle().toUtf8() + '\n');
 }
 
 int HandleStartSwitches(const QStringList& params, const std::array<bool, 8>& flags)

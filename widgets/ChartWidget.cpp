@@ -1,6 +1,7 @@
 #include "widgets/ChartWidget.h"
 
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "platform/AtomicFile.h"
 #include "widgets/UiUtils.h"
 
 #include <QClipboard>
@@ -8,7 +9,7 @@
 #include <QImageWriter>
 #include <QMouseEvent>
 #include <QRubberBand>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <array>
@@ -513,12 +514,8 @@ bool SaveImageAsBitmap(const QImage& image, const QString& fileName) {
     if (image.isNull()) return false;
     // Qt's writer stores an 8-bit image of at most 16 colours with 4 bits per pixel.
     const QImage indexed = ToSixteenColours(image);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(indexed)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    return writer.write(indexed) && WriteFileAtomically(fileName, buffer.data());
 }
