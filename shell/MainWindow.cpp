@@ -12,6 +12,7 @@
 #include "shell/AboutWindow.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashWindow.h"
+#include "foundation/recording/SessionRescue.h"
 #include "session/TrainingWindow.h"
 
 #include <QAction>
@@ -551,6 +552,12 @@ void TfrmMain::FirstShowSequence()
     if (QPointer<TfrmSplash> splash = CurrentSplash())
         splash->exec();
     ShowWelcome();
+    // A session that an earlier run had to end without anybody there was kept: say where.
+    if (const QString notice = TakeRescueNotice(); !notice.isEmpty()) {
+        SetStatusText(notice);
+        std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
+        ShowMessageBox(this, QMessageBox::Information, notice);
+    }
     HideSplash();
     FStartupRunning = false;
     StartupDone = true;
@@ -559,6 +566,9 @@ void TfrmMain::FirstShowSequence()
     if (!StartFiles.isEmpty())
         FPendingTexts.prepend(GetCommandLineText(StartFiles));
     OpenPendingTexts();
+    // Then the program is ready to row (the files asked for do not wait for the rower's dialog).
+    if (CreateRowWindow && !ClosingUnattended())
+        OpenRowWindow(GetUserIniFileName(false), QString());
 }
 
 void TfrmMain::showEvent(QShowEvent* event)

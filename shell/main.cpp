@@ -11,6 +11,7 @@
 #include "shell/MainWindow.h"
 #include "shell/OrderlyEnd.h"
 #include "shell/SplashWindow.h"
+#include "session/RowWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -111,6 +112,7 @@ int Run(QApplication& app)
     {
         TfrmMain main;
         main.StartFiles = FileParameters(params);
+        InstallRowWindow(main, qEnvironmentVariableIntValue("KVWT_START_DEMO") == 1);
         // Ended from outside, the program closes as by its menu, without the exit question.
         TOrderlyEnd orderlyEnd([&main](const QString&) { main.CloseUnattended(); });
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &orderlyEnd,
