@@ -287,6 +287,7 @@ void TfrmMain::LoadSettings()
     ToolbarDoubleWidth = false;
     AssociationFlags = {false, false, false, true, true, true, true, true};
     LastDir = GetUserDataFolder();
+    UpdateAddress = QStringLiteral(KV_UPDATE_ADDRESS);
     RecentFiles.clear();
     RunningTime = RowingTime = 0;
     TimesStarted = RowingSessions = FilesOpened = FilesSaved = 0;
@@ -312,6 +313,7 @@ void TfrmMain::LoadSettings()
                 RecentFiles << file;
         }
         LastDir = ini.ReadString(kOptions, QStringLiteral("LastDir"), LastDir);
+        UpdateAddress = ini.ReadString(kOptions, QStringLiteral("UpdateAddress"), UpdateAddress).trimmed();
         RunningTime = ReadDays(ini, QStringLiteral("RunningTime"));
         TimesStarted = ReadCounter(ini, QStringLiteral("TimesStarted"));
         RowingTime = ReadDays(ini, QStringLiteral("RowingTime"));

@@ -3,6 +3,7 @@
 #include "foundation/core/AppUtils.h"
 #include "foundation/core/Prompt.h"
 #include "platform/IniFiles.h"
+#include "platform/ProgramReplace.h"
 #include "widgets/UiUtils.h"
 #include "shell/ScreenSaver.h"
 #include "shell/UiPrompt.h"
@@ -132,6 +133,9 @@ int Run(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // The replacement by a downloaded new version: no window, no single-instance guard.
+    if (IsReplaceMode(argc, argv))
+        return RunReplaceMode(argc, argv);
     if (const int code = AnswerInformationSwitch(argc, argv); code >= 0)
         return code;
     QApplication app(argc, argv);
