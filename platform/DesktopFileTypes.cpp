@@ -1,4 +1,5 @@
 #include "platform/DesktopFileTypes.h"
+#include "platform/AtomicFile.h"
 
 #include "platform/SystemProbe.h"
 
@@ -6,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <algorithm>
 
@@ -45,13 +45,7 @@ bool MayWrite(const TDesktopFileTypeTarget& target, const QString& path) {
 
 bool WriteOwnFile(const QString& path, const QByteArray& content) {
     if (!QDir().mkpath(QFileInfo(path).absolutePath())) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(content) != content.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(path, content);
 }
 
 bool RemoveOwnFile(const TDesktopFileTypeTarget& target, const QString& path) {

@@ -1,5 +1,7 @@
 #include "platform/IniFiles.h"
 
+#include "platform/AtomicFile.h"
+
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>
@@ -7,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 
 #include <cerrno>
 #include <charconv>
@@ -443,14 +444,7 @@ public:
             ((st.st_mode & 0222) == 0 || ::access(FNativePath.constData(), W_OK) != 0))
             return false; // read-only, even for root
         const QByteArray bytes = FModel.Serialize(FSectionSpacing);
-        QSaveFile file(FPath);
-        // Unbuffered, so that a short write (full disk) fails instead of committing a cut file.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return false;
-        if (file.write(bytes) != bytes.size()) {
-            file.cancelWriting();
-            return false;
-        }
-        if (!file.commit()) return false;
+        if (!WriteFileAtomically(FPath, bytes)) return false;
         ClearLog();
         FStamp = StatFile(FNativePath);
         return true;

@@ -1,6 +1,7 @@
 #include "widgets/ChartWidget.h"
 
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "platform/AtomicFile.h"
 #include "widgets/UiUtils.h"
 
 #include <QClipboard>
@@ -8,7 +9,7 @@
 #include <QImageWriter>
 #include <QMouseEvent>
 #include <QRubberBand>
-#include <QSaveFile>
+#include <QBuffer>
 #include <QVariantAnimation>
 #include <algorithm>
 #include <array>
@@ -31,23 +32,6 @@ QFont ToQFont(const TChartFont& f) {
     font.setBold(f.Bold);
     font.setItalic(f.Italic);
     return font;
-}
-
-Qt::PenStyle ToQtPenStyle(std::uint8_t style) {
-    switch (style) {
-    case kPenDash:
-        return Qt::DashLine;
-    case kPenDot:
-        return Qt::DotLine;
-    case kPenDashDot:
-        return Qt::DashDotLine;
-    case kPenDashDotDot:
-        return Qt::DashDotDotLine;
-    case kPenClear:
-        return Qt::NoPen;
-    default:
-        return Qt::SolidLine;
-    }
 }
 
 double ClampPixel(double v) {
@@ -219,6 +203,23 @@ QCPRange RangeOf(const TChartAxis& axis, bool found, double lo, double hi) {
 
 } // namespace
 
+Qt::PenStyle ToQtPenStyle(std::uint8_t style) {
+    switch (style) {
+    case kPenDash:
+        return Qt::DashLine;
+    case kPenDot:
+        return Qt::DotLine;
+    case kPenDashDot:
+        return Qt::DashDotLine;
+    case kPenDashDotDot:
+        return Qt::DashDotDotLine;
+    case kPenClear:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ticks
 
@@ -381,6 +382,11 @@ void TChartWidget::Refresh() {
     replot(rpQueuedReplot);
 }
 
+void TChartWidget::resizeEvent(QResizeEvent*) {
+    setViewport(rect());
+    replot(rpQueuedReplot);
+}
+
 QCPRange TChartWidget::HomeRange(const QCPAxis* axis) const {
     if (axis == xAxis) return FHome.Bottom;
     if (axis == yAxis) return FHome.Left;
@@ -513,12 +519,8 @@ bool SaveImageAsBitmap(const QImage& image, const QString& fileName) {
     if (image.isNull()) return false;
     // Qt's writer stores an 8-bit image of at most 16 colours with 4 bits per pixel.
     const QImage indexed = ToSixteenColours(image);
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(indexed)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "bmp");
+    return writer.write(indexed) && WriteFileAtomically(fileName, buffer.data());
 }

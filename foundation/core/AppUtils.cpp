@@ -1,4 +1,5 @@
 #include "foundation/core/AppUtils.h"
+#include "platform/AtomicFile.h"
 
 #include "foundation/core/DateTimeUtils.h"
 #include "platform/ShellServices.h"
@@ -15,7 +16,6 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUuid>
 
@@ -409,8 +409,7 @@ bool MoveSettingsFileOnce(const QString& programFolder, const QString& userFolde
     source.close();
     if (source.error() != QFileDevice::NoError)
         return false;
-    QSaveFile target(to);
-    if (!target.open(QIODevice::WriteOnly) || target.write(content) != content.size() || !target.commit())
+    if (!WriteFileAtomically(to, content))
         return false;
     // When the old file cannot go (a read-only program folder) the copy still wins from now on.
     QFile::remove(from);

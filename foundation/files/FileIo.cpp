@@ -2,11 +2,11 @@
 
 #include "foundation/core/DateTimeUtils.h"
 #include "foundation/files/TrainingFiles.h"
+#include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -55,26 +55,9 @@ QString LastSaveError() { return SaveError; }
 
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
     SaveError.clear();
-    QSaveFile file(fileName);
-    // Unbuffered: a buffered QSaveFile takes a short write (full disk, file size limit) for
-    // success and commits a cut file; written directly, the short count shows.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        SaveError = file.errorString();
-        return false;
-    }
-    const auto size = static_cast<qint64>(bytes.size());
-    errno = 0;
-    if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size) {
-        const int error = errno;
-        SaveError = error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        SaveError = file.errorString();
-        return false;
-    }
-    return true;
+    const QByteArray view = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                                    static_cast<qsizetype>(bytes.size()));
+    return WriteFileAtomically(fileName, view, &SaveError);
 }
 
 qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,

@@ -1,9 +1,9 @@
 // demosynth: writes a raw flywheel recording (.dat) from the rowing model, and optionally the
 // model's truth per stroke as CSV. The build runs it to make the built-in demo recording.
 #include "foundation/core/AppUtils.h"
+#include "platform/AtomicFile.h"
 #include "tools/demosynth/DemoSynth.h"
 
-#include <QSaveFile>
 #include <QString>
 #include <charconv>
 #include <chrono>
@@ -42,10 +42,9 @@ bool ParseSeed(std::string_view text, std::uint64_t& value) {
 }
 
 bool WriteAll(const QString& name, const QByteArray& bytes) {
-    QSaveFile file(name); // a failed run leaves no half-written file behind
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        std::fprintf(stderr, "demosynth: cannot write %s: %s\n", qPrintable(name),
-                     qPrintable(file.errorString()));
+    QString error; // a failed run leaves no half-written file behind
+    if (!WriteFileAtomically(name, bytes, &error)) {
+        std::fprintf(stderr, "demosynth: cannot write %s: %s\n", qPrintable(name), qPrintable(error));
         return false;
     }
     return true;
