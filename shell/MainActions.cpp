@@ -3,9 +3,12 @@
 // row window's layout files, and the Help items of the manuals.
 #include "shell/MainWindow.h"
 
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
+#include "session/RowWindow.h"
 #include "session/TrainingWindow.h"
 #include "widgets/UiUtils.h"
 
@@ -227,9 +230,59 @@ void TfrmMain::CreateMainActions()
 
 void TfrmMain::WireChildWindows()
 {
-    // The row window keeps the id of the training it records into: the registry knows it from
-    // the row window's creation.
-    RowTrainingId = [](QWidget* row) { return row ? row->property("TrainingId").toInt() : 0; };
+    ShowStrokeData = [](TfrmMain* main) { ::ShowStrokeData(main); };
+    ShowForceCurves = [](TfrmMain* main) { OpenForceCurveWindow(main); };
+    RowTrainingId = [](QWidget* row) {
+        if (auto* window = qobject_cast<TfrmRow*>(row))
+            return window->TrainingWindow() ? window->TrainingWindow()->TrainingId : 0;
+        return row ? row->property("TrainingId").toInt() : 0;
+    };
+    ChildLayoutFlag = [this](QWidget* child, QAction* layout) {
+        if (auto* row = qobject_cast<TfrmRow*>(child)) {
+            const std::pair<QAction*, bool> flags[] = {{LayoutLeftChart, row->LeftChart},
+                                                       {LayoutRightChart, row->RightChart},
+                                                       {LayoutRightValues, row->RightValues},
+                                                       {LayoutBottomValues, row->BottomValues}};
+            for (const auto& [action, flag] : flags)
+                if (action == layout)
+                    return flag;
+        } else if (auto* chart = qobject_cast<TfrmChart*>(child)) {
+            if (layout == LayoutData)
+                return chart->FDataVisible;
+            if (layout == LayoutTrainings)
+                return chart->FTrainingsVisible;
+        }
+        return false;
+    };
+    // The windows lay themselves out from the main window's actions once they have them.
+    ApplyChildLayout = [this](QWidget* child, QAction* layout) {
+        if (auto* row = qobject_cast<TfrmRow*>(child)) {
+            row->LayoutLeftChart = LayoutLeftChart;
+            row->LayoutRightChart = LayoutRightChart;
+            row->LayoutRightValues = LayoutRightValues;
+            row->LayoutBottomValues = LayoutBottomValues;
+            row->ApplyLayout(layout);
+        } else if (auto* chart = qobject_cast<TfrmChart*>(child)) {
+            chart->SetLayoutActions(LayoutData, LayoutTrainings);
+            chart->ApplyLayout(layout);
+        }
+    };
+    ExportChartPicture = [](QWidget* child, bool toFile) {
+        auto* chart = qobject_cast<TfrmChart*>(child);
+        return chart && chart->ExportChartPicture(toFile);
+    };
+    ExportStrokeFile = [](QWidget* child) {
+        auto* window = qobject_cast<TfrmForceCurves*>(child);
+        return window && window->ExportStrokeFile();
+    };
+    LoadRowLayout = [](QWidget* child, const QString& fileName) {
+        if (auto* row = qobject_cast<TfrmRow*>(child))
+            row->LoadLayout(fileName, 0);
+    };
+    SaveRowLayout = [](QWidget* child, const QString& fileName) {
+        if (auto* row = qobject_cast<TfrmRow*>(child))
+            row->SaveLayout(fileName);
+    };
 }
 
 // ---------------------------------------------------------------------------------------------

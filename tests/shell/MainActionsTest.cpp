@@ -5,6 +5,9 @@
 #include "foundation/core/AppUtils.h"
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
+#include "session/RowWindow.h"
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/SplashWindow.h"
@@ -20,6 +23,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -419,6 +423,128 @@ TEST_F(MainActionsTest, EveryActionRunsAgainstEveryKindOfWindow)
         EXPECT_FALSE(form->FileStart->isChecked());
         TearDown();
     }
+}
+
+// The program's own row, stroke-data and force-curve windows behind the actions.
+class MainActionsWithWindowsTest : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME");
+    std::unique_ptr<TfrmMain> form;
+
+    // Save dialogs: trainings go to session.stg, layouts to mine.srl in the data folder.
+    struct TFilePrompt : TPrompt {
+        QString Home;
+        TMsgResult Ask(const QString&, TMsgKind, TMsgButtons) override { return TMsgResult::Cancel; }
+        bool AskSaveFileName(TSaveDialogRequest& request) override
+        {
+            request.FileName = request.DefaultExt == QLatin1String("srl")
+                                   ? GetUserDataFolder() + QStringLiteral("mine.srl")
+                                   : QDir(Home).filePath(QStringLiteral("session.stg"));
+            return true;
+        }
+    } prompt;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(home.isValid());
+        qputenv("HOME", QFile::encodeName(home.path()));
+        SplashDisplayTimeOverride = 0;
+        MessageBoxHook = [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::Ok; };
+        prompt.Home = home.path();
+        SetPrompt(&prompt);
+        form = std::make_unique<TfrmMain>();
+        form->ConfirmExit = false;
+        form->AskOpenFileNames = [] { return QStringList(); };
+        form->OpenHelpDocument = [](const QString&) { return true; };
+        InstallRowWindow(*form);
+        form->RunNewSessionDialog = [](const QString&, TTraining& t) {
+            LoadDefaultTraining(t);
+            return true;
+        };
+    }
+    void TearDown() override
+    {
+        form.reset();
+        SetPrompt(nullptr);
+        MessageBoxHook = nullptr;
+        SplashDisplayTimeOverride = -1;
+        qputenv("HOME", oldHome);
+    }
+    void Activate(QWidget* child)
+    {
+        form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(child)));
+        form->UpdateActions();
+    }
+};
+
+TEST_F(MainActionsWithWindowsTest, EveryActionRunsAgainstEachWindow)
+{
+    const QString file = home.filePath(QStringLiteral("run.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(6)));
+    ASSERT_TRUE(form->OpenFile(QString(), file));
+    QPointer<TfrmTraining> training = form->TrainingWindow(0);
+    form->UpdateActions();
+    form->ViewRow->trigger();
+    QPointer<TfrmRow> row = qobject_cast<TfrmRow*>(form->frmRow.data());
+    ASSERT_TRUE(row);
+    Activate(training);
+    form->AnalyseStrokeData->trigger();
+    QPointer<TfrmStrokeData> strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    ASSERT_TRUE(strokeData);
+    const QString picture = home.filePath(QStringLiteral("chart.bmp"));
+    strokeData->AskSaveFileName = [&picture](const QString&, const QString&) { return picture; };
+    form->AnalyseForceCurves->trigger();
+    QPointer<TfrmForceCurves> forceCurves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(forceCurves);
+    const QString curve = home.filePath(QStringLiteral("curve.str"));
+    forceCurves->AskExportFileName = [&curve](const QString&, const QString&) { return curve; };
+    forceCurves->AskSaveFileName = strokeData->AskSaveFileName;
+
+    // Each kind: the layout areas follow their actions, then every action runs once.
+    Activate(row);
+    EXPECT_EQ(form->SaveTarget(), row->TrainingWindow());
+    const bool rightValues = row->RightValues;
+    form->LayoutRightValues->trigger();
+    EXPECT_EQ(row->RightValues, !rightValues);
+    form->UpdateActions();
+    EXPECT_EQ(form->LayoutRightValues->isChecked(), !rightValues);
+    Activate(forceCurves);
+    const bool data = forceCurves->FDataVisible;
+    form->LayoutData->trigger();
+    EXPECT_EQ(forceCurves->FDataVisible, !data);
+    ASSERT_TRUE(form->FileSaveAs->isEnabled());
+    form->FileSaveAs->trigger();
+    EXPECT_TRUE(QFileInfo(curve).size() > 0) << "Save As on the force curves exports the shown curve";
+    Activate(strokeData);
+    form->FileSaveChart->trigger();
+    EXPECT_TRUE(QFileInfo(picture).size() > 0);
+
+    const QList<QAction*> skip = {form->HelpAbout, form->HelpWebsite, form->FileExit, form->FileClose};
+    const QList<QPointer<QWidget>> targets = {training.data(), row.data(), strokeData.data(), forceCurves.data()};
+    for (const QPointer<QWidget>& target : targets) {
+        ASSERT_TRUE(target);
+        row->TrainingWindow()->Training.Header.Modified = 1;
+        for (QAction* a : form->MainActions) {
+            if (skip.contains(a))
+                continue;
+            Activate(target);
+            a->trigger();
+            if (a == form->LayoutSaveAs)
+                emit form->mnuLayout->aboutToShow();
+        }
+    }
+    EXPECT_TRUE(QFileInfo::exists(GetUserDataFolder() + QStringLiteral("mine.srl")));
+    EXPECT_TRUE(QFileInfo::exists(home.filePath(QStringLiteral("session.stg"))));
+    for (const QPointer<QWidget>& target : targets.mid(1)) {
+        ASSERT_TRUE(target);
+        Activate(target);
+        form->FileClose->trigger();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->frmRow);
+    EXPECT_FALSE(form->frmStrokeData);
+    EXPECT_FALSE(form->frmForceCurves);
 }
 
 TEST(PromptFilterToQt, ConvertsBarSeparatedFilters)
