@@ -9,6 +9,7 @@
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "session/RowWindow.h"
+#include "update/UpdateDialog.h"
 #include "session/TrainingWindow.h"
 #include "widgets/UiUtils.h"
 
@@ -224,12 +225,13 @@ void TfrmMain::CreateMainActions()
     if (!OpenHelpDocument)
         OpenHelpDocument = [](const QString& fileName) { return OpenDocument(fileName); };
     AddHelpDocuments();
-    WireChildWindows();
+    WireWindows();
     SetShortCuts();
 }
 
-void TfrmMain::WireChildWindows()
+void TfrmMain::WireWindows()
 {
+    CheckForUpdate = [this](const QString& address) { return ::CheckForUpdate(address, this); };
     ShowStrokeData = [](TfrmMain* main) { ::ShowStrokeData(main); };
     ShowForceCurves = [](TfrmMain* main) { OpenForceCurveWindow(main); };
     RowTrainingId = [](QWidget* row) {

@@ -52,9 +52,8 @@ public:
     // The first five are the file layer's types: .zti, .ztr, .zts, .str, .stg.
     std::array<bool, 8> AssociationFlags{false, false, false, true, true, true, true, true};
     QString LastDir;
-    // Where CheckForUpdate (update/UpdateDialog.h) looks for a newer version: [Options]
-    // "UpdateAddress", by default the build's KV_UPDATE_ADDRESS. Empty: no update.
-    QString UpdateAddress;
+    // The frame's UpdateAddress, where Help > Update looks for a newer version, comes from
+    // [Options] "UpdateAddress", by default the build's KV_UPDATE_ADDRESS. Empty: no update.
 
     QStringList RecentFiles;  // full names, newest first
     bool FirstShow = true;
@@ -263,7 +262,7 @@ private:
     void OpenPendingTexts();
     void CreateRegistryActions();
     void CreateMainActions();
-    void WireChildWindows();
+    void WireWindows();
     QAction* NewMainAction(const QString& name, const QString& caption, const QString& hint,
                            const QString& icon = QString(), const QKeySequence& shortcut = QKeySequence());
 };

@@ -74,6 +74,10 @@ protected:
         form = std::make_unique<TfrmMain>();
         form->ConfirmExit = false;
         form->AskOpenFileNames = [] { return QStringList(); };
+        form->CheckForUpdate = [this](const QString& address) {
+            calls << "update " + address;
+            return false;
+        };
         form->ShowStrokeData = [this](TfrmMain*) { calls << QStringLiteral("stroke data"); };
         form->ShowForceCurves = [this](TfrmMain*) { calls << QStringLiteral("force curves"); };
         form->ChildLayoutFlag = [](QWidget* child, QAction* a) { return Fake(child)->Flags.value(a); };
