@@ -88,16 +88,18 @@ void TfrmMain::CreateMainActions()
                                tr("Save As|Save the current file under a different name"),
                                QStringLiteral("document-save-as"), QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S));
     FileSaveChart = NewMainAction(QStringLiteral("FileSaveChart"), tr("Sa&ve Chart ..."),
-                                  tr("Save Chart|Save the current chart as a picture"));
+                                  tr("Save Chart|Save the current chart as a picture"),
+                                  QStringLiteral("image-x-generic"));
     FileSaveDesktop = NewMainAction(QStringLiteral("FileSaveDesktop"), tr("Save &Desktop ..."),
                                     tr("Save Desktop|Save the current windows as a KELO Desktop file"));
     EditCopyChart = NewMainAction(QStringLiteral("EditCopyChart"), tr("C&opy Chart"),
                                   tr("Copy chart|Copies the chart and puts it on the Clipboard"));
     ViewRow = NewMainAction(QStringLiteral("ViewRow"), tr("&Row ..."),
-                            tr("Start rowing|Start rowing and record a training session"), QString(),
+                            tr("Start rowing|Start rowing and record a training session"), QStringLiteral("media-playback-start"),
                             QKeySequence(Qt::CTRL | Qt::Key_R));
     ViewTraining = NewMainAction(QStringLiteral("ViewTraining"), tr("Trainin&g ..."),
-                                 tr("Training|Switch to training window"), QString(), QKeySequence(Qt::CTRL | Qt::Key_T));
+                                 tr("Training|Switch to training window"), QStringLiteral("document-properties"),
+                                 QKeySequence(Qt::CTRL | Qt::Key_T));
     ViewClients = NewMainAction(QStringLiteral("ViewClients"), tr("&Row clients ..."),
                                 tr("Row clients|Show a list of row clients"));
     ViewSynchronise = NewMainAction(
@@ -124,9 +126,9 @@ void TfrmMain::CreateMainActions()
     AnalyseIntervals = NewMainAction(QStringLiteral("AnalyseIntervals"), tr("&Intervals ..."),
                                      tr("Intervals|Analyse training intervals"));
     AnalyseStrokeData = NewMainAction(QStringLiteral("AnalyseStrokeData"), tr("Stroke &Data ..."),
-                                      tr("Stroke Data|Analyse stroke data"));
+                                      tr("Stroke Data|Analyse stroke data"), QStringLiteral("office-chart-line"));
     AnalyseForceCurves = NewMainAction(QStringLiteral("AnalyseForceCurves"), tr("&Force Curves ..."),
-                                       tr("Force Curves|Analyse force curves"));
+                                       tr("Force Curves|Analyse force curves"), QStringLiteral("office-chart-area"));
     AnalyseSession = NewMainAction(QStringLiteral("AnalyseSession"), tr("Sessio&n ..."),
                                    tr("Session|Analyse entire training session"));
     AnalyseRace = NewMainAction(QStringLiteral("AnalyseRace"), tr("&Race ..."),
