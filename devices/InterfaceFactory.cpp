@@ -5,6 +5,7 @@
 #include "devices/SliderInterface.h"
 #include "devices/TrainingModuleInterface.h"
 #include "devices/UsbSerialInterface.h"
+#include "devices/WirelessInterface.h"
 #include "devices/serial/UsbAdapters.h"
 
 static_assert(kInterfaceK3 == kK3InterfaceType && kInterfaceVSU == kVSInterfaceType &&
@@ -16,6 +17,7 @@ TInterfaceFactory::TInterfaceFactory() {
     Register(kInterfaceVSU, [](QObject* owner) { return CreateInterface<TVSInterface>(owner); });
     Register(kInterfaceZT, [](QObject* owner) { return CreateInterface<TZTInterface>(owner); });
     Register(kInterfaceVD, [](QObject* owner) { return CreateInterface<TVDInterface>(owner); });
+    Register(kInterfaceKW, [](QObject* owner) { return CreateInterface<TKWInterface>(owner); });
     IsK3Port = [](const QString& port) { return ::IsK3Port(port); };
 }
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  g++ cmake ninja-build ccache pkg-config
+  g++ cmake ninja-build ccache pkg-config libusb-1.0-0-dev
   qt6-base-dev libqcustomplot-dev
   libgtest-dev googletest libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

@@ -105,7 +105,7 @@ public:
     TRowTuning Tuning;
     // The settings file read for section "Connect"; empty: the user's settings file.
     QString SettingsFileName;
-    // Makes the interface of a kind (1 .. 6) owned by owner; nullptr for a kind not built.
+    // Makes the interface of a kind (1 .. 6) owned by owner; nullptr for any other kind.
     // The default makes the KV interface for kind 1.
     std::function<TInterface*(std::uint8_t kind, QObject* owner)> CreateInterfaceOfKind;
 

@@ -3,11 +3,11 @@
 #include "devices/FlywheelInterface.h"
 
 #include "support/FakeClock.h"
+#include "support/FileHelpers.h"
 #include "support/PtyPeer.h"
 
-#include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <gtest/gtest.h>
 
@@ -60,9 +60,7 @@ protected:
     }
 
     void Write(const QString& name, const std::string& bytes) {
-        QFile f(name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes.data(), qint64(bytes.size()));
+        ASSERT_TRUE(WriteAllBytes(name, QByteArray::fromStdString(bytes)));
     }
 
     // Runs the event loop while the fake clock moves stepMs per turn, until the interface is
@@ -137,17 +135,11 @@ TEST_F(DemoTest, RecordingAndReplayingGiveTheSamePulses) {
     ASSERT_EQ(played.size(), 46u);
     EXPECT_NEAR(played[40], 10500.0 / kKvTicksPerSecond, 1e-9);
 
-    QFile raw(recording);
-    ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
-    const QByteArray data = raw.readAll();
+    const QByteArray data = ReadAllBytes(recording);
     ASSERT_EQ(data.size(), 8 + 3 * 46);
-    EXPECT_EQ(data.left(4), QByteArray("MIL "));
-    const std::uint32_t version = GetFileVersionInt();
-    const char versionBytes[4] = {char(version & 0xFF), char((version >> 8) & 0xFF),
-                                  char((version >> 16) & 0xFF), char(version >> 24)};
-    EXPECT_EQ(data.mid(4, 4), QByteArray(versionBytes, 4));
-    EXPECT_EQ(data.mid(8, 3), QByteArray::fromStdString(Record(9000, 140)));
-    raw.close();
+    const quint32 version = qToLittleEndian<quint32>(GetFileVersionInt());
+    EXPECT_EQ(data.left(11), "MIL " + QByteArray(reinterpret_cast<const char*>(&version), 4) +
+                                 QByteArray::fromStdString(Record(9000, 140)));
 
     Kv->SetRecordFileName(QString());
     Kv->Path = recording;

@@ -200,7 +200,6 @@ TEST_F(SessionTest, ConnectEndsWithoutInterface) {
         {"dialog cancelled", false, 1, false, false},
         {"kind 0", true, 0, false, true},
         {"kind 7", true, 7, false, true},
-        {"kind not built", true, 6, false, true},
         {"Esc while waiting", true, 1, true, false},
     };
     for (const Case& c : cases) {
@@ -366,17 +365,6 @@ TEST_F(SessionTest, TrainingGoneDuringSession) {
     Ctl.ButtonClick();
     RunQueued();
     EXPECT_EQ(Count("results"), 0);
-}
-
-TEST(SessionFactory, DefaultMakesTheBuiltKinds) {
-    TSessionController ctl;
-    for (std::uint8_t kind = 0; kind <= 7; ++kind) {
-        std::unique_ptr<TInterface> iface(ctl.CreateInterfaceOfKind(kind, nullptr));
-        EXPECT_EQ(bool(iface), kind >= 1 && kind <= 5) << int(kind);
-        if (iface) {
-            EXPECT_EQ(iface->InterfaceType(), kind);
-        }
-    }
 }
 
 TEST_F(SessionTest, K3SpeaksThreeProtocols) {

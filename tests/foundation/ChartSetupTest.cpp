@@ -1,9 +1,9 @@
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "platform/IniFiles.h"
+#include "support/FileHelpers.h"
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QTemporaryDir>
 #include <cmath>
 
@@ -37,17 +37,35 @@ TTraining MakeTraining(const std::vector<float>& powers) {
     return t;
 }
 
+// The arguments of CreateStrokeSeries by name.
+struct TSeriesOptions {
+    int X = kColNumber, Y = kColPower, Z = -1;
+    bool ShowY = true, YAverage = false, YMarks = false, ShowZ = false, ZAverage = false, ZMarks = false,
+         InvertZ = false, UseDefaults = true, Rolling = false, Cursor = false;
+};
+
+TChartModel& AddSeries(TChartModel& chart, const TTraining& t, const TSeriesOptions& o) {
+    CreateStrokeSeries(chart, t, o.X, o.Y, o.Z, o.ShowY, o.YAverage, o.YMarks, o.ShowZ, o.ZAverage, o.ZMarks,
+                       o.InvertZ, o.UseDefaults, o.Rolling, o.Cursor);
+    return chart;
+}
+
+TChartModel Series(const TTraining& t, const TSeriesOptions& o) {
+    TChartModel chart;
+    return AddSeries(chart, t, o);
+}
+
+TChartModel Curves(const TTraining& t, bool fixedForce = false, bool scaleLength = false, bool showAll = false,
+                   double referenceForce = 0, double referenceLength = 0) {
+    TChartModel chart;
+    CreateForceCurveSeries(chart, t, fixedForce, scaleLength, showAll, referenceForce, referenceLength);
+    return chart;
+}
+
 std::vector<double> Xs(const TChartSeries& s) {
     std::vector<double> v;
     for (const TChartPoint& p : s.Points)
         v.push_back(p.X);
-    return v;
-}
-
-std::vector<double> Ys(const TChartSeries& s) {
-    std::vector<double> v;
-    for (const TChartPoint& p : s.Points)
-        v.push_back(p.Y);
     return v;
 }
 
@@ -69,26 +87,20 @@ protected:
 
 TEST_F(ChartSetupTest, DoubleModeRaisesAfterTwoStrokesAboveThenByTheWidth) {
     // Stroke 1 is never looked at; 120 and 130 arm the counter, 140 raises 100 to 200.
-    const TTraining t = MakeTraining({500, 120, 130, 140, 150, 90});
     TChartAxis axis;
-    SetupParameterAxis(axis, t, kColPower, true, false); // Range acts as Double without rolling
+    SetupParameterAxis(axis, MakeTraining({500, 120, 130, 140, 150, 90}), kColPower, true, false);
     EXPECT_FALSE(axis.Automatic);
     EXPECT_DOUBLE_EQ(axis.Minimum, 0);
     EXPECT_DOUBLE_EQ(axis.Maximum, 200);
     EXPECT_DOUBLE_EQ(axis.Increment, 20);
 
-    // Every further stroke above the maximum adds one width; a stroke inside resets the count.
-    const TTraining run = MakeTraining({0, 120, 130, 250, 350, 90, 500, 600});
-    SetupParameterAxis(axis, run, kColPower, true, false);
-    // 250 -> 200 and 350 -> 300; 90 resets, so 500 and 600 only arm the counter again.
+    // 250 -> 200 and 350 -> 300; 90 resets the count, so 500 and 600 only arm the counter again.
+    SetupParameterAxis(axis, MakeTraining({0, 120, 130, 250, 350, 90, 500, 600}), kColPower, true, false);
     EXPECT_DOUBLE_EQ(axis.Maximum, 300);
-}
 
-TEST_F(ChartSetupTest, DoubleModeStartsFromTheAxisWithoutDefaults) {
-    const TTraining t = MakeTraining({0, 10, 20});
-    TChartAxis axis;
+    // Without defaults the axis as it stands is the start.
     axis.SetMinMax(50, 300);
-    SetupParameterAxis(axis, t, kColPower, false, false);
+    SetupParameterAxis(axis, MakeTraining({0, 10, 20}), kColPower, false, false);
     EXPECT_DOUBLE_EQ(axis.Minimum, 50);
     EXPECT_DOUBLE_EQ(axis.Maximum, 300);
     EXPECT_DOUBLE_EQ(axis.Increment, 25);
@@ -96,48 +108,28 @@ TEST_F(ChartSetupTest, DoubleModeStartsFromTheAxisWithoutDefaults) {
 
 TEST_F(ChartSetupTest, RangeModeMovesUpInHalfWidths) {
     struct Case {
-        float Mean;
-        double Min, Max;
+        std::vector<float> Powers;
+        int Current;
+        double Min;
     };
-    for (const Case c : {Case{180, 150, 250}, Case{100, 50, 150}, Case{99, 0, 100}}) {
-        const TTraining t = MakeTraining(std::vector<float>(12, c.Mean));
+    std::vector<float> tail(10, 180); // two empty strokes after ten: the reference moves back
+    tail.insert(tail.end(), {0, 0});
+    std::vector<float> mixed(10, 500); // only the 10 strokes ending at the reference count:
+    mixed.insert(mixed.end(), 9, 20);  // 9 x 20 and one 1000 -> mean 118, k = round(18 / 50) + 1
+    mixed.push_back(1000);
+    const Case cases[] = {{std::vector<float>(12, 180), 0, 150}, {std::vector<float>(12, 100), 0, 50},
+                          {std::vector<float>(12, 99), 0, 0},    {tail, 3, 150},
+                          {mixed, 20, 50},
+                          {std::vector<float>(5, 400), 99, 0}}; // beyond the strokes: half the width
+    for (const Case& c : cases) {
+        TTraining t = MakeTraining(c.Powers);
+        t.Header.CurrentStroke = c.Current;
         TChartAxis axis;
         SetupParameterAxis(axis, t, kColPower, true, true);
-        EXPECT_DOUBLE_EQ(axis.Minimum, c.Min) << c.Mean;
-        EXPECT_DOUBLE_EQ(axis.Maximum, c.Max) << c.Mean;
-        EXPECT_DOUBLE_EQ(axis.Increment, 10) << c.Mean;
+        EXPECT_DOUBLE_EQ(axis.Minimum, c.Min) << c.Powers[0] << " at " << c.Current;
+        EXPECT_DOUBLE_EQ(axis.Maximum, c.Min + 100) << c.Powers[0] << " at " << c.Current;
+        EXPECT_DOUBLE_EQ(axis.Increment, 10);
     }
-}
-
-TEST_F(ChartSetupTest, RangeModeReferenceIsTheLastPositiveStrokeBeforeTheEnd) {
-    // Strokes 1..10 at 180, then two empty strokes: the reference moves back to stroke 10.
-    std::vector<float> powers(10, 180);
-    powers.push_back(0);
-    powers.push_back(0);
-    TTraining t = MakeTraining(powers);
-    t.Header.CurrentStroke = 3;
-    TChartAxis axis;
-    SetupParameterAxis(axis, t, kColPower, true, true);
-    EXPECT_DOUBLE_EQ(axis.Minimum, 150);
-
-    // Only the 10 strokes ending at the reference count: 9 x 20 and one 1000 -> mean 118.
-    std::vector<float> mixed(20, 500);
-    for (int i = 10; i < 19; ++i)
-        mixed[static_cast<std::size_t>(i)] = 20;
-    mixed[19] = 1000;
-    t = MakeTraining(mixed);
-    t.Header.CurrentStroke = 20;
-    SetupParameterAxis(axis, t, kColPower, true, true);
-    EXPECT_DOUBLE_EQ(axis.Minimum, 50); // k = round(18 / 50) + 1 = 1
-}
-
-TEST_F(ChartSetupTest, RangeModeWithAReferenceOutsideTheStrokesUsesHalfTheWidth) {
-    TTraining t = MakeTraining(std::vector<float>(5, 400));
-    t.Header.CurrentStroke = 99; // beyond the strokes: nothing is read there
-    TChartAxis axis;
-    SetupParameterAxis(axis, t, kColPower, true, true);
-    EXPECT_DOUBLE_EQ(axis.Minimum, 0);
-    EXPECT_DOUBLE_EQ(axis.Maximum, 100);
 }
 
 TEST_F(ChartSetupTest, AutoAndManualModes) {
@@ -168,98 +160,57 @@ TEST_F(ChartSetupTest, AutoAndManualModes) {
 // Stroke series
 
 TEST_F(ChartSetupTest, RollingChartShowsTheLastStrokesWithDistance) {
-    RollingCount = 5;
-    TChartModel chart;
-    CreateStrokeSeries(chart, MakeTraining({10, 20, 30}), kColNumber, kColPower, -1, true, false, false,
-                       false, false, false, false, true, true, false);
-    ASSERT_EQ(chart.Series.size(), 1u);
-    EXPECT_EQ(Xs(chart.Series[0]), (std::vector<double>{2, 3}));
+    RollingCount = 2; // building the table raises it to 5
+    BuildStrokeParameters();
+    EXPECT_EQ(RollingCount, 5);
+    EXPECT_EQ(Xs(Series(MakeTraining({10, 20, 30}), {.Rolling = true}).Series.at(0)), (std::vector<double>{2, 3}));
 
     // 12 strokes, the last two without distance: strokes 10 - 5 .. 10.
     TTraining t = MakeTraining(std::vector<float>(12, 50));
     t.StrokeData[11].Distance = 0;
     t.StrokeData[12].Distance = 0;
-    chart.FreeAllSeries();
-    CreateStrokeSeries(chart, t, kColNumber, kColPower, -1, true, false, false, false, false, false, false,
-                       true, true, false);
-    EXPECT_EQ(Xs(chart.Series[0]), (std::vector<double>{5, 6, 7, 8, 9, 10}));
-
+    EXPECT_EQ(Xs(Series(t, {.Rolling = true}).Series.at(0)), (std::vector<double>{5, 6, 7, 8, 9, 10}));
     // Without rolling every stroke from 2 on is shown.
-    chart.FreeAllSeries();
-    CreateStrokeSeries(chart, t, kColNumber, kColPower, -1, true, false, false, false, false, false, false,
-                       true, false, false);
-    EXPECT_EQ(chart.Series[0].Points.size(), 11u);
-}
-
-TEST_F(ChartSetupTest, BuildingTheStrokeTableRaisesTheRollingCount) {
-    RollingCount = 2;
-    BuildStrokeParameters();
-    EXPECT_EQ(RollingCount, 5);
-    RollingCount = 300;
-    BuildStrokeParameters();
-    EXPECT_EQ(RollingCount, 300);
+    EXPECT_EQ(Series(t, {}).Series.at(0).Points.size(), 11u);
 }
 
 TEST_F(ChartSetupTest, NonPositiveValuesAreNotPlotted) {
     TTraining t = MakeTraining({10, 20, 0, -5, 50, 60});
     t.StrokeData[6].Number = 0; // X of stroke 6 is 0
-    TChartModel chart;
-    CreateStrokeSeries(chart, t, kColNumber, kColPower, -1, true, false, false, false, false, false, false,
-                       true, false, false);
+    const TChartModel chart = Series(t, {});
     ASSERT_EQ(chart.Series.size(), 1u);
-    EXPECT_EQ(Xs(chart.Series[0]), (std::vector<double>{2, 5}));
-    EXPECT_EQ(Ys(chart.Series[0]), (std::vector<double>{20, 50}));
+    EXPECT_EQ(chart.Series[0].Points, (std::vector<TChartPoint>{{2, 20, kRed}, {5, 50, kRed}}));
 }
 
-TEST_F(ChartSetupTest, LineSeriesLookAndTimeValues) {
-    TChartModel chart;
-    CreateStrokeSeries(chart, MakeTraining({10, 20, 30}), kColTime, kColPower, -1, true, false, true, false,
-                       false, false, false, true, false, false);
-    const TChartSeries& s = chart.Series.at(0);
-    EXPECT_EQ(s.Kind, TSeriesKind::Line);
-    EXPECT_EQ(s.VertAxis, TVertAxis::Left);
-    EXPECT_EQ(s.Color, kRed);
-    EXPECT_EQ(s.PenStyle, kPenDash);
-    EXPECT_EQ(s.PenWidth, 2);
-    EXPECT_TRUE(s.MarksVisible);
-    EXPECT_EQ(s.MarksColor, kRed);
-    EXPECT_TRUE(s.XDateTime);
-    EXPECT_FALSE(s.YDateTime);
-    ASSERT_EQ(s.Points.size(), 2u);
-    EXPECT_DOUBLE_EQ(s.Points[0].X, static_cast<float>(5.0 / 86400.0)); // the catalogue's Single
-    EXPECT_EQ(s.Points[0].Color, kRed);
-}
-
-TEST_F(ChartSetupTest, PointKindXGivesPointSeriesAndZLooks) {
-    TChartModel chart;
+TEST_F(ChartSetupTest, SeriesKindsAxesAndColours) {
     const TTraining t = MakeTraining({10, 20, 30});
-    // X = power (point kind), Y = stroke number, Z = energy sum on the right.
-    CreateStrokeSeries(chart, t, kColPower, kColNumber, kColEnergySum, true, true, false, true, true, true,
-                       true, true, false, true);
-    ASSERT_EQ(chart.Series.size(), 2u); // no averages and no cursor for point series
-    EXPECT_EQ(chart.Series[0].Kind, TSeriesKind::Points);
-    EXPECT_EQ(chart.Series[0].Pointer, TPointerStyle::Rectangle);
-    EXPECT_EQ(chart.Series[0].PointerHorizSize, 3);
-    const TChartSeries& z = chart.Series[1];
-    EXPECT_EQ(z.Pointer, TPointerStyle::Circle);
-    EXPECT_EQ(z.VertAxis, TVertAxis::Right);
-    EXPECT_EQ(z.Color, 0xFFFF00u); // complement of red
-    EXPECT_TRUE(z.MarksVisible);
-}
+    // A time X gives a line, X in days as the catalogue's Single holds them.
+    const TChartSeries line = Series(t, {.X = kColTime}).Series.at(0);
+    EXPECT_EQ(line.Kind, TSeriesKind::Line);
+    EXPECT_TRUE(line.XDateTime);
+    EXPECT_FALSE(line.YDateTime);
+    EXPECT_DOUBLE_EQ(line.Points.at(0).X, static_cast<float>(5.0 / 86400.0));
 
-TEST_F(ChartSetupTest, ZLineWidthAndColourFollowTheInvertOption) {
-    const TTraining t = MakeTraining({10, 20, 30});
-    TChartModel chart;
-    CreateStrokeSeries(chart, t, kColNumber, -1, kColPower, false, false, false, true, false, false, true,
-                       true, false, false);
-    EXPECT_EQ(chart.Series.at(0).PenWidth, 2);
-    EXPECT_EQ(chart.Series.at(0).PenStyle, kPenSolid);
-    EXPECT_EQ(chart.Series.at(0).Color, 0xFFFF00u);
-    chart.FreeAllSeries();
-    CreateStrokeSeries(chart, t, kColNumber, -1, kColPower, false, false, false, true, false, false, false,
-                       true, false, false);
-    EXPECT_EQ(chart.Series.at(0).PenWidth, 1);
-    EXPECT_EQ(chart.Series.at(0).Color, kRed);
+    // X of point kind gives point series, and no averages or cursor; Z sits on the right in the
+    // complement colour.
+    const TChartModel points = Series(t, {.X = kColPower, .Y = kColNumber, .Z = kColEnergySum, .YAverage = true,
+                                          .ShowZ = true, .ZAverage = true, .ZMarks = true, .InvertZ = true,
+                                          .Cursor = true});
+    ASSERT_EQ(points.Series.size(), 2u);
+    EXPECT_EQ(points.Series[0].Pointer, TPointerStyle::Rectangle);
+    EXPECT_EQ(points.Series[1].Pointer, TPointerStyle::Circle);
+    EXPECT_EQ(points.Series[1].VertAxis, TVertAxis::Right);
+    EXPECT_EQ(points.Series[1].Color, 0xFFFF00u);
+
+    // A Z line: solid, width 2 and inverted, or width 1 in the training's colour.
+    const TChartSeries inverted = Series(t, {.Y = -1, .Z = kColPower, .ShowY = false, .ShowZ = true,
+                                             .InvertZ = true}).Series.at(0);
+    EXPECT_EQ(inverted.PenWidth, 2);
+    EXPECT_EQ(inverted.PenStyle, kPenSolid);
+    EXPECT_EQ(inverted.Color, 0xFFFF00u);
+    const TChartSeries plain = Series(t, {.Y = -1, .Z = kColPower, .ShowY = false, .ShowZ = true}).Series.at(0);
+    EXPECT_EQ(plain.PenWidth, 1);
+    EXPECT_EQ(plain.Color, kRed);
 }
 
 TEST_F(ChartSetupTest, MovingAverageOverElevenStrokes) {
@@ -268,18 +219,15 @@ TEST_F(ChartSetupTest, MovingAverageOverElevenStrokes) {
     for (int i = 1; i <= 13; ++i)
         powers.push_back(10.0f * static_cast<float>(i));
     powers.push_back(0);
-    TChartModel chart;
-    CreateStrokeSeries(chart, MakeTraining(powers), kColNumber, kColPower, -1, true, true, false, false, false,
-                       false, false, true, false, false);
+    const TChartModel chart = Series(MakeTraining(powers), {.YAverage = true});
     ASSERT_EQ(chart.Series.size(), 2u);
     const TChartSeries& avg = chart.Series[1];
     EXPECT_EQ(avg.PenStyle, kPenSolid);
-    EXPECT_EQ(avg.PenWidth, 1);
     // Stroke 14 lies after the last positive value: strokes 2..13 remain.
     ASSERT_EQ(avg.Points.size(), 12u);
     EXPECT_DOUBLE_EQ(avg.Points[0].X, 2);
-    EXPECT_DOUBLE_EQ(avg.Points[0].Y, 45);  // strokes 2..7 (stroke 1 never counts)
-    EXPECT_DOUBLE_EQ(avg.Points[6].Y, 80);  // stroke 8: strokes 3..13
+    EXPECT_DOUBLE_EQ(avg.Points[0].Y, 45);   // strokes 2..7 (stroke 1 never counts)
+    EXPECT_DOUBLE_EQ(avg.Points[6].Y, 80);   // stroke 8: strokes 3..13
     EXPECT_DOUBLE_EQ(avg.Points[11].Y, 105); // stroke 13: strokes 8..13 (14 has no power)
 }
 
@@ -288,20 +236,15 @@ TEST_F(ChartSetupTest, CursorSpansTheVerticalAxisAtTheCurrentStroke) {
     t.Header.CurrentStroke = 3;
     TChartModel chart;
     chart.Bottom.AxisColor = 0x123456;
-    // Manual left axis 0..100.
-    CreateStrokeSeries(chart, t, kColNumber, kColRelPeak, -1, true, false, false, false, false, false, false,
-                       true, false, true);
+    AddSeries(chart, t, {.Y = kColRelPeak, .Cursor = true}); // manual left axis 0..100
     ASSERT_EQ(chart.Series.size(), 2u);
-    const TChartSeries& cursor = chart.Series[1];
-    EXPECT_EQ(cursor.PenWidth, 3);
-    EXPECT_EQ(cursor.Color, 0x123456u);
-    EXPECT_EQ(cursor.Points, (std::vector<TChartPoint>{{3, 0, 0x123456}, {3, 100, 0x123456}}));
+    EXPECT_EQ(chart.Series[1].PenWidth, 3);
+    EXPECT_EQ(chart.Series[1].Points, (std::vector<TChartPoint>{{3, 0, 0x123456}, {3, 100, 0x123456}}));
 
     // Without Y the automatic right axis spans the Z data.
     chart.FreeAllSeries();
     chart.Right.SetAutomatic();
-    CreateStrokeSeries(chart, t, kColNumber, -1, kColEnergySum, false, false, false, true, false, false, false,
-                       true, false, true);
+    AddSeries(chart, t, {.Y = -1, .Z = kColEnergySum, .ShowY = false, .ShowZ = true, .Cursor = true});
     ASSERT_EQ(chart.Series.size(), 2u);
     EXPECT_EQ(chart.Series[1].VertAxis, TVertAxis::Right);
     EXPECT_DOUBLE_EQ(chart.Series[1].Points[0].Y, 2);
@@ -310,25 +253,17 @@ TEST_F(ChartSetupTest, CursorSpansTheVerticalAxisAtTheCurrentStroke) {
     // No cursor for a current stroke outside the strokes, nor without ShowCursor.
     for (int current : {0, 5, 1000, -3}) {
         t.Header.CurrentStroke = current;
-        chart.FreeAllSeries();
-        CreateStrokeSeries(chart, t, kColNumber, kColRelPeak, -1, true, false, false, false, false, false,
-                           false, true, false, true);
-        EXPECT_EQ(chart.Series.size(), 1u) << current;
+        EXPECT_EQ(Series(t, {.Y = kColRelPeak, .Cursor = true}).Series.size(), 1u) << current;
     }
     t.Header.CurrentStroke = 2;
-    chart.FreeAllSeries();
-    CreateStrokeSeries(chart, t, kColNumber, kColRelPeak, -1, true, false, false, false, false, false, false,
-                       true, false, false);
-    EXPECT_EQ(chart.Series.size(), 1u);
-}
+    EXPECT_EQ(Series(t, {.Y = kColRelPeak}).Series.size(), 1u);
 
-TEST_F(ChartSetupTest, EmptyTrainingAddsEmptySeries) {
-    TTraining t;
-    t.Header.CurrentStroke = 1;
-    TChartModel chart;
-    CreateStrokeSeries(chart, t, kColNumber, kColPower, kColPower, true, true, true, true, true, true, false,
-                       true, true, true);
-    for (const TChartSeries& s : chart.Series)
+    // An empty training adds empty series.
+    TTraining empty;
+    empty.Header.CurrentStroke = 1;
+    for (const TChartSeries& s : Series(empty, {.Z = kColPower, .YAverage = true, .YMarks = true, .ShowZ = true,
+                                                .ZAverage = true, .ZMarks = true, .Rolling = true,
+                                                .Cursor = true}).Series)
         EXPECT_TRUE(s.Points.empty());
 }
 
@@ -352,8 +287,7 @@ TEST_F(ChartSetupTest, ForceCurveOfTheCurrentStroke) {
     TTraining t = CurveTraining(3);
     t.Header.CurrentStroke = 2;
     t.Ini.Sprocket = 1; // 2.2 cm apart
-    TChartModel chart;
-    CreateForceCurveSeries(chart, t, false, false, false, 800, 70);
+    const TChartModel chart = Curves(t, false, false, false, 800, 70);
     ASSERT_EQ(chart.Series.size(), 1u);
     const TChartSeries& s = chart.Series[0];
     EXPECT_EQ(s.Color, kRed);
@@ -363,87 +297,61 @@ TEST_F(ChartSetupTest, ForceCurveOfTheCurrentStroke) {
     EXPECT_DOUBLE_EQ(s.Points[79].X, 80 * 2.2);
     EXPECT_DOUBLE_EQ(s.Points[0].Y, 12);
     EXPECT_DOUBLE_EQ(s.Points[79].Y, 802);
-
     // Fixed force: the peak of 400 N becomes 800 N.
-    chart.FreeAllSeries();
-    CreateForceCurveSeries(chart, t, true, false, false, 800, 70);
-    EXPECT_DOUBLE_EQ(chart.Series[0].Points[0].Y, 24);
-
+    EXPECT_DOUBLE_EQ(Curves(t, true, false, false, 800, 70).Series.at(0).Points.at(0).Y, 24);
     // Length 140 against 70: every second sample.
-    chart.FreeAllSeries();
-    CreateForceCurveSeries(chart, t, false, true, false, 800, 70);
-    EXPECT_DOUBLE_EQ(chart.Series[0].Points[1].Y, 32);
-}
+    EXPECT_DOUBLE_EQ(Curves(t, false, true, false, 800, 70).Series.at(0).Points.at(1).Y, 32);
 
-TEST_F(ChartSetupTest, ForceCurveWithoutLengthKeepsItsShape) {
-    TTraining t = CurveTraining(2);
-    TChartModel unscaled;
-    CreateForceCurveSeries(unscaled, t, false, false, false, 0, 0);
+    // Without a length or reference the curve keeps its shape.
+    const TChartModel unscaled = Curves(t);
     for (const auto& [length, reference] : {std::pair{0.0f, 70.0}, {-3.0f, 70.0}, {140.0f, 0.0}, {140.0f, -1.0}}) {
-        t.StrokeData[1].Length = length;
-        TChartModel chart;
-        CreateForceCurveSeries(chart, t, false, true, false, 0, reference);
-        EXPECT_EQ(chart.Series.at(0).Points, unscaled.Series.at(0).Points) << length << " " << reference;
+        t.StrokeData[2].Length = length;
+        EXPECT_EQ(Curves(t, false, true, false, 0, reference).Series.at(0).Points, unscaled.Series.at(0).Points)
+            << length << " " << reference;
     }
 }
 
 TEST_F(ChartSetupTest, ForceCurveModesAndShowAll) {
     TTraining t = CurveTraining(3);
     t.Header.CurrentStroke = 2;
-    TChartModel chart;
-    CreateForceCurveSeries(chart, t, false, false, true, 0, 0);
-    ASSERT_EQ(chart.Series.size(), 4u);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(chart.Series[static_cast<std::size_t>(i)].Color, 0xFFFF00u);
-        EXPECT_DOUBLE_EQ(chart.Series[static_cast<std::size_t>(i)].Points[0].Y, 11 + i);
+    const TChartModel all = Curves(t, false, false, true);
+    ASSERT_EQ(all.Series.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(all.Series[i].Color, 0xFFFF00u);
+        EXPECT_DOUBLE_EQ(all.Series[i].Points[0].Y, 11 + static_cast<double>(i));
     }
-    EXPECT_DOUBLE_EQ(chart.Series[3].Points[0].Y, 12);
+    EXPECT_DOUBLE_EQ(all.Series[3].Points[0].Y, 12);
 
-    // The average element.
-    t.Header.CurveMode = 1;
-    chart.FreeAllSeries();
-    CreateForceCurveSeries(chart, t, false, false, false, 0, 0);
-    EXPECT_DOUBLE_EQ(chart.Series.at(0).Points.at(0).Y, 10);
+    t.Header.CurveMode = 1; // the average element
+    EXPECT_DOUBLE_EQ(Curves(t).Series.at(0).Points.at(0).Y, 10);
 
     // An interval's curve, and nothing for an interval index outside the intervals.
     t.Header.CurveMode = 2;
     t.Intervals.resize(2);
     t.Intervals[1].Curve.Force[0] = 77;
     t.Header.IntervalIndex = 1;
-    chart.FreeAllSeries();
-    CreateForceCurveSeries(chart, t, false, false, false, 0, 0);
-    EXPECT_DOUBLE_EQ(chart.Series.at(0).Points.at(0).Y, 77);
+    EXPECT_DOUBLE_EQ(Curves(t).Series.at(0).Points.at(0).Y, 77);
     for (int bad : {2, -1, 1 << 30}) {
         t.Header.IntervalIndex = bad;
-        chart.FreeAllSeries();
-        CreateForceCurveSeries(chart, t, false, false, false, 0, 0);
-        ASSERT_EQ(chart.Series.size(), 1u);
-        EXPECT_TRUE(chart.Series[0].Points.empty());
+        EXPECT_TRUE(Curves(t).Series.at(0).Points.empty()) << bad;
     }
 }
 
 TEST_F(ChartSetupTest, ForceCurveIndexesOutsideTheArraysDrawNothing) {
     TTraining t = CurveTraining(3);
-    TChartModel chart;
     for (int current : {0, 4, 1 << 30}) {
         t.Header.CurrentStroke = current;
-        chart.FreeAllSeries();
-        CreateForceCurveSeries(chart, t, false, false, false, 0, 0);
-        ASSERT_EQ(chart.Series.size(), 1u);
-        EXPECT_TRUE(chart.Series[0].Points.empty()) << current;
+        EXPECT_TRUE(Curves(t).Series.at(0).Points.empty()) << current;
     }
     // A curve array shorter than the strokes: only strokes with a curve are drawn.
     t.Header.CurrentStroke = 3;
     t.ForceCurves.resize(3);
-    chart.FreeAllSeries();
-    CreateForceCurveSeries(chart, t, false, false, true, 0, 0);
+    const TChartModel chart = Curves(t, false, false, true);
     ASSERT_EQ(chart.Series.size(), 3u);
     EXPECT_TRUE(chart.Series[2].Points.empty());
 
     t.Header.Active = 0;
-    chart.FreeAllSeries();
-    CreateForceCurveSeries(chart, t, false, false, true, 0, 0);
-    EXPECT_TRUE(chart.Series.empty());
+    EXPECT_TRUE(Curves(t, false, false, true).Series.empty());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -454,26 +362,27 @@ ParameterType Row(std::uint8_t mode, float min, float max, float increment) {
 }
 
 TEST_F(ChartSetupTest, SettingTextsWithEitherSeparator) {
-    ParameterType row = Row(3, 0, 100, 10);
-    EXPECT_TRUE(ApplyParameterSetting(QStringLiteral("2 1,5"), row));
-    EXPECT_EQ(row.AxisMode, 2);
-    EXPECT_FLOAT_EQ(row.AxisMin, 0); // the minimum needs a blank after it
-
-    for (const char* text : {"2 1,5 9 0,5", "2 1.5 9 0.5", "2 1,5 9,0 0.5 "}) {
-        row = Row(3, 0, 100, 10);
-        EXPECT_TRUE(ApplyParameterSetting(QString::fromLatin1(text), row)) << text;
-        EXPECT_EQ(row.AxisMode, 2);
-        EXPECT_FLOAT_EQ(row.AxisMin, 1.5f);
-        EXPECT_FLOAT_EQ(row.AxisMax, 9);
-        EXPECT_FLOAT_EQ(row.AxisIncrement, 0.5f);
+    struct Case {
+        const char* Text;
+        int Mode;
+        float Min, Max, Increment;
+    };
+    const Case cases[] = {
+        {"2 1,5", 2, 0, 100, 10}, // the minimum needs a blank after it
+        {"2 1,5 9 0,5", 2, 1.5f, 9, 0.5f},
+        {"2 1.5 9 0.5", 2, 1.5f, 9, 0.5f},
+        {"2 1,5 9,0 0.5 ", 2, 1.5f, 9, 0.5f},
+        {"1 20 80", 1, 20, 100, 10}, // the maximum has no blank after it
+        {"", 3, 0, 100, 10},         // a missing key changes nothing
+    };
+    for (const Case& c : cases) {
+        ParameterType row = Row(3, 0, 100, 10);
+        EXPECT_TRUE(ApplyParameterSetting(QString::fromLatin1(c.Text), row)) << c.Text;
+        EXPECT_EQ(row.AxisMode, c.Mode) << c.Text;
+        EXPECT_FLOAT_EQ(row.AxisMin, c.Min) << c.Text;
+        EXPECT_FLOAT_EQ(row.AxisMax, c.Max) << c.Text;
+        EXPECT_FLOAT_EQ(row.AxisIncrement, c.Increment) << c.Text;
     }
-    // Three fields: the maximum has no blank after it.
-    row = Row(3, 0, 100, 10);
-    EXPECT_TRUE(ApplyParameterSetting(QStringLiteral("1 20 80"), row));
-    EXPECT_EQ(row.AxisMode, 1);
-    EXPECT_FLOAT_EQ(row.AxisMin, 20);
-    EXPECT_FLOAT_EQ(row.AxisMax, 100);
-
     EXPECT_EQ(ParameterSettingText(Row(3, 0, 100, 10)), QStringLiteral("3 0 100 10"));
     EXPECT_EQ(ParameterSettingText(Row(1, 0.5f, 1, 0.05f)), QStringLiteral("1 0.5 1 0.05"));
 }
@@ -484,14 +393,10 @@ TEST_F(ChartSetupTest, InvalidSettingsKeepTheRow) {
                              "2 0 100 nan", "2 0 1,2,3 4", "2 150 ", "2 0 1e300 10", "2 -1e300 0 1"}) {
         ParameterType row = Row(3, 0, 100, 10);
         EXPECT_FALSE(ApplyParameterSetting(QString::fromLatin1(text), row)) << text;
-        EXPECT_EQ(row.AxisMode, 3) << text;
-        EXPECT_FLOAT_EQ(row.AxisMin, 0) << text;
-        EXPECT_FLOAT_EQ(row.AxisMax, 100) << text;
-        EXPECT_FLOAT_EQ(row.AxisIncrement, 10) << text;
+        EXPECT_EQ((std::vector<float>{float(row.AxisMode), row.AxisMin, row.AxisMax, row.AxisIncrement}),
+                  (std::vector<float>{3, 0, 100, 10}))
+            << text;
     }
-    ParameterType row = Row(3, 0, 100, 10);
-    EXPECT_TRUE(ApplyParameterSetting(QString(), row)); // a missing key changes nothing
-    EXPECT_EQ(row.AxisMode, 3);
 }
 
 TEST_F(ChartSetupTest, AllStrokeRowsAreSavedAndLoaded) {
@@ -516,33 +421,27 @@ TEST_F(ChartSetupTest, AllStrokeRowsAreSavedAndLoaded) {
     TParameterTable loaded = StrokeParameters;
     LoadParameterSettings(ini, QStringLiteral("StrokeData"), loaded);
     ASSERT_EQ(loaded.size(), static_cast<std::size_t>(kStrokeParameterCount));
-    for (std::size_t i = 0; i < loaded.size(); ++i) {
+    for (std::size_t i = 0; i < loaded.size(); ++i) { // exact: the shortest text round-trips
         EXPECT_EQ(loaded[i].AxisMode, saved[i].AxisMode) << i;
-        EXPECT_EQ(loaded[i].AxisMin, saved[i].AxisMin) << i; // exact: shortest text round-trips
-        EXPECT_EQ(loaded[i].AxisMax, saved[i].AxisMax) << i;
-        EXPECT_EQ(loaded[i].AxisIncrement, saved[i].AxisIncrement) << i;
+        EXPECT_EQ((std::vector<float>{loaded[i].AxisMin, loaded[i].AxisMax, loaded[i].AxisIncrement}),
+                  (std::vector<float>{saved[i].AxisMin, saved[i].AxisMax, saved[i].AxisIncrement}))
+            << i;
     }
 }
 
 TEST_F(ChartSetupTest, LoadingKeepsRowsOfBadOrMissingKeys) {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("kvwt.ini"));
-    {
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("[StrokeData]\nParameter1=2 10 90 20\nParameter3=9 0 1 1\nParameter6=1 150 100 5\n"
-                "Parameter41=2 1,5 9 0,5\n");
-    }
+    ASSERT_TRUE(WriteAllBytes(file, QByteArray("[StrokeData]\nParameter1=2 10 90 20\nParameter3=9 0 1 1\n"
+                                               "Parameter41=2 1,5 9 0,5\n")));
     TIniFile ini(file);
     TParameterTable table = StrokeParameters;
     LoadParameterSettings(ini, QStringLiteral("StrokeData"), table);
-    EXPECT_EQ(table[1].AxisMode, 2);
-    EXPECT_FLOAT_EQ(table[1].AxisMin, 10);
-    EXPECT_FLOAT_EQ(table[1].AxisIncrement, 20);
-    EXPECT_EQ(table[3].AxisMode, StrokeParameters[3].AxisMode);
-    EXPECT_FLOAT_EQ(table[6].AxisMin, StrokeParameters[6].AxisMin);
+    EXPECT_EQ((std::vector<float>{float(table[1].AxisMode), table[1].AxisMin, table[1].AxisIncrement}),
+              (std::vector<float>{2, 10, 20}));
     EXPECT_FLOAT_EQ(table[41].AxisMax, 9);
-    EXPECT_EQ(table[0].AxisMode, StrokeParameters[0].AxisMode);
+    for (std::size_t bad : {0, 3}) // missing, invalid
+        EXPECT_EQ(ParameterSettingText(table[bad]), ParameterSettingText(StrokeParameters[bad])) << bad;
 }
 
 } // namespace

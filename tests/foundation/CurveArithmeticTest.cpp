@@ -41,6 +41,27 @@ std::array<double, kForceCurveSamples> Resampled(const TStgForceCurve& c, double
     return out;
 }
 
+// The average element, then strokes 1.. of the given lengths and energies.
+std::vector<TStgStrokeData> Strokes(std::initializer_list<std::pair<float, float>> lengthAndEnergy) {
+    std::vector<TStgStrokeData> v(1);
+    for (auto [length, energy] : lengthAndEnergy)
+        v.push_back(TStgStrokeData{.Length = length, .Energy = energy});
+    return v;
+}
+
+struct TAverage {
+    TStgStrokeData Stroke;
+    TStgForceCurve Curve;
+};
+
+TAverage Average(const std::vector<TStgStrokeData>& strokes, const std::vector<TStgForceCurve>& curves) {
+    TAverage a;
+    AverageStrokes(strokes, curves, 0, a.Stroke, a.Curve);
+    return a;
+}
+
+const TStgForceCurve kNone{};
+
 } // namespace
 
 TEST(CalcPeakForce, EqualPeaksAreAveragedAndRelatedToLength) {
@@ -50,27 +71,19 @@ TEST(CalcPeakForce, EqualPeaksAreAveragedAndRelatedToLength) {
     EXPECT_FLOAT_EQ(s.PeakForce, 300);
     EXPECT_FLOAT_EQ(s.PeakForcePos, 24); // samples 11 and 13 (1-based) x 2.0 cm
     EXPECT_FLOAT_EQ(s.RelPeakForcePos, 50);
-
     CalcPeakForce(s, CurveOf({{10, 300}, {12, 300}}), 1);
     EXPECT_FLOAT_EQ(s.PeakForcePos, 26.4f); // 2.2 cm apart with the big sprocket
-}
 
-TEST(CalcPeakForce, EdgeCases) {
-    TStgStrokeData s;
     s.PeakForce = 999; // cleared before the search
     CalcPeakForce(s, TStgForceCurve{}, 0);
     EXPECT_EQ(s.PeakForce, 0);
     EXPECT_EQ(s.PeakForcePos, 0);
-    EXPECT_EQ(s.RelPeakForcePos, 0);
-
     s.Length = 0; // guarded division, no error
     CalcPeakForce(s, CurveOf({{4, 150}}), 0);
     EXPECT_FLOAT_EQ(s.PeakForcePos, 10);
     EXPECT_EQ(s.RelPeakForcePos, 0);
-
-    // The last sample of the curve counts as well.
-    CalcPeakForce(s, CurveOf({{0, 10}, {79, 10}}), 0);
-    EXPECT_FLOAT_EQ(s.PeakForcePos, 81); // (1 + 80) x 2.0 / 2
+    CalcPeakForce(s, CurveOf({{0, 10}, {79, 10}}), 0); // the last sample counts as well
+    EXPECT_FLOAT_EQ(s.PeakForcePos, 81);                // (1 + 80) x 2.0 / 2
 }
 
 TEST(EstimateStrokeLength, FirstZeroAfterTheDrive) {
@@ -89,31 +102,22 @@ TEST(EstimateStrokeLength, FirstZeroAfterTheDrive) {
     EXPECT_DOUBLE_EQ(EstimateStrokeLength(high, 0), -2.0);
 }
 
-TEST(ResampleForceCurve, StepOneKeepsTheCurveButSmoothsPlateaus) {
+TEST(ResampleForceCurve, StepsPlateausAndEnds) {
     const auto same = Resampled(Drive(), 1.0);
     for (std::size_t k = 0; k < same.size(); ++k)
         EXPECT_EQ(same[k], Drive().Force[k]) << k;
-
+    // Plateaus are smoothed with the value before, which is already smoothed.
     const auto flat = Resampled(CurveOf({{1, 10}, {2, 20}, {3, 20}, {4, 20}, {5, 10}}), 1.0);
-    EXPECT_EQ(flat[1], 10);
-    EXPECT_EQ(flat[2], 15);   // (20 + 10) / 2
-    EXPECT_EQ(flat[3], 17.5); // (20 + 15) / 2: the previous value is already smoothed
-    EXPECT_EQ(flat[4], 20);
-    EXPECT_EQ(flat[5], 10);
-}
+    EXPECT_EQ((std::vector<double>(flat.begin() + 1, flat.begin() + 6)), (std::vector<double>{10, 15, 17.5, 20, 10}));
 
-TEST(ResampleForceCurve, StretchCompressAndEnds) {
-    const auto half = Resampled(Ramp(10), 0.5);
-    EXPECT_EQ(half[1], 5); // interpolated half way
-    EXPECT_EQ(half[79], 395);
-    const auto twice = Resampled(Ramp(10), 2.0);
-    EXPECT_EQ(twice[39], 780);
-    EXPECT_EQ(twice[40], 0); // exactly beyond the last sample
-    const auto wide = Resampled(Ramp(10), 1.5);
-    EXPECT_EQ(wide[53], 790); // 79.5: the last sample
-    EXPECT_EQ(wide[54], 0);   // 81.0: beyond
-    const auto negative = Resampled(CurveOf({{0, 100}}), -1.5);
-    EXPECT_EQ(negative[1], 150); // |100 x -1.5|
+    const std::tuple<double, std::size_t, double> cases[] = {
+        {0.5, 1, 5}, {0.5, 79, 395}, // interpolated half way
+        {2.0, 39, 780}, {2.0, 40, 0}, // exactly beyond the last sample
+        {1.5, 53, 790}, {1.5, 54, 0}, // 79.5 is the last sample, 81.0 beyond
+    };
+    for (auto [step, k, value] : cases)
+        EXPECT_EQ(Resampled(Ramp(10), step)[k], value) << step << " " << k;
+    EXPECT_EQ(Resampled(CurveOf({{0, 100}}), -1.5)[1], 150); // |100 x -1.5|
 
     std::array<double, 10> shortOut{};
     shortOut.fill(7);
@@ -121,7 +125,7 @@ TEST(ResampleForceCurve, StretchCompressAndEnds) {
     EXPECT_EQ(shortOut[0], 7); // different bounds: nothing written
 }
 
-TEST(AverageStrokes, NoStrokesGivesZeros) {
+TEST(AverageStrokes, NoneOneAndTwoStrokes) {
     TStgStrokeData avg;
     avg.Power = 5;
     TStgForceCurve curve;
@@ -129,124 +133,79 @@ TEST(AverageStrokes, NoStrokesGivesZeros) {
     AverageStrokes({}, {}, 0, avg, curve);
     EXPECT_EQ(avg, TStgStrokeData{});
     EXPECT_EQ(curve, TStgForceCurve{});
+    EXPECT_EQ(Average(Strokes({}), {Drive()}).Curve, kNone);
 
-    std::vector<TStgStrokeData> strokes(1);
-    std::vector<TStgForceCurve> curves(1, Drive());
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(curve, TStgForceCurve{});
-}
-
-TEST(AverageStrokes, OneStrokeIsCopied) {
-    std::vector<TStgStrokeData> strokes(2);
-    strokes[1].Number = 1;
-    strokes[1].Power = 210;
-    strokes[1].Length = 76;
-    std::vector<TStgForceCurve> curves{TStgForceCurve{}, Drive()};
+    // One stroke is copied, with its peak.
+    std::vector<TStgStrokeData> one = Strokes({{76, 0}});
+    one[1].Power = 210;
+    std::vector<TStgForceCurve> curves{kNone, Drive()};
     curves[1].Number = 1;
-    TStgStrokeData avg;
-    TStgForceCurve curve;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(avg.Power, 210);
-    EXPECT_EQ(curve, curves[1]);
-    EXPECT_EQ(avg.PeakForce, 400);
-    EXPECT_FLOAT_EQ(avg.PeakForcePos, 20);
-    EXPECT_FLOAT_EQ(avg.RelPeakForcePos, 2000.0f / 76);
-}
+    TAverage a = Average(one, curves);
+    EXPECT_EQ(a.Stroke.Power, 210);
+    EXPECT_EQ(a.Curve, curves[1]);
+    EXPECT_EQ(a.Stroke.PeakForce, 400);
+    EXPECT_FLOAT_EQ(a.Stroke.PeakForcePos, 20);
+    EXPECT_FLOAT_EQ(a.Stroke.RelPeakForcePos, 2000.0f / 76);
 
-TEST(AverageStrokes, TwoStrokesAverageTheSecondOnly) {
-    std::vector<TStgStrokeData> strokes(3);
-    strokes[1].Energy = 900;
-    strokes[1].Length = 10;
-    strokes[2].Energy = 300;
-    strokes[2].Length = 40;
-    strokes[2].Power = 250;
-    std::vector<TStgForceCurve> curves{TStgForceCurve{}, Ramp(5), Drive()};
-    TStgStrokeData avg;
-    TStgForceCurve curve;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(avg.Energy, 300);
-    EXPECT_EQ(avg.Length, 40);
-    EXPECT_EQ(avg.Power, 0); // only energy, length and the peak fields are averaged
-    EXPECT_EQ(curve.Force, Drive().Force);
-    EXPECT_EQ(curve.Present, 0);
-    EXPECT_EQ(avg.PeakForce, 400);
+    // Of two strokes only the second counts; only energy, length and the peak are averaged.
+    std::vector<TStgStrokeData> two = Strokes({{10, 900}, {40, 300}});
+    two[2].Power = 250;
+    a = Average(two, {kNone, Ramp(5), Drive()});
+    EXPECT_EQ(a.Stroke.Energy, 300);
+    EXPECT_EQ(a.Stroke.Length, 40);
+    EXPECT_EQ(a.Stroke.Power, 0);
+    EXPECT_EQ(a.Curve.Force, Drive().Force);
+    EXPECT_EQ(a.Curve.Present, 0);
+    EXPECT_EQ(a.Stroke.PeakForce, 400);
 }
 
 TEST(AverageStrokes, CurvesAreStretchedToTheMeanLength) {
     // Lengths 30 and 50 (mean 40): steps 0.75 and 1.25 over a ramp of 10 N per sample give
     // 7.5 j and 12.5 j, which average to 10 j while 1.25 j stays inside the curve.
-    std::vector<TStgStrokeData> strokes(4);
-    strokes[2].Length = 30;
-    strokes[3].Length = 50;
-    strokes[2].Energy = 100;
-    strokes[3].Energy = 200;
-    std::vector<TStgForceCurve> curves{TStgForceCurve{}, TStgForceCurve{}, Ramp(10), Ramp(10)};
-    TStgStrokeData avg;
-    TStgForceCurve curve;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(avg.Length, 40);
-    EXPECT_EQ(avg.Energy, 150);
+    const TAverage a = Average(Strokes({{0, 0}, {30, 100}, {50, 200}}), {kNone, kNone, Ramp(10), Ramp(10)});
+    EXPECT_EQ(a.Stroke.Length, 40);
+    EXPECT_EQ(a.Stroke.Energy, 150);
     for (std::size_t j = 0; j <= 63; ++j)
-        EXPECT_EQ(curve.Force[j], 10 * j) << j;
+        EXPECT_EQ(a.Curve.Force[j], 10 * j) << j;
 }
 
 TEST(AverageStrokes, CurvesNotPresentTakeNoPart) {
-    std::vector<TStgStrokeData> strokes(4);
-    strokes[2].Length = 40;
-    strokes[2].Energy = 300;
-    strokes[3].Length = 90;
-    strokes[3].Energy = 5000;
-    std::vector<TStgForceCurve> curves{TStgForceCurve{}, TStgForceCurve{}, Drive(), Ramp(9)};
+    const std::vector<TStgStrokeData> strokes = Strokes({{0, 0}, {40, 300}, {90, 5000}});
+    std::vector<TStgForceCurve> curves{kNone, kNone, Drive(), Ramp(9)};
     curves[3].Present = 0;
-    TStgStrokeData avg;
-    TStgForceCurve curve;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(avg.Energy, 300);
-    EXPECT_EQ(avg.Length, 40);
-    EXPECT_EQ(curve.Force, Drive().Force);
-
+    TAverage a = Average(strokes, curves);
+    EXPECT_EQ(a.Stroke.Energy, 300);
+    EXPECT_EQ(a.Stroke.Length, 40);
+    EXPECT_EQ(a.Curve.Force, Drive().Force);
     curves[2].Present = 0;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(avg.Energy, 0);
-    EXPECT_EQ(curve, TStgForceCurve{});
+    a = Average(strokes, curves);
+    EXPECT_EQ(a.Stroke.Energy, 0);
+    EXPECT_EQ(a.Curve, kNone);
 }
 
 TEST(AverageStrokes, LengthsNotAboveZeroKeepTheCurveShape) {
     // Mean length 0: each curve is taken at step 1.0, not squeezed onto its first sample.
-    std::vector<TStgStrokeData> strokes(4);
-    std::vector<TStgForceCurve> curves{TStgForceCurve{}, TStgForceCurve{}, Drive(), Drive()};
-    TStgStrokeData avg;
-    TStgForceCurve curve;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_EQ(curve.Force, Drive().Force);
-
+    EXPECT_EQ(Average(Strokes({{0, 0}, {0, 0}, {0, 0}}), {kNone, kNone, Drive(), Drive()}).Curve.Force,
+              Drive().Force);
     // Negative lengths are estimated from the curve; an all-zero curve counts as 1 cm.
-    strokes[2].Length = 40;
-    strokes[3].Length = -1;
-    curves[3] = TStgForceCurve{};
-    curves[3].Present = 1;
-    AverageStrokes(strokes, curves, 0, avg, curve);
-    EXPECT_FLOAT_EQ(avg.Length, 19.5f);
+    TStgForceCurve empty;
+    empty.Present = 1;
+    const TAverage a = Average(Strokes({{0, 0}, {40, 0}, {-1, 0}}), {kNone, kNone, Drive(), empty});
+    EXPECT_FLOAT_EQ(a.Stroke.Length, 19.5f);
     const auto stretched = Resampled(Drive(), 40 / 19.5);
     for (std::size_t k = 0; k < stretched.size(); ++k)
-        EXPECT_EQ(curve.Force[k], FloatToWord(static_cast<float>(stretched[k]) / 2)) << k;
+        EXPECT_EQ(a.Curve.Force[k], FloatToWord(static_cast<float>(stretched[k]) / 2)) << k;
 }
 
 TEST(AverageStrokes, OnlyIndexesOfBothArraysCount) {
-    std::vector<TStgStrokeData> strokes(5);
-    for (auto& s : strokes)
-        s.Length = 40;
-    strokes[2].Energy = 100;
-    std::vector<TStgForceCurve> curves{TStgForceCurve{}, TStgForceCurve{}, Drive()};
-    TStgStrokeData avg;
-    TStgForceCurve curve;
-    AverageStrokes(strokes, curves, 0, avg, curve); // strokes 3 and 4 have no curve element
-    EXPECT_EQ(avg.Energy, 100);
-    EXPECT_EQ(curve.Force, Drive().Force);
-
+    std::vector<TStgStrokeData> strokes = Strokes({{40, 0}, {40, 100}, {40, 0}, {40, 0}});
+    std::vector<TStgForceCurve> curves{kNone, kNone, Drive()};
+    TAverage a = Average(strokes, curves); // strokes 3 and 4 have no curve element
+    EXPECT_EQ(a.Stroke.Energy, 100);
+    EXPECT_EQ(a.Curve.Force, Drive().Force);
     curves.resize(6, Drive());
     strokes.resize(2);
-    AverageStrokes(strokes, curves, 0, avg, curve); // one stroke element: copied
-    EXPECT_EQ(avg.Length, 40);
-    EXPECT_EQ(curve.Force, TStgForceCurve{}.Force);
+    a = Average(strokes, curves); // one stroke element: copied
+    EXPECT_EQ(a.Stroke.Length, 40);
+    EXPECT_EQ(a.Curve.Force, kNone.Force);
 }

@@ -1,9 +1,9 @@
 #include "platform/DesktopFileTypes.h"
 
+#include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -91,12 +91,10 @@ TEST(DesktopFileTypes, UnregisteringRemovesOnlyOurFiles) {
 }
 
 TEST(DesktopFileTypes, DataHomeFollowsXdgDataHome) {
-    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", "/tmp/somewhere/data");
-    EXPECT_EQ(UserDataHome(), "/tmp/somewhere/data");
-    qputenv("XDG_DATA_HOME", "relative/data"); // not absolute: ignored
+    {
+        TEnvOverride xdg("XDG_DATA_HOME", "/tmp/somewhere/data");
+        EXPECT_EQ(UserDataHome(), "/tmp/somewhere/data");
+    }
+    TEnvOverride xdg("XDG_DATA_HOME", "relative/data"); // not absolute: ignored
     EXPECT_EQ(UserDataHome(), QDir::homePath() + "/.local/share");
-    qunsetenv("XDG_DATA_HOME");
-    EXPECT_EQ(UserDataHome(), QDir::homePath() + "/.local/share");
-    if (!oldXdg.isEmpty()) qputenv("XDG_DATA_HOME", oldXdg);
 }

@@ -10,20 +10,27 @@
 #include <pty.h>
 #include <unistd.h>
 
-TPtyPeer::TPtyPeer() {
+bool OpenRawPty(int& master, int& slave, std::string& slavePath) {
     char name[256] = {};
-    if (::openpty(&FMaster, &FSlave, name, nullptr, nullptr) != 0) {
+    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
         ADD_FAILURE() << "openpty failed: " << errno;
-        FMaster = FSlave = -1;
-        return;
+        master = slave = -1;
+        return false;
     }
     // Raw from the start: no echo of what the test writes before the port opens.
     termios t{};
-    ::tcgetattr(FSlave, &t);
+    ::tcgetattr(slave, &t);
     ::cfmakeraw(&t);
-    ::tcsetattr(FSlave, TCSANOW, &t);
-    ::fcntl(FMaster, F_SETFL, ::fcntl(FMaster, F_GETFL) | O_NONBLOCK);
-    FSlavePath = QString::fromLocal8Bit(name);
+    ::tcsetattr(slave, TCSANOW, &t);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    slavePath = name;
+    return true;
+}
+
+TPtyPeer::TPtyPeer() {
+    std::string path;
+    if (OpenRawPty(FMaster, FSlave, path))
+        FSlavePath = QString::fromLocal8Bit(path.c_str());
 }
 
 TPtyPeer::~TPtyPeer() {

@@ -32,6 +32,10 @@ private:
     QString FSlavePath;
 };
 
+// A pseudo terminal in raw mode, the master side non-blocking; fails the current test when
+// none can be had.
+bool OpenRawPty(int& master, int& slave, std::string& slavePath);
+
 // Runs the event loop until condition holds or timeoutMs pass; returns the condition.
 bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
 // Handles the events queued so far.

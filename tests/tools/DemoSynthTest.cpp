@@ -13,15 +13,6 @@ namespace {
 
 constexpr double kTick = 1.0 / kDemoTicksPerSecond;
 
-std::vector<TStgRawData> ParseRecords(const QByteArray& bytes) {
-    std::vector<TStgRawData> out;
-    for (qsizetype i = kDemoHeaderSize; i + 3 <= bytes.size(); i += 3) {
-        const auto b = [&](qsizetype k) { return static_cast<unsigned char>(bytes[i + k]); };
-        out.push_back({static_cast<Word>(b(0) | (b(1) << 8)), b(2)});
-    }
-    return out;
-}
-
 const TDemoSynthResult& SteadyRun() {
     static const TDemoSynthResult result = [] {
         TDemoSynthOptions o;
@@ -73,17 +64,9 @@ TEST(DemoSynthFile, HeaderAndRecordsAtExactOffsets) {
 }
 
 TEST(DemoSynthFile, TruthCsvLayout) {
-    TDemoStrokeTruth s;
-    s.Number = 3;
-    s.StartTime = 5.5;
-    s.Rate = 24;
-    s.DriveTime = 0.9;
-    s.DriveLength = 1.6;
-    s.HandleWork = 700.125;
-    s.FlywheelWork = 650;
-    s.PeakForce = 655.55;
-    s.OmegaMin = 110;
-    s.OmegaMax = 140.5;
+    const TDemoStrokeTruth s{.Number = 3, .StartTime = 5.5, .Rate = 24, .DriveTime = 0.9, .DriveLength = 1.6,
+                             .HandleWork = 700.125, .FlywheelWork = 650, .PeakForce = 655.55, .OmegaMin = 110,
+                             .OmegaMax = 140.5};
     EXPECT_EQ("stroke,start_s,rate_spm,drive_s,length_m,handle_work_j,flywheel_work_j,"
               "peak_force_n,omega_min,omega_max\n"
               "3,5.50000,24.000,0.90000,1.6000,700.12,650.00,655.5,110.00,140.50\n",
@@ -205,17 +188,6 @@ TEST(DemoSynthModel, StopRunsDownThenNoPulseRecords) {
     EXPECT_EQ(r.Strokes.size(), SynthesizeDemo({DemoSteadyProfile(1, 24, 650, 0)}).Strokes.size());
 }
 
-TEST(DemoSynthModel, SeedChangesOnlyTheNoise) {
-    TDemoSynthOptions o;
-    o.Segments = DemoSteadyProfile(0.5, 24, 650, 0);
-    const TDemoSynthResult a = SynthesizeDemo(o), b = SynthesizeDemo(o);
-    EXPECT_EQ(a.Records, b.Records);
-    o.Seed += 1;
-    const TDemoSynthResult c = SynthesizeDemo(o);
-    EXPECT_NE(a.Records, c.Records);
-    EXPECT_NEAR(a.Strokes.size(), c.Strokes.size(), 1);
-}
-
 TEST(DemoSynthSession, ProfileAsAPersonWouldRowIt) {
     const TDemoSynthResult& r = SessionRun();
     EXPECT_GT(r.Duration, 28 * 60);
@@ -257,14 +229,11 @@ TEST(DemoSynthSession, BuiltInResourceIsTheModelsSession) {
     QFile built(KV_DEMODATA_FILE);
     ASSERT_TRUE(built.open(QIODevice::ReadOnly));
     EXPECT_EQ(built.readAll(), bytes);
+    // The build's run and this one give the same bytes, but for the version.
     ASSERT_GE(bytes.size(), kDemoHeaderSize);
-    EXPECT_EQ(0, (bytes.size() - kDemoHeaderSize) % kStgRawDataSize);
-    EXPECT_EQ(QByteArray("MIL "), bytes.left(4));
-    // The build's run and this one give the same bytes.
-    EXPECT_EQ(bytes.mid(kDemoHeaderSize),
-              DemoFileBytes(SessionRun().Records, 0).mid(kDemoHeaderSize));
+    EXPECT_EQ(bytes.left(4) + bytes.mid(kDemoHeaderSize), DemoFileBytes(SessionRun().Records, 0).remove(4, 4));
     int noPulse = 0;
-    for (const TStgRawData& rec : ParseRecords(bytes)) {
+    for (const TStgRawData& rec : SessionRun().Records) {
         EXPECT_LT(rec.HeartRate, 50);
         noPulse += rec.Interval == kDemoNoPulse;
     }
@@ -316,11 +285,5 @@ TEST(DemoSynthTool, BadArgumentsWriteNothing) {
         EXPECT_FALSE(r.Errors.isEmpty());
     }
     // An output the tool cannot write is a failure.
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("ASAN_OPTIONS", "detect_leaks=0");
-    p.setProcessEnvironment(env);
-    p.start(KV_DEMOSYNTH_EXE, {"--minutes", "0.1", "--out", dir.path() + "/missing/x.dat"});
-    ASSERT_TRUE(p.waitForFinished(60000));
-    EXPECT_EQ(1, p.exitCode());
+    EXPECT_EQ(1, RunTool({"--minutes", "0.1"}, dir.path() + "/missing").ExitCode);
 }

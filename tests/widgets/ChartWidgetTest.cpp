@@ -1,7 +1,5 @@
 #include "widgets/ChartWidget.h"
 
-#include "foundation/catalogue/ParameterCatalogue.h"
-
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -220,30 +218,6 @@ TEST(ChartWidget, PictureToBitmapFileAndClipboard) {
 
     chart.CopyChartPicture();
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), QSize(320, 200));
-}
-
-TEST(ChartWidget, StrokeChartFromATraining) {
-    BuildStrokeParameters();
-    TTraining t;
-    t.Header.Color = 0x00FF00; // lime
-    t.Header.PenWidth = 2;
-    t.Header.CurrentStroke = 5;
-    t.StrokeData.resize(11);
-    for (int i = 1; i <= 10; ++i) {
-        t.StrokeData[static_cast<std::size_t>(i)].Number = static_cast<Word>(i);
-        t.StrokeData[static_cast<std::size_t>(i)].Time = 3.0f * static_cast<float>(i);
-        t.StrokeData[static_cast<std::size_t>(i)].Power = 100 + 5 * static_cast<float>(i);
-    }
-    TChartModel m;
-    CreateStrokeSeries(m, t, 5, 1, -1, true, true, true, false, false, false, false, true, false, true);
-    TChartWidget chart;
-    chart.resize(500, 300);
-    chart.SetModel(std::move(m));
-    const QImage picture = chart.ChartPicture();
-    EXPECT_GT(CountPixels(picture, qRgb(0, 255, 0)), 200);
-    chart.replot();
-    EXPECT_TRUE(chart.xAxis->tickVectorLabels().contains(QStringLiteral("00:10")))
-        << chart.xAxis->tickVectorLabels().join(' ').toStdString();
 }
 
 } // namespace

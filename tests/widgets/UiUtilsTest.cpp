@@ -86,45 +86,35 @@ TEST(GridColWidths, RoundTripEmptyAndBadItems)
     EXPECT_EQ(GetGridColWidths(other.get()), "40 30 77 ");
 }
 
-TEST(FormBounds, NormalMaximisedMinimised)
+TEST(FormBounds, NormalMaximisedAndMdiChild)
 {
+    auto bounds = [](QWidget* form) {
+        int l = 0, t = 0, w = 0, h = 0;
+        GetFormBounds(form, l, t, w, h);
+        return std::vector<int>{l, t, w, h};
+    };
     QWidget form;
     SetFormBounds(&form, 30, 40, 320, 210);
-    int l = 0, t = 0, w = 0, h = 0;
-    GetFormBounds(&form, l, t, w, h);
-    EXPECT_EQ((std::vector<int>{l, t, w, h}), (std::vector<int>{30, 40, 320, 210}));
-
+    EXPECT_EQ(bounds(&form), (std::vector<int>{30, 40, 320, 210}));
+    // -1 everywhere maximises and is what a maximised window gives back.
     SetFormBounds(&form, -1, -1, -1, -1);
     EXPECT_TRUE(form.windowState() & Qt::WindowMaximized);
-    GetFormBounds(&form, l, t, w, h);
-    EXPECT_EQ((std::vector<int>{l, t, w, h}), (std::vector<int>{-1, -1, -1, -1}));
-
-    // Restoring the stored -1 values maximises a normal window again.
-    QWidget again;
-    SetFormBounds(&again, l, t, w, h);
-    EXPECT_TRUE(again.windowState() & Qt::WindowMaximized);
-    SetFormBounds(&again, 5, 6, 200, 100);
-    EXPECT_FALSE(again.windowState() & Qt::WindowMaximized);
-    GetFormBounds(&again, l, t, w, h);
-    EXPECT_EQ((std::vector<int>{l, t, w, h}), (std::vector<int>{5, 6, 200, 100}));
-
-    SetFormBounds(&again, 0, 0, 0, 0);
-    GetFormBounds(&again, l, t, w, h);
-    EXPECT_EQ((std::vector<int>{l, t, w, h}), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(bounds(&form), (std::vector<int>{-1, -1, -1, -1}));
+    SetFormBounds(&form, 5, 6, 200, 100);
+    EXPECT_FALSE(form.windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(bounds(&form), (std::vector<int>{5, 6, 200, 100}));
+    SetFormBounds(&form, 0, 0, 0, 0);
+    EXPECT_EQ(bounds(&form), (std::vector<int>{0, 0, 0, 0}));
     SetFormBounds(nullptr, 1, 2, 3, 4);
-}
 
-TEST(FormBounds, MdiChildUsesItsSubWindow)
-{
+    // An MDI child is placed by its sub-window.
     QMdiArea area;
     area.resize(600, 400);
     auto* child = new QWidget;
     QMdiSubWindow* sub = area.addSubWindow(child);
     SetFormBounds(child, 10, 20, 300, 200);
     EXPECT_EQ(sub->geometry(), QRect(10, 20, 300, 200));
-    int l = 0, t = 0, w = 0, h = 0;
-    GetFormBounds(child, l, t, w, h);
-    EXPECT_EQ((std::vector<int>{l, t, w, h}), (std::vector<int>{10, 20, 300, 200}));
+    EXPECT_EQ(bounds(child), (std::vector<int>{10, 20, 300, 200}));
 }
 
 TEST(Colors, InvertAndConvert)
@@ -134,12 +124,4 @@ TEST(Colors, InvertAndConvert)
     EXPECT_EQ(InvertColor(0xFF000000u), 0x00FFFFFFu);  // the high byte is no colour
     EXPECT_EQ(ColorRefToQColor(0x000080FFu), QColor(255, 128, 0));
     EXPECT_EQ(QColorToColorRef(QColor(255, 128, 0)), 0x000080FFu);
-}
-
-TEST(MessageFont, TakesTheMessageBoxFont)
-{
-    QWidget w;
-    UseMessageFont(&w);
-    EXPECT_EQ(w.font(), QApplication::font("QMessageBox"));
-    UseMessageFont(nullptr);
 }
