@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
@@ -242,6 +243,28 @@ TEST_F(StrokeDataTest, ChecksActOnTheirOwnItem)
     EXPECT_EQ(c->Training.Header.Active, 0);
     EXPECT_EQ(Column(w->sgdData, 0), QStringList({"A", "B"}));
     EXPECT_EQ(w->clbTrainings->item(2)->checkState(), Qt::Unchecked);
+}
+
+TEST_F(StrokeDataTest, ChartOptionsMarkTheTrainingModifiedWhateverTheAnswer)
+{
+    AddTraining(QStringLiteral("A"), true);
+    TfrmTraining* b = AddTraining(QStringLiteral("B"), true);
+    TfrmStrokeData* w = ShowStrokeData(form.get());
+    w->RunChartOptions = [](TTraining& t) {
+        t.Header.Color = 0x00FF00;
+        return false;  // cancelled, yet counted as a change
+    };
+    w->ChartOptionsExecute();  // nothing selected: nothing happens
+    EXPECT_EQ(b->Training.Header.Modified, 0);
+    w->clbTrainings->setCurrentRow(1);
+    w->ChartOptionsExecute();
+    EXPECT_EQ(b->Training.Header.Modified, 1);
+    EXPECT_TRUE(b->gbxChart->title().endsWith(QStringLiteral(" (*)")));
+    // The rebuilt chart draws B's power in its new colour.
+    const TChartModel& model = w->FChart->Model();
+    EXPECT_TRUE(std::any_of(model.Series.begin(), model.Series.end(), [](const TChartSeries& s) {
+        return s.VertAxis == TVertAxis::Left && !s.Points.empty() && s.Points.front().Color == 0x00FF00;
+    }));
 }
 
 TEST_F(StrokeDataTest, ClosesAfterItsLastTraining)
