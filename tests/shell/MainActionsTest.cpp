@@ -242,6 +242,13 @@ TEST_F(MainActionsTest, SaveIsEnabledExactlyWhileTheTrainingIsModified)
     form->UpdateActions();
     EXPECT_TRUE(form->FileSave->isEnabled());
     EXPECT_EQ(form->SaveTarget(), window);
+    // Training brings the row window's training forward, even from behind the others.
+    ChildFrame(window)->showMinimized();
+    Activate(second);
+    form->UpdateActions();
+    form->ViewTraining->trigger();
+    EXPECT_EQ(form->ActiveMDIChild(), window);
+    EXPECT_FALSE(ChildFrame(window)->isMinimized());
 }
 
 TEST_F(MainActionsTest, ShortcutSchemes)
