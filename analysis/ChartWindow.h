@@ -85,8 +85,8 @@ public:
     virtual void FillTrainingList(bool selectFirst);
     virtual QString GetTrainingCaption(int index) const;
     virtual void UpdatePictureInfo() {}
-    virtual void SetColors(const QFont& font, const QColor& textColor, const QColor& backColor,
-                           const QColor& windowColor);
+    void SetColors(const QFont& font, const QColor& textColor, const QColor& backColor,
+                   const QColor& windowColor) override;
     // Placement: 1 stored bounds, 2 fill the MDI client area, 3 maximised.
     virtual void LoadSettings(const QString& iniFileName, int placement);
     virtual void SaveSettings(const QString& iniFileName);

@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -338,4 +339,13 @@ void TfrmNewRow::pnlButtonsResize() {
         if (b != btnOpen)
             b->move(b->x(), (pnlCancelOk->height() - h) / 2);
     }
+}
+
+TfrmNewRow& NewRowDialog() {
+    static QPointer<TfrmNewRow> dialog;
+    if (!dialog) {
+        dialog = new TfrmNewRow(frmMain);
+        TakeMainLook(*dialog);
+    }
+    return *dialog;
 }

@@ -87,6 +87,9 @@ private:
     bool FLoadedForShow = false;  // a user file was loaded for the coming showing
 };
 
+// The program's one new-session dialog, made on first use.
+TfrmNewRow& NewRowDialog();
+
 // The name the session code knows the dialog by.
 using TfrmNewSession = TfrmNewRow;
 

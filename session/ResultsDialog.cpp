@@ -232,9 +232,7 @@ void TfrmResults::done(int result) {
 TfrmResults* ResultsDialog() {
     if (!TheResultsDialog) {
         TheResultsDialog = new TfrmResults(frmMain);
-        if (frmMain)
-            TheResultsDialog->SetColors(frmMain->OptionsFont, frmMain->TextColor, frmMain->BackColor,
-                                        frmMain->WindowColor);
+        TakeMainLook(*TheResultsDialog);
     }
     return TheResultsDialog;
 }

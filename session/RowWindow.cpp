@@ -578,12 +578,8 @@ bool TfrmRow::KeepSessionUnattended(QString& fileName) {
 
 void InstallRowWindow(TfrmMain& main, bool startDemo) {
     QPointer<TfrmMain> owner(&main);
-    static QPointer<TfrmNewRow> newRow;
-    main.RunNewSessionDialog = [owner](const QString& userFile, TTraining& training) {
-        if (!newRow)
-            newRow = new TfrmNewRow(owner);
-        if (owner)
-            newRow->SetColors(owner->OptionsFont, owner->TextColor, owner->BackColor, owner->WindowColor);
+    main.RunNewSessionDialog = [](const QString& userFile, TTraining& training) {
+        QPointer<TfrmNewRow> newRow = &NewRowDialog();
         if (!userFile.isEmpty())
             newRow->LoadUserFile(userFile);
         if (newRow->exec() != QDialog::Accepted || !newRow)

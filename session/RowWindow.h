@@ -109,7 +109,8 @@ public:
     static bool IsSettingsFile(const QString& fileName);
 
     void RefreshTraining();
-    void SetColors(const QFont& font, const QColor& fontColor, const QColor& listColor, const QColor& formColor);
+    void SetColors(const QFont& font, const QColor& fontColor, const QColor& listColor,
+                   const QColor& formColor) override;
     void CloseIfTraining(int id);
     void SetupLeftChart();
     void SetupRightChart();

@@ -46,7 +46,8 @@ public:
     void RefreshStrokeData();
     void RefreshForceCurves();
     void UpdateUserControls();
-    void SetColors(const QFont& font, const QColor& textColor, const QColor& backColor, const QColor& windowColor);
+    void SetColors(const QFont& font, const QColor& textColor, const QColor& backColor,
+                   const QColor& windowColor) override;
     // Saving and the window's settings (TrainingWindowSave.cpp).
     // Placement: 1 saved bounds, 2 fill the client area, 3 maximised, others as created.
     void LoadSettings(const QString& iniFileName, int placement, const QString& trainingFileName);

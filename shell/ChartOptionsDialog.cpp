@@ -143,8 +143,7 @@ TfrmChartOptions& ChartOptionsDialog()
     static QPointer<TfrmChartOptions> dialog;
     if (!dialog) {
         dialog = new TfrmChartOptions(frmMain);
-        if (frmMain)
-            dialog->SetColors(frmMain->OptionsFont, frmMain->TextColor, frmMain->BackColor, frmMain->WindowColor);
+        TakeMainLook(*dialog);
     }
     return *dialog;
 }

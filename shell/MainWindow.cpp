@@ -1,6 +1,6 @@
 #include "shell/MainWindow.h"
-#include "platform/AtomicFile.h"
 
+#include "platform/AtomicFile.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
@@ -13,7 +13,12 @@
 #include "shell/SingleInstance.h"
 #include "shell/SplashWindow.h"
 #include "foundation/recording/SessionRescue.h"
+#include "session/NewSessionDialog.h"
+#include "session/ResultsDialog.h"
 #include "session/TrainingWindow.h"
+#include "shell/ChartOptionsDialog.h"
+#include "shell/MdiChild.h"
+#include "shell/SelectColumnsDialog.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,6 +28,8 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QMimeData>
 #include <QProcess>
 #include <QScreen>
@@ -389,11 +396,28 @@ void TfrmMain::SaveSettings()
     TIniFile::UpdateAllFiles();
 }
 
+void CreateCommonDialogs()
+{
+    ChartOptionsDialog();
+    SelectColumnsDialog();
+    NewRowDialog();
+    ResultsDialog();
+}
+
 void TfrmMain::ApplyOptions()
 {
     if (UseSystemFont)
         OptionsFont = QApplication::font("QMessageBox");
     setFont(OptionsFont);
+    update();
+    TakeMainLook(NewRowDialog());
+    TakeMainLook(*ResultsDialog());
+    TakeMainLook(ChartOptionsDialog());
+    TakeMainLook(SelectColumnsDialog());
+    const QList<QMdiSubWindow*> children = MdiArea->subWindowList();
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+        if (auto* child = qobject_cast<TMDIChild*>((*it)->widget()))
+            TakeMainLook(*child);
     update();
 }
 

@@ -272,6 +272,18 @@ extern bool RowWindowOpening;
 
 extern TfrmMain* frmMain;
 
+// Gives a dialog or child window the main window's font and colours.
+template <class TWindow>
+void TakeMainLook(TWindow& window)
+{
+    if (frmMain)
+        window.SetColors(frmMain->OptionsFont, frmMain->TextColor, frmMain->BackColor, frmMain->WindowColor);
+}
+
+// The dialogs the program keeps for its whole run: chart options, column selection, new session
+// and results. Made once, right after the main window.
+void CreateCommonDialogs();
+
 // [Options] "Dialog" of the settings file, read each time; the button face colour by default.
 QColor GetDialogColor();
 

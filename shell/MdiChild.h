@@ -24,6 +24,9 @@ public:
     // Placement from the settings: 1 the given bounds (all -1 maximised, all 0 minimised),
     // 2 filling the owner's client area, 3 maximised; anything else leaves the window as it is.
     void Place(int placement, int left, int top, int width, int height);
+    // Takes the main window's look: font, text colour, background and the colour of lists.
+    virtual void SetColors(const QFont& /*font*/, const QColor& /*textColor*/, const QColor& /*backColor*/,
+                           const QColor& /*windowColor*/) {}
 
 protected:
     // False keeps the window open.

@@ -77,8 +77,7 @@ TfrmSelectColumns& SelectColumnsDialog()
     static QPointer<TfrmSelectColumns> dialog;
     if (!dialog) {
         dialog = new TfrmSelectColumns(frmMain);
-        if (frmMain)
-            dialog->SetColors(frmMain->OptionsFont, frmMain->TextColor, frmMain->BackColor, frmMain->WindowColor);
+        TakeMainLook(*dialog);
     }
     return *dialog;
 }

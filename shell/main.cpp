@@ -111,6 +111,7 @@ int Run(QApplication& app)
     int result = 0;
     {
         TfrmMain main;
+        CreateCommonDialogs();
         main.StartFiles = FileParameters(params);
         InstallRowWindow(main, qEnvironmentVariableIntValue("KVWT_START_DEMO") == 1);
         // Ended from outside, the program closes as by its menu, without the exit question.

@@ -10,6 +10,11 @@
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
 #include "shell/SplashWindow.h"
+#include "session/NewSessionDialog.h"
+#include "session/ResultsDialog.h"
+#include "session/TrainingWindow.h"
+#include "shell/ChartOptionsDialog.h"
+#include "shell/SelectColumnsDialog.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -518,4 +523,22 @@ TEST_F(MainTest, UpdateAddressIsEmptyUntilTheSettingsGiveOne)
     }
     TfrmMain again;
     EXPECT_EQ(again.UpdateAddress, QStringLiteral("http://kavelo.invalid/update.txt"));
+}
+
+// The main window's look reaches the program's dialogs and every child window, the training
+// windows among them.
+TEST_F(MainTest, ApplyOptionsReachesTheDialogsAndEveryChildWindow)
+{
+    TfrmMain form;
+    CreateCommonDialogs();
+    TfrmTraining* first = form.NewTraining(QString());
+    TfrmTraining* second = form.NewTraining(QString());
+    ASSERT_TRUE(first && second);
+    form.UseSystemFont = false;
+    form.OptionsFont = QFont(QStringLiteral("Liberation Serif"), 17);
+    form.ApplyOptions();
+    const QList<QWidget*> windows{first, second, &NewRowDialog(), ResultsDialog(), &ChartOptionsDialog(),
+                                  &SelectColumnsDialog()};
+    for (QWidget* window : windows)
+        EXPECT_EQ(window->font().pointSize(), 17) << window->metaObject()->className();
 }
