@@ -299,7 +299,9 @@ TEST(StgReader, StoredValuesAreMadeSafe) {
     TStgFileBuilder f;
     f.Chunk(1, 2380, 1,
             {HeaderBuilder().Int("CurrentStroke", 99).Int("IntervalIndex", -4).Int("FileFormat", 255)
-                 .Int("ContentKind", 255).Int("SourceProgram", 255).Int("Protocol", 255).Bytes()});
+                 .Int("ContentKind", 255).Int("SourceProgram", 255).Int("Protocol", 255)
+                 .F64("Date", std::numeric_limits<double>::infinity())
+                 .F64("FileDate", std::numeric_limits<double>::quiet_NaN()).Bytes()});
     f.Chunk(3, 84, 2,
             {StrokeBuilder().Int("Number", 1).F32("Power", std::numeric_limits<float>::quiet_NaN()).Bytes(),
              StrokeBuilder().Int("Number", 2).F32("Power", std::numeric_limits<float>::infinity()).Bytes()});
@@ -308,6 +310,8 @@ TEST(StgReader, StoredValuesAreMadeSafe) {
     ASSERT_TRUE(Decode(f.Bytes(), t));
     EXPECT_EQ(t.Header.CurrentStroke, 2);
     EXPECT_EQ(t.Header.IntervalIndex, 0);
+    EXPECT_EQ(t.Header.Date, 0.0);
+    EXPECT_EQ(t.Header.FileDate, 0.0);
     EXPECT_EQ(t.StrokeData[1].Power, 0.0f);
     EXPECT_EQ(t.StrokeData[2].Power, 0.0f);
     EXPECT_EQ(t.Workout.Energy, 0.0f);

@@ -251,27 +251,21 @@ TEST_F(StrFileOnDisk, HeadersComeFromTheFileAndItsSize) {
     EXPECT_EQ(h.SourceFileFormat, 2);
     EXPECT_EQ(h.SourceContentKind, 7);
     EXPECT_EQ(h.SourceFileSize, kUserFileSize);
-}
 
-TEST_F(StrFileOnDisk, TextIniAndWrongSizesFailThroughTheDispatch) {
-    const QString text = Path("settings.ini");
-    QByteArray t("[Options]\nName=Bob\n");
-    t.append(QByteArray(106 - t.size(), 'x'));
-    ASSERT_TRUE(WriteAllBytes(text, t));
-    const QString cut = Path("cut.str");
-    auto bytes = StrFileBytes({1}, {}, "A", kIni);
-    bytes.pop_back();
-    ASSERT_TRUE(WriteAllBytes(cut, bytes));
-
-    TStgHeader h;
-    std::int32_t version = 0;
-    EXPECT_FALSE(ReadFileHeader(text, h, version, false));
-    EXPECT_FALSE(ReadFileHeader(cut, h, version, false));
-    TTraining training;
-    EXPECT_FALSE(OpenTrainingFile(text, training, false));
-    EXPECT_EQ(training.StrokeData.size(), 1u);
-    EXPECT_EQ(training.Ini, TStgIni{});
-    EXPECT_FALSE(OpenTrainingFile(cut, training, false));
+    // A text settings file of the user file's size, and a stroke file a byte short.
+    QByteArray text("[Options]\nName=Bob\n");
+    ASSERT_TRUE(WriteAllBytes(ini, text.leftJustified(106, 'x')));
+    auto cut = StrFileBytes({1}, {}, "A", kIni);
+    cut.pop_back();
+    ASSERT_TRUE(WriteAllBytes(str, cut));
+    for (const QString& name : {ini, str}) {
+        EXPECT_FALSE(ReadFileHeader(name, h, version, false)) << name.toStdString();
+        TTraining training;
+        training.Ini = IniOf(kIni);
+        EXPECT_FALSE(OpenTrainingFile(name, training, false));
+        EXPECT_EQ(training.StrokeData.size(), 1u);
+        EXPECT_EQ(training.Ini, TStgIni{});
+    }
 }
 
 TEST_F(StrFileOnDisk, SaveAndOpenThroughTheDispatch) {
