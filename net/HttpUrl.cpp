@@ -40,7 +40,9 @@ void SplitAuthority(const std::string& authority, TUrlParts& parts) {
 
 }  // namespace
 
-void ParseURL(const std::string& url, TUrlParts& parts) {
+void ParseURL(const std::string& address, TUrlParts& parts) {
+    // A fragment names a place inside the document: it is never sent to the server.
+    const std::string url = address.substr(0, address.find('#'));
     if (url.empty())
         return;
     if (url.rfind("./", 0) == 0) {

@@ -71,20 +71,7 @@ void TfrmTraining::LoadSettings(const QString& iniFileName, int placement, const
         BoundsHeight = ini.ReadInteger(section, QStringLiteral("Height"), BoundsHeight);
         intColumns = ini.ReadString(section, QStringLiteral("IntColumns"), QString());
     }
-    switch (placement) {
-    case 1:
-        SetFormBounds(this, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
-        break;
-    case 2:
-        if (Owner())
-            Owner()->PlaceChild(this);
-        break;
-    case 3:
-        SetFormBounds(this, -1, -1, -1, -1);
-        break;
-    default:
-        break;
-    }
+    Place(placement, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
     SetGridColWidths(sgdIntervals, intColumns);
 }
 

@@ -12,6 +12,7 @@
 #include "shell/AboutWindow.h"
 #include "shell/SingleInstance.h"
 #include "shell/SplashWindow.h"
+#include "foundation/recording/SessionRescue.h"
 #include "session/TrainingWindow.h"
 
 #include <QAction>
@@ -286,6 +287,7 @@ void TfrmMain::LoadSettings()
     ToolbarDoubleWidth = false;
     AssociationFlags = {false, false, false, true, true, true, true, true};
     LastDir = GetUserDataFolder();
+    UpdateAddress = QStringLiteral(KV_UPDATE_ADDRESS);
     RecentFiles.clear();
     RunningTime = RowingTime = 0;
     TimesStarted = RowingSessions = FilesOpened = FilesSaved = 0;
@@ -311,6 +313,7 @@ void TfrmMain::LoadSettings()
                 RecentFiles << file;
         }
         LastDir = ini.ReadString(kOptions, QStringLiteral("LastDir"), LastDir);
+        UpdateAddress = ini.ReadString(kOptions, QStringLiteral("UpdateAddress"), UpdateAddress).trimmed();
         RunningTime = ReadDays(ini, QStringLiteral("RunningTime"));
         TimesStarted = ReadCounter(ini, QStringLiteral("TimesStarted"));
         RowingTime = ReadDays(ini, QStringLiteral("RowingTime"));
@@ -549,6 +552,12 @@ void TfrmMain::FirstShowSequence()
     if (QPointer<TfrmSplash> splash = CurrentSplash())
         splash->exec();
     ShowWelcome();
+    // A session that an earlier run had to end without anybody there was kept: say where.
+    if (const QString notice = TakeRescueNotice(); !notice.isEmpty()) {
+        SetStatusText(notice);
+        std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
+        ShowMessageBox(this, QMessageBox::Information, notice);
+    }
     HideSplash();
     FStartupRunning = false;
     StartupDone = true;
@@ -557,6 +566,9 @@ void TfrmMain::FirstShowSequence()
     if (!StartFiles.isEmpty())
         FPendingTexts.prepend(GetCommandLineText(StartFiles));
     OpenPendingTexts();
+    // Then the program is ready to row (the files asked for do not wait for the rower's dialog).
+    if (CreateRowWindow && !ClosingUnattended())
+        OpenRowWindow(GetUserIniFileName(false), QString());
 }
 
 void TfrmMain::showEvent(QShowEvent* event)

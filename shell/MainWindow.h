@@ -47,6 +47,9 @@ public:
     // The first five are the file layer's types: .zti, .ztr, .zts, .str, .stg.
     std::array<bool, 8> AssociationFlags{false, false, false, true, true, true, true, true};
     QString LastDir;
+    // Where CheckForUpdate (update/UpdateDialog.h) looks for a newer version: [Options]
+    // "UpdateAddress", by default the build's KV_UPDATE_ADDRESS. Empty: no update.
+    QString UpdateAddress;
 
     QStringList RecentFiles;  // full names, newest first
     bool FirstShow = true;

@@ -1,6 +1,7 @@
 #include "shell/MdiChild.h"
 
 #include "shell/MdiFrame.h"
+#include "widgets/UiUtils.h"
 
 #include <QCloseEvent>
 #include <QMdiSubWindow>
@@ -25,6 +26,24 @@ void TMDIChild::Close()
         sub->close();
     else
         close();
+}
+
+void TMDIChild::Place(int placement, int left, int top, int width, int height)
+{
+    switch (placement) {
+    case 1:
+        SetFormBounds(this, left, top, width, height);
+        break;
+    case 2:
+        if (FOwner)
+            FOwner->PlaceChild(this);
+        break;
+    case 3:
+        SetFormBounds(this, -1, -1, -1, -1);
+        break;
+    default:
+        break;
+    }
 }
 
 void TMDIChild::closeEvent(QCloseEvent* event)

@@ -21,6 +21,9 @@ public:
     TMDIMain* Owner() const { return FOwner; }
     QMdiSubWindow* SubWindow() const;
     void Close();  // closes the sub-window (asks CloseQuery first)
+    // Placement from the settings: 1 the given bounds (all -1 maximised, all 0 minimised),
+    // 2 filling the owner's client area, 3 maximised; anything else leaves the window as it is.
+    void Place(int placement, int left, int top, int width, int height);
 
 protected:
     // False keeps the window open.

@@ -147,6 +147,19 @@ void TMDIMain::PlaceChild(QWidget* child)
     frame->setGeometry(0, 0, ChildAreaWidth(), ChildAreaHeight());
 }
 
+void TMDIMain::ShowChild(QWidget* child)
+{
+    if (!child)
+        return;
+    QWidget* frame = ChildFrame(child);
+    frame->show();
+    frame->raise();
+    if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
+        MdiArea->setActiveSubWindow(sub);
+    if (frame->windowState() & Qt::WindowMinimized)
+        WindowMaximize->trigger();
+}
+
 void TMDIMain::TileMosaic()
 {
     const int h = ChildAreaHeight(), w = ChildAreaWidth();

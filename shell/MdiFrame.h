@@ -46,6 +46,9 @@ public:
     int ChildAreaHeight() const;
     int ChildAreaWidth() const;
     void PlaceChild(QWidget* child);
+    // Shows the child, brings it to the front and makes it active; a minimised child makes the
+    // Window > Maximize action run.
+    void ShowChild(QWidget* child);
     void TileMosaic();
     void MaximizeChildren(bool all);
 

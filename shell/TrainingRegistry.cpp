@@ -33,17 +33,6 @@ TTrainingViews* ViewsOf(QWidget* window)
     return dynamic_cast<TTrainingViews*>(window);
 }
 
-void ShowChild(TMDIMain* main, QWidget* child)
-{
-    QWidget* frame = ChildFrame(child);
-    frame->show();
-    frame->raise();
-    if (auto* sub = qobject_cast<QMdiSubWindow*>(frame))
-        main->MdiArea->setActiveSubWindow(sub);
-    if (frame->windowState() & Qt::WindowMinimized)
-        main->WindowMaximize->trigger();
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -281,7 +270,7 @@ bool TfrmMain::OpenRowWindow(const QString& iniFile, const QString& userFile)
     if (RowWindowOpening)
         return false;
     if (frmRow) {
-        ShowChild(this, frmRow);
+        ShowChild(frmRow);
         return false;
     }
     RowWindowOpening = true;

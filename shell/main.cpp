@@ -3,6 +3,7 @@
 #include "foundation/core/AppUtils.h"
 #include "foundation/core/Prompt.h"
 #include "platform/IniFiles.h"
+#include "platform/ProgramReplace.h"
 #include "widgets/UiUtils.h"
 #include "shell/ScreenSaver.h"
 #include "shell/UiPrompt.h"
@@ -10,6 +11,7 @@
 #include "shell/MainWindow.h"
 #include "shell/OrderlyEnd.h"
 #include "shell/SplashWindow.h"
+#include "session/RowWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -110,6 +112,7 @@ int Run(QApplication& app)
     {
         TfrmMain main;
         main.StartFiles = FileParameters(params);
+        InstallRowWindow(main, qEnvironmentVariableIntValue("KVWT_START_DEMO") == 1);
         // Ended from outside, the program closes as by its menu, without the exit question.
         TOrderlyEnd orderlyEnd([&main](const QString&) { main.CloseUnattended(); });
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &orderlyEnd,
@@ -130,6 +133,9 @@ int Run(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // The replacement by a downloaded new version: no window, no single-instance guard.
+    if (IsReplaceMode(argc, argv))
+        return RunReplaceMode(argc, argv);
     if (const int code = AnswerInformationSwitch(argc, argv); code >= 0)
         return code;
     QApplication app(argc, argv);

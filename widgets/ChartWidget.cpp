@@ -34,23 +34,6 @@ QFont ToQFont(const TChartFont& f) {
     return font;
 }
 
-Qt::PenStyle ToQtPenStyle(std::uint8_t style) {
-    switch (style) {
-    case kPenDash:
-        return Qt::DashLine;
-    case kPenDot:
-        return Qt::DotLine;
-    case kPenDashDot:
-        return Qt::DashDotLine;
-    case kPenDashDotDot:
-        return Qt::DashDotDotLine;
-    case kPenClear:
-        return Qt::NoPen;
-    default:
-        return Qt::SolidLine;
-    }
-}
-
 double ClampPixel(double v) {
     return std::clamp(v, -kPixelLimit, kPixelLimit);
 }
@@ -220,6 +203,23 @@ QCPRange RangeOf(const TChartAxis& axis, bool found, double lo, double hi) {
 
 } // namespace
 
+Qt::PenStyle ToQtPenStyle(std::uint8_t style) {
+    switch (style) {
+    case kPenDash:
+        return Qt::DashLine;
+    case kPenDot:
+        return Qt::DotLine;
+    case kPenDashDot:
+        return Qt::DashDotLine;
+    case kPenDashDotDot:
+        return Qt::DashDotDotLine;
+    case kPenClear:
+        return Qt::NoPen;
+    default:
+        return Qt::SolidLine;
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Ticks
 
@@ -379,6 +379,11 @@ void TChartWidget::Refresh() {
     FHome.Right = RangeOf(FModel.Right, found, lo, hi);
     SetRanges(FHome);
     FZoomed = false;
+    replot(rpQueuedReplot);
+}
+
+void TChartWidget::resizeEvent(QResizeEvent*) {
+    setViewport(rect());
     replot(rpQueuedReplot);
 }
 

@@ -63,6 +63,9 @@ public:
     bool SaveChartPicture(const QString& fileName, const QColor& background = Qt::white);
 
 protected:
+    // A resize queues its replot, so that the resizes of one layout pass and a pending Refresh
+    // share one replot.
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -87,6 +90,9 @@ private:
     void SetRanges(const TRanges& ranges);
     void AnimateTo(const TRanges& target);
 };
+
+// The Qt pen of a record pen style (kPenSolid .. kPenClear; others solid).
+Qt::PenStyle ToQtPenStyle(std::uint8_t style);
 
 // The 16 standard colours of a 4-bit bitmap.
 QList<QRgb> SixteenColourPalette();

@@ -659,6 +659,14 @@ void TSessionController::RawData(TInterface* sender, double wheel, int heartRaw,
     ++FPacketCount;
     Panel(5, ElapsedText(ElapsedMs()));
     FDataReceived = true;
+    // Without a countdown recording starts with the first data, not at the next look of the
+    // wait: a fast demo would otherwise play much of its recording unrecorded meanwhile.
+    if (FPhase == TSessionPhase::Connecting && FConnectType != 1) {
+        QPointer<TSessionController> self(this);
+        AfterData();
+        if (!self || FRecorder.Finished())
+            return;
+    }
     auto* kv = static_cast<TKVInterface*>(sender);
     if (!kv->DoCalculate())
         return;

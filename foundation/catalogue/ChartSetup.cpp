@@ -1,6 +1,7 @@
 // Chart set-up of the parameter catalogue: axes from the stroke columns, stroke and force-curve
 // series from a training, and the stored axis settings of a column table.
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "foundation/files/ForceCurveAverages.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
 
@@ -108,17 +109,10 @@ void AddMovingAverage(TChartModel& chart, const TSeriesLook& look, int xColumn, 
 // The curve as drawn: stretched to the reference length and scaled to the reference force.
 void AddCurveSeries(TChartSeries& s, const TStgStrokeData& stroke, const TStgForceCurve& curve, double spacing,
                     bool fixedForce, bool scaleLength, double referenceForce, double referenceLength) {
-    double step = 1.0;
-    // A stroke or reference without a length would squeeze the curve into its first sample.
-    if (scaleLength && stroke.Length > 0 && referenceLength > 0)
-        step = SafeDivide(stroke.Length, static_cast<float>(referenceLength));
-    if (step <= 0) step = 1.0;
-    std::array<double, kForceCurveSamples> samples{};
-    ResampleForceCurve(curve.Force, step, samples);
-    const double factor =
-        fixedForce ? SafeDivide(static_cast<float>(referenceForce), stroke.PeakForce) : 1.0;
+    const TCurveScaling scaling{fixedForce, referenceForce, scaleLength, referenceLength};
+    const std::array<double, kForceCurveSamples> samples = ScaleForceCurve(stroke, curve, scaling);
     for (int k = 1; k <= kForceCurveSamples; ++k)
-        s.AddXY(k * spacing, samples[static_cast<std::size_t>(k - 1)] * factor, s.Color);
+        s.AddXY(k * spacing, samples[static_cast<std::size_t>(k - 1)], s.Color);
 }
 
 } // namespace
@@ -298,34 +292,8 @@ void CreateForceCurveSeries(TChartModel& chart, const TTraining& training, bool 
     shown.PenStyle = training.Header.PenStyle;
     shown.PenWidth = training.Header.PenWidth;
     if (training.StrokeData.size() < 2 || current < 1) return;
-    const TStgStrokeData* stroke = nullptr;
-    const TStgForceCurve* curve = nullptr;
-    switch (training.Header.CurveMode) {
-    case 0:
-        if (current <= last) {
-            stroke = &training.StrokeData[static_cast<std::size_t>(current)];
-            curve = &training.ForceCurves[static_cast<std::size_t>(current)];
-        }
-        break;
-    case 1:
-        if (!training.ForceCurves.empty()) {
-            stroke = &training.StrokeData[0];
-            curve = &training.ForceCurves[0];
-        }
-        break;
-    case 2: {
-        const std::int32_t k = training.Header.IntervalIndex;
-        if (k >= 0 && static_cast<std::size_t>(k) < training.Intervals.size()) {
-            stroke = &training.Intervals[static_cast<std::size_t>(k)].Stroke;
-            curve = &training.Intervals[static_cast<std::size_t>(k)].Curve;
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    if (stroke && curve)
-        AddCurveSeries(shown, *stroke, *curve, spacing, fixedForce, scaleLength, referenceForce, referenceLength);
+    if (const TShownCurve c = ShownCurve(training))
+        AddCurveSeries(shown, *c.Stroke, *c.Curve, spacing, fixedForce, scaleLength, referenceForce, referenceLength);
 }
 
 // ---------------------------------------------------------------------------------------------

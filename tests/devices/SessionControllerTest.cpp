@@ -482,9 +482,10 @@ TEST_F(SessionTest, RecordedStrokesAreTheEngineReplays) {
         EXPECT_EQ(got.Pulse, e.Pulse) << n;
         EXPECT_EQ(Training.ForceCurves[std::size_t(n)].Present, e.Power != 0) << n;
     }
-    ASSERT_EQ(Training.RawData.size(), ticks.size());
-    for (std::size_t k = 1; k < ticks.size(); ++k)
-        ASSERT_EQ(Training.RawData[k].Interval, ticks[k]) << k;
+    // Recording starts with the first record: raw sample k is record k - 1 (0 stays empty).
+    ASSERT_EQ(Training.RawData.size(), ticks.size() + 1);
+    for (std::size_t k = 1; k <= ticks.size(); ++k)
+        ASSERT_EQ(Training.RawData[k].Interval, ticks[k - 1]) << k;
 }
 
 // The real demo playback, paced by its own timer on the fake clock.

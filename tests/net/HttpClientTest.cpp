@@ -1,6 +1,6 @@
 #include "net/HttpClient.h"
 
-#include "LoopbackServer.h"
+#include "support/LoopbackServer.h"
 #include "support/PtyPeer.h"
 
 #include <QBuffer>

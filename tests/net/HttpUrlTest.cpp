@@ -24,6 +24,7 @@ TEST(HttpUrlTest, ParseURL) {
         {"Http://h/", {"http", "", "", "h", "", "/"}},
         {"mailto:me@there", {"mailto", "me", "", "there", "", ""}},
         {"www.host.com/x", {"http", "", "", "www.host.com", "", "/x"}},
+        {"http://host/a?b=1#part", {"http", "", "", "host", "", "/a?b=1"}},
     };
     for (const TCase& c : cases) {
         TUrlParts p;

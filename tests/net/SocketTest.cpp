@@ -1,6 +1,6 @@
 #include "net/Socket.h"
 
-#include "LoopbackServer.h"
+#include "support/LoopbackServer.h"
 #include "support/PtyPeer.h"
 
 #include <QCoreApplication>

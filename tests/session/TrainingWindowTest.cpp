@@ -48,15 +48,7 @@ protected:
     TAnswer prompt;
     std::unique_ptr<TfrmTraining> window;
 
-    static void SetUpTestSuite()
-    {
-        if (StrokeParameters.empty()) {
-            BuildStrokeParameters();
-            BuildIntervalParameters();
-            BuildSessionParameters();
-            BuildSplitParameters();
-        }
-    }
+    static void SetUpTestSuite() { EnsureParameterTables(); }
     void SetUp() override
     {
         SetPrompt(&prompt);

@@ -503,3 +503,19 @@ TEST_F(MainTest, RecentListAndLastFolderKeepGreekChineseAndLongPathsWhole)
     EXPECT_EQ(again.RecentFiles, QStringList({file, QStringLiteral("/plain/one.stg")}));
     EXPECT_EQ(again.LastDir, folder + QLatin1Char('/'));
 }
+
+TEST_F(MainTest, UpdateAddressIsEmptyUntilTheSettingsGiveOne)
+{
+    {
+        TfrmMain form;
+        EXPECT_TRUE(form.UpdateAddress.isEmpty());
+    }
+    {
+        TIniFile ini(Ini());
+        ini.WriteString(QStringLiteral("Options"), QStringLiteral("UpdateAddress"),
+                        QStringLiteral(" http://kavelo.invalid/update.txt "));
+        ASSERT_TRUE(ini.UpdateFile());
+    }
+    TfrmMain again;
+    EXPECT_EQ(again.UpdateAddress, QStringLiteral("http://kavelo.invalid/update.txt"));
+}

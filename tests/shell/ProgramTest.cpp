@@ -260,6 +260,44 @@ TEST_F(ProgramTest, EndedBySignalItSavesAndRemovesItsSocket)
     }
 }
 
+// A demo session in progress when the program is ended from outside is closed in order and
+// written to the user data folder; the next start says where it is.
+TEST_F(ProgramTest, SigtermMidDemoKeepsTheSession)
+{
+    qputenv("KVWT_START_DEMO", "1");
+    auto p = Start({});
+    qunsetenv("KVWT_START_DEMO");
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {"Orderly end on", "Row: stroke 1"})) << output.toStdString();
+    ASSERT_EQ(::kill(pid_t(p->processId()), SIGTERM), 0);
+    ASSERT_TRUE(p->waitForFinished(kFinishMs));
+    output += p->readAll();
+    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit) << output.toStdString();
+    EXPECT_EQ(p->exitCode(), 0);
+    const QByteArray marker = "the session in progress was kept in ";
+    const qsizetype at = output.indexOf(marker);
+    ASSERT_GE(at, 0) << output.toStdString();
+    const qsizetype end = output.indexOf('\n', at);
+    const QString kept = QString::fromLocal8Bit(output.mid(at + marker.size(), end - at - marker.size()));
+    EXPECT_TRUE(kept.startsWith(QFileInfo(SettingsFile()).path())) << kept.toStdString();
+    TTraining training;
+    ASSERT_TRUE(OpenTrainingFile(kept, training, false, nullptr)) << kept.toStdString();
+    ASSERT_GE(training.StrokeData.size(), 2u);
+    EXPECT_EQ(training.StrokeData[1].Number, 1);
+    EXPECT_EQ(training.Header.ContentKind, 9);
+    EXPECT_GT(training.Workout.Distance, 0);
+    EXPECT_TRUE(ReadAllBytes(SettingsFile()).contains("[Rescue]"));
+
+    // The next start says where it is, once.
+    auto next = Start({});
+    QByteArray said;
+    ASSERT_TRUE(WaitForOutput(*next, said, {"has been kept in"})) << said.toStdString();
+    EXPECT_TRUE(said.contains(kept.toLocal8Bit()));
+    ASSERT_EQ(::kill(pid_t(next->processId()), SIGTERM), 0);
+    ASSERT_TRUE(next->waitForFinished(kFinishMs));
+    EXPECT_FALSE(ReadAllBytes(SettingsFile()).contains("[Rescue]"));
+}
+
 TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)
 {
     ASSERT_TRUE(QDir().mkpath(QFileInfo(SettingsFile()).absolutePath()));

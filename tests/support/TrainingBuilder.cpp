@@ -1,8 +1,19 @@
 #include "support/TrainingBuilder.h"
 
+#include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
 
 #include <cmath>
+
+void EnsureParameterTables()
+{
+    if (!StrokeParameters.empty())
+        return;
+    BuildStrokeParameters();
+    BuildIntervalParameters();
+    BuildSessionParameters();
+    BuildSplitParameters();
+}
 
 TTraining MakeRowedTraining(int strokes, int intervalStrokes)
 {

@@ -1,0 +1,339 @@
+// The force-curve window on the main window's registry: list and averages, grid rows and fixed
+// values, browsing (with and without Shift), deleting, the play timer, settings and the export.
+#include "analysis/ForceCurveWindow.h"
+#include "support/TrainingBuilder.h"
+#include "foundation/catalogue/ParameterCatalogue.h"
+#include "foundation/files/ForceCurveBrowsing.h"
+#include "foundation/files/TrainingFiles.h"
+#include "platform/IniFiles.h"
+#include "session/TrainingWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/SplashWindow.h"
+#include "widgets/UiUtils.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+class ForceCurveWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir home;
+    QByteArray oldHome = qgetenv("HOME");
+    QStringList messages;
+    std::unique_ptr<TfrmMain> form;
+    TfrmForceCurves* window = nullptr;
+    bool shift = false;
+
+    void SetUp() override {
+        ASSERT_TRUE(home.isValid());
+        qputenv("HOME", QFile::encodeName(home.path()));
+        SplashDisplayTimeOverride = 0;
+        MessageBoxHook = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
+            messages << text;
+            return QMessageBox::Ok;
+        };
+        form = std::make_unique<TfrmMain>();
+        form->ConfirmExit = false;
+    }
+    void TearDown() override {
+        form.reset();
+        MessageBoxHook = nullptr;
+        SplashDisplayTimeOverride = -1;
+        qputenv("HOME", oldHome);
+    }
+    // Open trainings of these stroke counts, all active, then the window with the first selected.
+    void Open(std::initializer_list<int> strokes) {
+        for (int n : strokes) {
+            TfrmTraining* w = form->NewTraining(QString());
+            w->Training = MakeRowedTraining(n);
+            w->Training.Header.Title = "T" + std::to_string(n);
+            w->Training.Header.Active = 1;
+            w->Training.Header.CurrentStroke = 1;
+        }
+        window = OpenForceCurveWindow(form.get());
+        ASSERT_NE(window, nullptr);
+        window->ShiftDown = [this] { return shift; };
+    }
+    TTraining& Training(int n) { return form->TrainingWindow(n)->Training; }
+    void Select(int index) { window->clbTrainings->setCurrentRow(index); }
+    QString Cell(int row, int column) const {
+        const QTableWidgetItem* item = window->sgdData->item(row - 1, column);
+        return item ? item->text() : QString();
+    }
+};
+
+} // namespace
+
+TEST_F(ForceCurveWindowTest, ListHoldsTheTrainingsAndTheFourAverages) {
+    Open({3, 5});
+    ASSERT_EQ(window->clbTrainings->count(), 6);
+    EXPECT_EQ(window->clbTrainings->item(2)->text(), "*Avg. 1 active curves");
+    EXPECT_EQ(window->clbTrainings->item(5)->text(), "*Avg. 4 all curves in all trainings");
+    EXPECT_EQ(window->clbTrainings->currentRow(), 0);
+    EXPECT_EQ(form->SpareTraining(-3).Header.Color, 0x00FFFF);
+
+    // Checking an average activates its record and gives it a grid row after the trainings.
+    window->clbTrainings->item(3)->setCheckState(Qt::Checked);
+    EXPECT_EQ(form->SpareTraining(-2).Header.Active, 1);
+    ASSERT_EQ(window->sgdData->rowCount(), 3);
+    EXPECT_EQ(Cell(3, 0), "*Avg. 2 all curves");
+    // Average 2 of curve 1 of each training: its length is their mean.
+    const double mean = (Training(0).StrokeData[1].Length + Training(1).StrokeData[1].Length) / 2.0;
+    EXPECT_NEAR(form->SpareTraining(-2).StrokeData[0].Length, mean, 1e-3);
+}
+
+TEST_F(ForceCurveWindowTest, GridRows) {
+    Open({3});
+    Training(0).Header.Active = 0;
+    form->RefreshViews();
+    // No active training and no active average: one empty row.
+    EXPECT_EQ(window->sgdData->rowCount(), 1);
+    EXPECT_EQ(Cell(1, 0), "");
+    EXPECT_EQ(Cell(1, 7), "");
+
+    // Only an average active: its row is row 1.
+    form->SpareTraining(-4).Header.Active = 1;
+    form->RefreshViews();
+    EXPECT_EQ(window->sgdData->rowCount(), 1);
+    EXPECT_EQ(Cell(1, 0), "*Avg. 4 all curves in all trainings");
+
+    // At its last stroke a training shows that stroke's values.
+    form->SpareTraining(-4).Header.Active = 0;
+    Training(0).Header.Active = 1;
+    Training(0).Header.CurrentStroke = 3;
+    form->RefreshViews();
+    const TStgStrokeData& s = Training(0).StrokeData[3];
+    EXPECT_EQ(Cell(1, 1), FormatStrokeParameter(s, 0, Training(0).Ini));
+    EXPECT_EQ(Cell(1, 7), FormatStrokeParameter(s, 6, Training(0).Ini));
+}
+
+TEST_F(ForceCurveWindowTest, FixedForceDoublesTheEnergyOfAHalfPeak) {
+    Open({3});
+    TStgStrokeData& s = Training(0).StrokeData[1];
+    s.PeakForce = 275;
+    s.Energy = 300;
+    window->edtForce->setValue(550);
+    window->cbxForce->setChecked(true);
+    EXPECT_TRUE(window->edtForce->isEnabled());
+    EXPECT_EQ(Cell(1, 11), FormatParameterValue(StrokeParameterFormat(10), 600));
+    EXPECT_EQ(Cell(1, 15), FormatParameterValue(StrokeParameterFormat(14), 550));
+    EXPECT_EQ(Cell(1, 2), ""); // the unscaled columns are emptied
+
+    window->cbxLength->setChecked(true);
+    window->UpdatePictureInfo();
+    EXPECT_EQ(window->PictureInfoText(), "Fixed force : 550 N\rFixed length : 150 cm");
+}
+
+TEST_F(ForceCurveWindowTest, BrowseButtonsAndTheirEnableStates) {
+    Open({1, 6});
+    // One stroke: nothing to step through, and no session average to choose.
+    EXPECT_FALSE(window->btbFirst->isEnabled());
+    EXPECT_FALSE(window->btbNext->isEnabled());
+    EXPECT_FALSE(window->btbDelete->isEnabled());
+    EXPECT_FALSE(window->rbtBrowseAverage->isEnabled());
+    EXPECT_TRUE(window->rbtBrowseCurves->isChecked());
+    EXPECT_EQ(window->GetTrainingCaption(0), TrainingLabelText(Training(0).Header, form->ChartLabelFields, false));
+
+    Select(1);
+    EXPECT_FALSE(window->btbPrevious->isEnabled());
+    EXPECT_TRUE(window->btbNext->isEnabled());
+    Training(1).ForceCurves[2].Present = 0;
+    window->btbNext->click();
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 3);
+    EXPECT_EQ(window->metCurve->text(), "3");
+    EXPECT_EQ(window->sbrCurves->value(), 3);
+    EXPECT_EQ(window->sbrCurves->maximum(), 6);
+    window->btbLast->click();
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 6);
+    EXPECT_FALSE(window->btbNext->isEnabled());
+    window->sbrCurves->setValue(4); // a user's scroll
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 4);
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 1);
+
+    window->rbtBrowseAverage->click();
+    EXPECT_EQ(Training(1).Header.CurveMode, kCurveModeAverage);
+    EXPECT_FALSE(window->btbFirst->isEnabled());
+    EXPECT_TRUE(window->rbtBrowseAverage->isChecked());
+    EXPECT_FALSE(window->rbtBrowseCurves->isChecked());
+}
+
+TEST_F(ForceCurveWindowTest, ShiftActsOnEveryOpenTraining) {
+    Open({3, 6, 4});
+    Select(1);
+    shift = true;
+    window->btbLast->click();
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 3);
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 6);
+    EXPECT_EQ(Training(2).Header.CurrentStroke, 4);
+    window->rbtBrowseAverage->click();
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(Training(n).Header.CurveMode, kCurveModeAverage) << n;
+    // Averages are never stepped by Shift.
+    EXPECT_EQ(form->SpareTraining(-1).Header.CurveMode, kCurveModeAverage);
+}
+
+TEST_F(ForceCurveWindowTest, SelectingAnotherTrainingStepsNone) {
+    // Setting the scroll bar's range and position from code must not reach its handler, which
+    // would move the trainings (all of them while Shift is held for a shift-click in the list).
+    Open({10, 3, 6});
+    Training(0).Header.CurrentStroke = 8;
+    Training(1).Header.CurrentStroke = 2;
+    Training(2).Header.CurrentStroke = 5;
+    shift = true;
+    for (int row : {0, 1, 2, 1, 0})
+        Select(row);
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 8);
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 2);
+    EXPECT_EQ(Training(2).Header.CurrentStroke, 5);
+}
+
+TEST_F(ForceCurveWindowTest, TypedCurveNumber) {
+    Open({5});
+    const auto type = [this](const QString& text) {
+        window->metCurve->setText(text);
+        window->metCurveExit();
+    };
+    type("5");
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 5);
+    type("6");
+    type("0");
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 5);
+    EXPECT_TRUE(messages.isEmpty());
+    type("");
+    EXPECT_EQ(messages, QStringList{"'' is not a valid integer value"});
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 5);
+}
+
+TEST_F(ForceCurveWindowTest, DeleteStepsOnlyTheSelectedTrainingAndMarksItModified) {
+    Open({3, 3});
+    Training(0).Header.CurrentStroke = 2;
+    Training(1).Header.CurrentStroke = 2;
+    Select(1);
+    shift = true; // Delete ignores it
+    const TStgForceCurve before = Training(1).ForceCurves[0];
+    window->btbDelete->click();
+    EXPECT_EQ(Training(1).ForceCurves[2].Present, 0);
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 1);
+    EXPECT_EQ(Training(1).Header.Modified, 1);
+    EXPECT_NE(Training(1).ForceCurves[0], before);
+    // The average without curve 2 is curve 3 alone.
+    TStgStrokeData avg;
+    TStgForceCurve avgCurve;
+    AverageStrokes(Training(1).StrokeData, Training(1).ForceCurves, Training(1).Ini.Sprocket, avg, avgCurve);
+    EXPECT_EQ(Training(1).ForceCurves[0], avgCurve);
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 2);
+    EXPECT_EQ(Training(0).ForceCurves[2].Present, 1);
+    EXPECT_EQ(Training(0).Header.Modified, 0);
+    EXPECT_TRUE(form->TrainingWindow(1)->gbxTraining->title().endsWith(" (*)"));
+
+    // Nothing selected: nothing is deleted.
+    window->clbTrainings->setCurrentRow(-1);
+    window->clbTrainings->clearSelection();
+    window->btbDeleteClick();
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 1);
+    EXPECT_EQ(Training(1).ForceCurves[1].Present, 1);
+}
+
+TEST_F(ForceCurveWindowTest, PlayRunsToTheLastCurveAndStops) {
+    Open({3});
+    EXPECT_EQ(form->CurvesPerMinute, 120);
+    EXPECT_EQ(window->tmrPlay->interval(), 500);
+    window->btbPlay->click();
+    EXPECT_TRUE(window->tmrPlay->isActive());
+    EXPECT_EQ(window->PlayGlyph(), "VCR_STOP");
+    window->tmrPlayTimer();
+    window->tmrPlayTimer();
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 3);
+    EXPECT_TRUE(window->tmrPlay->isActive());
+    window->tmrPlayTimer(); // at the last curve: stops at once
+    EXPECT_FALSE(window->tmrPlay->isActive());
+    EXPECT_EQ(window->PlayGlyph(), "VCR_PLAY");
+
+    // Any browse action stops a running play.
+    window->btbPlay->click();
+    window->btbFirst->click();
+    EXPECT_FALSE(window->tmrPlay->isActive());
+}
+
+TEST_F(ForceCurveWindowTest, SettingsRoundTripAndRanges) {
+    Open({3});
+    const QString file = home.filePath("kv.ini");
+    window->cbxForce->setChecked(true);
+    window->edtForce->setValue(700);
+    window->edtLength->setValue(120);
+    window->cbxSquare->click();
+    window->SaveSettings(file);
+    {
+        TIniFile ini(file);
+        EXPECT_TRUE(ini.ReadBool("ForceCurves", "FixedForce", false));
+        EXPECT_EQ(ini.ReadInteger("ForceCurves", "Force", 0), 700);
+        EXPECT_FALSE(ini.ReadBool("ForceCurves", "FixedLength", true));
+        EXPECT_EQ(ini.ReadInteger("ForceCurves", "Length", 0), 120);
+        EXPECT_FALSE(ini.ReadBool("ForceCurves", "Square", true));
+        ini.WriteInteger("ForceCurves", "Force", 5000);
+        ini.WriteInteger("ForceCurves", "Length", -3);
+        ini.UpdateFile();
+    }
+    TfrmForceCurves other(nullptr);
+    other.LoadSettings(file, 0);
+    EXPECT_TRUE(other.cbxForce->isChecked());
+    EXPECT_TRUE(other.edtForce->isEnabled());
+    EXPECT_EQ(other.edtForce->value(), 999);
+    EXPECT_EQ(other.edtLength->value(), 0);
+    EXPECT_FALSE(other.edtLength->isEnabled());
+    EXPECT_FALSE(other.FSquare);
+    EXPECT_FALSE(other.cbxSquare->isChecked());
+}
+
+TEST_F(ForceCurveWindowTest, ExportWritesTheShownCurve) {
+    Open({3});
+    const QString file = home.filePath("curve.str");
+    QString offered;
+    window->AskExportFileName = [&](const QString&, const QString& name) {
+        offered = name;
+        return file;
+    };
+    Training(0).Header.Active = 0;
+    form->RefreshViews();
+    EXPECT_FALSE(window->ExportStrokeFile());
+    EXPECT_EQ(messages, QStringList{"Please select an active curve to export"});
+    EXPECT_FALSE(QFile::exists(file));
+
+    Training(0).Header.Active = 1;
+    Training(0).Header.CurrentStroke = 2;
+    Training(0).Header.FileName = home.filePath("session.stg").toStdString();
+    form->RefreshViews();
+    window->cbxLength->setChecked(true);
+    window->edtLength->setValue(150);
+    ASSERT_TRUE(window->ExportStrokeFile());
+    EXPECT_EQ(offered, home.filePath("session")); // without its extension
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    ASSERT_EQ(bytes.size(), kStrFileSize);
+    EXPECT_EQ(std::uint8_t(bytes[0]), 1);    // stroke number
+    EXPECT_EQ(std::uint8_t(bytes[12]), 150); // length: the fixed length
+    EXPECT_EQ(std::uint8_t(bytes[2]), 0);    // power: zeroed at a fixed length
+}
+
+TEST_F(ForceCurveWindowTest, ClosingTheLastTrainingClosesTheWindow) {
+    Open({3});
+    QPointer<TfrmForceCurves> alive(window);
+    form->CloseTraining(form->TrainingId(0));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(!alive || alive->Closing || !alive->isVisible());
+    EXPECT_EQ(form->frmForceCurves, nullptr);
+}

@@ -1,0 +1,375 @@
+// The row window: goal ruler geometry, the [Row] layout, and a whole demo session rowed through
+// the window from the session button to the saved file.
+#include "support/FileHelpers.h"
+#include "support/QtPrinters.h"
+
+#include "bench/ReplayInterface.h"
+#include "foundation/catalogue/ParameterCatalogue.h"
+#include "foundation/core/AppUtils.h"
+#include "foundation/files/TrainingFiles.h"
+#include "platform/IniFiles.h"
+#include "resources/DemoData.h"
+#include "session/GoalRuler.h"
+#include "session/RowWindow.h"
+#include "session/TrainingWindow.h"
+#include "shell/MainWindow.h"
+#include "shell/MessageWindow.h"
+#include "shell/SplashWindow.h"
+#include "widgets/UiUtils.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+namespace {
+
+// ---------------------------------------------------------------- goal ruler
+
+struct TRulerCase {
+    const char* Name;
+    int Target;
+    double Value;
+    bool Finished;
+    int Step;
+    int Ticks;
+    QStringList Labels;
+};
+
+TEST(GoalRuler, TicksLabelsAndMarker) {
+    const QStringList strokeLabels{"1", "2", "3", "4", "5", "6"};
+    const QStringList metreLabels{"200", "400", "600", "800", "1000", "1200", "1400", "1600", "1800"};
+    const TRulerCase cases[] = {
+        {"7 strokes", 7, 3, false, 1, 8, strokeLabels},
+        {"2000 m", 2000, 500, false, 200, 11, metreLabels},
+        {"2000 m passed", 2000, 2150, false, 200, 11, metreLabels},
+        {"2000 m finished early", 2000, 1990, true, 200, 11, metreLabels},
+        {"5 strokes", 5, 0, false, 1, 6, {"1", "2", "3", "4"}},
+    };
+    const int left = 100, top = 0, right = 500, bottom = 30;
+    for (const TRulerCase& c : cases) {
+        const TGoalRuler r = GoalRulerGeometry(left, top, right, bottom, c.Target, c.Value, c.Finished);
+        ASSERT_FALSE(r.Empty) << c.Name;
+        EXPECT_EQ(r.Step, c.Step) << c.Name;
+        ASSERT_EQ(r.Ticks, c.Ticks) << c.Name;
+        ASSERT_EQ(int(r.TickX.size()), c.Ticks) << c.Name;
+        // w = (right - 4) - (left + 3); scale = w / (target + step); tick k at k x step x scale.
+        const double scale = double((right - 4) - (left + 3)) / (c.Target + c.Step);
+        for (int k = 1; k <= c.Ticks; ++k)
+            EXPECT_EQ(r.TickX[std::size_t(k - 1)], left + 3 + int(std::nearbyint(k * c.Step * scale))) << c.Name << k;
+        QStringList labels;
+        for (const TGoalRulerLabel& l : r.Labels)
+            labels << l.Text;
+        EXPECT_EQ(labels, c.Labels) << c.Name;
+        // Labels stand on ticks 2 .. ticks - 1.
+        ASSERT_FALSE(r.Labels.empty());
+        EXPECT_EQ(r.Labels.front().X, r.TickX[1]) << c.Name;
+        EXPECT_EQ(r.Labels.back().X, r.TickX[std::size_t(c.Ticks - 2)]) << c.Name;
+        // The marker's right edge stands at the value: 0 on tick 1, the target on the last tick.
+        const double v = c.Finished ? c.Target : std::min(c.Value, double(c.Target));
+        EXPECT_EQ(r.Marker.right(), left + 3 + int(std::nearbyint(v * scale + c.Step * scale))) << c.Name;
+        EXPECT_EQ(r.Marker.top(), top + 4);
+        EXPECT_EQ(r.Marker.bottom(), bottom - 10);
+    }
+    const TGoalRuler passed = GoalRulerGeometry(left, top, right, bottom, 2000, 2150, false);
+    EXPECT_EQ(passed.Marker.right(), passed.TickX.back());
+    EXPECT_TRUE(GoalRulerGeometry(left, top, right, bottom, 0, 100, false).Empty);
+}
+
+// ---------------------------------------------------------------- layout
+
+class RowLayoutTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QByteArray oldHome = qgetenv("HOME");
+
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+        if (StrokeParameters.empty())
+            BuildStrokeParameters();
+        window = std::make_unique<TfrmTraining>(nullptr);
+        LoadDefaultTraining(window->Training);
+        window->Training.Id = 101;
+        window->TrainingId = 101;
+        row = std::make_unique<TfrmRow>(nullptr, window.get());
+        row->resize(1000, 700);
+        row->show();
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override {
+        row.reset();
+        window.reset();
+        qputenv("HOME", oldHome);
+    }
+    QString Write(const QString& name, const QByteArray& text) {
+        const QString file = dir.filePath(name);
+        EXPECT_TRUE(WriteAllBytes(file, text));
+        return file;
+    }
+
+    std::unique_ptr<TfrmTraining> window;
+    std::unique_ptr<TfrmRow> row;
+};
+
+TEST_F(RowLayoutTest, RoundTripAndReadOnlyFile) {
+    const QByteArray layout = "[Row]\nLeftChart=1\nRightChart=1\nRightValues=1\nWidthRightValues=250\n"
+                              "BottomValues=1\nHeightBottomValues=180\nLeftIndex=0\nLeftReference=0\n"
+                              "LeftPrevious=0\nRightIndex=-2\nRightX=5\nRightY=-1\nRightZ=12\n"
+                              "Inertia=9000\nThresHold=7\nDemoFast=1\n";
+    const QString in = Write(QStringLiteral("in.srl"), layout);
+    row->LoadLayout(in, 0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(row->LeftReference);
+    EXPECT_EQ(row->RightY, -1);
+    EXPECT_EQ(row->Session->Tuning.Inertia, 9000);
+    EXPECT_EQ(row->Session->Tuning.ThresHold, 7);
+    EXPECT_TRUE(row->Session->Tuning.DemoFast);
+    ASSERT_TRUE(row->RightArea());
+    EXPECT_EQ(row->RightArea()->width(), 250);
+    EXPECT_EQ(row->BottomArea()->height(), 180);
+
+    const QString out = dir.filePath(QStringLiteral("out.srl"));
+    row->SaveLayout(out);
+    const TIniFile ini(out);
+    const QString s = QStringLiteral("Row");
+    const std::pair<const char*, int> expected[] = {
+        {"LeftChart", 1},    {"RightChart", 1}, {"RightValues", 1}, {"WidthRightValues", 250},
+        {"BottomValues", 1}, {"HeightBottomValues", 180}, {"LeftIndex", 0}, {"LeftReference", 0},
+        {"LeftPrevious", 0}, {"RightIndex", -2}, {"RightX", 5}, {"RightY", -1}, {"RightZ", 12}};
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(ini.ReadInteger(s, QString::fromLatin1(key), -99), value) << key;
+    // The tuning is read, never written.
+    EXPECT_FALSE(ini.ValueExists(s, QStringLiteral("Inertia")));
+    EXPECT_FALSE(ini.ValueExists(s, QStringLiteral("DemoFast")));
+    EXPECT_TRUE(ini.ValueExists(QStringLiteral("RowBottom"), QStringLiteral("Items")));
+
+    // A layout file without DemoFast plays the demo at its pace.
+    row->LoadLayout(Write(QStringLiteral("plain.srl"), "[Row]\nLeftChart=1\n"), 0);
+    EXPECT_FALSE(row->Session->Tuning.DemoFast);
+
+    // A read-only file stays as it was, items included.
+    const QString locked = Write(QStringLiteral("locked.ini"), "[Row]\nLeftChart=0\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0444), 0);
+    row->SaveLayout(locked);
+    EXPECT_EQ(ReadAllBytes(locked), QByteArray("[Row]\nLeftChart=0\n"));
+}
+
+TEST_F(RowLayoutTest, BothChartsOff) {
+    row->LoadLayout(Write(QStringLiteral("off.srl"), "[Row]\nLeftChart=0\nRightChart=0\nRightValues=0\n"
+                                                     "BottomValues=1\n"),
+                    0);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(row->pnlCharts->isVisibleTo(row.get()));
+    EXPECT_FALSE(row->splRight->isVisibleTo(row.get()));  // and with it the bottom splitter's handle
+    ASSERT_TRUE(row->BottomArea());
+    EXPECT_EQ(row->BottomArea()->height(), row->splBottom->height());  // the page is the values'
+    EXPECT_FALSE(row->LayoutLeftChart->isChecked());
+
+    // With the right values the top half stays, and so does the splitter between them.
+    row->ApplyLayout(row->LayoutRightValues);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(row->RightValues);
+    EXPECT_TRUE(row->splRight->isVisibleTo(row.get()));
+    EXPECT_TRUE(row->RightArea());
+    EXPECT_LT(row->BottomArea()->height(), row->splBottom->height());
+
+    // Toggling the left chart back brings the force curve.
+    row->ApplyLayout(row->LayoutLeftChart);
+    EXPECT_TRUE(row->pnlCharts->isVisibleTo(row.get()));
+    EXPECT_TRUE(row->LeftChartWidget());
+}
+
+TEST_F(RowLayoutTest, SettingsFileByPathAndMinimumSize) {
+    const QString settings = GetUserIniFileName(true);
+    EXPECT_TRUE(TfrmRow::IsSettingsFile(settings));
+    EXPECT_TRUE(TfrmRow::IsSettingsFile(QFileInfo(settings).path() + QStringLiteral("/./") + QFileInfo(settings).fileName()));
+    EXPECT_FALSE(TfrmRow::IsSettingsFile(settings.toUpper()));
+    EXPECT_FALSE(TfrmRow::IsSettingsFile(dir.filePath(QStringLiteral("kvwt.ini"))));
+    // The splitters' limits agree down to the smallest window.
+    EXPECT_GE(row->minimumWidth(), kRowMinPageWidth);
+    EXPECT_GE(row->minimumHeight(), kRowMinPageHeight);
+    row->resize(10, 10);
+    QCoreApplication::processEvents();
+    EXPECT_GE(row->tshAction->width(), kRowMinPageWidth);
+    EXPECT_GE(row->tshAction->height(), kRowMinPageHeight);
+}
+
+// ---------------------------------------------------------------- a whole session
+
+QByteArray DemoRecording() {
+    InitDemoDataResource();
+    QFile f(QString::fromLatin1(kDemoDataResource));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// What the engine makes of the whole recording with the default rower.
+std::vector<TStgStrokeData> ReplayedStrokes(const QByteArray& bytes) {
+    std::vector<TStgStrokeData> strokes;
+    TReplayClock clock;
+    std::unique_ptr<TReplay> kv(CreateInterface<TReplay>(nullptr));
+    kv->SetClock(&clock);
+    kv->SetProtocolSet({kvpDOS, kvpKvw});
+    kv->SetMagnets(4);
+    kv->SetInertia(0.1088);
+    kv->SetCog(11);
+    kv->SetWeight(80);
+    kv->SetThresHold(5);
+    kv->SetStrokeTrigger(0);
+    kv->OnStrokeData = [&](TInterface*, const TStgStrokeData& d) {
+        if (d.Number == strokes.size() + 1)
+            strokes.push_back(d);
+    };
+    kv->Open(kSourceDemo, QStringLiteral("replay"));
+    kv->SetDoCalculate(true);
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype records = (bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
+    for (qsizetype r = 0; r < records && kv->State() == kvsOpened; ++r) {
+        const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
+        const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
+        clock.Advance(double(ticks) / kKvTicksPerSecond);
+        kv->Feed(ticks, p[2]);
+    }
+    kv->Close();
+    return strokes;
+}
+
+TEST(RowSession, DemoFromTheButtonToTheSavedFile) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    SplashDisplayTimeOverride = 0;
+    MessageBoxHook = [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::Ok; };
+    // The fast demo, and a short live chart to see it stay short.
+    {
+        const QString ini = GetUserIniFileName(true);
+        ASSERT_FALSE(ini.isEmpty());
+        ASSERT_TRUE(WriteAllBytes(ini, "[Row]\nDemoFast=1\n"));
+    }
+    const int savedRolling = RollingCount;
+    RollingCount = 30;
+    {
+        TfrmMain main;
+        main.ConfirmExit = false;
+        InstallRowWindow(main);
+        main.RunNewSessionDialog = [](const QString&, TTraining& t) {
+            LoadDefaultTraining(t);
+            return true;
+        };
+        main.show();
+        for (int i = 0; i < 200 && !main.StartupDone; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        auto* row = qobject_cast<TfrmRow*>(main.frmRow.data());
+        ASSERT_TRUE(row) << "the first show opens the row window";
+        EXPECT_TRUE(row->Session->Tuning.DemoFast);
+        row->Session->View.ConnectDialog = [](TConnectChoice& c) {
+            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
+            return true;
+        };
+        int results = 0;
+        row->Session->View.ShowResults = [&](TTraining&) { ++results; };
+        int maxLeftPoints = 0;
+        const auto oldLive = row->Session->View.LiveForce;
+        row->Session->View.LiveForce = [&](int puls, double length, double force) {
+            oldLive(puls, length, force);
+            for (const TChartSeries& s : row->LeftChartWidget()->Model().Series)
+                maxLeftPoints = std::max(maxLeftPoints, int(s.Points.size()));
+        };
+        EXPECT_EQ(row->ConnectButton->text(), QStringLiteral("&Connect"));
+        QTest::mouseClick(row->ConnectButton, Qt::LeftButton);
+        EXPECT_EQ(row->Session->Phase(), TSessionPhase::Connecting);
+        // The road's own timer keeps events coming while it waits.
+        for (int i = 0; i < 200000 && row->Session->Phase() != TSessionPhase::Closed; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(results, 1);
+        EXPECT_EQ(row->ConnectButton->text(), QStringLiteral("&Connect"));
+        // The live charts stayed bounded over the whole session.
+        EXPECT_EQ(row->RightSeriesPoints(0), 31);
+        EXPECT_LE(row->RightSeriesPoints(1), 31);
+        EXPECT_GT(maxLeftPoints, 10);
+        EXPECT_LE(maxLeftPoints, 2 * kForceCurveSamples);
+
+        TfrmTraining* window = row->TrainingWindow();
+        ASSERT_TRUE(window);
+        const QString file = home.filePath(QStringLiteral("session.stg"));
+        ASSERT_TRUE(window->SaveToFile(file));
+        TTraining saved;
+        ASSERT_TRUE(OpenTrainingFile(file, saved, false, nullptr));
+        const std::vector<TStgStrokeData> expected = ReplayedStrokes(DemoRecording());
+        ASSERT_GT(expected.size(), 100u);
+        ASSERT_EQ(saved.StrokeData.size(), expected.size() + 1);
+        // The fast demo runs on the wall clock: a rest in the recording passes in no time there,
+        // so from the first stroke after a rest on, session time and distance keep an offset.
+        std::size_t rest = expected.size() + 1;
+        for (std::size_t n = 2; n <= expected.size() && rest > expected.size(); ++n)
+            if (expected[n - 1].Time - expected[n - 2].Time > 10)
+                rest = n;
+        double timeOffset = 0, distanceOffset = 0;
+        for (std::size_t n = 1; n <= expected.size(); ++n) {
+            TStgStrokeData e;
+            RoundStroke(expected[n - 1], e);
+            const TStgStrokeData& got = saved.StrokeData[n];
+            ASSERT_EQ(got.Number, n);
+            if (n == rest) {
+                timeOffset = e.Time - got.Time;
+                distanceOffset = e.Distance - got.Distance;
+                continue;
+            }
+            // Both are stored in eighths: the offset may round either way by one eighth.
+            const double eighth = n < rest ? 0 : 0.125;
+            EXPECT_NEAR(got.Time + timeOffset, e.Time, eighth) << n;
+            EXPECT_NEAR(got.Distance + distanceOffset, e.Distance, eighth) << n;
+            EXPECT_EQ(got.Power, e.Power) << n;
+            EXPECT_EQ(got.Energy, e.Energy) << n;
+            EXPECT_EQ(got.Length, e.Length) << n;
+            EXPECT_EQ(got.StrokeRate, e.StrokeRate) << n;
+            EXPECT_EQ(got.DriveTime, e.DriveTime) << n;
+        }
+        EXPECT_EQ(saved.Workout.Distance, saved.StrokeData.back().Distance);
+        main.close();
+    }
+    RollingCount = savedRolling;
+    MessageBoxHook = nullptr;
+    SplashDisplayTimeOverride = -1;
+    qputenv("HOME", oldHome);
+}
+
+// Only switching to the row window from another window ends a wait; the program regaining the
+// focus (a dialog closing) does not.
+TEST(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    {
+        TfrmMain main;
+        main.ConfirmExit = false;
+        main.FirstShow = false;
+        main.show();
+        TfrmTraining* window = main.NewTraining(QString());
+        auto* row = new TfrmRow(&main, window);
+        main.frmRow = row;
+        ChildFrame(row)->show();
+        QMdiArea* area = main.MdiArea;
+        area->setActiveSubWindow(row->SubWindow());
+        ShowMessageWindow(QStringLiteral("Waiting for interface ... (Press [Esc] to cancel)"));
+        emit area->subWindowActivated(nullptr);
+        emit area->subWindowActivated(row->SubWindow());
+        EXPECT_TRUE(MessageWindowVisible());
+        emit area->subWindowActivated(window->SubWindow());
+        emit area->subWindowActivated(row->SubWindow());
+        EXPECT_FALSE(MessageWindowVisible());
+        CloseMessageWindow();
+    }
+    qputenv("HOME", oldHome);
+}
+
+}  // namespace

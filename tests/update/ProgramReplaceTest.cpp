@@ -1,0 +1,169 @@
+// The replacement mode of the program: a good replacement and its restart, refusals, a kill
+// after every step, the wait for the old program's end, and the checks of program files.
+#include "platform/ProgramReplace.h"
+
+#include "UpdateFixtures.h"
+#include "support/FileHelpers.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+class ProgramReplaceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        Old = FakeProgram(OldTag);
+        New = FakeProgram(NewTag);
+        ASSERT_GT(Old.size(), 64);
+        ASSERT_TRUE(WriteProgram(Target, Old));
+        ASSERT_TRUE(WriteProgram(NewFile, New, 0644));
+    }
+
+    std::vector<std::string> ReplaceArgs(const QString& newFile) const {
+        return {KV_PROGRAM_PATH, "--replace", QFile::encodeName(Target).toStdString(),
+                QFile::encodeName(newFile).toStdString()};
+    }
+
+    QTemporaryDir Dir;
+    QString Target = Dir.filePath(QStringLiteral("kvwt"));
+    QString NewFile = Dir.filePath(QStringLiteral("kvwt.$$$"));
+    QByteArray Old, New;
+};
+
+TEST_F(ProgramReplaceTest, GoodReplacementSwapsTheFileAndStartsTheNewProgram) {
+    TReportPipe report;
+    const pid_t pid = Spawn(ReplaceArgs(NewFile));
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 0);
+    EXPECT_EQ(report.Collect(), NewTag);  // the restart ran the new file
+    EXPECT_EQ(ReadAllBytes(Target), New);
+    EXPECT_FALSE(QFileInfo::exists(NewFile));
+    EXPECT_FALSE(QFileInfo::exists(ReplaceBackupName(Target)));
+    struct stat st{};
+    ASSERT_EQ(::stat(QFile::encodeName(Target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);  // the old file's permissions, not the download's
+}
+
+TEST_F(ProgramReplaceTest, RefusedReplacementKeepsAndRestartsTheOldProgram) {
+    const QString other = Dir.filePath(QStringLiteral("sub/kvwt.$$$"));
+    ASSERT_TRUE(QDir().mkpath(Dir.filePath(QStringLiteral("sub"))));
+    ASSERT_TRUE(WriteProgram(other, New));
+    const QString foreign = Dir.filePath(QStringLiteral("foreign.$$$"));
+    ASSERT_TRUE(WriteProgram(foreign, ForeignProgram(NewTag)));
+    const QString text = Dir.filePath(QStringLiteral("text.$$$"));
+    ASSERT_TRUE(WriteAllBytes(text, QByteArray("#!/bin/sh\necho hello\n")));
+    const struct {
+        const char* Name;
+        QString NewFile;
+    } cases[] = {
+        {"missing new file", Dir.filePath(QStringLiteral("missing.$$$"))},
+        {"other folder", other},
+        {"foreign machine", foreign},
+        {"not a program", text},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TReportPipe report;
+        const pid_t pid = Spawn(ReplaceArgs(c.NewFile));
+        ASSERT_GT(pid, 0);
+        EXPECT_EQ(WaitExit(pid), 4);
+        EXPECT_EQ(report.Collect(), OldTag);
+        EXPECT_EQ(ReadAllBytes(Target), Old);
+        EXPECT_FALSE(QFileInfo::exists(ReplaceBackupName(Target)));
+    }
+    const pid_t pid = Spawn({KV_PROGRAM_PATH, "--replace"});
+    EXPECT_EQ(WaitExit(pid), 2);
+}
+
+// Killed after any step, the program file is a whole program: the old one up to the rename,
+// the new one after it. A later replacement still works.
+TEST_F(ProgramReplaceTest, KillAfterAnyStepLeavesAWholeProgram) {
+    for (int step = 0; step <= 5; ++step) {
+        SCOPED_TRACE(step);
+        ASSERT_TRUE(WriteProgram(Target, Old));
+        ASSERT_TRUE(WriteProgram(NewFile, New, 0644));
+        {
+            TReportPipe report;
+            const pid_t pid = Spawn(ReplaceArgs(NewFile), {"KVWT_REPLACE_STOP=" + std::to_string(step)});
+            ASSERT_GT(pid, 0);
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+            ASSERT_TRUE(WIFSTOPPED(status));
+            ::kill(pid, SIGKILL);
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            report.Collect();
+        }
+        const bool swapped = step >= 3;
+        EXPECT_EQ(ReadAllBytes(Target), swapped ? New : Old);
+        EXPECT_EQ(RunAndReport(Target), swapped ? NewTag : OldTag);
+    }
+    // The backup of the last kill is in the way of nothing.
+    ASSERT_TRUE(WriteProgram(Target, Old));
+    ASSERT_TRUE(WriteProgram(NewFile, New, 0644));
+    TReportPipe report;
+    EXPECT_EQ(WaitExit(Spawn(ReplaceArgs(NewFile))), 0);
+    EXPECT_EQ(report.Collect(), NewTag);
+    EXPECT_EQ(ReadAllBytes(Target), New);
+}
+
+TEST(ProgramReplace, WaitsForEveryWriteEndToClose) {
+    int p[2];
+    ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
+    EXPECT_FALSE(WaitForPipeEnd(p[0], 0));  // the old program still runs
+    ASSERT_EQ(::write(p[1], "x", 1), 1);   // stray bytes are no end
+    EXPECT_FALSE(WaitForPipeEnd(p[0], 0));
+    ::close(p[1]);
+    EXPECT_TRUE(WaitForPipeEnd(p[0], 0));
+    ::close(p[0]);
+    EXPECT_EQ(ReplaceWaitTimeoutMs, 60000);
+}
+
+TEST(ProgramReplace, ElfIdentityOfProgramFiles) {
+    QTemporaryDir dir;
+    const QString own = dir.filePath(QStringLiteral("own")), other = dir.filePath(QStringLiteral("other"));
+    ASSERT_TRUE(WriteProgram(own, FakeProgram(OldTag)));
+    TElfIdentity id;
+    ASSERT_TRUE(ReadElfIdentity(own, id));
+    EXPECT_EQ(id.Class, sizeof(void*) == 8 ? 2 : 1);
+    EXPECT_EQ(id.Data, 1);
+    EXPECT_TRUE(id.Type == 2 || id.Type == 3);
+
+    const auto patched = [&](int offset, char value) {
+        QByteArray b = FakeProgram(NewTag);
+        b[offset] = value;
+        return b;
+    };
+    const struct {
+        const char* Name;
+        QByteArray Bytes;
+        bool Matches;
+    } cases[] = {
+        {"same", FakeProgram(NewTag), true},
+        {"other machine", ForeignProgram(NewTag), false},
+        {"32 bit", patched(4, 1), false},
+        {"big endian", patched(5, 2), false},
+        {"GNU ABI", patched(7, 3), true},
+        {"object file", patched(16, 1), false},
+        {"no ELF", QByteArray("MZ") + FakeProgram(NewTag).mid(2), false},
+        {"header cut", FakeProgram(NewTag).left(19), false},
+        {"empty", QByteArray(), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        ASSERT_TRUE(WriteProgram(other, c.Bytes));
+        EXPECT_EQ(ElfProgramMatches(other, own), c.Matches);
+    }
+    EXPECT_FALSE(ElfProgramMatches(dir.filePath(QStringLiteral("missing")), own));
+}
+
+}  // namespace

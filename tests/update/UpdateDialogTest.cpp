@@ -1,0 +1,365 @@
+// The update dialog against a loopback server that serves an update document, release notes
+// and a stand-in program: when it offers a version, its buttons, the release notes, a good
+// update that replaces and restarts the program, and every download that must leave the old
+// program as it was.
+#include "update/UpdateDialog.h"
+
+#include "UpdateFixtures.h"
+#include "foundation/core/AppUtils.h"
+#include "foundation/core/Prompt.h"
+#include "support/FileHelpers.h"
+#include "support/LoopbackServer.h"
+#include "support/QtPrinters.h"
+#include "widgets/UiUtils.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// What the server sends for one path.
+struct TServed {
+    std::string Body;
+    std::int64_t Length = -2;  // Content-Length: -2 the body's size, -1 none
+    std::size_t Send = std::string::npos;  // bytes of the body sent before the server hangs up
+    int Status = 200;
+};
+
+class TSavePrompt : public TPrompt {
+public:
+    TMsgResult Ask(const QString&, TMsgKind, TMsgButtons) override { return TMsgResult::Ok; }
+    bool AskSaveFileName(TSaveDialogRequest& request) override {
+        ++Asked;
+        request.FileName = Answer;
+        return !Answer.isEmpty();
+    }
+    QString Answer;  // empty: Cancel
+    int Asked = 0;
+};
+
+class UpdateDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(Dir.isValid());
+        Old = FakeProgram(OldTag);
+        New = FakeProgram(NewTag);
+        ASSERT_TRUE(WriteProgram(Program, Old));
+        MessageBoxHook = [this](QMessageBox::Icon icon, const QString& text, QMessageBox::StandardButtons) {
+            Boxes.push_back({icon, text});
+            return QMessageBox::Ok;
+        };
+        SetPrompt(&Prompt);
+        Serve("/notes.txt", {Notes});
+        Serve("/dl/KVWT", {New.toStdString()});
+        Dlg = std::make_unique<TfrmUpdate>();
+        Dlg->ProgramPath = Program;
+        Dlg->ReplacerPath = QStringLiteral(KV_PROGRAM_PATH);
+        Dlg->CurrentVersion = QStringLiteral("1.0.0.0");
+        Dlg->DownloadFolder = Dir.filePath(QStringLiteral("Downloads"));
+        Dlg->ExecWindow = [this](QDialog* w) {
+            Title = w->windowTitle();
+            Panel = w->findChild<QLabel*>(QStringLiteral("Panel"))->text();
+            Memo = w->findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->document()->toPlainText();
+            MemoLines = w->findChild<QPlainTextEdit*>(QStringLiteral("Memo"))->blockCount();
+        };
+        Dlg->OpenAddress = [this](const QString& a) { Opened << a; };
+        Dlg->StartInstaller = [this](const QString& f) { Started << f; };
+        Dlg->OnTerminate = [this] { ++Terminated; };
+    }
+
+    void TearDown() override {
+        if (Dlg && Dlg->Replacer) {  // let a started replacement end
+            ::close(Dlg->Replacer->WaitFd);
+            WaitExit(Dlg->Replacer->Pid);
+        }
+        Dlg.reset();
+        SetPrompt(nullptr);
+        MessageBoxHook = nullptr;
+    }
+
+    void Serve(const std::string& path, TServed served) {
+        std::lock_guard<std::mutex> lock(Lock);
+        Served[path] = std::move(served);
+    }
+
+    void Script(TLoopbackConnection& c) {
+        const std::string request = c.ReadRequest();
+        const std::size_t from = request.find(' ') + 1;
+        const std::string path = request.substr(from, request.find(' ', from) - from);
+        TServed s;
+        {
+            std::lock_guard<std::mutex> lock(Lock);
+            const auto it = Served.find(path);
+            s = it != Served.end() ? it->second : TServed{"not here", -2, std::string::npos, 404};
+        }
+        std::string head = "HTTP/1.0 " + std::to_string(s.Status) + (s.Status == 200 ? " OK" : " Not Found") + "\r\n";
+        const std::int64_t length = s.Length == -2 ? std::int64_t(s.Body.size()) : s.Length;
+        if (length >= 0)
+            head += "Content-Length: " + std::to_string(length) + "\r\n";
+        c.Write(head + "\r\n" + s.Body.substr(0, s.Send));
+    }
+
+    // The update document: the defaults with some keys changed ("" drops a key).
+    std::string Document(const std::map<std::string, std::string>& changes = {}) {
+        std::vector<std::pair<std::string, std::string>> lines = {
+            {"Name", "Kavelo Training"}, {"Description", "Rowing ergometer training"},
+            {"Version", "2.0.0.0"}, {"Date", "2026-03-01"},
+            {"Releasenotes", Server.Url("/notes.txt")}, {"ReleasenotesSize", std::to_string(Notes.size())},
+            {"Homepage", "http://kavelo.invalid/"}, {"Install", Server.Url("/dl/KVWT")},
+            {"InstallSize", std::to_string(New.size())}, {"InstallSHA256", Sha256Hex(New).toStdString()}};
+        std::string text;
+        for (auto& [key, value] : lines) {
+            const auto it = changes.find(key);
+            const std::string v = it == changes.end() ? value : it->second;
+            if (!v.empty())
+                text += key + "=" + v + "\r\n";
+        }
+        for (const auto& [key, value] : changes)
+            if (key.find('+') == 0)
+                text += key.substr(1) + "=" + value + "\n";
+        return text;
+    }
+
+    bool CheckWith(const std::string& document) {
+        Serve("/update.txt", {document});
+        return Dlg->Check(QString::fromStdString(Server.Url("/update.txt")));
+    }
+
+    std::string Buttons() const {  // r h i: enabled
+        return std::string(Dlg->btnRelease->isEnabled() ? "r" : "-") + (Dlg->btnHomepage->isEnabled() ? "h" : "-") +
+               (Dlg->btnInstall->isEnabled() ? "i" : "-");
+    }
+
+    QTemporaryDir Dir;
+    QString Program = Dir.filePath(QStringLiteral("kvwt"));
+    QByteArray Old, New;
+    std::string Notes = "First\r\nsecond\n\rthird\rfourth\nfifth";
+    std::mutex Lock;
+    std::map<std::string, TServed> Served;
+    TLoopbackServer Server{[this](TLoopbackConnection& c) { Script(c); }};
+    TSavePrompt Prompt;
+    std::unique_ptr<TfrmUpdate> Dlg;
+    std::vector<std::pair<QMessageBox::Icon, QString>> Boxes;
+    QString Title, Panel, Memo;
+    int MemoLines = 0;
+    QStringList Opened, Started;
+    int Terminated = 0;
+};
+
+TEST_F(UpdateDialogTest, OffersOnlyANewerVersionFromAWholeDocument) {
+    const std::string overflow(UpdateTextBufferSize, 'x');
+    const struct {
+        const char* Name;
+        std::string Document;
+        int Status;
+        bool Newer;
+    } cases[] = {
+        {"newer", Document(), 200, true},
+        {"same version", Document({{"Version", "1.0.0.0"}}), 200, false},
+        {"older version", Document({{"Version", "0.9.300.0"}}), 200, false},
+        {"no version", Document({{"Version", ""}}), 200, false},
+        {"part above 255", Document({{"Version", "1.0.0.256"}}), 200, true},
+        {"key in capitals", Document({{"Version", ""}, {"+VERSION", "3.0.0.0"}}), 200, true},
+        {"overflowing document", Document() + "Padding=" + overflow + "\r\n", 200, false},
+        {"error page", Document(), 404, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Serve("/update.txt", {c.Document, -2, std::string::npos, c.Status});
+        EXPECT_EQ(Dlg->Check(QString::fromStdString(Server.Url("/update.txt"))), c.Newer);
+        EXPECT_EQ(Buttons(), c.Newer ? "rhi" : "---");
+        EXPECT_EQ(Dlg->LastError.isEmpty(), c.Status == 200);
+    }
+    EXPECT_FALSE(Dlg->Check(QStringLiteral("http://127.0.0.1:%1/").arg(RefusingPort())));
+    EXPECT_FALSE(Dlg->LastError.isEmpty());
+    // The program's own version offers nothing: no window, false.
+    Serve("/update.txt", {Document({{"Version", GetFileVersion().toStdString()}})});
+    QString error;
+    EXPECT_FALSE(CheckForUpdate(QString::fromStdString(Server.Url("/update.txt")), nullptr, &error));
+    EXPECT_TRUE(error.isEmpty());
+}
+
+TEST_F(UpdateDialogTest, ButtonsFollowTheDocumentsKeys) {
+    const struct {
+        const char* Name;
+        std::map<std::string, std::string> Changes;
+        const char* Buttons;
+    } cases[] = {
+        {"all keys", {}, "rhi"},
+        {"homepage without install", {{"Install", ""}}, "rh-"},
+        {"homepage only", {{"Install", ""}, {"Releasenotes", ""}}, "-h-"},
+        {"install without size", {{"InstallSize", ""}}, "rh-"},
+        {"notes without size", {{"ReleasenotesSize", ""}}, "-hi"},
+        {"notes size in other case", {{"ReleasenotesSize", ""}, {"+RELEASENOTESSIZE", "10"}}, "rhi"},
+        {"nothing but a version", {{"Releasenotes", ""}, {"Homepage", ""}, {"Install", ""}}, "---"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        EXPECT_TRUE(CheckWith(Document(c.Changes)));
+        EXPECT_EQ(Buttons(), c.Buttons);
+    }
+    ASSERT_TRUE(CheckWith(Document()));
+    EXPECT_EQ(Dlg->windowTitle(), QStringLiteral("New version available"));
+    EXPECT_EQ(Dlg->lblLatestName_->text(), QStringLiteral("Kavelo Training"));
+    EXPECT_EQ(Dlg->lblLatestDescription_->text(), QStringLiteral("Rowing ergometer training"));
+    EXPECT_EQ(Dlg->lblLatestVersion_->text(), QStringLiteral("2.0.0.0"));
+    EXPECT_EQ(Dlg->lblLatestDate_->text(), QStringLiteral("2026-03-01"));
+    EXPECT_EQ(Dlg->lblCurrentVersion_->text(), QStringLiteral("1.0.0.0"));
+    EXPECT_EQ(Dlg->btnInstall->text(), QStringLiteral("&Install"));
+    Dlg->btnHomepage->click();
+    EXPECT_EQ(Opened, QStringList{QStringLiteral("http://kavelo.invalid/")});
+
+    Dlg->ReplacerPath = Dir.filePath(QStringLiteral("missing"));  // cannot replace itself
+    EXPECT_TRUE(CheckWith(Document()));
+    EXPECT_EQ(Dlg->btnInstall->text(), QStringLiteral("&Download"));
+    EXPECT_EQ(Dlg->btnInstall->toolTip(), QStringLiteral("Download latest version"));
+}
+
+TEST_F(UpdateDialogTest, ReleaseNotesShowOneLineBreakForEachLineEnd) {
+    ASSERT_TRUE(CheckWith(Document({{"ReleasenotesSize", "10"}})));  // smaller than the notes
+    int highest = 0;
+    QObject::connect(Dlg->Progress, &QProgressBar::valueChanged, [&](int v) { highest = std::max(highest, v); });
+    Dlg->btnRelease->click();
+    EXPECT_EQ(Title, QStringLiteral("Release notes : Kavelo Training"));
+    EXPECT_EQ(Panel, QStringLiteral("Rowing ergometer training   2.0.0.0   2026-03-01"));
+    EXPECT_EQ(Memo, QStringLiteral("First\nsecond\nthird\nfourth\nfifth"));
+    EXPECT_EQ(MemoLines, 5);
+    EXPECT_EQ(highest, 10);  // never past the announced size
+    EXPECT_EQ(Dlg->Progress->value(), 0);
+    EXPECT_TRUE(Dlg->btnRelease->isEnabled());
+
+    // A missing text is an error message, and the button comes back.
+    Title.clear();
+    Serve("/notes.txt", {"gone", -2, std::string::npos, 404});
+    Dlg->btnRelease->click();
+    EXPECT_TRUE(Title.isEmpty());
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_EQ(Boxes.back().first, QMessageBox::Warning);
+    EXPECT_TRUE(Dlg->btnRelease->isEnabled());
+}
+
+TEST_F(UpdateDialogTest, GoodUpdateReplacesTheProgramAndRestartsIt) {
+    // The address names the program in other letter case: still the program file.
+    ASSERT_TRUE(CheckWith(Document()));
+    TReportPipe report;
+    Dlg->btnInstall->click();
+    ASSERT_TRUE(Dlg->Replacer.has_value());
+    EXPECT_EQ(Dlg->Target(), Program + QStringLiteral(".$$$"));
+    EXPECT_EQ(Terminated, 1);
+    EXPECT_EQ(Buttons(), "---");
+    ASSERT_FALSE(Boxes.empty());
+    EXPECT_EQ(Boxes.back().second,
+              QStringLiteral("Kavelo Training will now quit and restart automatically in a moment. Please click [OK] and wait."));
+    EXPECT_EQ(ReadAllBytes(Program), Old);  // nothing happens while the program runs
+
+    ::close(Dlg->Replacer->WaitFd);  // the program ends
+    EXPECT_EQ(WaitExit(Dlg->Replacer->Pid), 0);
+    Dlg->Replacer.reset();
+    EXPECT_EQ(report.Collect(), NewTag);
+    EXPECT_EQ(ReadAllBytes(Program), New);
+    EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".$$$")));
+    EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".old")));
+}
+
+TEST_F(UpdateDialogTest, FaultyDownloadsLeaveTheOldProgram) {
+    const std::string body = New.toStdString();
+    const std::string foreign = ForeignProgram(NewTag).toStdString();
+    const std::size_t half = body.size() / 2;
+    const std::string size = std::to_string(body.size());
+    const struct {
+        const char* Name;
+        TServed Served;
+        std::map<std::string, std::string> Changes;
+    } cases[] = {
+        {"wrong size", {body}, {{"InstallSize", std::to_string(body.size() + 1)}}},
+        {"wrong hash", {body}, {{"InstallSHA256", Sha256Hex("other").toStdString()}}},
+        {"no hash", {body}, {{"InstallSHA256", ""}}},
+        {"foreign program", {foreign}, {{"InstallSHA256", Sha256Hex(QByteArray::fromStdString(foreign)).toStdString()}}},
+        {"truncated file", {body.substr(0, half)}, {}},
+        {"server stops mid-body", {body, -2, half}, {}},
+        {"no length, server stops", {body, -1, half}, {}},
+        {"error page", {body, -2, std::string::npos, 404}, {}},
+        {"size not a number", {body}, {{"InstallSize", "12kB"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Boxes.clear();
+        Serve("/dl/KVWT", c.Served);
+        ASSERT_TRUE(CheckWith(Document(c.Changes)));
+        Dlg->btnInstall->click();
+        EXPECT_FALSE(Dlg->Replacer.has_value());
+        EXPECT_EQ(Terminated, 0);
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].first, QMessageBox::Warning);
+        EXPECT_EQ(ReadAllBytes(Program), Old);
+        EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".$$$")));
+        EXPECT_EQ(Buttons(), "rhi");
+        EXPECT_EQ(Dlg->Progress->value(), 0);
+    }
+    EXPECT_EQ(RunAndReport(Program), OldTag);
+}
+
+TEST_F(UpdateDialogTest, DownloadModeSavesWhereTheUserChooses) {
+    Dlg->ReplacerPath = Dir.filePath(QStringLiteral("missing"));
+    ASSERT_TRUE(CheckWith(Document()));
+    const std::size_t requests = Server.Requests().size();
+    Dlg->btnInstall->click();  // Cancel in the save dialog: no download
+    EXPECT_EQ(Prompt.Asked, 1);
+    EXPECT_EQ(Server.Requests().size(), requests);
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_EQ(Buttons(), "rhi");
+
+    const QString saved = Dir.filePath(QStringLiteral("saved/kvwt-2"));
+    ASSERT_TRUE(QDir().mkpath(Dir.filePath(QStringLiteral("saved"))));
+    Prompt.Answer = saved;
+    Dlg->btnInstall->click();
+    EXPECT_EQ(ReadAllBytes(saved), New);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].second, QStringLiteral("New version saved as \"%1\"").arg(saved));
+    EXPECT_EQ(Buttons(), "rhi");
+    EXPECT_EQ(Terminated, 0);
+    EXPECT_EQ(ReadAllBytes(Program), Old);
+}
+
+TEST_F(UpdateDialogTest, InstallersGoToTheDownloadsFolder) {
+    Serve("/dl/setup.run?from=update", {New.toStdString()});  // the fragment stays with the client
+    const std::string address = Server.Url("/dl/setup.run?from=update#x");
+    ASSERT_TRUE(CheckWith(Document({{"Install", address}})));
+    Dlg->btnInstall->click();
+    const QString target = Dir.filePath(QStringLiteral("Downloads/setup.run"));
+    EXPECT_EQ(Started, QStringList{target});
+    EXPECT_EQ(ReadAllBytes(target), New);
+    EXPECT_EQ(Terminated, 1);
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_TRUE(Boxes[0].second.endsWith(QStringLiteral("will now quit and start Setup automatically in a moment. Please click [OK] and wait.")));
+
+    // Without a hash an installer is kept, never started.
+    Boxes.clear();
+    Started.clear();
+    ASSERT_TRUE(CheckWith(Document({{"Install", address}, {"InstallSHA256", ""}})));
+    Dlg->btnInstall->click();
+    EXPECT_TRUE(Started.isEmpty());
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].second, QStringLiteral("New version saved as \"%1\"").arg(target));
+
+    // An address that names no file downloads nothing.
+    Boxes.clear();
+    ASSERT_TRUE(CheckWith(Document({{"Install", Server.Url("/dl/..")}})));
+    Dlg->btnInstall->click();
+    ASSERT_EQ(Boxes.size(), 1u);
+    EXPECT_EQ(Boxes[0].first, QMessageBox::Warning);
+    EXPECT_EQ(ReadAllBytes(Program), Old);
+}
+
+}  // namespace
