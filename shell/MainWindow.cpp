@@ -239,6 +239,7 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
 
     OnOpenFile = [this](const QString& fileName) { return OpenFile(GetUserIniFileName(false), fileName); };
     CreateRegistryActions();
+    CreateMainActions();
 
     MenuBar->SetDoubleWidth(ToolbarDoubleWidth);
     MenuBar->CreateToolbars();
@@ -337,11 +338,6 @@ void TfrmMain::LoadSettings()
         SetFormBounds(this, r.x(), r.y(), r.width(), r.height());
     }
     SetShortCuts();
-}
-
-void TfrmMain::SetShortCuts()
-{
-    HelpAbout->setShortcut(ShortcutScheme == 0 ? QKeySequence(Qt::Key_F1) : QKeySequence());
 }
 
 double TfrmMain::CurrentRunningTime() const

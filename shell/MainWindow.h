@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QDateTime>
 #include <QFont>
+#include <QKeySequence>
 #include <QPointer>
 #include <QStringList>
 #include <array>
@@ -17,6 +18,10 @@
 class TWallPaper;
 class TfrmTraining;
 class QAction;
+class QMenu;
+
+// The kinds of child window the main window's actions tell apart.
+enum class TChildKind { None, Training, Row, StrokeData, ForceCurves, Other };
 
 class TfrmMain : public TMDIMain {
     Q_OBJECT
@@ -47,9 +52,8 @@ public:
     // The first five are the file layer's types: .zti, .ztr, .zts, .str, .stg.
     std::array<bool, 8> AssociationFlags{false, false, false, true, true, true, true, true};
     QString LastDir;
-    // Where CheckForUpdate (update/UpdateDialog.h) looks for a newer version: [Options]
-    // "UpdateAddress", by default the build's KV_UPDATE_ADDRESS. Empty: no update.
-    QString UpdateAddress;
+    // The frame's UpdateAddress, where Help > Update looks for a newer version, comes from
+    // [Options] "UpdateAddress", by default the build's KV_UPDATE_ADDRESS. Empty: no update.
 
     QStringList RecentFiles;  // full names, newest first
     bool FirstShow = true;
@@ -130,6 +134,91 @@ public:
     // The file dialog of FileOpen; tests replace it.
     std::function<QStringList()> AskOpenFileNames;
 
+    // Main window actions (MainActions.cpp), in menu order. Every action is also on the window
+    // itself, so its shortcut works while the menu is hidden.
+    QAction* FileStart = nullptr;  // checked: the start flag
+    QAction* FileBrowse = nullptr;
+    QAction* FileDatabase = nullptr;
+    QAction* FileCalendar = nullptr;
+    QAction* FileClose = nullptr;
+    QAction* N5 = nullptr;
+    QAction* FileSave = nullptr;
+    QAction* FileSaveAs = nullptr;
+    QAction* FileSaveChart = nullptr;
+    QAction* FileSaveDesktop = nullptr;
+    QAction* N4 = nullptr;
+    QAction* EditCopyChart = nullptr;
+    QAction* ViewRow = nullptr;
+    QAction* ViewTraining = nullptr;
+    QAction* ViewClients = nullptr;
+    QAction* ViewSynchronise = nullptr;
+    QAction* ViewUsers = nullptr;
+    QAction* N7 = nullptr;
+    QAction* ViewOptions = nullptr;
+    QAction* Layout_Menu = nullptr;
+    QAction* LayoutData = nullptr;
+    QAction* LayoutTrainings = nullptr;
+    QAction* LayoutLeftChart = nullptr;
+    QAction* LayoutRightChart = nullptr;
+    QAction* LayoutRightValues = nullptr;
+    QAction* LayoutBottomValues = nullptr;
+    QAction* LayoutN1 = nullptr;
+    QAction* LayoutSaveAs = nullptr;
+    QAction* LayoutOpen = nullptr;
+    QAction* N1 = nullptr;
+    QAction* Analyse_Menu = nullptr;
+    QAction* AnalyseSummary = nullptr;
+    QAction* AnalyseIntervals = nullptr;
+    QAction* AnalyseStrokeData = nullptr;
+    QAction* AnalyseForceCurves = nullptr;
+    QAction* AnalyseSession = nullptr;
+    QAction* AnalyseRace = nullptr;
+    QAction* HelpWelcome = nullptr;
+    QMenu* mnuLayout = nullptr;
+    QMenu* mnuAnalyse = nullptr;
+    QList<QAction*> LayoutFileItems;  // one per .srl file, made when the Layout menu opens
+    QList<QAction*> HelpDocumentItems;  // the manuals and the separator after them
+
+    TChildKind ChildKind(const QWidget* child) const;
+    TChildKind ActiveChildKind() const;
+    // The training window whose training the row window records into.
+    TfrmTraining* RowTrainingWindow() const;
+    // The training window the Save actions work on: the active one, or the row window's.
+    TfrmTraining* SaveTarget() const;
+    // The layout area an action stands for, as the active chart or row window has it.
+    bool LayoutChecked(QAction* action) const;
+
+    // What the actions ask of the row and analysis windows; set when those windows are part of
+    // the program, replaced by tests.
+    std::function<void(TfrmMain* main)> ShowStrokeData;
+    std::function<void(TfrmMain* main)> ShowForceCurves;
+    std::function<int(QWidget* row)> RowTrainingId;
+    // The area flag of a chart or row window behind a layout action.
+    std::function<bool(QWidget* child, QAction* layout)> ChildLayoutFlag;
+    // Toggles the action's check and lays the window out accordingly.
+    std::function<void(QWidget* child, QAction* layout)> ApplyChildLayout;
+    std::function<bool(QWidget* chart, bool toFile)> ExportChartPicture;
+    std::function<bool(QWidget* forceCurves)> ExportStrokeFile;
+    std::function<void(QWidget* row, const QString& fileName)> LoadRowLayout;
+    std::function<void(QWidget* row, const QString& fileName)> SaveRowLayout;
+    // The name of a manual by its letter, and how it is opened (tests replace both).
+    std::function<QString(const QString& letter)> ManualFileName;
+    std::function<bool(const QString& fileName)> OpenHelpDocument;
+
+    // The .srl files of the data folder, by name.
+    QStringList LayoutFileNames() const;
+    // Rebuilds the Help menu's manual items (those whose file exists).
+    void AddHelpDocuments();
+    void HelpPDFExecute(int tag);
+    void LayoutMenuExecute();
+    void LayoutExecute(QAction* action, bool checked);
+    void LayoutOpenExecute(const QString& fileName);
+    void LayoutSaveAsExecute();
+    void FileSaveExecute();
+    void FileSaveAsExecute();
+    void ViewTrainingExecute();
+    void UpdateActions() override;
+
     QString GetIniFileName() const override;
     void LoadSettings();
     void SaveSettings();
@@ -172,6 +261,10 @@ private:
     // Opens the waiting hand-overs, oldest first, including any that arrive meanwhile.
     void OpenPendingTexts();
     void CreateRegistryActions();
+    void CreateMainActions();
+    void WireWindows();
+    QAction* NewMainAction(const QString& name, const QString& caption, const QString& hint,
+                           const QString& icon = QString(), const QKeySequence& shortcut = QKeySequence());
 };
 
 // True while the row window is being made (a guard against opening it twice).

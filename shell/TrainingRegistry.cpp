@@ -332,6 +332,7 @@ bool TfrmMain::OpenRowWindow(const QString& iniFile, const QString& userFile)
     if (!row)
         return false;
     frmRow = row;
+    row->setProperty("TrainingId", window->TrainingId);  // the training File Save works on
     return true;
 }
 
@@ -409,22 +410,10 @@ void TfrmMain::OpenRecentClick(int index)
 
 void TfrmMain::CreateRegistryActions()
 {
-    auto add = [this](const QString& text, const QString& shortHint, const QString& hint, const QString& icon,
-                      const QKeySequence& shortcut) {
-        auto* a = new QAction(text, this);
-        a->setToolTip(shortHint);
-        a->setStatusTip(hint);
-        if (!icon.isEmpty())
-            a->setIcon(ThemeIcon(icon));
-        a->setShortcut(shortcut);
-        addAction(a);
-        MainActions.append(a);
-        return a;
-    };
-    FileNew = add(tr("&New ..."), tr("New"), tr("Create a new file"), QStringLiteral("document-new"),
-                  QKeySequence(Qt::CTRL | Qt::Key_N));
-    FileOpen = add(tr("&Open ..."), tr("Open"), tr("Open a file"), QStringLiteral("document-open"),
-                   QKeySequence(Qt::CTRL | Qt::Key_O));
+    FileNew = NewMainAction(QStringLiteral("FileNew"), tr("&New ..."), tr("New|Create a new file"),
+                            QStringLiteral("document-new"), QKeySequence(Qt::CTRL | Qt::Key_N));
+    FileOpen = NewMainAction(QStringLiteral("FileOpen"), tr("&Open ..."), tr("Open|Open a file"),
+                             QStringLiteral("document-open"), QKeySequence(Qt::CTRL | Qt::Key_O));
     QAction* exit = FileExit;
     mnuFile->insertAction(exit, FileNew);
     mnuFile->insertAction(exit, FileOpen);

@@ -49,7 +49,18 @@ QStringList PromptFilterToQt(const QString& filter)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
         patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-        result << QStringLiteral("%1 (%2)").arg(parts[i], patterns.simplified());
+        patterns = patterns.simplified();
+        // A description that already ends in its patterns ("Trainings (*.stg)", or a list
+        // with commas) shows them once, in the form the dialog reads.
+        const QString description = parts[i].trimmed();
+        QString shown = description;
+        shown.replace(QLatin1Char(','), QLatin1Char(' ')).replace(QLatin1Char(';'), QLatin1Char(' '));
+        shown = shown.simplified().replace(QLatin1String("( "), QLatin1String("("));
+        const qsizetype open = description.lastIndexOf(QLatin1Char('('));
+        if (open >= 0 && shown.endsWith(QStringLiteral("(%1)").arg(patterns)))
+            result << description.left(open).trimmed() + QStringLiteral(" (%1)").arg(patterns);
+        else
+            result << QStringLiteral("%1 (%2)").arg(description, patterns);
     }
     return result;
 }

@@ -13,6 +13,7 @@
 
 #include <csignal>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef KV_PROGRAM_PATH
 
@@ -49,18 +50,24 @@ protected:
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
 
-    // A copy of the program in a folder of its own: readme.txt goes next to it.
+    // A copy of the program in a folder of its own, made once per test. The program writes its
+    // folder (readme.txt, the settings file when the user's cannot be written) and moves the
+    // files found there into the user's folder: the build folder would pass them between tests.
     QString CopyProgram() const
     {
         const QString folder = root.filePath(QStringLiteral("bin"));
         QDir().mkpath(folder);
         const QString copy = folder + QStringLiteral("/kvwt");
-        QFile::copy(QStringLiteral(KV_PROGRAM_PATH), copy);
+        const QByteArray source = QFile::encodeName(QStringLiteral(KV_PROGRAM_PATH));
+        if (!QFile::exists(copy) && ::link(source.constData(), QFile::encodeName(copy).constData()) != 0)
+            QFile::copy(QStringLiteral(KV_PROGRAM_PATH), copy);
         return copy;
     }
 
-    std::unique_ptr<QProcess> Start(const QStringList& args, const QString& program = QStringLiteral(KV_PROGRAM_PATH))
+    std::unique_ptr<QProcess> Start(const QStringList& args, QString program = QString())
     {
+        if (program.isEmpty())
+            program = CopyProgram();
         auto p = std::make_unique<QProcess>();
         p->setProcessEnvironment(Environment());
         p->setWorkingDirectory(root.path());
@@ -311,6 +318,8 @@ TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)
     struct stat st{};
     ASSERT_EQ(::stat(QFile::encodeName(SettingsFile()).constData(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    // The settings went to the program's folder instead, the second place they are looked for.
+    EXPECT_TRUE(ReadAllBytes(root.filePath(QStringLiteral("bin/kvwt.ini"))).contains("TimesStarted=1"));
 }
 
 #endif

@@ -3,8 +3,12 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include "support/TestHome.h"
+
 int main(int argc, char** argv)
 {
+    QTemporaryDir home;
+    UsePrivateHome(home);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

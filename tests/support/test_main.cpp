@@ -3,7 +3,11 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "support/TestHome.h"
+
 int main(int argc, char** argv) {
+    QTemporaryDir home;
+    UsePrivateHome(home);
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
