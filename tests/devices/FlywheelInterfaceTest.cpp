@@ -1,18 +1,16 @@
 #include "InterfaceFixture.h"
 
 #include "devices/serial/SerialPort.h"
-
+#include "support/FileHelpers.h"
 
 #include <algorithm>
-#include <memory>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 
 #include <QLoggingCategory>
 #include <QTemporaryDir>
-#include <csignal>
 #include <thread>
-#include <sys/resource.h>
 
 using namespace kvenc;
 
@@ -31,6 +29,18 @@ class TSliderProbe : public TKVInterface {
 public:
     TSliderProbe(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {
         FInterfaceType = kKvSliderInterfaceType;
+    }
+};
+
+class SliderTest : public InterfaceTest {
+protected:
+    // A slider on the port, opened by its identification line unless told otherwise.
+    void OpenSlider(bool identified = true) {
+        Use(CreateInterface<TSliderProbe>(nullptr));
+        Kv->SetProtocolSet({kvpVSDebug});
+        OpenPort();
+        if (identified)
+            Send(SliderLine("VELTRO Slider VSM"));
     }
 };
 
@@ -112,24 +122,19 @@ TEST(KvSampleCodec, DetectorsTellTheProtocolsApart) {
     EXPECT_FALSE(KvDetectSample(kvpKvw, Bytes(framing), false));
 }
 
-TEST(KvSliderLine, ValueIsCharactersFourToSeven) {
-    int v = -1;
-    EXPECT_TRUE(KvSliderLineValue("!S,1234", v));
-    EXPECT_EQ(v, 1234);
-    EXPECT_TRUE(KvSliderLineValue("!R,0815,77\r", v));
-    EXPECT_EQ(v, 815);
-    EXPECT_TRUE(KvSliderLineValue("!S,80\r", v));
-    EXPECT_EQ(v, 80);
-    EXPECT_FALSE(KvSliderLineValue("!S,", v));
-    EXPECT_FALSE(KvSliderLineValue("!S,\r", v));
-    EXPECT_FALSE(KvSliderLineValue("!S,12x4", v));
-    EXPECT_FALSE(KvSliderLineValue("!S,-123", v));
-}
-
-TEST(KvTexts, SpinnerAndMagnetStatistics) {
-    const char* expected[] = {"|", "/", "--", "\\", "|", "/", "--", "\\", "|"};
+TEST(KvTexts, SliderLineValueSpinnerAndMagnetStatistics) {
+    // The value is characters four to seven, digits only; -1 when the line has none.
+    const std::pair<const char*, int> lines[] = {{"!S,1234", 1234}, {"!R,0815,77\r", 815}, {"!S,80\r", 80},
+                                                 {"!S,", -1}, {"!S,\r", -1}, {"!S,12x4", -1}, {"!S,-123", -1}};
+    for (auto [line, value] : lines) {
+        int v = -1;
+        EXPECT_EQ(KvSliderLineValue(line, v), value >= 0) << line;
+        EXPECT_EQ(v, value) << line;
+    }
+    QString spinner;
     for (int i = 0; i < 9; ++i)
-        EXPECT_EQ(SpinnerTextOf(i), expected[i]) << i;
+        spinner += SpinnerTextOf(i);
+    EXPECT_EQ(spinner, "|/--\\|/--\\|");
     EXPECT_EQ(MagnetStatsTextOf({2}, {2}, {1}), " 40");
     EXPECT_EQ(MagnetStatsTextOf({0, 1, 1, 3}, {0, 3, 1, 0}, {0, 0, 2, 0}), "  0  75  50 100");
     EXPECT_EQ(MagnetStatsTextOf({}, {}, {}), "");
@@ -364,10 +369,8 @@ TEST_F(InterfaceTest, HandlerExceptionIsReportedAndReleasesTheGuard) {
 
 // ---------------------------------------------------------------- slider lines
 
-TEST_F(InterfaceTest, SliderWaitsForItsIdentificationLine) {
-    Use(CreateInterface<TSliderProbe>(nullptr));
-    Kv->SetProtocolSet({kvpVSDebug});
-    OpenPort();
+TEST_F(SliderTest, SliderWaitsForItsIdentificationLine) {
+    OpenSlider(false);
     Send(SliderStroke(1000) + SliderLine("POWER DOWN"));
     EXPECT_EQ(Kv->State(), kvsOpening);  // ignored until the slider says who it is
     EXPECT_TRUE(Pulses.empty());
@@ -386,11 +389,8 @@ TEST_F(InterfaceTest, SliderWaitsForItsIdentificationLine) {
     EXPECT_DOUBLE_EQ(w[3], w[2]);
 }
 
-TEST_F(InterfaceTest, MalformedSliderLineIsOneProtocolError) {
-    Use(CreateInterface<TSliderProbe>(nullptr));
-    Kv->SetProtocolSet({kvpVSDebug});
-    OpenPort();
-    Send(SliderLine("VELTRO Slider VSM"));
+TEST_F(SliderTest, MalformedSliderLineIsOneProtocolError) {
+    OpenSlider();
     Send(SliderStroke(1000));
     Send(SliderLine("!S,") + SliderLine("!R,12x4") + SliderLine("unknown"));
     EXPECT_EQ(ProtocolErrors, 2);
@@ -473,14 +473,10 @@ TEST_F(InterfaceTest, InterfaceDestroyedWhileOpenClosesAnOldPort) {
 
 TEST(KvSettings, MagnetCountFromSettingsStaysWithinWhatArraysCanHold) {
     std::unique_ptr<TKVInterface> kv(CreateInterface<TKVInterface>(nullptr));
-    kv->SetMagnets(1000000);
-    EXPECT_EQ(kv->Magnets(), kMaxMagnets);
-    kv->SetMagnets(0);
-    EXPECT_EQ(kv->Magnets(), 1);
-    kv->SetMagnets(-7);
-    EXPECT_EQ(kv->Magnets(), 1);
-    kv->SetMagnets(6);
-    EXPECT_EQ(kv->Magnets(), 6);
+    for (auto [set, kept] : {std::pair{1000000, kMaxMagnets}, {0, 1}, {-7, 1}, {6, 6}}) {
+        kv->SetMagnets(set);
+        EXPECT_EQ(kv->Magnets(), kept) << set;
+    }
 }
 
 // A raw recording that fails mid-stream (file size limit) reports an error; a handler that
@@ -495,19 +491,15 @@ TEST_F(InterfaceTest, FailedRecordingWriteWhoseHandlerClosesEndsThePulses) {
         pulsesAtError = Pulses.size();
         Kv->Close();
     };
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = old;
-    small.rlim_cur = 64;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    OpenPort();
-    std::string burst;
-    for (int i = 0; i < 8000; ++i)
-        burst += kvenc::SampleTicks(kvpKvw, 9000);
-    Peer.Write(burst);
-    WaitUntil([&] { return Kv->State() == kvsClosed; });
-    setrlimit(RLIMIT_FSIZE, &old);
+    {
+        const TFileSizeLimit full(64);
+        OpenPort();
+        std::string burst;
+        for (int i = 0; i < 8000; ++i)
+            burst += kvenc::SampleTicks(kvpKvw, 9000);
+        Peer.Write(burst);
+        WaitUntil([&] { return Kv->State() == kvsClosed; });
+    }
     ASSERT_FALSE(Errors.empty());
     EXPECT_EQ(Kv->State(), kvsClosed);
     EXPECT_EQ(Pulses.size(), pulsesAtError);
@@ -565,9 +557,7 @@ TEST_F(InterfaceTest, BytesReadBeforeAnUnplugAreDecodedThenTheLossIsReported) {
     EXPECT_LT(error, std::find(Log.begin(), Log.end(), "OnClosed"));
 }
 
-TEST_F(InterfaceTest, SliderJunkIsTracedOncePerLineBoundedAndWithoutControlBytes) {
-    Use(CreateInterface<TSliderProbe>(nullptr));
-    Kv->SetProtocolSet({kvpVSDebug});
+TEST_F(SliderTest, SliderJunkIsTracedOncePerLineBoundedAndWithoutControlBytes) {
     static std::vector<QString> traces;
     traces.clear();
     const QtMessageHandler previous = qInstallMessageHandler(
@@ -575,8 +565,7 @@ TEST_F(InterfaceTest, SliderJunkIsTracedOncePerLineBoundedAndWithoutControlBytes
             if (context.category && std::string_view(context.category) == "kv.device.protocol")
                 traces.push_back(msg);
         });
-    OpenPort();
-    Send(SliderLine("VELTRO Slider VSM"));
+    OpenSlider();
     // Lines of bytes that can begin no protocol line: control bytes, letters, high bytes.
     std::string junk;
     const std::string alphabet = std::string("\x01\x07\x1b\r\t abcxyz") + "\x80\xfe\xff";

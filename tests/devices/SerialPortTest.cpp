@@ -77,13 +77,9 @@ protected:
 }  // namespace
 
 TEST(SerialDelays, BaudTableAndLimits) {
-    EXPECT_EQ(SerialCharDelayForBaud(100), 1100u);
-    EXPECT_EQ(SerialCharDelayForBaud(110), 100000u);
-    EXPECT_EQ(SerialCharDelayForBaud(9600), 1100u);
-    EXPECT_EQ(SerialCharDelayForBaud(56000), 200u);
-    EXPECT_EQ(SerialCharDelayForBaud(115199), 190u);
-    EXPECT_EQ(SerialCharDelayForBaud(115200), 95u);
-    EXPECT_EQ(SerialCharDelayForBaud(1000000), 43u);
+    for (auto [baud, delay] : {std::pair{100u, 1100u}, {110u, 100000u}, {9600u, 1100u}, {56000u, 200u},
+                               {115199u, 190u}, {115200u, 95u}, {1000000u, 43u}})
+        EXPECT_EQ(SerialCharDelayForBaud(baud), delay) << baud;
 
     TSerialPortNG port;
     std::vector<TReport> reports;

@@ -8,7 +8,7 @@
 #include "foundation/files/TrainingFiles.h"
 #include "resources/DemoData.h"
 #include "support/FakeClock.h"
-#include "foundation/core/Prompt.h"
+#include "support/FakePrompt.h"
 #include "support/PtyPeer.h"
 
 #include <QCoreApplication>
@@ -377,18 +377,13 @@ TEST_F(SessionTest, K3SpeaksThreeProtocols) {
 }
 
 TEST_F(SessionTest, RecordedTrainingIsNotWipedUnasked) {
-    struct TNo : TPrompt {
-        int Asked = 0;
-        TMsgResult Ask(const QString&, TMsgKind, TMsgButtons) override { return ++Asked, TMsgResult::No; }
-    } prompt;
-    SetPrompt(&prompt);
+    TFakePrompt prompt(TMsgResult::No);
     Ctl.View.ConfirmReset = nullptr;  // the real question
     SetStrokeCount(Training, 3);
     Training.StrokeData[3].Time = 9;
     Training.Header.ContentKind = 9;
     Ctl.ButtonClick();
-    SetPrompt(nullptr);
-    EXPECT_EQ(prompt.Asked, 1);
+    EXPECT_EQ(prompt.Texts.size(), 1);
     EXPECT_EQ(Training.StrokeData.size(), 4u);
     EXPECT_FALSE(Ctl.CurrentInterface());
     EXPECT_TRUE(Messages.isEmpty());
@@ -423,12 +418,7 @@ TEST_F(SessionTest, TrainingModuleRoad) {
     Ctl.Tick();
     ASSERT_EQ(Ctl.Phase(), TSessionPhase::Running);
     EXPECT_EQ(Training.State, 2);
-    TStgStrokeData s;
-    s.Number = 1;
-    s.Power = 150;
-    s.Time = 2;
-    s.Length = 100;
-    Probe->OnStrokeData(Probe, s);
+    Probe->OnStrokeData(Probe, {.Number = 1, .Power = 150, .Time = 2, .Length = 100});
     TStgForceCurve c;
     c.Force[4] = 300;
     Probe->OnForceCurve(Probe, c);

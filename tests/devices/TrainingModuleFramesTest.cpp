@@ -1,5 +1,6 @@
 #include "devices/TrainingModuleFrames.h"
 
+#include "support/RecordPrinters.h"
 #include "support/TrainingModulePeer.h"
 
 #include <gtest/gtest.h>
@@ -131,23 +132,10 @@ TEST(TrainingModuleFrames, StrokeIntoRecords) {
     TStgForceCurve c;
     VSDecodeStroke(vsenc::Stroke(kWords, Forces()), energy, s, c);
     EXPECT_FLOAT_EQ(energy, 4500);
-    EXPECT_EQ(s.Number, 12);
-    EXPECT_FLOAT_EQ(s.Power, 234.5f);
-    EXPECT_FLOAT_EQ(s.AvgPower, 4500 / 61.5f);
-    EXPECT_FLOAT_EQ(s.StrokeRate, 28);
-    EXPECT_FLOAT_EQ(s.Time, 61.5f);
-    EXPECT_FLOAT_EQ(s.Length, 140);
-    EXPECT_FLOAT_EQ(s.Distance, 180);
-    EXPECT_FLOAT_EQ(s.Est500mTime, 61.5f / 180 * 500);
-    EXPECT_FLOAT_EQ(s.Energy, 3500);
-    EXPECT_FLOAT_EQ(s.EnergySum, 4.5f);
-    EXPECT_FLOAT_EQ(s.Pulse, 140);
-    EXPECT_FLOAT_EQ(s.DriveRatio, 95.0f / 190);
-    EXPECT_FLOAT_EQ(s.K, 3);
-    EXPECT_EQ(s.IntervalNumber, 2);
-    EXPECT_FLOAT_EQ(s.DriveTime, 0.95f);
-    EXPECT_FLOAT_EQ(s.DistancePerStroke, 850);
-    EXPECT_EQ(s.PeakForce + s.TargetPower + s.WorkPerPulse, 0);
+    EXPECT_EQ(s, (TStgStrokeData{.Number = 12, .Power = 234.5f, .AvgPower = 4500 / 61.5f, .StrokeRate = 28,
+                                 .Time = 61.5f, .Length = 140, .Distance = 180, .Est500mTime = 61.5f / 180 * 500,
+                                 .Energy = 3500, .EnergySum = 4.5f, .Pulse = 140, .DriveRatio = 95.0f / 190, .K = 3,
+                                 .IntervalNumber = 2, .DriveTime = 0.95f, .DistancePerStroke = 850}));
     EXPECT_EQ(c.Number, 12);
     EXPECT_EQ(c.Present, 1);
     EXPECT_EQ(c.Force[0], 0);
@@ -213,32 +201,25 @@ TEST(TrainingModuleFrames, WorkoutTotalsInSecondsAndWatts) {
 
 TEST(TrainingModuleFrames, SmoothingRoundsHalvesToEven) {
     TStgForceCurve curve;
-    curve.Force[0] = 10;
-    curve.Force[1] = 15;
-    curve.Force[2] = 20;
-    curve.Force[3] = 21;
-    curve.Force[59] = 45;
+    for (auto [k, v] : {std::pair{0, 10}, {1, 15}, {2, 20}, {3, 21}, {59, 45}})
+        curve.Force[std::size_t(k)] = Word(v);
     curve.Force[79] = 9;
     for (int level : {0, 3}) {
         TStgForceCurve same = curve;
         SmoothForceCurve(same, level);
         EXPECT_EQ(same, curve);
     }
-    TStgForceCurve two = curve;
-    SmoothForceCurve(two, 1);
-    EXPECT_EQ(two.Force[0], 12);  // 12.5
-    EXPECT_EQ(two.Force[1], 18);  // 17.5
-    EXPECT_EQ(two.Force[2], 20);  // 20.5
-    EXPECT_EQ(two.Force[59], 22);  // 22.5 against the zero sample 61
-    EXPECT_EQ(two.Force[78], 4);   // 4.5
-    EXPECT_EQ(two.Force[79], 9);
-    TStgForceCurve three = curve;
-    SmoothForceCurve(three, 2);
-    EXPECT_EQ(three.Force[0], 10);
-    EXPECT_EQ(three.Force[1], 15);
-    EXPECT_EQ(three.Force[2], 19);  // 56 / 3
-    EXPECT_EQ(three.Force[3], 14);  // 41 / 3
-    EXPECT_EQ(three.Force[79], 9);
+    // Level 1: 12.5, 17.5, 20.5, 22.5 against the zero sample 61, 4.5; level 2: 56 / 3 and 41 / 3.
+    const auto at = [&curve](int level, std::initializer_list<std::size_t> samples) {
+        TStgForceCurve c = curve;
+        SmoothForceCurve(c, level);
+        std::vector<int> v;
+        for (std::size_t k : samples)
+            v.push_back(c.Force[k]);
+        return v;
+    };
+    EXPECT_EQ(at(1, {0, 1, 2, 59, 78, 79}), (std::vector<int>{12, 18, 20, 22, 4, 9}));
+    EXPECT_EQ(at(2, {0, 1, 2, 3, 79}), (std::vector<int>{10, 15, 19, 14, 9}));
 }
 
 TEST(TrainingModuleFrames, EveryFrameIsFoundBetweenJunkAndFalseStarts) {

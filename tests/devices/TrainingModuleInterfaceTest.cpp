@@ -1,8 +1,8 @@
 #include "devices/TrainingModuleInterface.h"
 #include "devices/serial/SerialPort.h"
-#include "foundation/core/Prompt.h"
 
 #include "support/FakeClock.h"
+#include "support/FakePrompt.h"
 #include "support/TrainingModulePeer.h"
 
 #include <algorithm>
@@ -16,15 +16,6 @@ class TTestVS : public TVSInterface {
 public:
     TTestVS(TCreateKey key, QObject* owner) : TVSInterface(key, owner) {}
     void SetPorts(const QStringList& ports) { FPortList = ports; }
-};
-
-class TMessages : public TPrompt {
-public:
-    TMsgResult Ask(const QString& text, TMsgKind, TMsgButtons) override {
-        Texts.push_back(text);
-        return TMsgResult::Ok;
-    }
-    std::vector<QString> Texts;
 };
 
 const std::array<std::uint16_t, 13> kWords{1, 2000, 24, 25, 150, 8, 500, 130, 80, 160, 2, 0, 800};
@@ -42,7 +33,6 @@ std::string StrokeFrame(std::uint16_t number) {
 class TrainingModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetPrompt(&Messages);
         Vs.reset(CreateInterface<TTestVS>(nullptr));
         Vs->SetClock(&Clock);
         Vs->SetPorts({Module.Pty.SlavePath()});
@@ -76,7 +66,6 @@ protected:
             Vs->Close();
         Vs.reset();
         DrainEvents();
-        SetPrompt(nullptr);
     }
 
     void StartWorkout() {
@@ -94,7 +83,7 @@ protected:
         DrainEvents();
     }
 
-    TMessages Messages;
+    TFakePrompt Messages;
     TVSModulePeer Module;
     TFakeClock Clock;
     std::unique_ptr<TTestVS> Vs;
@@ -273,7 +262,7 @@ TEST_F(TrainingModuleTest, CancelTimeOutAndModuleCancel) {
         EXPECT_EQ(StateName(vs->State()), c.last);
         EXPECT_TRUE(Messages.Texts.empty());  // never from inside Open
         DrainEvents();
-        EXPECT_EQ(Messages.Texts, c.message ? std::vector<QString>{c.message} : std::vector<QString>{});
+        EXPECT_EQ(Messages.Texts, c.message ? QStringList{c.message} : QStringList{});
         module.Poll();
         if (c.answerPing) {  // the module was accepted, and is told to stop
             // On a fast clock a slow reply can cross a second ping: pings repeat until answered.

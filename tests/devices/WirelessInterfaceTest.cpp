@@ -40,6 +40,13 @@ std::string CommandText(const TAntCommand& c) {
     return Hex(std::string(1, char(c.Id))) + "| " + Hex(c.Payload);
 }
 
+std::vector<std::string> CommandTexts(const TAntStickPeer& stick) {
+    std::vector<std::string> sent;
+    for (const TAntCommand& c : stick.Commands())
+        sent.push_back(CommandText(c));
+    return sent;
+}
+
 // What engine_replay --csv prints of a stroke, without the heart rate (the sensor sends none).
 std::string StrokeLine(const TStgStrokeData& d) {
     char line[256];
@@ -117,10 +124,7 @@ TEST_F(WirelessTest, ConnectSendsTheSetUpInOrderAndScansTheStick) {
     EXPECT_TRUE(Status.contains(QStringLiteral("AntLibVersion = 256 ($100)")));
     EXPECT_TRUE(Status.contains(QStringLiteral("Done connecting to ANT device.")));
     // Scan: probe; connect: probe, reset and the channel set-up with the default properties.
-    std::vector<std::string> sent;
-    for (const TAntCommand& c : Stick.Commands())
-        sent.push_back(CommandText(c));
-    EXPECT_EQ(sent, (std::vector<std::string>{
+    EXPECT_EQ(CommandTexts(Stick), (std::vector<std::string>{
                         "4D | 00 54 ", "4D | 00 54 ", "4A | 00 ", "42 | 00 00 00 ",
                         "51 | 00 00 00 01 01 ", "43 | 00 00 01 ", "45 | 00 42 ", "47 | 00 03 ",
                         "4B | 00 "}));
@@ -209,10 +213,7 @@ TEST_F(WirelessTest, AnAcceptedSetUpMessageIsFollowedByTheNextOne) {
     Stick.ClearCommands();
     Stick.Write(antenc::ChannelResponse(0, 0x46, 0));  // the network key was accepted
     ASSERT_TRUE(WaitUntil([&] { return Stick.Commands().size() >= 5; }));
-    std::vector<std::string> sent;
-    for (const TAntCommand& c : Stick.Commands())
-        sent.push_back(CommandText(c));
-    EXPECT_EQ(sent, (std::vector<std::string>{"42 | 00 00 00 ", "51 | 00 00 00 01 01 ",
+    EXPECT_EQ(CommandTexts(Stick), (std::vector<std::string>{"42 | 00 00 00 ", "51 | 00 00 00 01 01 ",
                                               "43 | 00 00 01 ", "45 | 00 42 ", "4B | 00 "}));
     ASSERT_TRUE(WaitUntil([&] { return Status.contains(QStringLiteral("MESG_CHANNEL_RADIO_FREQ_ID")); }));
     EXPECT_TRUE(Status.contains(QStringLiteral("RESPONSE_FUNC 00 40 : 00 46 00 00 00 00 00 00 00 00")));

@@ -62,6 +62,11 @@ TChartModel Curves(const TTraining& t, bool fixedForce = false, bool scaleLength
     return chart;
 }
 
+// "auto", or "min max increment" of a manual axis.
+std::string AxisText(const TChartAxis& a) {
+    return a.Automatic ? "auto" : QStringLiteral("%1 %2 %3").arg(a.Minimum).arg(a.Maximum).arg(a.Increment).toStdString();
+}
+
 std::vector<double> Xs(const TChartSeries& s) {
     std::vector<double> v;
     for (const TChartPoint& p : s.Points)
@@ -89,10 +94,7 @@ TEST_F(ChartSetupTest, DoubleModeRaisesAfterTwoStrokesAboveThenByTheWidth) {
     // Stroke 1 is never looked at; 120 and 130 arm the counter, 140 raises 100 to 200.
     TChartAxis axis;
     SetupParameterAxis(axis, MakeTraining({500, 120, 130, 140, 150, 90}), kColPower, true, false);
-    EXPECT_FALSE(axis.Automatic);
-    EXPECT_DOUBLE_EQ(axis.Minimum, 0);
-    EXPECT_DOUBLE_EQ(axis.Maximum, 200);
-    EXPECT_DOUBLE_EQ(axis.Increment, 20);
+    EXPECT_EQ(AxisText(axis), "0 200 20");
 
     // 250 -> 200 and 350 -> 300; 90 resets the count, so 500 and 600 only arm the counter again.
     SetupParameterAxis(axis, MakeTraining({0, 120, 130, 250, 350, 90, 500, 600}), kColPower, true, false);
@@ -101,9 +103,7 @@ TEST_F(ChartSetupTest, DoubleModeRaisesAfterTwoStrokesAboveThenByTheWidth) {
     // Without defaults the axis as it stands is the start.
     axis.SetMinMax(50, 300);
     SetupParameterAxis(axis, MakeTraining({0, 10, 20}), kColPower, false, false);
-    EXPECT_DOUBLE_EQ(axis.Minimum, 50);
-    EXPECT_DOUBLE_EQ(axis.Maximum, 300);
-    EXPECT_DOUBLE_EQ(axis.Increment, 25);
+    EXPECT_EQ(AxisText(axis), "50 300 25");
 }
 
 TEST_F(ChartSetupTest, RangeModeMovesUpInHalfWidths) {
@@ -126,9 +126,8 @@ TEST_F(ChartSetupTest, RangeModeMovesUpInHalfWidths) {
         t.Header.CurrentStroke = c.Current;
         TChartAxis axis;
         SetupParameterAxis(axis, t, kColPower, true, true);
-        EXPECT_DOUBLE_EQ(axis.Minimum, c.Min) << c.Powers[0] << " at " << c.Current;
-        EXPECT_DOUBLE_EQ(axis.Maximum, c.Min + 100) << c.Powers[0] << " at " << c.Current;
-        EXPECT_DOUBLE_EQ(axis.Increment, 10);
+        EXPECT_EQ(AxisText(axis), QStringLiteral("%1 %2 10").arg(c.Min).arg(c.Min + 100).toStdString())
+            << c.Powers[0] << " at " << c.Current;
     }
 }
 
@@ -137,22 +136,18 @@ TEST_F(ChartSetupTest, AutoAndManualModes) {
     TChartAxis axis;
     axis.SetMinMax(1, 2);
     SetupParameterAxis(axis, t, kColEnergySum, true, false);
-    EXPECT_TRUE(axis.Automatic);
+    EXPECT_EQ(AxisText(axis), "auto");
 
     StrokeParameters[kColRelPeak].AxisIncrement = 7;
     SetupParameterAxis(axis, t, kColRelPeak, false, true);
-    EXPECT_FALSE(axis.Automatic);
-    EXPECT_DOUBLE_EQ(axis.Minimum, 0);
-    EXPECT_DOUBLE_EQ(axis.Maximum, 100);
-    EXPECT_DOUBLE_EQ(axis.Increment, 7);
+    EXPECT_EQ(AxisText(axis), "0 100 7");
 
     // Columns outside the table leave the axis alone.
     for (int bad : {-1, kStrokeParameterCount}) {
         TChartAxis untouched;
         untouched.SetMinMax(3, 4);
         SetupParameterAxis(untouched, t, bad, true, true);
-        EXPECT_DOUBLE_EQ(untouched.Maximum, 4);
-        EXPECT_FALSE(untouched.Automatic);
+        EXPECT_EQ(AxisText(untouched), "3 4 0") << bad;
     }
 }
 

@@ -5,6 +5,9 @@
 #include "foundation/files/FileIo.h"
 #include "platform/CodePage.h"
 #include "platform/SystemProbe.h"
+#include "support/ByteBuilder.h"
+#include "support/EnvOverride.h"
+#include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 
 #include <QDir>
@@ -14,36 +17,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <sys/stat.h>
 
 namespace {
-
-// Answers boxes with OK and the save dialog with a prepared choice; keeps what was shown.
-class TRecordingPrompt : public TPrompt {
-public:
-    TRecordingPrompt() { SetPrompt(this); }
-    ~TRecordingPrompt() override { SetPrompt(nullptr); }
-    TMsgResult Ask(const QString& text, TMsgKind kind, TMsgButtons buttons) override {
-        Texts << text;
-        EXPECT_EQ(kind, TMsgKind::Error);
-        EXPECT_EQ(buttons, TMsgButtons::Ok);
-        return TMsgResult::Ok;
-    }
-    bool AskSaveFileName(TSaveDialogRequest& request) override {
-        Request = request;
-        ++Dialogs;
-        if (ChosenName.isEmpty()) return false;
-        request.FileName = ChosenName;
-        request.FilterIndex = ChosenFilter;
-        return true;
-    }
-    QStringList Texts;
-    TSaveDialogRequest Request;
-    int Dialogs = 0;
-    QString ChosenName;
-    int ChosenFilter = 1;
-};
 
 // A recorded training: three strokes with time, two trailing ones without.
 TTraining Recorded(std::uint8_t contentKind) {
@@ -77,52 +53,23 @@ TStgHeader HeaderOf(const QString& name) {
     return h;
 }
 
-// A 1024-byte header of the format before chunks; its content kind says Manual.
-QByteArray OldFormatFile(const char* title) {
-    QByteArray b(1024, '\0');
-    b.replace(0, 4, "MIL ");
-    const std::int32_t version = 0x00070000;
-    std::memcpy(b.data() + 4, &version, 4);
-    b[281] = 8;
-    std::memcpy(b.data() + 282, title, std::strlen(title));
-    return b;
-}
-
-// Points the documents folder (and so the user data folder) at a temporary home.
-class TTempHome {
-public:
-    TTempHome() : FOldHome(qgetenv("HOME")), FOldConfig(qgetenv("XDG_CONFIG_HOME")) {
-        qputenv("HOME", FDir.path().toUtf8());
-        qunsetenv("XDG_CONFIG_HOME");
-    }
-    ~TTempHome() {
-        qputenv("HOME", FOldHome);
-        if (FOldConfig.isEmpty())
-            qunsetenv("XDG_CONFIG_HOME");
-        else
-            qputenv("XDG_CONFIG_HOME", FOldConfig);
-    }
-    QString Path() const { return FDir.path(); }
-
-private:
+// The documents folder (and so the user data folder) in a temporary home.
+class TempHome : public ::testing::Test {
+protected:
     QTemporaryDir FDir;
-    QByteArray FOldHome;
-    QByteArray FOldConfig;
+    TEnvOverride FHome{"HOME", QFile::encodeName(FDir.path())};
+    TEnvOverride FConfig{"XDG_CONFIG_HOME", QFile::encodeName(FDir.filePath("config"))};
 };
 
 } // namespace
 
-TEST(FileNames, FileFormatOfName) {
-    EXPECT_EQ(FileFormatOfName("/data/run.fitlog"), 12);
-    EXPECT_EQ(FileFormatOfName("/data/run.Stg"), 5);
-    EXPECT_EQ(FileFormatOfName("/data/run.ini"), 2);
-    EXPECT_EQ(FileFormatOfName("/data/run"), 0);
-    EXPECT_EQ(FileFormatOfName("/data.stg/run"), 0); // a dot in a folder is no extension
-    EXPECT_EQ(FileFormatOfName("/data/run.dat"), 0);
-    EXPECT_EQ(FileFormatOfName("/data/run.fitlogs"), 12); // only the first six characters count
-}
-
-TEST(FileNames, TrainingDisplayName) {
+TEST(FileNames, FormatOfNameAndDisplayName) {
+    // A dot in a folder is no extension; only the first six characters count.
+    const std::pair<const char*, int> formats[] = {{"/data/run.fitlog", 12}, {"/data/run.Stg", 5}, {"/data/run.ini", 2},
+                                                   {"/data/run", 0}, {"/data.stg/run", 0}, {"/data/run.dat", 0},
+                                                   {"/data/run.fitlogs", 12}};
+    for (auto [name, format] : formats)
+        EXPECT_EQ(FileFormatOfName(name), format) << name;
     TTraining t;
     t.Header.SourceFileName = "/in/a.zts";
     EXPECT_EQ(TrainingDisplayName(t), "/in/a.zts");
@@ -202,12 +149,13 @@ TEST(FileNames, ShortenPath) {
 
 TEST(OpenTrainingFile, MissingAndUnknownFilesAreReported) {
     QTemporaryDir dir;
-    TRecordingPrompt prompt;
+    TFakePrompt prompt;
     TTraining t = Recorded(9);
     std::vector<double> steps;
     const QString missing = dir.filePath("none.stg");
     EXPECT_FALSE(OpenTrainingFile(missing, t, true, [&](double p) { steps.push_back(p); }));
     EXPECT_EQ(prompt.Texts, QStringList{"File \"" + missing + "\" not found"});
+    EXPECT_EQ(prompt.Kind, TMsgKind::Error);
     EXPECT_EQ(t.StrokeData.size(), 1u);
     EXPECT_TRUE(t.Header.Title.empty());
     EXPECT_EQ(steps, (std::vector<double>{0.0, -1.0}));
@@ -426,7 +374,7 @@ TEST(ExportTraining, OtherExtensionsMoveTheIdentityIntoTheSourceFields) {
 
 TEST(ExportTraining, DialogChoosesNameAndKind) {
     QTemporaryDir dir;
-    TRecordingPrompt prompt;
+    TFakePrompt prompt;
     TTraining t = Recorded(9);
     t.Header.FileName = "/mine/session.stg";
     const TGUID guid = t.Header.Guid;
@@ -461,24 +409,9 @@ TEST(ExportTraining, DialogChoosesNameAndKind) {
     EXPECT_EQ(ReadAllBytes(name).size(), kUserFileSize);
 }
 
-TEST(LoadDefaultTraining, BuiltInDefaultsWithoutTemplate) {
-    TTempHome home;
-    TTraining t = Recorded(6);
-    EXPECT_FALSE(LoadDefaultTraining(t));
-    EXPECT_EQ(t.Header.Title, "Anyone");
-    EXPECT_EQ(t.Header.FileFormat, 5);
-    EXPECT_EQ(t.Header.ContentKind, 8);
-    EXPECT_EQ(t.Ini.Weight, 80);
-    EXPECT_EQ(t.StrokeData.size(), 1u);
-    EXPECT_TRUE(t.Intervals.empty());
-    EXPECT_TRUE(t.RawData.empty());
-    EXPECT_EQ(t.Magic, TrainingMagic);
-}
-
-TEST(LoadDefaultTraining, TemplateFoundInAnyCase) {
-    TTempHome home;
+TEST_F(TempHome, DefaultTrainingTemplateFoundInAnyCase) {
     const QString folder = GetUserDataFolder();
-    ASSERT_TRUE(folder.startsWith(home.Path()));
+    ASSERT_TRUE(folder.startsWith(FDir.path()));
     TTraining tpl = Recorded(8);
     tpl.Ini.Weight = 64;
     tpl.Header.FileName = "/x/Default.STG";
@@ -506,22 +439,29 @@ TEST(LoadDefaultTraining, TemplateFoundInAnyCase) {
     EXPECT_EQ(t.Ini.Weight, 99);
 }
 
-TEST(LoadDefaultTraining, TemplateThatIsNotUserContentOrFailsPartWay) {
-    TTempHome home;
+// No template, one that is no user content, and one whose header reads but whose full load
+// fails (the old format as Manual content): the built-in defaults each time.
+TEST_F(TempHome, DefaultTrainingWithoutAUsableTemplate) {
     const QString folder = GetUserDataFolder();
-    TTraining t;
-    ASSERT_TRUE(WriteStgFile(folder + "Default.STG", Recorded(6))); // a recorded training
-    EXPECT_FALSE(LoadDefaultTraining(t));
-    EXPECT_EQ(t.Header.Title, "Anyone");
-    EXPECT_EQ(t.StrokeData.size(), 1u);
-
-    // The old header format reads as Manual content, but the full load fails: pure defaults.
-    ASSERT_TRUE(WriteAllBytes(folder + "Default.STG", OldFormatFile("Old template")));
-    EXPECT_EQ(HeaderOf(folder + "Default.STG").Title, "Old template");
-    EXPECT_FALSE(LoadDefaultTraining(t));
-    EXPECT_EQ(t.Header.Title, "Anyone");
-    EXPECT_EQ(t.Header.ContentKind, 8);
-    EXPECT_EQ(t.StrokeData.size(), 1u);
+    std::vector<std::uint8_t> old = BuildOldStgFile();
+    old[281] = 8;
+    for (int step = 0; step < 3; ++step) {
+        if (step == 1) {
+            ASSERT_TRUE(WriteStgFile(folder + "Default.STG", Recorded(6)));
+        } else if (step == 2) {
+            ASSERT_TRUE(WriteAllBytes(folder + "Default.STG", old));
+            EXPECT_EQ(HeaderOf(folder + "Default.STG").Title, "Old title");
+        }
+        TTraining t = Recorded(6);
+        EXPECT_FALSE(LoadDefaultTraining(t)) << step;
+        EXPECT_EQ(t.Header.Title, "Anyone");
+        EXPECT_EQ(t.Header.FileFormat, 5);
+        EXPECT_EQ(t.Header.ContentKind, 8);
+        EXPECT_EQ(t.Ini.Weight, 80);
+        EXPECT_EQ(t.StrokeData.size(), 1u);
+        EXPECT_TRUE(t.Intervals.empty() && t.RawData.empty());
+        EXPECT_EQ(t.Magic, TrainingMagic);
+    }
 }
 
 TEST(OpenTrainingFile, AveragesAreComputedAfterReading) {

@@ -216,11 +216,8 @@ TEST_F(Catalogue, EveryStrokeFormula) {
 TEST_F(Catalogue, StrokeValuesFormatted) {
     TStgStrokeData s = CraftedStroke();
     const TStgIni ini = TimeLimit(600);
-    EXPECT_EQ(FormatStrokeParameter(s, 1, ini), " 250");
-    EXPECT_EQ(FormatStrokeParameter(s, 9, ini), "01:50.5");
-    EXPECT_EQ(FormatStrokeParameter(s, 19, ini), "2.40");
-    EXPECT_EQ(FormatStrokeParameter(s, 27, ini), "07:30");
-    EXPECT_EQ(FormatStrokeParameter(s, 41, ini), "16.0");
+    for (auto [column, text] : {std::pair{1, " 250"}, {9, "01:50.5"}, {19, "2.40"}, {27, "07:30"}, {41, "16.0"}})
+        EXPECT_EQ(FormatStrokeParameter(s, column, ini), text) << column;
     s.Est500mTime = 95.3f;
     EXPECT_EQ(FormatStrokeParameter(s, 9, ini), "01:35.3");
     s.Time = 3725;

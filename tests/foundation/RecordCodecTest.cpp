@@ -135,43 +135,6 @@ TEST(StgCodec, ElementRecordsMatchTheTables) {
     EXPECT_EQ(IniBytes(values)[4 * 4], 0x9D); // Sprocket = 3997 = 0x0F9D at offset 16
 }
 
-TEST(StgCodec, NonFiniteValuesReadAsZero) {
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    const float inf = std::numeric_limits<float>::infinity();
-    const auto stroke = StrokeBuilder().F32("Power", nan).F32("Time", -inf).F32("K", 2.5f).Bytes();
-    TStgStrokeData s;
-    TByteReader r(stroke);
-    ASSERT_TRUE(ReadStgStrokeRecord(r, s));
-    EXPECT_EQ(s.Power, 0.0f);
-    EXPECT_EQ(s.Time, 0.0f);
-    EXPECT_EQ(s.K, 2.5f);
-
-    const auto header = HeaderBuilder().F64("Date", std::numeric_limits<double>::infinity())
-                            .F64("FileDate", std::numeric_limits<double>::quiet_NaN()).Bytes();
-    TStgHeader h;
-    TByteReader hr(header);
-    ASSERT_TRUE(ReadStgHeaderRecord(hr, h));
-    EXPECT_EQ(h.Date, 0.0);
-    EXPECT_EQ(h.FileDate, 0.0);
-
-    const auto workout = WorkoutBuilder().F32("AvgPower", nan).Bytes();
-    TStgWorkout w{1, 1, 1, 1};
-    TByteReader wr(workout);
-    ReadStgWorkoutRecord(wr, w);
-    EXPECT_EQ(w.AvgPower, 0.0f);
-}
-
-TEST(StgCodec, ShortInputFailsTheRecord) {
-    const auto bytes = DistinctHeaderBytes().Bytes();
-    TByteReader r(bytes.data(), bytes.size() - 1);
-    TStgHeader h;
-    EXPECT_FALSE(ReadStgHeaderRecord(r, h));
-    std::vector<std::uint8_t> two{1, 2};
-    TByteReader s(two);
-    TStgRawData raw;
-    EXPECT_FALSE(ReadStgRawRecord(s, raw));
-}
-
 TEST(StgCodec, OldHeaderBlockFillsItsFields) {
     const auto bytes = BuildOldStgFile();
     TByteReader r(bytes);

@@ -1,5 +1,6 @@
 #include "foundation/files/TrainingFiles.h"
 #include "support/FileHelpers.h"
+#include "support/RecordPrinters.h"
 #include "support/StrZtBuilder.h"
 
 #include <gtest/gtest.h>
@@ -113,24 +114,12 @@ TEST(StrFile, WriterRoundsWithTiesToEvenAndSaturates) {
     t.Header.Name = "Al";
     t.Ini = IniOf(kIni);
     SetStrokeCount(t, 1);
-    TStgStrokeData& s = t.StrokeData[1];
-    s.Number = 7;
-    s.Power = 245.5f;       // 246
-    s.AvgPower = 244.5f;    // 244
-    s.StrokeRate = 27.49f;  // 27
-    s.TargetPower = -12.0f; // 0
-    s.Time = 1e9f;          // 65535
-    s.Length = std::numeric_limits<float>::quiet_NaN();
-    s.Distance = 65535.4f;
-    s.Est500mTime = std::numeric_limits<float>::infinity(); // saturates
-    s.Energy = 0.5f;                                        // 0
-    s.EnergySum = 1.5f;                                     // 2
-    s.Pulse = -std::numeric_limits<float>::infinity();
-    s.WorkPerPulse = 3.0f;
-    s.PeakForce = 999.0f; // not stored
-    s.IntervalNumber = 65535;
-    s.IntervalCountdown = 64001;
-    s.IntervalPower = 300;
+    // Ties to even (245.5 -> 246, 244.5 -> 244, 0.5 -> 0, 1.5 -> 2), saturated, NaN as 0; no peak stored.
+    const float inf = std::numeric_limits<float>::infinity();
+    t.StrokeData[1] = {.Number = 7, .Power = 245.5f, .AvgPower = 244.5f, .StrokeRate = 27.49f, .TargetPower = -12,
+                       .Time = 1e9f, .Length = std::numeric_limits<float>::quiet_NaN(), .Distance = 65535.4f,
+                       .Est500mTime = inf, .Energy = 0.5f, .EnergySum = 1.5f, .Pulse = -inf, .WorkPerPulse = 3,
+                       .PeakForce = 999, .IntervalNumber = 65535, .IntervalCountdown = 64001, .IntervalPower = 300};
     TStgForceCurve& c = t.ForceCurves[1];
     const std::array<Word, 8> samples{385, 770, 982, 983, 5000, 65535, 2, 1};
     std::copy(samples.begin(), samples.end(), c.Force.begin());
@@ -171,36 +160,18 @@ TEST(StrFile, ReaderFillsStrokeOneCurveAndAverage) {
     ASSERT_TRUE(DecodeStr(StrFileBytes(words, force, "Eve", values), t));
 
     ASSERT_EQ(t.StrokeData.size(), 2u);
-    const TStgStrokeData& s = t.StrokeData[1];
-    EXPECT_EQ(s.Number, 57);
-    EXPECT_EQ(s.Power, 250.0f);
-    EXPECT_EQ(s.AvgPower, 240.0f);
-    EXPECT_EQ(s.StrokeRate, 28.0f);
-    EXPECT_EQ(s.TargetPower, 260.0f);
-    EXPECT_EQ(s.Time, 95.0f);
-    EXPECT_EQ(s.Length, 150.0f);
-    EXPECT_EQ(s.Distance, 480.0f);
-    EXPECT_EQ(s.Est500mTime, 105.0f);
-    EXPECT_EQ(s.Energy, 700.0f);
-    EXPECT_EQ(s.EnergySum, 21.0f);
-    EXPECT_EQ(s.Pulse, 130.0f);
-    EXPECT_EQ(s.WorkPerPulse, 5.0f);
-    EXPECT_EQ(s.IntervalNumber, 2);
-    EXPECT_EQ(s.IntervalCountdown, 40);
-    EXPECT_EQ(s.IntervalPower, 255);
-    EXPECT_EQ(s.DriveTime, 0.0f);
-    EXPECT_EQ(s.K, 0.0f);
-
+    // Peak 982 N at sample 7 (k = 7), 2.0 cm spacing: 14 cm, 14 / 150 of the stroke.
+    EXPECT_EQ(t.StrokeData[1],
+              (TStgStrokeData{.Number = 57, .Power = 250, .AvgPower = 240, .StrokeRate = 28, .TargetPower = 260,
+                              .Time = 95, .Length = 150, .Distance = 480, .Est500mTime = 105, .Energy = 700,
+                              .EnergySum = 21, .Pulse = 130, .WorkPerPulse = 5, .PeakForce = 982, .PeakForcePos = 14,
+                              .RelPeakForcePos = 14.0f * 100.0f / 150.0f, .IntervalNumber = 2,
+                              .IntervalCountdown = 40, .IntervalPower = 255}));
     const TStgForceCurve& c = t.ForceCurves[1];
     EXPECT_EQ(c.Number, 1);
     EXPECT_EQ(c.Present, 1);
-    const std::array<Word, 9> expected{38, 770, 780, 0, 385, 0, 982, 780, 0};
-    for (std::size_t k = 0; k < expected.size(); ++k)
-        EXPECT_EQ(c.Force[k], expected[k]) << k;
-    // Peak 982 N at sample 7 (k = 7), 2.0 cm spacing: 14 cm, 14 / 150 of the stroke.
-    EXPECT_EQ(s.PeakForce, 982.0f);
-    EXPECT_FLOAT_EQ(s.PeakForcePos, 14.0f);
-    EXPECT_FLOAT_EQ(s.RelPeakForcePos, 14.0f * 100.0f / 150.0f);
+    EXPECT_EQ(std::vector<Word>(c.Force.begin(), c.Force.begin() + 9),
+              (std::vector<Word>{38, 770, 780, 0, 385, 0, 982, 780, 0}));
     EXPECT_EQ(t.StrokeData[0], t.StrokeData[1]);
     EXPECT_EQ(t.ForceCurves[0], t.ForceCurves[1]);
     EXPECT_EQ(t.Header.Name, "Eve");
@@ -280,27 +251,21 @@ TEST_F(StrFileOnDisk, HeadersComeFromTheFileAndItsSize) {
     EXPECT_EQ(h.SourceFileFormat, 2);
     EXPECT_EQ(h.SourceContentKind, 7);
     EXPECT_EQ(h.SourceFileSize, kUserFileSize);
-}
 
-TEST_F(StrFileOnDisk, TextIniAndWrongSizesFailThroughTheDispatch) {
-    const QString text = Path("settings.ini");
-    QByteArray t("[Options]\nName=Bob\n");
-    t.append(QByteArray(106 - t.size(), 'x'));
-    ASSERT_TRUE(WriteAllBytes(text, t));
-    const QString cut = Path("cut.str");
-    auto bytes = StrFileBytes({1}, {}, "A", kIni);
-    bytes.pop_back();
-    ASSERT_TRUE(WriteAllBytes(cut, bytes));
-
-    TStgHeader h;
-    std::int32_t version = 0;
-    EXPECT_FALSE(ReadFileHeader(text, h, version, false));
-    EXPECT_FALSE(ReadFileHeader(cut, h, version, false));
-    TTraining training;
-    EXPECT_FALSE(OpenTrainingFile(text, training, false));
-    EXPECT_EQ(training.StrokeData.size(), 1u);
-    EXPECT_EQ(training.Ini, TStgIni{});
-    EXPECT_FALSE(OpenTrainingFile(cut, training, false));
+    // A text settings file of the user file's size, and a stroke file a byte short.
+    QByteArray text("[Options]\nName=Bob\n");
+    ASSERT_TRUE(WriteAllBytes(ini, text.leftJustified(106, 'x')));
+    auto cut = StrFileBytes({1}, {}, "A", kIni);
+    cut.pop_back();
+    ASSERT_TRUE(WriteAllBytes(str, cut));
+    for (const QString& name : {ini, str}) {
+        EXPECT_FALSE(ReadFileHeader(name, h, version, false)) << name.toStdString();
+        TTraining training;
+        training.Ini = IniOf(kIni);
+        EXPECT_FALSE(OpenTrainingFile(name, training, false));
+        EXPECT_EQ(training.StrokeData.size(), 1u);
+        EXPECT_EQ(training.Ini, TStgIni{});
+    }
 }
 
 TEST_F(StrFileOnDisk, SaveAndOpenThroughTheDispatch) {

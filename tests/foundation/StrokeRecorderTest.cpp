@@ -12,20 +12,9 @@ namespace {
 
 // A steady rower: stroke n at 2.5 n s, 10 n m, 0.25 n kJ (100 W), pulse 120.
 TStgStrokeData Steady(int n, float power = 120) {
-    TStgStrokeData s;
-    s.Number = Word(n);
-    s.Power = power;
-    s.AvgPower = 120.4f;
-    s.StrokeRate = 24;
-    s.Time = 2.5f * n;
-    s.Length = 140.3f;
-    s.Distance = 10.0f * n;
-    s.Energy = 300.2f;
-    s.EnergySum = 0.25f * n;
-    s.Pulse = 120;
-    s.DriveRatio = 2.01f;
-    s.DriveTime = 0.83f;
-    return s;
+    return {.Number = Word(n), .Power = power, .AvgPower = 120.4f, .StrokeRate = 24, .Time = 2.5f * n,
+            .Length = 140.3f, .Distance = 10.0f * n, .Energy = 300.2f, .EnergySum = 0.25f * n, .Pulse = 120,
+            .DriveRatio = 2.01f, .DriveTime = 0.83f};
 }
 
 class RecorderTest : public ::testing::Test {
@@ -124,12 +113,8 @@ TEST_F(RecorderTest, RawSamplesClampedAndTrimmedAtClose) {
 TEST_F(RecorderTest, GoalInterpolatesTotals) {
     Training.Ini.LimitDistance = 1000;
     TStgStrokeData a = Steady(1), b = Steady(2);
-    a.Distance = 996;
-    a.Time = 200;
-    a.EnergySum = 50;
-    b.Distance = 1006;
-    b.Time = 205;
-    b.EnergySum = 52;
+    a.Distance = 996, a.Time = 200, a.EnergySum = 50;
+    b.Distance = 1006, b.Time = 205, b.EnergySum = 52;
     EXPECT_FALSE(Row(a).Finished);
     const TStrokeOutcome out = Row(b);
     EXPECT_TRUE(out.Finished);
@@ -153,11 +138,7 @@ TEST_F(RecorderTest, IdleRecordsAreKeptApart) {
         Row(Steady(n));  // stroke 7 at 17.5 s
     const TStgStrokeData seven = Training.StrokeData[7];
     const TStgForceCurve curve = Training.ForceCurves[7];
-    TStgStrokeData idle;
-    idle.Number = 7;
-    idle.Time = 19;
-    idle.Distance = 70;
-    idle.EnergySum = 2.1f;
+    TStgStrokeData idle{.Number = 7, .Time = 19, .Distance = 70, .EnergySum = 2.1f};
     TStrokeOutcome out = Rec.StrokeData(idle);
     EXPECT_TRUE(out.Idle);
     EXPECT_FALSE(out.Finished);

@@ -13,30 +13,18 @@ namespace {
 TTraining RecordedTraining(int strokes) {
     TTraining t;
     SetStrokeCount(t, strokes);
-    for (int i = 1; i <= strokes; ++i) {
-        t.StrokeData[static_cast<std::size_t>(i)].Time = 2.5f * static_cast<float>(i);
-        t.ForceCurves[static_cast<std::size_t>(i)].Present = 1;
+    for (std::size_t i = 1; i <= std::size_t(strokes); ++i) {
+        t.StrokeData[i].Time = 2.5f * float(i);
+        t.ForceCurves[i].Present = 1;
     }
     t.Workout = {100, 12.5f, 3, 240};
-    t.Header.Title = "Morning";
-    t.Header.Color = 0x008000;
-    t.Header.PenWidth = 3;
-    t.Header.SourceFileName = "old.zts";
+    t.Header.Title = "Morning", t.Header.Color = 0x008000, t.Header.PenWidth = 3, t.Header.SourceFileName = "old.zts";
     t.Ini.Weight = 72;
     t.Recorded = 1;
     return t;
 }
 
 } // namespace
-
-TEST(TrainingDefaults, UserSettings) {
-    TStgIni ini;
-    for (auto field : StgIniFields)
-        ini.*field = 9;
-    InitUserSettings(ini);
-    EXPECT_EQ(ini, (TStgIni{.Weight = 80, .Sprocket = 1, .SessionLimit = 2, .StartValue = 150, .StepRest = 10,
-                            .IntervalBy = 3, .WorkTime = 60, .RestTime = 30}));
-}
 
 TEST(TrainingDefaults, ColoursCycleThroughFifteen) {
     // Other tests may have taken colours already: check the cycle from wherever it stands.
@@ -179,14 +167,9 @@ TEST(Reset, EmptiesButKeepsIdentityAndSettings) {
     TTraining t = RecordedTraining(4);
     SetIntervalCount(t, 2);
     t.RawData.resize(10);
-    t.Header.FileName = "a.stg";
-    t.Header.FileSize = 5000;
-    t.Header.FileFormat = 5;
-    t.Header.ContentKind = 6;
-    t.Header.CurrentStroke = 4;
-    t.Header.InterfaceType = 3;
-    t.Header.Protocol = kvpVSU;
-    t.Header.Active = 0;
+    TStgHeader& stored = t.Header;
+    stored.FileName = "a.stg", stored.FileSize = 5000, stored.FileFormat = 5, stored.ContentKind = 6;
+    stored.CurrentStroke = 4, stored.InterfaceType = 3, stored.Protocol = kvpVSU, stored.Active = 0;
     t.Id = 103;
     const TGUID oldGuid = t.Header.Guid;
 

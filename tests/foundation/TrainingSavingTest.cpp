@@ -4,6 +4,7 @@
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
+#include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 
 #include <QDir>
@@ -12,36 +13,10 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <deque>
 #include <optional>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
-
-struct TAsked {
-    QString Text;
-    TMsgKind Kind;
-    TMsgButtons Buttons;
-};
-
-// Answers questions from a list (OK when it runs out) and keeps every text shown; the save
-// dialog is cancelled.
-class TScriptedPrompt : public TPrompt {
-public:
-    TScriptedPrompt() { SetPrompt(this); }
-    ~TScriptedPrompt() override { SetPrompt(nullptr); }
-    TMsgResult Ask(const QString& text, TMsgKind kind, TMsgButtons buttons) override {
-        Asked.push_back({text, kind, buttons});
-        if (Answers.empty()) return TMsgResult::Ok;
-        const TMsgResult answer = Answers.front();
-        Answers.pop_front();
-        return answer;
-    }
-    std::deque<TMsgResult> Answers;
-    std::vector<TAsked> Asked;
-};
 
 TTraining Modified(const char* title) {
     TTraining t;
@@ -58,26 +33,6 @@ TTraining Modified(const char* title) {
     t.Recorded = 1;
     return t;
 }
-
-// Files longer than 16 bytes cannot be written while it lives, as on a full disk.
-class TFullDisk {
-public:
-    TFullDisk() {
-        FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &FOld);
-        rlimit small = FOld;
-        small.rlim_cur = 16;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~TFullDisk() {
-        setrlimit(RLIMIT_FSIZE, &FOld);
-        std::signal(SIGXFSZ, FOldHandler);
-    }
-
-private:
-    rlimit FOld{};
-    void (*FOldHandler)(int) = nullptr;
-};
 
 // A folder this process cannot write into: a read-only folder, or for root (who writes
 // anywhere) a folder of the proc file system.
@@ -113,7 +68,7 @@ TEST(MakeUniqueFileName, CountsOnFromTheNameInBraces) {
 
 TEST(SaveTrainingToFile, SuccessRecordsTheFolderActuallyWritten) {
     QTemporaryDir dir;
-    TScriptedPrompt prompt;
+    TFakePrompt prompt;
     TSaveContext context;
     context.LastDir = "/somewhere/else/";
     QStringList recent;
@@ -131,13 +86,13 @@ TEST(SaveTrainingToFile, SuccessRecordsTheFolderActuallyWritten) {
     EXPECT_EQ(context.FilesSaved, 1);
     EXPECT_EQ(recent, QStringList{userFile});
     EXPECT_EQ(t.Header.Modified, 0);
-    EXPECT_TRUE(prompt.Asked.empty());
+    EXPECT_TRUE(prompt.Texts.empty());
 
     // A cancelled export dialog reports nothing and changes nothing.
     t.Header.Modified = 1;
     EXPECT_TRUE(SaveTrainingToFile(t, QString(), context).Cancelled);
     EXPECT_EQ(context.FilesSaved, 1);
-    EXPECT_TRUE(prompt.Asked.empty());
+    EXPECT_TRUE(prompt.Texts.empty());
     EXPECT_EQ(t.Header.Modified, 1);
 }
 
@@ -158,7 +113,7 @@ TEST(SaveTrainingToFile, FailuresKeepTheTrainingModifiedAndSayWhy) {
     };
     ASSERT_TRUE(WriteAllBytes(existing, QByteArray("old")));
     for (const TCase& c : cases) {
-        TScriptedPrompt prompt;
+        TFakePrompt prompt;
         TSaveContext context;
         context.LastDir = "/before/";
         int recent = 0;
@@ -169,8 +124,8 @@ TEST(SaveTrainingToFile, FailuresKeepTheTrainingModifiedAndSayWhy) {
         const TStgHeader before = t.Header;
         TSaveOutcome outcome;
         {
-            std::optional<TFullDisk> full;
-            if (c.FullDisk) full.emplace();
+            std::optional<TFileSizeLimit> full;
+            if (c.FullDisk) full.emplace(16);
             outcome = SaveTrainingToFile(t, c.FileName, context);
         }
         EXPECT_FALSE(outcome.Saved) << c.What;
@@ -180,10 +135,10 @@ TEST(SaveTrainingToFile, FailuresKeepTheTrainingModifiedAndSayWhy) {
         EXPECT_EQ(context.FilesSaved, 0);
         EXPECT_EQ(context.LastDir, "/before/");
         EXPECT_EQ(recent, 0);
-        ASSERT_EQ(prompt.Asked.size(), 1u) << c.What;
-        EXPECT_EQ(prompt.Asked[0].Kind, TMsgKind::Error);
-        EXPECT_TRUE(prompt.Asked[0].Text.startsWith(QStringLiteral("Error saving file \"%1\"\n").arg(c.FileName)))
-            << prompt.Asked[0].Text.toStdString();
+        ASSERT_EQ(prompt.Texts.size(), 1u) << c.What;
+        EXPECT_EQ(prompt.Kind, TMsgKind::Error);
+        EXPECT_TRUE(prompt.Texts[0].startsWith(QStringLiteral("Error saving file \"%1\"\n").arg(c.FileName)))
+            << prompt.Texts[0].toStdString();
         EXPECT_GT(outcome.Error.size(), 0) << c.What;
         EXPECT_TRUE(outcome.Error.contains(QLatin1String(c.Reason), Qt::CaseInsensitive))
             << c.What << ": " << outcome.Error.toStdString();
@@ -194,7 +149,7 @@ TEST(SaveTrainingToFile, FailuresKeepTheTrainingModifiedAndSayWhy) {
 
 TEST(AutoSaveTraining, LogListsEveryNameWithItsResult) {
     QTemporaryDir dir;
-    TScriptedPrompt prompt;
+    TFakePrompt prompt;
     TSaveContext context;
     context.AutoSave = true;
     context.UniqueFileNames = true;
@@ -209,9 +164,9 @@ TEST(AutoSaveTraining, LogListsEveryNameWithItsResult) {
     bool asked = false;
     EXPECT_TRUE(AutoSaveTraining(t, context, asked));
     EXPECT_TRUE(asked);
-    ASSERT_EQ(prompt.Asked.size(), 2u);
-    EXPECT_EQ(prompt.Asked[0].Text, "Training session \"Run\" is about to be saved. Continue? ");
-    const QString log = prompt.Asked[1].Text;
+    ASSERT_EQ(prompt.Texts.size(), 2u);
+    EXPECT_EQ(prompt.Texts[0], "Training session \"Run\" is about to be saved. Continue? ");
+    const QString log = prompt.Texts[1];
     EXPECT_TRUE(log.startsWith("Saving training session\n\n  " + dir.filePath("Run{1}.stg") + "  [Saved]\n  " +
                                dir.filePath("Run.txt") + "  [Failure]\n    "))
         << log.toStdString();
@@ -219,12 +174,12 @@ TEST(AutoSaveTraining, LogListsEveryNameWithItsResult) {
     EXPECT_EQ(ReadAllBytes(dir.filePath("Run.stg")), QByteArray("taken"));
 
     // An imported training is not saved by itself, and nothing is shown.
-    TScriptedPrompt quiet;
+    TFakePrompt quiet;
     TTraining imported = Modified("Imported");
     imported.Header.SourceFileName = "/in/session.zts";
     EXPECT_FALSE(AutoSaveTraining(imported, context, asked));
     EXPECT_TRUE(asked);
-    EXPECT_TRUE(quiet.Asked.empty());
+    EXPECT_TRUE(quiet.Texts.empty());
 }
 
 TEST(TrainingSettingsSection, ByWhereTheSettingsFileLies) {

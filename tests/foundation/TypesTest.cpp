@@ -49,10 +49,9 @@ TEST(Enumerations, ProtocolSetUsesOrdinalBits) {
 
 TEST(NameTables, LookupsAreBoundsChecked) {
     EXPECT_EQ(TableName(SourceProgramNames, 15), "STG2LOG");
-    EXPECT_EQ(TableName(SourceProgramNames, 16), "-");
-    EXPECT_EQ(TableName(SourceProgramNames, 255), "-");
-    EXPECT_EQ(TableName(ProtocolNames, -1), "-");
-    EXPECT_EQ(TableName(ContentKindNames, 11), "-");
+    for (auto [name, bad] : {std::pair{TableName(SourceProgramNames, 16), 16}, {TableName(SourceProgramNames, 255), 255},
+                             {TableName(ProtocolNames, -1), -1}, {TableName(ContentKindNames, 11), 11}})
+        EXPECT_EQ(name, "-") << bad;
     EXPECT_EQ(StateName(kvsSearchNotFound), "SearchNotFound");
     EXPECT_EQ(StateName(static_cast<TKeloState>(26)), "-");
     EXPECT_EQ(TableText(InterfaceTypeNames, 6), QStringLiteral("KV3 Wireless Interface"));

@@ -32,10 +32,8 @@ TEST(ValueData, ItemTableLookUpsAndRedefinition) {
     TValueData data;
     DataWithItems(data);
     EXPECT_EQ(data.ItemCount(), 2);
-    EXPECT_EQ(data.IDByIndex(0), -1);
-    EXPECT_EQ(data.IDByIndex(1), 3);
-    EXPECT_EQ(data.IDByIndex(2), 7);
-    EXPECT_EQ(data.IDByIndex(3), -1);
+    EXPECT_EQ((std::vector<int>{data.IDByIndex(0), data.IDByIndex(1), data.IDByIndex(2), data.IDByIndex(3)}),
+              (std::vector<int>{-1, 3, 7, -1}));
     EXPECT_TRUE(data.ItemExists(7));
     EXPECT_FALSE(data.ItemExists(4));
 

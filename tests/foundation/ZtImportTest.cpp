@@ -1,5 +1,6 @@
 #include "foundation/files/TrainingFiles.h"
 #include "support/FileHelpers.h"
+#include "support/RecordPrinters.h"
 #include "support/StrZtBuilder.h"
 
 #include <gtest/gtest.h>
@@ -14,15 +15,9 @@ std::array<std::uint8_t, 28> WorkoutOfType(std::uint8_t type) {
     w[1] = 5;  // intervals
     w[2] = 12; // minutes
     w[3] = 30; // seconds
-    PutWord(w, 4, 3000);
-    PutWord(w, 6, 500);
-    PutWord(w, 8, 250);
-    PutWord(w, 12, 2000);
-    PutWord(w, 14, 400);
-    PutWord(w, 16, 300);
-    PutWord(w, 18, 100);
-    PutWord(w, 20, 20);
-    PutWord(w, 22, 10);
+    for (auto [at, value] : {std::pair{4, 3000}, {6, 500}, {8, 250}, {12, 2000}, {14, 400}, {16, 300}, {18, 100},
+                             {20, 20}, {22, 10}})
+        PutWord(w, std::size_t(at), std::uint16_t(value));
     w[24] = 2; // work minutes
     w[25] = 1; // rest minutes
     w[26] = 30;
@@ -31,15 +26,8 @@ std::array<std::uint8_t, 28> WorkoutOfType(std::uint8_t type) {
 }
 
 TZtStart Start(TZtFileKind kind, std::uint16_t k, std::uint16_t n, std::uint16_t m, std::uint8_t type = 0) {
-    TZtStart s;
-    s.Kind = kind;
-    s.Versions = {3, 2, 1, 9};
-    s.K = k;
-    s.N = n;
-    s.M = m;
-    s.User = {4, 11, 82, 0xFF};
-    s.Workout = WorkoutOfType(type);
-    return s;
+    return {.Kind = std::uint8_t(kind), .Versions = {3, 2, 1, 9}, .K = k, .N = n, .M = m, .User = {4, 11, 82, 0xFF},
+            .Workout = WorkoutOfType(type)};
 }
 
 std::vector<std::uint8_t> Force(std::initializer_list<std::uint8_t> first, std::uint8_t last = 0) {
@@ -56,14 +44,8 @@ bool Decode(const std::vector<std::uint8_t>& b, TZtFileKind kind, TTraining& t) 
 }
 
 TZtStrokeBlock Stroke(std::uint16_t number, std::uint32_t distance) {
-    TZtStrokeBlock s;
-    s.Number = number;
-    s.Distance = distance;
-    s.Time = 1000u * number;
-    s.Power = 1000;
-    s.Energy = 5000;
-    s.Length = 140;
-    return s;
+    return {.Energy = 5000, .Power = 1000, .Length = 140, .Number = number, .Distance = distance,
+            .Time = 1000u * number};
 }
 
 std::vector<std::uint8_t> EmptySession() {
@@ -73,26 +55,10 @@ std::vector<std::uint8_t> EmptySession() {
 } // namespace
 
 TEST(ZtsFile, SessionConvertsEveryField) {
-    TZtStrokeBlock s1;
-    s1.K = 2500000000u;
-    s1.DriveTime = 85000;
-    s1.Energy = 7005;
-    s1.Power = 2455;
-    s1.DriveRatio = 215;
-    s1.Est500mTime = 1053;
-    s1.WorkPerPulse = 54;
-    s1.Length = 150;
-    s1.StrokeRate = 28;
-    s1.Pulse = 140;
-    s1.IntervalNumber = 1;
-    s1.Number = 1;
-    s1.Distance = 9000;
-    s1.EnergySum = 123456;
-    s1.Time = 3500;
-    s1.AvgPower = 2401;
-    s1.TimeLeft = 605;
-    s1.IntervalPower = 250;
-    s1.DistanceLeft = 77;
+    const TZtStrokeBlock s1{.K = 2500000000u, .DriveTime = 85000, .Energy = 7005, .Power = 2455, .DriveRatio = 215,
+                            .Est500mTime = 1053, .WorkPerPulse = 54, .Length = 150, .StrokeRate = 28, .Pulse = 140,
+                            .IntervalNumber = 1, .Number = 1, .Distance = 9000, .EnergySum = 123456, .Time = 3500,
+                            .AvgPower = 2401, .TimeLeft = 605, .IntervalPower = 250, .DistanceLeft = 77};
     TZtStrokeBlock s2 = Stroke(2, 10500);
     s2.Energy = 6000;
     s2.Length = 160;
@@ -110,37 +76,19 @@ TEST(ZtsFile, SessionConvertsEveryField) {
 
     EXPECT_EQ(t.Header.Note, "ZtIV file. SW=3, HW=2, MR=1, BL=9");
     EXPECT_EQ(t.Header.CurrentStroke, 0);
-    EXPECT_EQ(t.Ini.Boat, 4);
-    EXPECT_EQ(t.Ini.Sprocket, 1); // code 11: big right
-    EXPECT_EQ(t.Ini.Weight, 82);
-    EXPECT_EQ(t.Ini.SessionLimit, 4);
-    EXPECT_EQ(t.Ini.IntervalBy, 3);
-    EXPECT_EQ(t.Ini.LimitIntervals, 5);
-    EXPECT_EQ(t.Ini.WorkTime, 150);
-    EXPECT_EQ(t.Ini.RestTime, 75);
+    // Sprocket code 11: big right.
+    EXPECT_EQ(t.Ini, (TStgIni{.Weight = 82, .Boat = 4, .Sprocket = 1, .SessionLimit = 4, .LimitIntervals = 5,
+                              .IntervalBy = 3, .WorkTime = 150, .RestTime = 75}));
 
     ASSERT_EQ(t.StrokeData.size(), 4u);
-    const TStgStrokeData& a = t.StrokeData[1];
-    EXPECT_FLOAT_EQ(a.K, 2.5f);
-    EXPECT_FLOAT_EQ(a.DriveTime, 0.85f);
-    EXPECT_FLOAT_EQ(a.Energy, 700.5f);
-    EXPECT_FLOAT_EQ(a.Power, 245.5f);
-    EXPECT_FLOAT_EQ(a.DriveRatio, 2.15f);
-    EXPECT_FLOAT_EQ(a.Est500mTime, 105.3f);
-    EXPECT_FLOAT_EQ(a.WorkPerPulse, 5.4f);
-    EXPECT_EQ(a.Length, 150.0f);
-    EXPECT_EQ(a.StrokeRate, 28.0f);
-    EXPECT_EQ(a.Pulse, 140.0f);
-    EXPECT_EQ(a.IntervalNumber, 1);
-    EXPECT_EQ(a.Number, 1);
-    EXPECT_FLOAT_EQ(a.Distance, 9.0f);
-    EXPECT_FLOAT_EQ(a.EnergySum, 12.3456f);
-    EXPECT_FLOAT_EQ(a.Time, 3.5f);
-    EXPECT_FLOAT_EQ(a.AvgPower, 240.1f);
-    EXPECT_EQ(a.IntervalPower, 250);
-    EXPECT_EQ(a.IntervalCountdown, 60); // 60.5 s left, whole seconds
-    EXPECT_EQ(a.TargetPower, 0.0f);
-    EXPECT_FLOAT_EQ(a.DistancePerStroke, 900.0f);
+    // 60.5 s left counts down in whole seconds; peak 1466 N at the second sample, 2.2 cm apart.
+    EXPECT_EQ(t.StrokeData[1],
+              (TStgStrokeData{.Number = 1, .Power = 245.5f, .AvgPower = 240.1f, .StrokeRate = 28, .Time = 3.5f,
+                              .Length = 150, .Distance = 9, .Est500mTime = 105.3f, .Energy = 700.5f,
+                              .EnergySum = 12.3456f, .Pulse = 140, .WorkPerPulse = 5.4f, .PeakForce = 1466,
+                              .PeakForcePos = 4.4f, .RelPeakForcePos = 4.4f * 100.0f / 150.0f, .DriveRatio = 2.15f,
+                              .K = 2.5f, .IntervalNumber = 1, .IntervalCountdown = 60, .IntervalPower = 250,
+                              .DriveTime = 0.85f, .DistancePerStroke = 900}));
     EXPECT_FLOAT_EQ(t.StrokeData[2].DistancePerStroke, 150.0f);
     EXPECT_FLOAT_EQ(t.StrokeData[3].DistancePerStroke, 150.0f);
 
@@ -152,10 +100,6 @@ TEST(ZtsFile, SessionConvertsEveryField) {
     for (std::size_t k = 76; k < 80; ++k)
         EXPECT_EQ(c.Force[k], 0);
     EXPECT_EQ(t.ForceCurves[3].Present, 0);
-    // Peak 1466 N at the second sample, 2.2 cm apart.
-    EXPECT_EQ(a.PeakForce, 1466.0f);
-    EXPECT_FLOAT_EQ(a.PeakForcePos, 4.4f);
-    EXPECT_FLOAT_EQ(a.RelPeakForcePos, 4.4f * 100.0f / 150.0f);
     EXPECT_EQ(t.StrokeData[3].PeakForce, 0.0f);
 
     // Element 0: the average of the strokes after the first that have a curve (stroke 2 only).
@@ -168,19 +112,12 @@ TEST(ZtsFile, SessionConvertsEveryField) {
     EXPECT_EQ(t.ForceCurves[0].Force[2], 172); // 30 x 5.75 = 172.5, whole newtons
 
     ASSERT_EQ(t.Intervals.size(), 2u);
-    EXPECT_EQ(t.Intervals[0].Number, 1);
-    EXPECT_EQ(t.Intervals[0].Time, 60);
-    EXPECT_EQ(t.Intervals[0].AvgPower, 245);
-    EXPECT_EQ(t.Intervals[0].Distance, 500);
-    EXPECT_EQ(t.Intervals[1].Number, 2);
-    EXPECT_EQ(t.Intervals[1].Time, 120);
-    EXPECT_EQ(t.Intervals[1].AvgPower, 199);
-    EXPECT_EQ(t.Intervals[1].Distance, 65535);
-
-    EXPECT_FLOAT_EQ(t.Workout.Distance, 2000.5f);
-    EXPECT_FLOAT_EQ(t.Workout.Energy, 123.4567f);
-    EXPECT_FLOAT_EQ(t.Workout.Time, 480.25f);
-    EXPECT_FLOAT_EQ(t.Workout.AvgPower, 250.1f);
+    const auto summary = [](const TStgInterval& i) {
+        return std::vector<int>{i.Number, i.Time, i.AvgPower, i.Distance};
+    };
+    EXPECT_EQ(summary(t.Intervals[0]), (std::vector<int>{1, 60, 245, 500}));
+    EXPECT_EQ(summary(t.Intervals[1]), (std::vector<int>{2, 120, 199, 65535}));
+    EXPECT_EQ(t.Workout, (TStgWorkout{2000.5f, 480.25f, 123.4567f, 250.1f}));
 }
 
 TEST(ZtFile, WorkoutTypesSetTheSessionLimit) {

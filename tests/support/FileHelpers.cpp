@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <csignal>
+#include <sys/resource.h>
+
 QByteArray ReadAllBytes(const QString& fileName) {
     QFile f(fileName);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
@@ -28,4 +31,21 @@ QStringList FilesUnder(const QString& root) {
         files << QDir(root).relativeFilePath(it.next());
     files.sort();
     return files;
+}
+
+TFileSizeLimit::TFileSizeLimit(unsigned long bytes) {
+    FOldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    FOldLimit = limit.rlim_cur;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+TFileSizeLimit::~TFileSizeLimit() {
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = FOldLimit;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, FOldHandler);
 }

@@ -14,3 +14,16 @@ bool WriteAllBytes(const QString& fileName, const QByteArray& bytes);
 bool WriteAllBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);
 // Every file below root as a path relative to it, sorted.
 QStringList FilesUnder(const QString& root);
+
+// Files cannot grow beyond `bytes` while it lives, as on a full disk (writes fail, no signal).
+class TFileSizeLimit {
+public:
+    explicit TFileSizeLimit(unsigned long bytes);
+    ~TFileSizeLimit();
+    TFileSizeLimit(const TFileSizeLimit&) = delete;
+    TFileSizeLimit& operator=(const TFileSizeLimit&) = delete;
+
+private:
+    unsigned long FOldLimit = 0;
+    void (*FOldHandler)(int) = nullptr;
+};
