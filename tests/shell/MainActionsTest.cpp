@@ -1,9 +1,11 @@
 // The main window's actions: enable rules by the kind of the active child window, Save and the
 // modified flag, the shortcut schemes, the Layout submenu, the Help manuals, and every action run
 // once against each kind of window.
+#include "support/EnvOverride.h"
+#include "support/FakePrompt.h"
+#include "support/MessageBoxes.h"
 #include "support/TrainingBuilder.h"
 #include "foundation/core/AppUtils.h"
-#include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "analysis/ForceCurveWindow.h"
 #include "analysis/StrokeDataWindow.h"
@@ -12,7 +14,6 @@
 #include "shell/MainWindow.h"
 #include "shell/SplashWindow.h"
 #include "shell/UiPrompt.h"
-#include "widgets/UiUtils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -22,7 +23,6 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,41 +43,44 @@ TFakeChild* Fake(QWidget* w)
     return static_cast<TFakeChild*>(w);
 }
 
-// Answers the save dialog with a fixed name.
-struct TNamePrompt : TPrompt {
-    QString Name;
-    TMsgResult Ask(const QString&, TMsgKind, TMsgButtons) override { return TMsgResult::Cancel; }
-    bool AskSaveFileName(TSaveDialogRequest& request) override
-    {
-        request.FileName = Name;
-        return !Name.isEmpty();
-    }
-};
+void Touch(const QString& file)
+{
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+}
 
 class MainActionsTest : public ::testing::Test {
 protected:
     QTemporaryDir home;
-    QByteArray oldHome = qgetenv("HOME");
-    QStringList messages;
+    TEnvOverride homeVar{"HOME", QFile::encodeName(home.path())};
+    TMessageBoxes boxes;
     QStringList calls;  // of the analysis hooks
     std::unique_ptr<TfrmMain> form;
 
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
         SplashDisplayTimeOverride = 0;
-        MessageBoxHook = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
-            messages << text;
-            return QMessageBox::Ok;
-        };
+        MakeForm();
+    }
+    void TearDown() override
+    {
+        form.reset();
+        SplashDisplayTimeOverride = -1;
+    }
+    // A fresh main window; with fakes, the child windows' hooks only record what they are asked.
+    void MakeForm(bool fakes = true)
+    {
+        form.reset();
         form = std::make_unique<TfrmMain>();
         form->ConfirmExit = false;
         form->AskOpenFileNames = [] { return QStringList(); };
-        form->CheckForUpdate = [this](const QString& address) {
-            calls << "update " + address;
-            return false;
+        form->OpenHelpDocument = [this](const QString& file) {
+            calls << "open " + QFileInfo(file).fileName();
+            return true;
         };
+        if (!fakes)
+            return;
+        form->CheckForUpdate = [](const QString&) { return false; };
         form->ShowStrokeData = [this](TfrmMain*) { calls << QStringLiteral("stroke data"); };
         form->ShowForceCurves = [this](TfrmMain*) { calls << QStringLiteral("force curves"); };
         form->ChildLayoutFlag = [](QWidget* child, QAction* a) { return Fake(child)->Flags.value(a); };
@@ -96,28 +99,18 @@ protected:
         };
         form->LoadRowLayout = [](QWidget* row, const QString& file) { Fake(row)->Calls << "load " + file; };
         form->SaveRowLayout = [](QWidget* row, const QString& file) { Fake(row)->Calls << "save " + file; };
-        form->OpenHelpDocument = [this](const QString& file) {
-            calls << "open " + QFileInfo(file).fileName();
-            return true;
-        };
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SetPrompt(nullptr);
-        MessageBoxHook = nullptr;
-        SplashDisplayTimeOverride = -1;
-        qputenv("HOME", oldHome);
     }
     void Activate(QWidget* child)
     {
         form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(child)));
         ASSERT_EQ(form->ActiveMDIChild(), child);
+        form->UpdateActions();
     }
     // The kinds of active window the rules tell apart; the trainings are left unmodified
     // unless the name says so.
     TFakeChild* MakeScene(const QString& scene)
     {
+        MakeForm();
         if (scene == QLatin1String("empty"))
             return nullptr;
         TfrmTraining* training = form->NewTraining(QString());
@@ -131,21 +124,11 @@ protected:
         if (scene.startsWith(QLatin1String("row"))) {
             form->frmRow = child;
             child->setProperty("TrainingId", training->TrainingId);
-        } else if (scene == QLatin1String("stroke data")) {
-            form->frmStrokeData = child;
         } else {
-            form->frmForceCurves = child;
+            (scene == QLatin1String("stroke data") ? form->frmStrokeData : form->frmForceCurves) = child;
         }
         Activate(child);
         return child;
-    }
-    QStringList VisibleTexts(QMenu* menu) const
-    {
-        QStringList texts;
-        for (QAction* a : menu->actions())
-            if (a->isVisible())
-                texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
-        return texts;
     }
 };
 
@@ -161,47 +144,35 @@ TEST_F(MainActionsTest, EnableRulesByKindOfActiveWindow)
     };
     const TRule rules[] = {
         {&TfrmMain::FileStart, "1000000"},        {&TfrmMain::FileNew, "1111111"},
-        {&TfrmMain::FileOpen, "1111111"},         {&TfrmMain::FileClose, "0111111"},
-        {&TfrmMain::FileSave, "0010100"},         {&TfrmMain::FileSaveAs, "0111101"},
-        {&TfrmMain::FileSaveChart, "0000011"},    {&TfrmMain::EditCopyChart, "0000011"},
-        {&TfrmMain::FileSaveDesktop, "0111111"},  {&TfrmMain::ViewRow, "1111111"},
-        {&TfrmMain::ViewTraining, "0001100"},     {&TfrmMain::ViewClients, "1111111"},
-        {&TfrmMain::ViewUsers, "1111111"},        {&TfrmMain::ViewSynchronise, "0000000"},
+        {&TfrmMain::FileClose, "0111111"},        {&TfrmMain::FileSave, "0010100"},
+        {&TfrmMain::FileSaveAs, "0111101"},       {&TfrmMain::FileSaveChart, "0000011"},
+        {&TfrmMain::EditCopyChart, "0000011"},    {&TfrmMain::FileSaveDesktop, "0111111"},
+        {&TfrmMain::ViewTraining, "0001100"},     {&TfrmMain::ViewSynchronise, "0000000"},
         {&TfrmMain::ViewOptions, "0000000"},      {&TfrmMain::Layout_Menu, "0001111"},
-        {&TfrmMain::AnalyseSummary, "0111111"},   {&TfrmMain::AnalyseIntervals, "0111111"},
-        {&TfrmMain::AnalyseStrokeData, "0111111"}, {&TfrmMain::AnalyseForceCurves, "0111111"},
-        {&TfrmMain::AnalyseSession, "0111111"},   {&TfrmMain::AnalyseRace, "0111111"},
+        {&TfrmMain::AnalyseSummary, "0111111"},   {&TfrmMain::AnalyseStrokeData, "0111111"},
     };
     // Which layout items show: chart areas for the analysis windows, row areas and Save Layout
     // for the row window.
-    struct TShown {
-        QAction* TfrmMain::*Action;
-        const char* Visible;
-    };
-    const TShown shown[] = {
-        {&TfrmMain::LayoutData, "0000011"},        {&TfrmMain::LayoutTrainings, "0000011"},
-        {&TfrmMain::LayoutLeftChart, "0001100"},   {&TfrmMain::LayoutRightChart, "0001100"},
-        {&TfrmMain::LayoutRightValues, "0001100"}, {&TfrmMain::LayoutBottomValues, "0001100"},
-        {&TfrmMain::LayoutN1, "0001100"},          {&TfrmMain::LayoutSaveAs, "0001100"},
+    const TRule shown[] = {
+        {&TfrmMain::LayoutData, "0000011"},       {&TfrmMain::LayoutTrainings, "0000011"},
+        {&TfrmMain::LayoutLeftChart, "0001100"},  {&TfrmMain::LayoutBottomValues, "0001100"},
+        {&TfrmMain::LayoutSaveAs, "0001100"},
     };
     for (int s = 0; s < kScenes.size(); ++s) {
-        SetUp();
         MakeScene(kScenes[s]);
         // A hidden action reads as disabled: the rules are seen with every action shown.
         for (const TRule& rule : rules)
             (form.get()->*rule.Action)->setVisible(true);
         form->UpdateActions();
-        for (const TRule& rule : rules) {
-            QAction* a = form.get()->*rule.Action;
-            EXPECT_EQ(a->isEnabled(), rule.Enabled[s] == '1')
-                << a->objectName().toStdString() << " with " << kScenes[s].toStdString();
-        }
-        for (const TShown& item : shown) {
-            QAction* a = form.get()->*item.Action;
-            EXPECT_EQ(a->isVisible(), item.Visible[s] == '1')
-                << a->objectName().toStdString() << " with " << kScenes[s].toStdString();
-        }
-        TearDown();
+        const auto check = [&](const auto& table, bool visible) {
+            for (const TRule& rule : table) {
+                QAction* a = form.get()->*rule.Action;
+                EXPECT_EQ(visible ? a->isVisible() : a->isEnabled(), rule.Enabled[s] == '1')
+                    << a->objectName().toStdString() << " with " << kScenes[s].toStdString();
+            }
+        };
+        check(rules, false);
+        check(shown, true);
     }
 }
 
@@ -209,12 +180,11 @@ TEST_F(MainActionsTest, SaveIsEnabledExactlyWhileTheTrainingIsModified)
 {
     TTraining t = MakeRowedTraining(3);
     t.Header.Title = "before";
-    const QString file = QDir(home.path()).filePath(QStringLiteral("run.stg"));
+    const QString file = home.filePath(QStringLiteral("run.stg"));
     ASSERT_TRUE(WriteStgFile(file, t));
     ASSERT_TRUE(form->OpenFile(QString(), file));
     TfrmTraining* window = form->TrainingWindow(0);
     Activate(window);
-    form->UpdateActions();
     EXPECT_FALSE(form->FileSave->isEnabled());
 
     window->Training.Header.Title = "after";
@@ -245,14 +215,14 @@ TEST_F(MainActionsTest, SaveIsEnabledExactlyWhileTheTrainingIsModified)
     // Training brings the row window's training forward, even from behind the others.
     ChildFrame(window)->showMinimized();
     Activate(second);
-    form->UpdateActions();
     form->ViewTraining->trigger();
     EXPECT_EQ(form->ActiveMDIChild(), window);
     EXPECT_FALSE(ChildFrame(window)->isMinimized());
 }
 
-TEST_F(MainActionsTest, ShortcutSchemes)
+TEST_F(MainActionsTest, ShortcutSchemesAndKeysWithTheMenuHidden)
 {
+    // F1 is About in one scheme and Stroke Data in the other: never both.
     struct TKeys {
         QAction* TfrmMain::*Action;
         QKeySequence Scheme0;
@@ -261,20 +231,19 @@ TEST_F(MainActionsTest, ShortcutSchemes)
     const TKeys keys[] = {
         {&TfrmMain::HelpAbout, QKeySequence(Qt::Key_F1), QKeySequence()},
         {&TfrmMain::AnalyseStrokeData, QKeySequence(), QKeySequence(Qt::Key_F1)},
-        {&TfrmMain::AnalyseForceCurves, QKeySequence(), QKeySequence(Qt::Key_F3)},
         {&TfrmMain::ViewTraining, QKeySequence(Qt::CTRL | Qt::Key_T), QKeySequence(Qt::Key_F6)},
-        {&TfrmMain::FileSaveAs, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), QKeySequence(Qt::Key_F8)},
-        {&TfrmMain::FileOpen, QKeySequence(Qt::CTRL | Qt::Key_O), QKeySequence(Qt::Key_F9)},
     };
     for (int scheme : {1, 0, 1}) {
         form->ShortcutScheme = std::uint8_t(scheme);
         form->SetShortCuts();
         for (const TKeys& k : keys)
             EXPECT_EQ((form.get()->*k.Action)->shortcut(), scheme ? k.Scheme1 : k.Scheme0)
-                << (form.get()->*k.Action)->text().toStdString() << " scheme " << scheme;
+                << (form.get()->*k.Action)->objectName().toStdString() << " scheme " << scheme;
     }
 
-    // F1 and F3 open the analysis windows, with the menu shown or hidden.
+    // Every action is on the window itself: F1 and F3 work with the menu shown or hidden.
+    for (QAction* a : form->MainActions)
+        EXPECT_TRUE(form->actions().contains(a)) << a->objectName().toStdString();
     form->NewTraining(QString());
     form->show();
     QApplication::setActiveWindow(form.get());
@@ -290,90 +259,67 @@ TEST_F(MainActionsTest, HelpManualsInTheirOrderWhenTheirFilesExist)
 {
     QTemporaryDir docs;
     form->ManualFileName = [&docs](const QString& letter) { return docs.filePath(letter + ".pdf"); };
-    const auto write = [&docs](const char* letter) {
-        QFile f(docs.filePath(QString::fromLatin1(letter) + ".pdf"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    // Each file written adds its item in its own place, with one separator after them.
+    const std::pair<const char*, QStringList> steps[] = {
+        {"", {}},
+        {"m", {"&Manual", "-"}},
+        {"f", {"&Flyer", "&Manual", "-"}},
+        {"q", {"&Flyer", "&Quick Start Guide", "&Manual", "-"}},
     };
-    const QStringList tail = {"&Website", "&Update", "-", "&About"};
-    const auto shownTail = [&] {
-        QStringList texts = VisibleTexts(form->mnuHelp);
-        texts.removeAll(QStringLiteral("&Website"));  // shown only when the version names a site
-        return texts;
-    };
-    form->HelpWebsite->setVisible(true);
-    form->HelpUpdate->setVisible(true);
-
-    form->AddHelpDocuments();
-    EXPECT_EQ(shownTail(), QStringList({"&Update", "-", "&About"}));
-    write("m");
-    form->AddHelpDocuments();
-    EXPECT_EQ(shownTail(), QStringList({"&Manual", "-", "&Update", "-", "&About"}));
-    write("f");
-    form->AddHelpDocuments();
-    EXPECT_EQ(shownTail(), QStringList({"&Flyer", "&Manual", "-", "&Update", "-", "&About"}));
-    write("q");
-    form->AddHelpDocuments();
-    EXPECT_EQ(shownTail(),
-              QStringList({"&Flyer", "&Quick Start Guide", "&Manual", "-", "&Update", "-", "&About"}));
-    ASSERT_EQ(form->HelpDocumentItems.size(), 4);
-
+    for (const auto& [letter, items] : steps) {
+        if (*letter)
+            Touch(docs.filePath(QLatin1String(letter) + ".pdf"));
+        form->AddHelpDocuments();
+        QStringList texts;
+        for (QAction* a : form->HelpDocumentItems)
+            texts << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        EXPECT_EQ(texts, items) << letter;
+    }
     // Each opens its own file; one removed meanwhile is disabled.
     for (QAction* item : form->HelpDocumentItems)
-        if (!item->isSeparator())
-            item->trigger();
+        item->trigger();
     EXPECT_EQ(calls, QStringList({"open f.pdf", "open q.pdf", "open m.pdf"}));
     QFile::remove(docs.filePath("q.pdf"));
     form->UpdateActions();
     EXPECT_TRUE(form->HelpDocumentItems[0]->isEnabled());
     EXPECT_FALSE(form->HelpDocumentItems[1]->isEnabled());
-    EXPECT_TRUE(form->HelpDocumentItems[2]->isEnabled());
-    (void)tail;
 }
 
 TEST_F(MainActionsTest, LayoutItemsFollowTheActiveWindow)
 {
     TFakeChild* row = MakeScene(QStringLiteral("row"));
     row->Flags[form->LayoutLeftChart] = true;
-    row->Flags[form->LayoutRightValues] = true;
     form->UpdateActions();
     EXPECT_TRUE(form->LayoutLeftChart->isChecked());
     EXPECT_FALSE(form->LayoutRightChart->isChecked());
-    EXPECT_TRUE(form->LayoutRightValues->isChecked());
-    EXPECT_FALSE(form->LayoutBottomValues->isChecked());
 
     // A click toggles the area once: the window does the toggling.
     form->LayoutRightChart->trigger();
     form->LayoutLeftChart->trigger();
     EXPECT_EQ(row->Calls, QStringList({"layout LayoutRightChart", "layout LayoutLeftChart"}));
-    EXPECT_TRUE(row->Flags[form->LayoutRightChart]);
-    EXPECT_FALSE(row->Flags[form->LayoutLeftChart]);
     form->UpdateActions();
     EXPECT_TRUE(form->LayoutRightChart->isChecked());
     EXPECT_FALSE(form->LayoutLeftChart->isChecked());
 
     // The layout files of the data folder, by name; another kind of file is left out.
     const QString data = GetUserDataFolder();
-    for (const char* name : {"b.srl", "A.srl", "notes.txt"}) {
-        QFile f(data + QLatin1String(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
+    for (const char* name : {"b.srl", "A.srl", "notes.txt"})
+        Touch(data + QLatin1String(name));
     emit form->mnuLayout->aboutToShow();
     ASSERT_EQ(form->LayoutFileItems.size(), 2);
     EXPECT_EQ(form->LayoutFileItems[0]->text(), QStringLiteral("A.srl"));
-    EXPECT_EQ(form->LayoutFileItems[1]->statusTip(), QStringLiteral("Open row window layout \"b.srl\""));
     form->LayoutFileItems[1]->trigger();
     EXPECT_EQ(row->Calls.constLast(), "load " + QDir(data).filePath("b.srl"));
     emit form->mnuLayout->aboutToShow();  // built again, not added to
     EXPECT_EQ(form->LayoutFileItems.size(), 2);
 
-    TNamePrompt prompt;
-    prompt.Name = data + QStringLiteral("mine.srl");
-    SetPrompt(&prompt);
+    TFakePrompt prompt;
+    prompt.ChosenName = data + QStringLiteral("mine.srl");
     form->LayoutSaveAs->trigger();
-    EXPECT_EQ(row->Calls.constLast(), "save " + prompt.Name);
+    EXPECT_EQ(row->Calls.constLast(), "save " + prompt.ChosenName);
 
     // A chart window: its two areas, and no layout files.
-    TFakeChild* chart = new TFakeChild(form.get());
+    auto* chart = new TFakeChild(form.get());
     form->frmStrokeData = chart;
     Activate(chart);
     chart->Flags[form->LayoutTrainings] = true;
@@ -386,67 +332,41 @@ TEST_F(MainActionsTest, LayoutItemsFollowTheActiveWindow)
     EXPECT_TRUE(form->LayoutFileItems.isEmpty());
 }
 
-TEST_F(MainActionsTest, MenusInTheirOrder)
-{
-    QStringList top;
-    for (QAction* a : form->menuBar()->actions())
-        top << a->text();
-    EXPECT_EQ(top, QStringList({"&File", "&Edit", "&View", "&Analyse", "&Window", "&Help"}));
-    EXPECT_EQ(VisibleTexts(form->mnuFile),
-              QStringList({"&New ...", "&Open ...", "&Close", "-", "&Save", "Save &As ...", "Sa&ve Chart ...", "-",
-                           "E&xit"}));
-    EXPECT_EQ(VisibleTexts(form->mnuAnalyse), QStringList({"Stroke &Data ...", "&Force Curves ..."}));
-    EXPECT_EQ(form->FileSaveAs->toolTip(), QStringLiteral("Save As"));
-    EXPECT_EQ(form->FileSaveAs->statusTip(), QStringLiteral("Save the current file under a different name"));
-    // Every action works without the menu: each is on the window itself.
-    for (QAction* a : form->MainActions)
-        EXPECT_TRUE(form->actions().contains(a)) << a->text().toStdString();
-}
-
 TEST_F(MainActionsTest, EveryActionRunsAgainstEveryKindOfWindow)
 {
+    QTemporaryDir docs;
+    Touch(docs.filePath("m.pdf"));
     for (const QString& scene : kScenes) {
-        SetUp();
-        QTemporaryDir docs;
-        form->ManualFileName = [&docs](const QString& letter) { return docs.filePath(letter + ".pdf"); };
-        QFile(docs.filePath("m.pdf")).open(QIODevice::WriteOnly);
-        form->AddHelpDocuments();
         TFakeChild* child = MakeScene(scene);
+        form->ManualFileName = [&docs](const QString& letter) { return docs.filePath(letter + ".pdf"); };
+        form->AddHelpDocuments();
         form->UpdateActions();
         // About is modal and the website leaves the program; Exit and Close end the scene.
         const QList<QAction*> skip = {form->HelpAbout, form->HelpWebsite, form->FileExit, form->FileClose};
-        QList<QAction*> all = form->MainActions + form->HelpDocumentItems;
-        for (QAction* a : all) {
+        for (QAction* a : form->MainActions + form->HelpDocumentItems) {
             if (skip.contains(a) || a->isSeparator())
                 continue;
             a->trigger();
             form->UpdateActions();
         }
-        if (child && scene == QLatin1String("force curves")) {
+        if (scene == QLatin1String("force curves"))
             EXPECT_TRUE(child->Calls.contains(QStringLiteral("stroke file")));
-        }
-        if (child && scene == QLatin1String("stroke data")) {
+        if (scene == QLatin1String("stroke data"))
             EXPECT_TRUE(child->Calls.contains(QStringLiteral("picture 1")) &&
                         child->Calls.contains(QStringLiteral("picture 0")));
-        }
         form->FileClose->trigger();
         form->FileExit->trigger();
         EXPECT_FALSE(form->FileStart->isChecked());
-        TearDown();
     }
 }
 
 // The program's own row, stroke-data and force-curve windows behind the actions.
-class MainActionsWithWindowsTest : public ::testing::Test {
-protected:
-    QTemporaryDir home;
-    QByteArray oldHome = qgetenv("HOME");
-    std::unique_ptr<TfrmMain> form;
-
+TEST_F(MainActionsTest, EveryActionRunsAgainstEachRealWindow)
+{
     // Save dialogs: trainings go to session.stg, layouts to mine.srl in the data folder.
-    struct TFilePrompt : TPrompt {
+    struct TFilePrompt : TFakePrompt {
+        using TFakePrompt::TFakePrompt;
         QString Home;
-        TMsgResult Ask(const QString&, TMsgKind, TMsgButtons) override { return TMsgResult::Cancel; }
         bool AskSaveFileName(TSaveDialogRequest& request) override
         {
             request.FileName = request.DefaultExt == QLatin1String("srl")
@@ -454,48 +374,18 @@ protected:
                                    : QDir(Home).filePath(QStringLiteral("session.stg"));
             return true;
         }
-    } prompt;
-
-    void SetUp() override
-    {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
-        SplashDisplayTimeOverride = 0;
-        MessageBoxHook = [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::Ok; };
-        prompt.Home = home.path();
-        SetPrompt(&prompt);
-        form = std::make_unique<TfrmMain>();
-        form->ConfirmExit = false;
-        form->AskOpenFileNames = [] { return QStringList(); };
-        form->OpenHelpDocument = [](const QString&) { return true; };
-        InstallRowWindow(*form);
-        form->RunNewSessionDialog = [](const QString&, TTraining& t) {
-            LoadDefaultTraining(t);
-            return true;
-        };
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SetPrompt(nullptr);
-        MessageBoxHook = nullptr;
-        SplashDisplayTimeOverride = -1;
-        qputenv("HOME", oldHome);
-    }
-    void Activate(QWidget* child)
-    {
-        form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(child)));
-        form->UpdateActions();
-    }
-};
-
-TEST_F(MainActionsWithWindowsTest, EveryActionRunsAgainstEachWindow)
-{
+    } prompt(TMsgResult::Cancel);
+    prompt.Home = home.path();
+    MakeForm(false);
+    InstallRowWindow(*form);
+    form->RunNewSessionDialog = [](const QString&, TTraining& t) {
+        LoadDefaultTraining(t);
+        return true;
+    };
     const QString file = home.filePath(QStringLiteral("run.stg"));
     ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(6)));
     ASSERT_TRUE(form->OpenFile(QString(), file));
     QPointer<TfrmTraining> training = form->TrainingWindow(0);
-    form->UpdateActions();
     form->ViewRow->trigger();
     QPointer<TfrmRow> row = qobject_cast<TfrmRow*>(form->frmRow.data());
     ASSERT_TRUE(row);
