@@ -220,9 +220,9 @@ TEST_F(MainTest, StoredBoundsRestoreOnAScreen)
     const QRect centred(560, 240, 800, 600);
     // Off every screen, minimised (all 0) or too small to grab: centred on the first screen.
     const std::pair<QRect, QRect> cases[] = {
-        {QRect(100, 50, 900, 700), QRect(100, 50, 900, 700)}, {QRect(2000, 100, 600, 400), QRect(2000, 100, 600, 400)},
-        {QRect(-5000, -5000, 800, 600), centred},             {QRect(0, 0, 0, 0), centred},
-        {QRect(1900, 1070, 800, 600), centred},
+        {QRect(100, 50, 900, 700), QRect(100, 50, 900, 700)},
+        {QRect(2000, 100, 600, 400), QRect(2000, 100, 600, 400)},
+        {QRect(-5000, -5000, 800, 600), centred}, {QRect(0, 0, 0, 0), centred}, {QRect(1900, 1070, 800, 600), centred},
     };
     for (const auto& [stored, shown] : cases)
         EXPECT_EQ(SensibleBounds(stored, screens, QSize(800, 600)), shown) << stored.x() << "," << stored.y();
