@@ -137,7 +137,7 @@ protected:
 const QStringList kScenes = {"empty", "training", "training modified", "row", "row modified", "stroke data",
                              "force curves"};
 
-TEST_F(MainActionsTest, EnableRulesByKindOfActiveWindow)
+TEST_F(MainActionsTest, EnableRulesByKindOfActiveWindowThenEveryActionRuns)
 {
     // One column per scene, in the order of kScenes.
     struct TRule {
@@ -160,8 +160,10 @@ TEST_F(MainActionsTest, EnableRulesByKindOfActiveWindow)
         {&TfrmMain::LayoutLeftChart, "0001100"},  {&TfrmMain::LayoutBottomValues, "0001100"},
         {&TfrmMain::LayoutSaveAs, "0001100"},
     };
+    QTemporaryDir docs;
+    Touch(docs.filePath("m.pdf"));
     for (int s = 0; s < kScenes.size(); ++s) {
-        MakeScene(kScenes[s]);
+        TFakeChild* child = MakeScene(kScenes[s]);
         // A hidden action reads as disabled: the rules are seen with every action shown.
         for (const TRule& rule : rules)
             (form.get()->*rule.Action)->setVisible(true);
@@ -175,6 +177,25 @@ TEST_F(MainActionsTest, EnableRulesByKindOfActiveWindow)
         };
         check(rules, false);
         check(shown, true);
+
+        // Then every action runs once; About is modal and the website leaves the program, Exit
+        // and Close end the scene.
+        form->ManualFileName = [&docs](const QString& letter) { return docs.filePath(letter + ".pdf"); };
+        form->AddHelpDocuments();
+        const QList<QAction*> skip = {form->HelpAbout, form->HelpWebsite, form->FileExit, form->FileClose};
+        for (QAction* a : form->MainActions + form->HelpDocumentItems) {
+            if (!skip.contains(a) && !a->isSeparator()) {
+                a->trigger();
+                form->UpdateActions();
+            }
+        }
+        if (child && form->frmForceCurves == child)
+            EXPECT_TRUE(child->Calls.contains(QStringLiteral("stroke file")));
+        if (child && form->frmStrokeData == child)
+            EXPECT_TRUE(child->Calls.contains("picture 1") && child->Calls.contains("picture 0"));
+        form->FileClose->trigger();
+        form->FileExit->trigger();
+        EXPECT_FALSE(form->FileStart->isChecked());
     }
 }
 
@@ -332,34 +353,6 @@ TEST_F(MainActionsTest, LayoutItemsFollowTheActiveWindow)
     EXPECT_EQ(chart->Calls, QStringList({"layout LayoutData"}));
     emit form->mnuLayout->aboutToShow();
     EXPECT_TRUE(form->LayoutFileItems.isEmpty());
-}
-
-TEST_F(MainActionsTest, EveryActionRunsAgainstEveryKindOfWindow)
-{
-    QTemporaryDir docs;
-    Touch(docs.filePath("m.pdf"));
-    for (const QString& scene : kScenes) {
-        TFakeChild* child = MakeScene(scene);
-        form->ManualFileName = [&docs](const QString& letter) { return docs.filePath(letter + ".pdf"); };
-        form->AddHelpDocuments();
-        form->UpdateActions();
-        // About is modal and the website leaves the program; Exit and Close end the scene.
-        const QList<QAction*> skip = {form->HelpAbout, form->HelpWebsite, form->FileExit, form->FileClose};
-        for (QAction* a : form->MainActions + form->HelpDocumentItems) {
-            if (skip.contains(a) || a->isSeparator())
-                continue;
-            a->trigger();
-            form->UpdateActions();
-        }
-        if (scene == QLatin1String("force curves"))
-            EXPECT_TRUE(child->Calls.contains(QStringLiteral("stroke file")));
-        if (scene == QLatin1String("stroke data"))
-            EXPECT_TRUE(child->Calls.contains(QStringLiteral("picture 1")) &&
-                        child->Calls.contains(QStringLiteral("picture 0")));
-        form->FileClose->trigger();
-        form->FileExit->trigger();
-        EXPECT_FALSE(form->FileStart->isChecked());
-    }
 }
 
 // The program's own row, stroke-data and force-curve windows behind the actions.

@@ -22,10 +22,6 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QLabel>
-#include <QMimeData>
-#include <QUrl>
-#include <QDropEvent>
-#include <stdexcept>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -241,30 +237,6 @@ TEST_F(MainTest, StoredBoundsRestoreOnAScreen)
         EXPECT_LT(form.TimesStarted, 2147483647);
         EXPECT_EQ(form.FilesOpened, 0);
     }
-}
-
-TEST_F(MainTest, AFileThatFailsToOpenOnDropIsReported)
-{
-    struct TDropTarget : TfrmMain {
-        using TfrmMain::dropEvent;
-    } form;
-    form.ConfirmExit = false;
-    QStringList tried;
-    form.OnOpenFile = [&](const QString& name) -> bool {
-        tried << name;
-        throw std::runtime_error("broken record");
-    };
-    TMessageBoxes boxes;
-    QMimeData data;
-    data.setUrls({QUrl::fromLocalFile(QStringLiteral("/x/a.stg")), QUrl::fromLocalFile(QStringLiteral("/x/b.stg"))});
-    QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    form.dropEvent(&drop);
-    EXPECT_NO_THROW(QCoreApplication::processEvents());
-    // Both files were tried, each failure was said, and the program goes on.
-    EXPECT_EQ(tried, QStringList({"/x/a.stg", "/x/b.stg"}));
-    ASSERT_EQ(boxes.Texts.size(), 2);
-    EXPECT_TRUE(boxes.Texts[0].contains(QStringLiteral("/x/a.stg")));
-    EXPECT_TRUE(boxes.Texts[0].contains(QStringLiteral("broken record")));
 }
 
 TEST_F(MainTest, HandOverDuringTheSplashWaitsForItsEnd)

@@ -113,6 +113,12 @@ protected:
         ASSERT_TRUE(WriteStgFile(root.filePath(name), training));
     }
 
+    // The line the program logs when it opens the named file of the root folder.
+    QByteArray Opening(const char* name) const
+    {
+        return "Opening file \"" + QFile::encodeName(root.filePath(QLatin1String(name))) + "\"";
+    }
+
     QString SettingsFile() const
     {
         return root.filePath(QStringLiteral("home/Documents/Kavelo/Kavelo Training/kvwt.ini"));
@@ -180,9 +186,7 @@ TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
     EXPECT_EQ(ended->exitCode(), 0);
     EXPECT_EQ(running->state(), QProcess::Running);
     QByteArray output = running->readAll();
-    const QByteArray one = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("one.stg"))) + "\"";
-    const QByteArray two = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("two.stg"))) + "\"";
-    EXPECT_TRUE(WaitForOutput(*running, output, {one, two})) << output.toStdString();
+    EXPECT_TRUE(WaitForOutput(*running, output, {Opening("one.stg"), Opening("two.stg")})) << output.toStdString();
     Stop(*running);
 }
 
@@ -203,10 +207,8 @@ TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
     auto second = Start({QStringLiteral("three.stg"), root.filePath(QStringLiteral("four.stg"))});
     ASSERT_TRUE(second->waitForFinished(kFinishMs));
     EXPECT_EQ(second->exitCode(), 0);
-    const QByteArray three = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("three.stg"))) + "\"";
-    const QByteArray four = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("four.stg"))) + "\"";
-    EXPECT_TRUE(WaitForOutput(*restarted, output, {three, four})) << output.toStdString();
-    EXPECT_LT(output.indexOf(three), output.indexOf(four));
+    EXPECT_TRUE(WaitForOutput(*restarted, output, {Opening("three.stg"), Opening("four.stg")})) << output.toStdString();
+    EXPECT_LT(output.indexOf(Opening("three.stg")), output.indexOf(Opening("four.stg")));
     Stop(*restarted);
 }
 
@@ -234,8 +236,7 @@ TEST_F(ProgramTest, AnOptionIsNeverHandedOverAsAFile)
     auto second = Start({QStringLiteral("--frobnicate"), QStringLiteral("five.stg")});
     ASSERT_TRUE(second->waitForFinished(kFinishMs));
     EXPECT_TRUE(second->readAll().contains("unknown option --frobnicate"));
-    const QByteArray five = "Opening file \"" + QFile::encodeName(root.filePath(QStringLiteral("five.stg"))) + "\"";
-    EXPECT_TRUE(WaitForOutput(*first, output, {five})) << output.toStdString();
+    EXPECT_TRUE(WaitForOutput(*first, output, {Opening("five.stg")})) << output.toStdString();
     EXPECT_FALSE(output.contains("Opening file \"--")) << output.toStdString();
     Stop(*first);
 }
@@ -259,10 +260,9 @@ TEST_F(ProgramTest, EndedBySignalItSavesAndRemovesItsSocket)
         EXPECT_EQ(p->exitCode(), 0);
         EXPECT_TRUE(output.contains("Ending in order: " + QByteArray(signo == SIGTERM ? "SIGTERM" : "SIGINT")));
         const QByteArray ini = ReadAllBytes(SettingsFile());
-        EXPECT_TRUE(ini.contains("[Statistics]")) << ini.toStdString();
-        EXPECT_TRUE(ini.contains("TimesStarted=" + QByteArray::number(run))) << ini.toStdString();
-        EXPECT_TRUE(ini.contains("RunningTime=")) << ini.toStdString();
-        EXPECT_TRUE(ini.contains("[Position]")) << ini.toStdString();
+        const QByteArray started = "TimesStarted=" + QByteArray::number(run);
+        for (const QByteArray& text : QList<QByteArray>{"[Statistics]", started, "RunningTime=", "[Position]"})
+            EXPECT_TRUE(ini.contains(text)) << ini.toStdString();
         EXPECT_FALSE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket"))) << RunEntries().join(' ').toStdString();
     }
 }

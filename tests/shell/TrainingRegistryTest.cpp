@@ -29,6 +29,8 @@
 #include <QUrl>
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 // The main window with its drop handler reachable.
@@ -280,6 +282,18 @@ TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
     form->FileOpen->trigger();
     form->FileNew->trigger();
     EXPECT_EQ(Titles().mid(4), QStringList({"b.stg", "a.stg", "Anyone"}));
+
+    // A file that fails to open is said, the next one is still tried, and the program goes on.
+    QStringList tried;
+    form->OnOpenFile = [&](const QString& name) -> bool {
+        tried << name;
+        throw std::runtime_error("broken record");
+    };
+    form->dropEvent(&drop);
+    EXPECT_NO_THROW(QCoreApplication::processEvents());
+    EXPECT_EQ(tried, QStringList({a, b, c}));
+    ASSERT_EQ(messages.size(), 3);
+    EXPECT_TRUE(messages[0].contains(a) && messages[0].contains(QStringLiteral("broken record")));
 }
 
 TEST_F(RegistryTest, RowWindowStopsAfterItsTrainingWindowUntilThereIsOne)
