@@ -122,21 +122,24 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
     EXPECT_TRUE(prompt.Texts.isEmpty());  // an empty training is not asked about
 }
 
-TEST_F(TrainingWindowTest, ADeclinedResetLeavesTheRecordUntouched)
+// A declined reset leaves the record untouched; an accepted one clears the strokes, keeps the
+// settings and tells the row window.
+TEST_F(TrainingWindowTest, TheResetQuestion)
 {
     Rowed(20);
     const TTraining before = window->Training;
+    int resets = 0;
+    window->OnResetSession = [&](TfrmTraining*) { ++resets; };
     window->edtWeight->setFocus();
     QCoreApplication::processEvents();
     ASSERT_EQ(prompt.Texts.size(), 1);
     EXPECT_FALSE(window->edtWeight->hasFocus());
     Choose(window->cmbBoat, 3);
-    EXPECT_EQ(window->Training, before);
-    EXPECT_EQ(window->cmbBoat->currentIndex(), before.Ini.Boat);
-
-    // The reset button: declined, then accepted.
     window->btnReset->click();
     EXPECT_EQ(window->Training, before);
+    EXPECT_EQ(window->cmbBoat->currentIndex(), before.Ini.Boat);
+    EXPECT_EQ(resets, 0);
+
     prompt.Answers = {TMsgResult::Yes};
     window->btnReset->click();
     EXPECT_TRUE(IsEmptyTraining(window->Training));
@@ -144,17 +147,14 @@ TEST_F(TrainingWindowTest, ADeclinedResetLeavesTheRecordUntouched)
     EXPECT_FALSE(window->btnReset->isEnabled());
     EXPECT_EQ(window->Training.Ini, before.Ini);
     EXPECT_EQ(window->Training.Header.Title, before.Header.Title);
-}
 
-TEST_F(TrainingWindowTest, AcceptedResetOnEnteringClearsTheStrokesAndTellsTheRowWindow)
-{
+    // Entering a field of a rowed training: once asked, then typed into freely.
     Rowed(20);
-    int resets = 0;
-    window->OnResetSession = [&](TfrmTraining*) { ++resets; };
+    prompt.Texts.clear();
     prompt.Answers = {TMsgResult::Yes};
+    resets = 0;
     window->edtLimitValue->setFocus();
     EXPECT_EQ(resets, 1);
-    EXPECT_TRUE(IsEmptyTraining(window->Training));
     EXPECT_EQ(window->StrokeModel()->rowCount(), 0);
     QTest::keyClicks(window->edtLimitValue, QStringLiteral("500"));
     EXPECT_EQ(prompt.Texts.size(), 1);

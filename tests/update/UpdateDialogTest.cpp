@@ -210,7 +210,7 @@ TEST_F(UpdateDialogTest, ReleaseNotesShowOneLineBreakForEachLineEnd) {
 }
 
 TEST_F(UpdateDialogTest, GoodUpdateReplacesTheProgramAndRestartsIt) {
-    ASSERT_TRUE(CheckWith(Document()));
+    ASSERT_TRUE(CheckWith(Document({{"InstallSHA256", Sha256Hex(New).toUpper().toStdString()}})));
     TReportPipe report;
     Dlg->btnInstall->click();
     ASSERT_TRUE(Dlg->Replacer.has_value());
@@ -249,6 +249,7 @@ TEST_F(UpdateDialogTest, FaultyDownloadsLeaveTheOldProgram) {
         {"server stops mid-body", {body, -2, half}, {}},
         {"no length, server stops", {body, -1, half}, {}},
         {"error page", {body, -2, std::string::npos, 404}, {}},
+        {"relocation", {body, -2, std::string::npos, 302}, {}},
         {"size not a number", {body}, {{"InstallSize", "12kB"}}},
     };
     for (const auto& c : cases) {
