@@ -467,32 +467,15 @@ void TKVInterface::Prepare() {
 
 void TKVInterface::Close() {
     DebugTrace(QStringLiteral("TKVInterface.Close"));
-    if (FState == kvsClosing || FState == kvsClosed)
-        return;
     // Called from inside an engine event the engine is still on the stack: it sees the closed
     // state when the event returns and stops there, so it is not run again here.
-    QPointer<TKVInterface> self(this);
-    try {
-        StopTimer();
-        SetState(kvsClosing);
-        if (!self)
-            return;
-        RecordStop();
-        if (FSourceKind == kSourceSerial)
-            ComPortClose();
-        else if (FSourceKind == kSourceDemo)
-            DemoClose();
-        if (!self)
-            return;
-        FPhase = 0;
-        FValidData = 0;
-        FDataSeen = 0;
-        std::fill(FPulseValidity.begin(), FPulseValidity.end(), 0);
-        SetState(kvsClosed);
-    } catch (const std::exception& e) {
-        if (self)
-            ShowError(QString::fromUtf8(e.what()));
-    }
+    CloseSource();
+}
+
+void TKVInterface::ClearOnClose() {
+    FPhase = 0;
+    FDataSeen = 0;
+    std::fill(FPulseValidity.begin(), FPulseValidity.end(), 0);
 }
 
 void TKVInterface::Pause() {

@@ -170,6 +170,7 @@ public:
     TKVForceDataEvent OnForceData;
 
 protected:
+    void ClearOnClose() override;
     void ComPortOpen() override;
     // Runs once the port is open, before the wait for data (a device may need waking first).
     virtual void PortOpened() {}

@@ -304,10 +304,11 @@ void TInterface::CloseSource() {
         return;
     QPointer<TInterface> self(this);
     try {
+        // The timer first: no timer event runs while the closing state is handed out.
+        StopTimer();
         SetState(kvsClosing);
         if (!self)
             return;
-        StopTimer();
         RecordStop();
         if (FSourceKind == kSourceSerial)
             ComPortClose();
@@ -316,6 +317,7 @@ void TInterface::CloseSource() {
         if (!self)
             return;
         FValidData = 0;
+        ClearOnClose();
         SetState(kvsClosed);
     } catch (const std::exception& e) {
         if (self)

@@ -150,9 +150,10 @@ protected:
     virtual void Prepare() {}
 
     void SetState(TKeloState NewState);
-    // Close of a source without a stroke engine: closing, timer and recording stopped, port or
-    // demo closed, closed; an exception goes to ShowError.
+    // Close of a source: timer stopped, closing, recording stopped, port or demo closed, the
+    // kind's own state cleared (ClearOnClose), closed; an exception goes to ShowError.
     void CloseSource();
+    virtual void ClearOnClose() {}
     // Reports the first error of an open (OnError, else a queued message box), then closes.
     void ShowError(const QString& Msg);
     // The once-per-open report without the close.
