@@ -1,7 +1,7 @@
 // The chart window base and the stroke-data window over trainings in the main window's registry:
 // defaults and the settings section, the training list and its check boxes, the session grid,
 // closing with the last training, the picture, and a value for every stroke column.
-#include "support/MessageBoxes.h"
+#include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
 #include "analysis/StrokeDataWindow.h"
@@ -10,8 +10,6 @@
 #include "platform/IniFiles.h"
 #include "platform/SystemProbe.h"
 #include "session/TrainingWindow.h"
-#include "shell/MainWindow.h"
-#include "shell/SplashWindow.h"
 #include "widgets/ChartWidget.h"
 
 #include <QCheckBox>
@@ -20,7 +18,6 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace {
@@ -28,37 +25,17 @@ namespace {
 constexpr int kPulse = 12;
 constexpr int kTimeElapsed = 26;
 
-class StrokeDataTest : public ::testing::Test {
+class StrokeDataTest : public TMainWindowHome {
 protected:
-    QTemporaryDir home;
-    QByteArray oldHome = qgetenv("HOME");
-    std::unique_ptr<TfrmMain> form;
     QString iniName;
 
     static void SetUpTestSuite() { EnsureParameterTables(); }
-    TMessageBoxes boxes;
-
     void SetUp() override
     {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
-        SplashDisplayTimeOverride = 0;
-        NewForm();
+        TMainWindowHome::SetUp();
+        form->ChartLabelFields = 4;  // the title
         iniName = GetUserIniFileName(true);
         QDir().mkpath(QFileInfo(iniName).absolutePath());
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SplashDisplayTimeOverride = -1;
-        qputenv("HOME", oldHome);
-    }
-    void NewForm()
-    {
-        form.reset();
-        form = std::make_unique<TfrmMain>();
-        form->ConfirmExit = false;
-        form->ChartLabelFields = 4;  // the title
     }
     TfrmTraining* AddTraining(const QString& title, bool active, int strokes = 20)
     {
@@ -112,9 +89,8 @@ TEST_F(StrokeDataTest, SettingsRoundTripKeepsTheMainWindowsKeys)
 {
     {
         TIniFile ini(iniName);
-        ini.WriteString(QStringLiteral("StrokeData"), QStringLiteral("Parameter3"), QStringLiteral("3 0 20 2"));
-        ini.WriteString(QStringLiteral("StrokeData"), QStringLiteral("Parameter41"), QStringLiteral("3 0 10 1"));
-        ini.WriteString(QStringLiteral("StrokeData"), QStringLiteral("DataHeight"), QStringLiteral("133"));
+        for (const auto& [key, value] : {std::pair{"Parameter3", "3 0 20 2"}, {"Parameter41", "3 0 10 1"}, {"DataHeight", "133"}})
+            ini.WriteString(QStringLiteral("StrokeData"), QString::fromLatin1(key), QString::fromLatin1(value));
         ASSERT_TRUE(ini.UpdateFile());
     }
     AddTraining(QStringLiteral("Morning"), true);
@@ -176,6 +152,7 @@ TEST_F(StrokeDataTest, GridRowsFollowTheActiveTrainings)
     };
     for (const TCase& c : cases) {
         NewForm();
+        form->ChartLabelFields = 4;
         for (std::size_t i = 0; i < c.active.size(); ++i)
             AddTraining(QString(QChar('A' + int(i))), c.active[i]);
         TfrmStrokeData* w = ShowStrokeData(form.get());
