@@ -131,7 +131,6 @@ TEST_F(HttpClientTest, DeliversBodiesAndEndsOnce) {
     const std::string longLine(8192, 'a');
     const TResponseCase cases[] = {
         {"length", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, false, "hello", 200, 0, "hbe"},
-        {"length, byte by byte", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", true, false, "hello", 200, 0, "hbe"},
         {"length, connection kept", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, true, "hello", 200, 0, "hbe"},
         {"bytes after the length", "HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello world", false, false, "hello", 200, 0, "hbe"},
         {"no length", "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nline1\r\nline2\n", false, false, "line1\r\nline2\n", 200, 0, "hbe"},

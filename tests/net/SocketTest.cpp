@@ -70,13 +70,17 @@ TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
     }
 }
 
-// A socket with its events recorded in one text: c<error> connected, d data, s sent, x<error>
-// closed, and the state changes.
+// Records a socket's session events in one text: c<error> connected, x<error> closed.
+void RecordSession(TWSocket& socket, std::string& log) {
+    socket.OnSessionConnected = [&log](TWSocket*, std::uint16_t e) { log += "c" + std::to_string(e) + " "; };
+    socket.OnSessionClosed = [&log](TWSocket*, std::uint16_t e) { log += "x" + std::to_string(e) + " "; };
+}
+
+// A socket with its events recorded: the session, s sent, the state changes and the data.
 class SocketTest : public ::testing::Test {
 protected:
     SocketTest() {
-        Socket.OnSessionConnected = [this](TWSocket*, std::uint16_t e) { Log += "c" + std::to_string(e) + " "; };
-        Socket.OnSessionClosed = [this](TWSocket*, std::uint16_t e) { Log += "x" + std::to_string(e) + " "; };
+        RecordSession(Socket, Log);
         Socket.OnDataSent = [this](TWSocket*, std::uint16_t) { Log += "s "; };
         Socket.OnChangeState = [this](TWSocket*, TSocketState, TSocketState n) { States.push_back(n); };
         Socket.OnDataAvailable = [this](TWSocket* s, std::uint16_t) {
@@ -157,8 +161,7 @@ TEST(SocketConnectTest, FailedConnectIsAConnectEventThenOneClose) {
     for (const auto& [address, expected] : cases) {
         TWSocket socket;
         std::string log;
-        socket.OnSessionConnected = [&](TWSocket*, std::uint16_t e) { log += "c" + std::to_string(e) + " "; };
-        socket.OnSessionClosed = [&](TWSocket*, std::uint16_t e) { log += "x" + std::to_string(e) + " "; };
+        RecordSession(socket, log);
         socket.SetAddr(address.substr(0, address.find(':')));
         socket.SetPort(address.substr(address.find(':') + 1));
         socket.Connect();
