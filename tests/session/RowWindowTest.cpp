@@ -2,6 +2,7 @@
 // the window from the session button to the saved file.
 #include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
+#include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
 
 #include "bench/ReplayInterface.h"
@@ -15,7 +16,6 @@
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
-#include "shell/SplashWindow.h"
 #include "widgets/UiUtils.h"
 
 #include <QMdiArea>
@@ -219,18 +219,16 @@ std::vector<TStgStrokeData> ReplayedStrokes(const QByteArray& bytes) {
     return strokes;
 }
 
-TEST(RowSession, DemoFromTheButtonToTheSavedFile) {
-    QTemporaryDir home;
-    TEnvOverride homeVar("HOME", QFile::encodeName(home.path()));
-    SplashDisplayTimeOverride = 0;
-    MessageBoxHook = [](QMessageBox::Icon, const QString&, QMessageBox::StandardButtons) { return QMessageBox::Ok; };
+using RowSession = TMainWindowHome;
+
+TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
     // The fast demo, and a short live chart to see it stay short.
     ASSERT_TRUE(WriteAllBytes(GetUserIniFileName(true), "[Row]\nDemoFast=1\n"));
     const int savedRolling = RollingCount;
     RollingCount = 30;
     {
-        TfrmMain main;
-        main.ConfirmExit = false;
+        NewForm();
+        TfrmMain& main = *form;
         InstallRowWindow(main);
         main.RunNewSessionDialog = [](const QString&, TTraining& t) {
             LoadDefaultTraining(t);
@@ -307,37 +305,30 @@ TEST(RowSession, DemoFromTheButtonToTheSavedFile) {
         }
         EXPECT_EQ(saved.Workout.Distance, saved.StrokeData.back().Distance);
         main.close();
+        form.reset();
     }
     RollingCount = savedRolling;
-    MessageBoxHook = nullptr;
-    SplashDisplayTimeOverride = -1;
 }
 
 // Only switching to the row window from another window ends a wait; the program regaining the
 // focus (a dialog closing) does not.
-TEST(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
-    QTemporaryDir home;
-    TEnvOverride homeVar("HOME", QFile::encodeName(home.path()));
-    {
-        TfrmMain main;
-        main.ConfirmExit = false;
-        main.FirstShow = false;
-        main.show();
-        TfrmTraining* window = main.NewTraining(QString());
-        auto* row = new TfrmRow(&main, window);
-        main.frmRow = row;
-        ChildFrame(row)->show();
-        QMdiArea* area = main.MdiArea;
-        area->setActiveSubWindow(row->SubWindow());
-        ShowMessageWindow(QStringLiteral("Waiting for interface ... (Press [Esc] to cancel)"));
-        emit area->subWindowActivated(nullptr);
-        emit area->subWindowActivated(row->SubWindow());
-        EXPECT_TRUE(MessageWindowVisible());
-        emit area->subWindowActivated(window->SubWindow());
-        emit area->subWindowActivated(row->SubWindow());
-        EXPECT_FALSE(MessageWindowVisible());
-        CloseMessageWindow();
-    }
+TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
+    form->FirstShow = false;
+    form->show();
+    TfrmTraining* window = form->NewTraining(QString());
+    auto* row = new TfrmRow(form.get(), window);
+    form->frmRow = row;
+    ChildFrame(row)->show();
+    QMdiArea* area = form->MdiArea;
+    area->setActiveSubWindow(row->SubWindow());
+    ShowMessageWindow(QStringLiteral("Waiting for interface ... (Press [Esc] to cancel)"));
+    emit area->subWindowActivated(nullptr);
+    emit area->subWindowActivated(row->SubWindow());
+    EXPECT_TRUE(MessageWindowVisible());
+    emit area->subWindowActivated(window->SubWindow());
+    emit area->subWindowActivated(row->SubWindow());
+    EXPECT_FALSE(MessageWindowVisible());
+    CloseMessageWindow();
 }
 
 }  // namespace
