@@ -113,10 +113,12 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
         Type(edit, c.text);
         EXPECT_EQ(window->Training.Ini.*c.field, c.expected);
         EXPECT_EQ(edit->text(), c.shown);
-        if (c.edit == work)
+        if (c.edit == work) {
             EXPECT_EQ(window->Training.Ini.WorkValue, c.expected);
-        if (c.edit == rest)
+        }
+        if (c.edit == rest) {
             EXPECT_EQ(window->Training.Ini.RestValue, c.expected);
+        }
     }
     EXPECT_EQ(window->Training.Header.Modified, 1);
     EXPECT_TRUE(prompt.Texts.isEmpty());  // an empty training is not asked about
