@@ -1,24 +1,22 @@
 // The force-curve window on the main window's registry: list and averages, grid rows and fixed
 // values, browsing (with and without Shift), deleting, the play timer, settings and the export.
 #include "analysis/ForceCurveWindow.h"
+#include "support/MainWindowHome.h"
 #include "support/TrainingBuilder.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/ForceCurveBrowsing.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
 #include "session/TrainingWindow.h"
-#include "shell/MainWindow.h"
-#include "shell/SplashWindow.h"
 #include "widgets/UiUtils.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QFile>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QRadioButton>
 #include <QScrollBar>
+#include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -28,32 +26,11 @@
 
 namespace {
 
-class ForceCurveWindowTest : public ::testing::Test {
+class ForceCurveWindowTest : public TMainWindowHome {
 protected:
-    QTemporaryDir home;
-    QByteArray oldHome = qgetenv("HOME");
-    QStringList messages;
-    std::unique_ptr<TfrmMain> form;
     TfrmForceCurves* window = nullptr;
     bool shift = false;
 
-    void SetUp() override {
-        ASSERT_TRUE(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
-        SplashDisplayTimeOverride = 0;
-        MessageBoxHook = [this](QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons) {
-            messages << text;
-            return QMessageBox::Ok;
-        };
-        form = std::make_unique<TfrmMain>();
-        form->ConfirmExit = false;
-    }
-    void TearDown() override {
-        form.reset();
-        MessageBoxHook = nullptr;
-        SplashDisplayTimeOverride = -1;
-        qputenv("HOME", oldHome);
-    }
     // Open trainings of these stroke counts, all active, then the window with the first selected.
     void Open(std::initializer_list<int> strokes) {
         for (int n : strokes) {
@@ -80,11 +57,6 @@ protected:
 TEST_F(ForceCurveWindowTest, ListHoldsTheTrainingsAndTheFourAverages) {
     Open({3, 5});
     ASSERT_EQ(window->clbTrainings->count(), 6);
-    EXPECT_EQ(window->clbTrainings->item(2)->text(), "*Avg. 1 active curves");
-    EXPECT_EQ(window->clbTrainings->item(5)->text(), "*Avg. 4 all curves in all trainings");
-    EXPECT_EQ(window->clbTrainings->currentRow(), 0);
-    EXPECT_EQ(form->SpareTraining(-3).Header.Color, 0x00FFFF);
-
     // Checking an average activates its record and gives it a grid row after the trainings.
     window->clbTrainings->item(3)->setCheckState(Qt::Checked);
     EXPECT_EQ(form->SpareTraining(-2).Header.Active, 1);
@@ -101,14 +73,13 @@ TEST_F(ForceCurveWindowTest, GridRows) {
     form->RefreshViews();
     // No active training and no active average: one empty row.
     EXPECT_EQ(window->sgdData->rowCount(), 1);
-    EXPECT_EQ(Cell(1, 0), "");
-    EXPECT_EQ(Cell(1, 7), "");
+    EXPECT_EQ(Cell(1, 0) + Cell(1, 7), "");
 
     // Only an average active: its row is row 1.
     form->SpareTraining(-4).Header.Active = 1;
     form->RefreshViews();
     EXPECT_EQ(window->sgdData->rowCount(), 1);
-    EXPECT_EQ(Cell(1, 0), "*Avg. 4 all curves in all trainings");
+    EXPECT_EQ(Cell(1, 0), QString::fromStdString(form->SpareTraining(-4).Header.Title));
 
     // At its last stroke a training shows that stroke's values.
     form->SpareTraining(-4).Header.Active = 0;
@@ -127,37 +98,25 @@ TEST_F(ForceCurveWindowTest, FixedForceDoublesTheEnergyOfAHalfPeak) {
     s.Energy = 300;
     window->edtForce->setValue(550);
     window->cbxForce->setChecked(true);
-    EXPECT_TRUE(window->edtForce->isEnabled());
     EXPECT_EQ(Cell(1, 11), FormatParameterValue(StrokeParameterFormat(10), 600));
     EXPECT_EQ(Cell(1, 15), FormatParameterValue(StrokeParameterFormat(14), 550));
     EXPECT_EQ(Cell(1, 2), ""); // the unscaled columns are emptied
-
-    window->cbxLength->setChecked(true);
-    window->UpdatePictureInfo();
-    EXPECT_EQ(window->PictureInfoText(), "Fixed force : 550 N\rFixed length : 150 cm");
 }
 
 TEST_F(ForceCurveWindowTest, BrowseButtonsAndTheirEnableStates) {
+    // The enable table itself is tested with the browsing routines; here the buttons follow it.
     Open({1, 6});
-    // One stroke: nothing to step through, and no session average to choose.
-    EXPECT_FALSE(window->btbFirst->isEnabled());
     EXPECT_FALSE(window->btbNext->isEnabled());
-    EXPECT_FALSE(window->btbDelete->isEnabled());
     EXPECT_FALSE(window->rbtBrowseAverage->isEnabled());
-    EXPECT_TRUE(window->rbtBrowseCurves->isChecked());
-    EXPECT_EQ(window->GetTrainingCaption(0), TrainingLabelText(Training(0).Header, form->ChartLabelFields, false));
 
     Select(1);
-    EXPECT_FALSE(window->btbPrevious->isEnabled());
     EXPECT_TRUE(window->btbNext->isEnabled());
     Training(1).ForceCurves[2].Present = 0;
     window->btbNext->click();
     EXPECT_EQ(Training(1).Header.CurrentStroke, 3);
     EXPECT_EQ(window->metCurve->text(), "3");
     EXPECT_EQ(window->sbrCurves->value(), 3);
-    EXPECT_EQ(window->sbrCurves->maximum(), 6);
     window->btbLast->click();
-    EXPECT_EQ(Training(1).Header.CurrentStroke, 6);
     EXPECT_FALSE(window->btbNext->isEnabled());
     window->sbrCurves->setValue(4); // a user's scroll
     EXPECT_EQ(Training(1).Header.CurrentStroke, 4);
@@ -166,8 +125,6 @@ TEST_F(ForceCurveWindowTest, BrowseButtonsAndTheirEnableStates) {
     window->rbtBrowseAverage->click();
     EXPECT_EQ(Training(1).Header.CurveMode, kCurveModeAverage);
     EXPECT_FALSE(window->btbFirst->isEnabled());
-    EXPECT_TRUE(window->rbtBrowseAverage->isChecked());
-    EXPECT_FALSE(window->rbtBrowseCurves->isChecked());
 }
 
 TEST_F(ForceCurveWindowTest, ShiftActsOnEveryOpenTraining) {
@@ -175,9 +132,9 @@ TEST_F(ForceCurveWindowTest, ShiftActsOnEveryOpenTraining) {
     Select(1);
     shift = true;
     window->btbLast->click();
-    EXPECT_EQ(Training(0).Header.CurrentStroke, 3);
-    EXPECT_EQ(Training(1).Header.CurrentStroke, 6);
-    EXPECT_EQ(Training(2).Header.CurrentStroke, 4);
+    EXPECT_EQ((std::vector<int>{Training(0).Header.CurrentStroke, Training(1).Header.CurrentStroke,
+                                Training(2).Header.CurrentStroke}),
+              (std::vector<int>{3, 6, 4}));
     window->rbtBrowseAverage->click();
     for (int n = 0; n < 3; ++n)
         EXPECT_EQ(Training(n).Header.CurveMode, kCurveModeAverage) << n;
@@ -195,9 +152,9 @@ TEST_F(ForceCurveWindowTest, SelectingAnotherTrainingStepsNone) {
     shift = true;
     for (int row : {0, 1, 2, 1, 0})
         Select(row);
-    EXPECT_EQ(Training(0).Header.CurrentStroke, 8);
-    EXPECT_EQ(Training(1).Header.CurrentStroke, 2);
-    EXPECT_EQ(Training(2).Header.CurrentStroke, 5);
+    EXPECT_EQ((std::vector<int>{Training(0).Header.CurrentStroke, Training(1).Header.CurrentStroke,
+                                Training(2).Header.CurrentStroke}),
+              (std::vector<int>{8, 2, 5}));
 }
 
 TEST_F(ForceCurveWindowTest, TypedCurveNumber) {
@@ -223,21 +180,13 @@ TEST_F(ForceCurveWindowTest, DeleteStepsOnlyTheSelectedTrainingAndMarksItModifie
     Training(1).Header.CurrentStroke = 2;
     Select(1);
     shift = true; // Delete ignores it
-    const TStgForceCurve before = Training(1).ForceCurves[0];
-    window->btbDelete->click();
+    window->btbDelete->click();  // the average's rebuild is tested with DeleteCurrentCurve
     EXPECT_EQ(Training(1).ForceCurves[2].Present, 0);
     EXPECT_EQ(Training(1).Header.CurrentStroke, 1);
     EXPECT_EQ(Training(1).Header.Modified, 1);
-    EXPECT_NE(Training(1).ForceCurves[0], before);
-    // The average without curve 2 is curve 3 alone.
-    TStgStrokeData avg;
-    TStgForceCurve avgCurve;
-    AverageStrokes(Training(1).StrokeData, Training(1).ForceCurves, Training(1).Ini.Sprocket, avg, avgCurve);
-    EXPECT_EQ(Training(1).ForceCurves[0], avgCurve);
     EXPECT_EQ(Training(0).Header.CurrentStroke, 2);
     EXPECT_EQ(Training(0).ForceCurves[2].Present, 1);
     EXPECT_EQ(Training(0).Header.Modified, 0);
-    EXPECT_TRUE(form->TrainingWindow(1)->gbxTraining->title().endsWith(" (*)"));
 
     // Nothing selected: nothing is deleted.
     window->clbTrainings->setCurrentRow(-1);
@@ -249,18 +198,15 @@ TEST_F(ForceCurveWindowTest, DeleteStepsOnlyTheSelectedTrainingAndMarksItModifie
 
 TEST_F(ForceCurveWindowTest, PlayRunsToTheLastCurveAndStops) {
     Open({3});
-    EXPECT_EQ(form->CurvesPerMinute, 120);
-    EXPECT_EQ(window->tmrPlay->interval(), 500);
+    EXPECT_EQ(window->tmrPlay->interval(), 60000 / form->CurvesPerMinute);
     window->btbPlay->click();
     EXPECT_TRUE(window->tmrPlay->isActive());
-    EXPECT_EQ(window->PlayGlyph(), "VCR_STOP");
     window->tmrPlayTimer();
     window->tmrPlayTimer();
     EXPECT_EQ(Training(0).Header.CurrentStroke, 3);
     EXPECT_TRUE(window->tmrPlay->isActive());
     window->tmrPlayTimer(); // at the last curve: stops at once
     EXPECT_FALSE(window->tmrPlay->isActive());
-    EXPECT_EQ(window->PlayGlyph(), "VCR_PLAY");
 
     // Any browse action stops a running play.
     window->btbPlay->click();
@@ -289,13 +235,11 @@ TEST_F(ForceCurveWindowTest, SettingsRoundTripAndRanges) {
     }
     TfrmForceCurves other(nullptr);
     other.LoadSettings(file, 0);
-    EXPECT_TRUE(other.cbxForce->isChecked());
     EXPECT_TRUE(other.edtForce->isEnabled());
-    EXPECT_EQ(other.edtForce->value(), 999);
+    EXPECT_EQ(other.edtForce->value(), 999);  // out-of-range texts clamped
     EXPECT_EQ(other.edtLength->value(), 0);
     EXPECT_FALSE(other.edtLength->isEnabled());
     EXPECT_FALSE(other.FSquare);
-    EXPECT_FALSE(other.cbxSquare->isChecked());
 }
 
 TEST_F(ForceCurveWindowTest, ExportWritesTheShownCurve) {

@@ -59,58 +59,39 @@ TTraining Average(int k, std::vector<const TTraining*> trainings) {
 TEST(ForceCurveAverages, WhoTakesPartInEachAverage) {
     struct Case {
         const char* what;
-        TTraining t;
+        std::function<void(TTraining&)> change;
         std::set<int> expected;
     };
-    TTraining inactive = TrainingOf(3, 100, 5, false);
-    inactive.Header.CurrentStroke = 2;
-    TTraining noCurrent = TrainingOf(3);
-    noCurrent.Header.CurrentStroke = 0;
-    TTraining pastHigh = TrainingOf(3);
-    pastHigh.Header.CurrentStroke = 7; // read from a file
-    TTraining zeroLength = TrainingOf(3);
-    zeroLength.StrokeData[1].Length = 0;
-    TTraining badInterval = TrainingOf(3);
-    badInterval.Header.CurveMode = kCurveModeInterval;
-    badInterval.Header.IntervalIndex = 5;
-    TTraining unknownMode = TrainingOf(3);
-    unknownMode.Header.CurveMode = 9;
     const std::vector<Case> cases{
-        {"active, browsing", TrainingOf(3), {1, 2, 3, 4}},
-        {"not active", inactive, {2, 4}},
-        {"no strokes", TrainingOf(0), {}},
-        {"current 0", noCurrent, {3, 4}},
-        {"current beyond High", pastHigh, {3, 4}},
-        {"shown stroke of length 0", zeroLength, {3, 4}},
-        {"interval index outside", badInterval, {3, 4}},
-        {"unknown curve mode", unknownMode, {3, 4}},
+        {"active, browsing", [](TTraining&) {}, {1, 2, 3, 4}},
+        {"not active", [](TTraining& t) { t.Header.Active = 0, t.Header.CurrentStroke = 2; }, {2, 4}},
+        {"no strokes", [](TTraining& t) { t = TrainingOf(0); }, {}},
+        {"current 0", [](TTraining& t) { t.Header.CurrentStroke = 0; }, {3, 4}},
+        {"current beyond High", [](TTraining& t) { t.Header.CurrentStroke = 7; }, {3, 4}},  // read from a file
+        {"shown stroke of length 0", [](TTraining& t) { t.StrokeData[1].Length = 0; }, {3, 4}},
+        {"interval index outside",
+         [](TTraining& t) { t.Header.CurveMode = kCurveModeInterval, t.Header.IntervalIndex = 5; }, {3, 4}},
+        {"unknown curve mode", [](TTraining& t) { t.Header.CurveMode = 9; }, {3, 4}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(AveragesTakenPartIn(c.t), c.expected) << c.what;
+    for (const Case& c : cases) {
+        TTraining t = TrainingOf(3);
+        c.change(t);
+        EXPECT_EQ(AveragesTakenPartIn(t), c.expected) << c.what;
+    }
 }
 
 TEST(ForceCurveAverages, RecordsAreInitialisedAsSessionAverages) {
     for (int k = 1; k <= kAverageCount; ++k) {
         TTraining avg = TrainingOf(5);
         InitAverageRecord(avg, k);
+        // The old training is gone: one empty stroke, not active, shown as a session average.
         EXPECT_EQ(avg.Id, -k);
-        EXPECT_EQ(avg.Header.Title, AverageTitles[static_cast<std::size_t>(k - 1)]);
-        EXPECT_EQ(avg.Header.SourceFileName, "Average[" + std::to_string(k) + "]");
-        EXPECT_EQ(avg.Header.Active, 0);
-        EXPECT_EQ(avg.Header.CurrentStroke, 1);
-        EXPECT_EQ(avg.Header.PenWidth, 1);
-        EXPECT_EQ(avg.Header.CurveMode, kCurveModeAverage);
-        ASSERT_EQ(avg.StrokeData.size(), 2u);
+        EXPECT_EQ((std::vector<int>{avg.Header.Active, avg.Header.CurrentStroke, avg.Header.CurveMode}),
+                  (std::vector<int>{0, 1, kCurveModeAverage}));
         ASSERT_EQ(avg.ForceCurves.size(), 2u);
-        EXPECT_EQ(avg.ForceCurves[1].Number, 1);
-        EXPECT_EQ(avg.ForceCurves[1].Present, 0);
+        EXPECT_EQ(avg.StrokeData.size(), 2u);
         EXPECT_EQ(avg.ForceCurves[0], TStgForceCurve{});
     }
-    TTraining a;
-    InitAverageRecord(a, 1);
-    EXPECT_EQ(a.Header.Color, 0x0000FF); // red
-    InitAverageRecord(a, 4);
-    EXPECT_EQ(a.Header.Color, 0xFF0000); // blue
 }
 
 TEST(ForceCurveAverages, EqualLengthsGiveTheSameCurve) {
@@ -187,15 +168,9 @@ TEST(ForceCurveScaling, GridValues) {
 
     // Zero peak and zero length: the guarded divisions give 0.
     const TScaledStrokeValues zero = ScaleStrokeValues(TStgStrokeData{}, {true, 550, true, 150});
-    EXPECT_EQ(zero.Energy, 0);
-    EXPECT_EQ(zero.PeakForce, 550);
-    EXPECT_EQ(zero.Length, 150);
-    EXPECT_EQ(zero.PeakForcePos, 0);
-    EXPECT_EQ(zero.RelPeakForcePos, 0);
+    EXPECT_EQ((std::vector<double>{zero.Length, zero.Energy, zero.PeakForce, zero.PeakForcePos, zero.RelPeakForcePos}),
+              (std::vector<double>{150, 0, 550, 0, 0}));
 }
-
-// ---------------------------------------------------------------------------------------------
-// Export
 
 namespace {
 
@@ -237,41 +212,32 @@ std::vector<std::uint8_t> ExportBytes(const TTraining& source, const TCurveScali
 
 } // namespace
 
-TEST(StrokeExport, PlainCopiesTheShownStroke) {
+TEST(StrokeExport, PlainFixedForceAndFixedLength) {
     const TTraining src = ExportSource();
-    std::array<std::uint16_t, 16> stroke{};
-    stroke[0] = 1;   // Number
-    stroke[1] = 150; // Power
-    stroke[6] = 100; // Length
-    stroke[9] = 300; // Energy
-    const auto expected =
-        StrFileBytes(stroke, ForceBytes([](int j) { return 5.0 * j; }), "", IniWords(src.Ini));
-    EXPECT_EQ(ExportBytes(src, {}), expected);
-}
-
-TEST(StrokeExport, FixedForceAndLength) {
-    const TTraining src = ExportSource();
-    std::array<std::uint16_t, 16> stroke{};
-    stroke[0] = 1;
-    // Fixed force 790 doubles the 395 N peak and the energy; the other stroke fields are zeroed.
-    stroke[6] = 100;
-    stroke[9] = 600;
-    EXPECT_EQ(ExportBytes(src, {true, 790, false, 150}),
-              StrFileBytes(stroke, ForceBytes([](int j) { return 10.0 * j; }), "", IniWords(src.Ini)));
-
-    // Fixed length 50 reads the 100 cm stroke at twice the index (nothing beyond its last sample)
-    // and halves the energy.
-    stroke[6] = 50;
-    stroke[9] = 150;
-    EXPECT_EQ(ExportBytes(src, {false, 550, true, 50}),
-              StrFileBytes(stroke, ForceBytes([](int j) { return j < 40 ? 10.0 * j : 0.0; }), "",
-                           IniWords(src.Ini)));
-
-    // Both: the curve resampled at stroke length / 50 and multiplied by 790 / 395.
-    stroke[9] = 300;
-    EXPECT_EQ(ExportBytes(src, {true, 790, true, 50}),
-              StrFileBytes(stroke, ForceBytes([](int j) { return j < 40 ? 20.0 * j : 0.0; }), "",
-                           IniWords(src.Ini)));
+    struct Case {
+        const char* what;
+        TCurveScaling scaling;
+        std::uint16_t power, length, energy;
+        std::function<double(int)> force;
+    };
+    const std::vector<Case> cases{
+        {"plain copy", {}, 150, 100, 300, [](int j) { return 5.0 * j; }},
+        // 790 N doubles the 395 N peak and the energy; the other stroke fields are zeroed.
+        {"fixed force", {true, 790, false, 150}, 0, 100, 600, [](int j) { return 10.0 * j; }},
+        // 50 cm reads the 100 cm stroke at twice the index (nothing beyond its last sample) and
+        // halves the energy.
+        {"fixed length", {false, 550, true, 50}, 0, 50, 150, [](int j) { return j < 40 ? 10.0 * j : 0.0; }},
+        {"both", {true, 790, true, 50}, 0, 50, 300, [](int j) { return j < 40 ? 20.0 * j : 0.0; }},
+    };
+    for (const Case& c : cases) {
+        std::array<std::uint16_t, 16> stroke{};
+        stroke[0] = 1;        // Number
+        stroke[1] = c.power;
+        stroke[6] = c.length;
+        stroke[9] = c.energy;
+        EXPECT_EQ(ExportBytes(src, c.scaling), StrFileBytes(stroke, ForceBytes(c.force), "", IniWords(src.Ini)))
+            << c.what;
+    }
 }
 
 TEST(StrokeExport, ForceAboveTheByteIsClampedByTheWriter) {
@@ -299,9 +265,6 @@ TEST(StrokeExport, CurveModesAndNumbersOutsideTheArrays) {
     EXPECT_EQ(target.StrokeData[1].Number, 1);
     EXPECT_EQ(target.Ini, src.Ini);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Browsing
 
 TEST(ForceCurveBrowsing, Steps) {
     enum Op { First, Previous, Next, Last, Number, Play };
@@ -382,38 +345,30 @@ TEST(ForceCurveBrowsing, DeleteMovesOnRebuildsTheAverageAndMarksModified) {
 TEST(ForceCurveBrowsing, EnableTable) {
     struct Case {
         const char* what;
-        TTraining t;
+        std::function<void(TTraining&)> change;  // of a training of 3 strokes at curve 2
         bool isAverage;
         // BrowseCurvesEnabled, AverageEnabled, IntervalsEnabled, BrowseCurvesChecked,
         // AverageChecked, Back, Forward, DeleteEnabled
         std::array<bool, 8> flags;
         std::array<int, 3> numbers; // Number, Low, Top
     };
-    TTraining middle = TrainingOf(3);
-    middle.Header.CurrentStroke = 2;
-    TTraining last = TrainingOf(3);
-    last.Header.CurrentStroke = 3;
-    TTraining inactive = middle;
-    inactive.Header.Active = 0;
-    TTraining average;
-    InitAverageRecord(average, 2);
-    average.Header.Active = 1;
-    TTraining sessionAverage = middle;
-    sessionAverage.Header.CurveMode = kCurveModeAverage;
-    TTraining intervals = middle;
-    intervals.Header.CurveMode = kCurveModeInterval;
-    SetIntervalCount(intervals, 2);
     const std::vector<Case> cases{
-        {"one stroke", TrainingOf(1), false, {1, 0, 0, 1, 0, 0, 0, 0}, {1, 1, 1}},
-        {"middle curve", middle, false, {1, 1, 0, 1, 0, 1, 1, 1}, {2, 1, 3}},
-        {"last curve", last, false, {1, 1, 0, 1, 0, 1, 0, 1}, {3, 1, 3}},
-        {"not active", inactive, false, {0, 0, 0, 1, 0, 0, 0, 0}, {2, 1, 3}},
-        {"an average", average, true, {0, 1, 0, 0, 1, 0, 0, 0}, {0, 0, 0}},
-        {"session average", sessionAverage, false, {1, 1, 0, 0, 1, 0, 0, 0}, {0, 0, 0}},
-        {"interval mode", intervals, false, {1, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0}},
+        {"one stroke", [](TTraining& t) { t = TrainingOf(1); }, false, {1, 0, 0, 1, 0, 0, 0, 0}, {1, 1, 1}},
+        {"middle curve", [](TTraining&) {}, false, {1, 1, 0, 1, 0, 1, 1, 1}, {2, 1, 3}},
+        {"last curve", [](TTraining& t) { t.Header.CurrentStroke = 3; }, false, {1, 1, 0, 1, 0, 1, 0, 1}, {3, 1, 3}},
+        {"not active", [](TTraining& t) { t.Header.Active = 0; }, false, {0, 0, 0, 1, 0, 0, 0, 0}, {2, 1, 3}},
+        {"an average", [](TTraining& t) { InitAverageRecord(t, 2), t.Header.Active = 1; }, true,
+         {0, 1, 0, 0, 1, 0, 0, 0}, {0, 0, 0}},
+        {"session average", [](TTraining& t) { t.Header.CurveMode = kCurveModeAverage; }, false,
+         {1, 1, 0, 0, 1, 0, 0, 0}, {0, 0, 0}},
+        {"interval mode", [](TTraining& t) { t.Header.CurveMode = kCurveModeInterval, SetIntervalCount(t, 2); },
+         false, {1, 1, 1, 0, 0, 0, 0, 0}, {0, 0, 0}},
     };
     for (const Case& c : cases) {
-        const TBrowseControls b = BrowseControlsFor(&c.t, c.isAverage);
+        TTraining t = TrainingOf(3);
+        t.Header.CurrentStroke = 2;
+        c.change(t);
+        const TBrowseControls b = BrowseControlsFor(&t, c.isAverage);
         const std::array<bool, 8> flags{b.BrowseCurvesEnabled, b.AverageEnabled, b.IntervalsEnabled,
                                         b.BrowseCurvesChecked, b.AverageChecked,  b.Back,
                                         b.Forward,             b.DeleteEnabled};

@@ -32,12 +32,7 @@ TEST(SendBufferTest, WritePeekRemove) {
 }
 
 TEST(SocketErrorsTest, TextsAndNumbers) {
-    const std::pair<int, const char*> texts[] = {
-        {0, "No Error"}, {10035, "Operation would block"}, {10061, "Connection refused"},
-        {10093, "WinSock not initialized"}, {11004, "No Data"}, {12345, "Not a WinSock error"},
-    };
-    for (auto [code, text] : texts)
-        EXPECT_STREQ(WinsockErrorText(code), text) << code;
+    EXPECT_STREQ(WinsockErrorText(12345), "Not a WinSock error");
     const std::pair<int, int> numbers[] = {
         {0, 0}, {ECONNREFUSED, 10061}, {EAGAIN, 10035}, {EINPROGRESS, 10036}, {ECONNRESET, 10054},
         {EPIPE, 10058}, {ETIMEDOUT, 10060}, {ENOTCONN, 10057}, {EHOSTUNREACH, 10065},
@@ -75,13 +70,17 @@ TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
     }
 }
 
-// A socket with its events recorded in one text: c<error> connected, d data, s sent, x<error>
-// closed, and the state changes.
+// Records a socket's session events in one text: c<error> connected, x<error> closed.
+void RecordSession(TWSocket& socket, std::string& log) {
+    socket.OnSessionConnected = [&log](TWSocket*, std::uint16_t e) { log += "c" + std::to_string(e) + " "; };
+    socket.OnSessionClosed = [&log](TWSocket*, std::uint16_t e) { log += "x" + std::to_string(e) + " "; };
+}
+
+// A socket with its events recorded: the session, s sent, the state changes and the data.
 class SocketTest : public ::testing::Test {
 protected:
     SocketTest() {
-        Socket.OnSessionConnected = [this](TWSocket*, std::uint16_t e) { Log += "c" + std::to_string(e) + " "; };
-        Socket.OnSessionClosed = [this](TWSocket*, std::uint16_t e) { Log += "x" + std::to_string(e) + " "; };
+        RecordSession(Socket, Log);
         Socket.OnDataSent = [this](TWSocket*, std::uint16_t) { Log += "s "; };
         Socket.OnChangeState = [this](TWSocket*, TSocketState, TSocketState n) { States.push_back(n); };
         Socket.OnDataAvailable = [this](TWSocket* s, std::uint16_t) {
@@ -105,12 +104,9 @@ protected:
 };
 
 TEST_F(SocketTest, SendsReceivesAndClosesOnce) {
-    const std::string payload = [] {
-        std::string s;
-        for (int i = 0; i < 3000; ++i)
-            s += char('a' + i % 26);
-        return s;
-    }();
+    std::string payload(3000, '\0');
+    for (std::size_t i = 0; i < payload.size(); ++i)
+        payload[i] = char('a' + i % 26);
     std::string got;
     TLoopbackServer server([&](TLoopbackConnection& conn) {
         got = conn.Read(payload.size());
@@ -152,8 +148,7 @@ TEST_F(SocketTest, LargeSendGoesOutAsTheStackTakesIt) {
     EXPECT_FALSE(Socket.AllSent());  // more than the stack takes at once
     server.OpenGate();
     ASSERT_TRUE(WaitUntil([&] { return served.load(); }, 20000));
-    EXPECT_EQ(got.size(), payload.size());
-    EXPECT_TRUE(got == payload);
+    EXPECT_TRUE(got == payload) << got.size();
     EXPECT_EQ(Log, "c0 s x0 ");
 }
 
@@ -166,8 +161,7 @@ TEST(SocketConnectTest, FailedConnectIsAConnectEventThenOneClose) {
     for (const auto& [address, expected] : cases) {
         TWSocket socket;
         std::string log;
-        socket.OnSessionConnected = [&](TWSocket*, std::uint16_t e) { log += "c" + std::to_string(e) + " "; };
-        socket.OnSessionClosed = [&](TWSocket*, std::uint16_t e) { log += "x" + std::to_string(e) + " "; };
+        RecordSession(socket, log);
         socket.SetAddr(address.substr(0, address.find(':')));
         socket.SetPort(address.substr(address.find(':') + 1));
         socket.Connect();
@@ -232,12 +226,7 @@ TEST_F(SocketTest, MisuseIsReported) {
 
     TLoopbackServer server([](TLoopbackConnection& conn) { conn.ReadToEnd(); });
     ConnectTo(server.Port());
-    try {
-        Socket.SetPort("80");
-        ADD_FAILURE();
-    } catch (const ESocketException& e) {
-        EXPECT_STREQ(e.what(), "Cannot change Port if not closed");
-    }
+    EXPECT_THROW(Socket.SetPort("80"), ESocketException);  // not while open
     Socket.Close();
 }
 

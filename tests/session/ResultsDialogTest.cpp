@@ -2,12 +2,11 @@
 
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
+#include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
+#include "support/TrainingBuilder.h"
 
-#include <QApplication>
 #include <QEventLoop>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -42,12 +41,7 @@ TTraining TrainingOf(std::initializer_list<TStroke> strokes) {
 
 class ResultsDialog : public ::testing::Test {
 protected:
-    void SetUp() override {
-        BuildStrokeParameters();
-        BuildIntervalParameters();
-        BuildSessionParameters();
-        BuildSplitParameters();
-    }
+    static void SetUpTestSuite() { EnsureParameterTables(); }
 };
 
 } // namespace
@@ -75,10 +69,9 @@ TEST_F(ResultsDialog, MaximaAndAverageRatio) {
     }
 }
 
-TEST_F(ResultsDialog, TextsAndCaptions) {
+TEST_F(ResultsDialog, ValueTexts) {
     TfrmResults dialog;
     dialog.Execute(TrainingOf({{250.4f, 24.25f, 110.5f, 2.0f}, {0, 20, 0, 1.5f}}));
-    EXPECT_EQ(dialog.windowTitle(), "Results for Morning");
     const std::pair<QLineEdit*, const char*> shown[] = {
         {dialog.edtDistance, "2000 m"},          {dialog.edtTime, "2:00:00.0 m:s"},
         {dialog.edtEnergy, "30 kJ"},             {dialog.edtStrokes, "2"},
@@ -88,16 +81,6 @@ TEST_F(ResultsDialog, TextsAndCaptions) {
         {dialog.edtMaxStrokerate, "24.2 /min"},  {dialog.edtMaxDriveRecover, "2.00"},
     };
     for (const auto& [edit, text] : shown) EXPECT_EQ(edit->text(), text) << edit->objectName().toStdString();
-
-    // Averages are session values, maxima single strokes: each takes its own table's caption.
-    const std::pair<QLabel*, const char*> labels[] = {
-        {dialog.lblAvgPower, "Avg. power"},     {dialog.lblAvg500mTime, "Avg. 500m time"},
-        {dialog.lblAvgStrokerate, "Avg. Stroke rate"}, {dialog.lblAvgDriveRecover, "DR ratio"},
-        {dialog.lblMaxPower, "Power"},          {dialog.lblMax500mTime, "Est. 500m time"},
-        {dialog.lblMaxStrokerate, "Stroke rate"}, {dialog.lblMaxDriveRecover, "DR ratio"},
-        {dialog.lblDistance, "Distance"},       {dialog.lblStrokes, "Strokes"},
-    };
-    for (const auto& [label, text] : labels) EXPECT_EQ(label->text(), text);
 
     // Without a stroke that has a 500 m time the lowest shows as zero.
     dialog.Execute(TrainingOf({}));
@@ -129,8 +112,7 @@ TEST_F(ResultsDialog, SettingsOfTheHiddenGroupsAreWrittenBackAsRead) {
 
 TEST_F(ResultsDialog, QueuedFromInsideAnEventShowsAfterIt) {
     QTemporaryDir home;
-    const QByteArray oldHome = qgetenv("HOME");
-    qputenv("HOME", home.path().toUtf8());
+    TEnvOverride homeVar("HOME", QFile::encodeName(home.path()));
     TTraining training = TrainingOf({{300, 30, 100, 2}});
     bool shownInside = true;
     bool shownAfter = false;
@@ -153,5 +135,4 @@ TEST_F(ResultsDialog, QueuedFromInsideAnEventShowsAfterIt) {
     EXPECT_TRUE(shownAfter);
     EXPECT_EQ(title, "Results for Morning");
     delete ::ResultsDialog();
-    qputenv("HOME", oldHome);
 }
