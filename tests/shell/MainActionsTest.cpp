@@ -1,9 +1,8 @@
 // The main window's actions: enable rules by the kind of the active child window, Save and the
 // modified flag, the shortcut schemes, the Layout submenu, the Help manuals, and every action run
 // once against each kind of window.
-#include "support/EnvOverride.h"
 #include "support/FakePrompt.h"
-#include "support/MessageBoxes.h"
+#include "support/MainWindowHome.h"
 #include "support/TrainingBuilder.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/files/TrainingFiles.h"
@@ -55,30 +54,19 @@ void Touch(const QString& file)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
 }
 
-class MainActionsTest : public ::testing::Test {
+class MainActionsTest : public TMainWindowHome {
 protected:
-    QTemporaryDir home;
-    TEnvOverride homeVar{"HOME", QFile::encodeName(home.path())};
-    TMessageBoxes boxes;
     QStringList calls;  // of the analysis hooks
-    std::unique_ptr<TfrmMain> form;
 
     void SetUp() override
     {
-        SplashDisplayTimeOverride = 0;
+        TMainWindowHome::SetUp();
         MakeForm();
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SplashDisplayTimeOverride = -1;
     }
     // A fresh main window; with fakes, the child windows' hooks only record what they are asked.
     void MakeForm(bool fakes = true)
     {
-        form.reset();
-        form = std::make_unique<TfrmMain>();
-        form->ConfirmExit = false;
+        NewForm();
         form->AskOpenFileNames = [] { return QStringList(); };
         form->OpenHelpDocument = [this](const QString& file) {
             calls << "open " + QFileInfo(file).fileName();

@@ -1,8 +1,7 @@
 // The main window's training registry: ids, order, spare records, opening files, the recent
 // list and its menu, drops and hand-overs, the row window's start.
-#include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
-#include "support/MessageBoxes.h"
+#include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
 #include "foundation/core/AppUtils.h"
@@ -33,30 +32,14 @@
 
 namespace {
 
-// The main window with its drop handler reachable.
-struct TTestMain : TfrmMain {
-    using TfrmMain::dropEvent;
+// Hands a drop to the main window's handler.
+struct TDropReach : TfrmMain {
+    static void Drop(TfrmMain& form, QDropEvent* e) { (form.*&TDropReach::dropEvent)(e); }
 };
+constexpr auto Drop = &TDropReach::Drop;
 
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public TMainWindowHome {
 protected:
-    QTemporaryDir home;
-    TEnvOverride homeVar{"HOME", QFile::encodeName(home.path())};
-    TMessageBoxes boxes;
-    QStringList& messages = boxes.Texts;
-    std::unique_ptr<TTestMain> form;
-
-    void SetUp() override
-    {
-        SplashDisplayTimeOverride = 0;
-        form = std::make_unique<TTestMain>();
-        form->ConfirmExit = false;
-    }
-    void TearDown() override
-    {
-        form.reset();
-        SplashDisplayTimeOverride = -1;
-    }
     // A training file; its title names it.
     QString WriteTraining(const QString& name, TColor color = 0x0000FF, int strokes = 3)
     {
@@ -262,7 +245,7 @@ TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(b), QUrl::fromLocalFile(c)});
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    form->dropEvent(&drop);
+    Drop(*form, &drop);
     QCoreApplication::processEvents();
     ASSERT_EQ(form->TrainingCount(), 3);
     EXPECT_EQ(Titles().mid(0, 2), QStringList({"a.stg", "b.stg"}));
@@ -289,7 +272,7 @@ TEST_F(RegistryTest, DropsAndHandOversOpenTheirFilesInOrder)
         tried << name;
         throw std::runtime_error("broken record");
     };
-    form->dropEvent(&drop);
+    Drop(*form, &drop);
     EXPECT_NO_THROW(QCoreApplication::processEvents());
     EXPECT_EQ(tried, QStringList({a, b, c}));
     ASSERT_EQ(messages.size(), 3);
