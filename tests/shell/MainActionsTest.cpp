@@ -177,10 +177,12 @@ TEST_F(MainActionsTest, EnableRulesByKindOfActiveWindowThenEveryActionRuns)
                 form->UpdateActions();
             }
         }
-        if (child && form->frmForceCurves == child)
+        if (child && form->frmForceCurves == child) {
             EXPECT_TRUE(child->Calls.contains(QStringLiteral("stroke file")));
-        if (child && form->frmStrokeData == child)
+        }
+        if (child && form->frmStrokeData == child) {
             EXPECT_TRUE(child->Calls.contains("picture 1") && child->Calls.contains("picture 0"));
+        }
         form->FileClose->trigger();
         form->FileExit->trigger();
         EXPECT_FALSE(form->FileStart->isChecked());
