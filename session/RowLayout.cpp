@@ -11,6 +11,7 @@
 #include "widgets/UiUtils.h"
 #include "widgets/ValueArea.h"
 
+#include <QFontMetrics>
 #include <QAction>
 #include <QActionGroup>
 #include <QDir>
@@ -27,7 +28,7 @@ const QString kRow = QStringLiteral("Row");
 const QString kBottomDefaults = QStringLiteral("0.1 0.6 0.7 0.3 1.2 1.12 1.9 1.5");
 const QString kRightDefaults = QStringLiteral("0.0 1.5 2.7 3.11");
 constexpr int kRightValuesWidth = 140;
-constexpr double kMinLabelPixels = 28;  // room for a label such as "170"
+constexpr int kLabelGapPixels = 8;  // between two labels of the bottom axis
 
 QString CanonicalOrAbsolute(const QString& name) {
     const QFileInfo info(name);
@@ -291,9 +292,17 @@ void TfrmRow::LayoutCharts() {
         const QRect r = pnlChartLeft->rect();
         const int side = std::min(r.width(), r.height());
         FLeftChart->setGeometry((r.width() - side) / 2, (r.height() - side) / 2, side, side);
-        // Labels every 10 cm while they fit side by side, else every 20 or 40 cm.
-        const double perTen = side * 10.0 / kForceChartLength;
-        const double step = perTen >= kMinLabelPixels ? 10 : perTen * 2 >= kMinLabelPixels ? 20 : 40;
+        // Labels every 10 cm while they fit side by side in the plot (the chart less its left
+        // axis), else every 20 or 40 cm.
+        const QFontMetrics metrics(FLeftChart->font());
+        const double label = metrics.horizontalAdvance(QStringLiteral("170")) + kLabelGapPixels;
+        // Before the first drawing the axis rectangle is not laid out: the left axis then takes
+        // its labels and its title.
+        const int leftAxis = std::max(FLeftChart->axisRect()->left(),
+                                      metrics.horizontalAdvance(QStringLiteral("770")) + 2 * metrics.height());
+        const double plot = std::max(0, side - leftAxis - metrics.horizontalAdvance(QStringLiteral("0")));
+        const double perTen = plot * 10.0 / kForceChartLength;
+        const double step = perTen >= label ? 10 : perTen * 2 >= label ? 20 : 40;
         if (TChartAxis& bottom = FLeftChart->EditModel().Bottom; bottom.Increment != step) {
             bottom.Increment = step;
             FLeftChart->Refresh();
