@@ -17,6 +17,16 @@ private:
 class TReplay : public TKVInterface {
 public:
     TReplay(TCreateKey key, QObject* owner) : TKVInterface(key, owner) {}
+    // The default rower's and [Row]'s tuning (engine_replay's defaults).
+    void UseDefaultRower() {
+        SetProtocolSet({kvpDOS, kvpKvw});
+        SetMagnets(4);
+        SetInertia(0.1088);
+        SetCog(11);
+        SetWeight(80);
+        SetThresHold(5);
+        SetStrokeTrigger(0);
+    }
     void Feed(std::uint16_t ticks, std::uint8_t heart) {
         TakeRawRecord(ticks, heart, false);
         DemoProcess();

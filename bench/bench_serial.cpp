@@ -1,4 +1,5 @@
 // Bytes from a pseudo terminal through the serial port to the packet event, in bytes/s.
+#include "bench/BenchPty.h"
 #include "devices/serial/SerialPort.h"
 
 #include <QCoreApplication>
@@ -6,10 +7,7 @@
 
 #include <benchmark/benchmark.h>
 #include <cerrno>
-#include <fcntl.h>
-#include <pty.h>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 static void BM_SerialReceive(benchmark::State& state) {
@@ -18,20 +16,15 @@ static void BM_SerialReceive(benchmark::State& state) {
     static char* argv[] = {name0, nullptr};
     static QCoreApplication app(argc, argv);
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    TBenchPty pty;
+    if (!pty.Open()) {
         state.SkipWithError("no pseudo terminal");
         return;
     }
-    termios t{};
-    ::tcgetattr(slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave, TCSANOW, &t);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    const int master = pty.Master;
 
     TSerialPortNG port;
-    port.SetCommPort(QString::fromLocal8Bit(name));
+    port.SetCommPort(QString::fromStdString(pty.Name));
     port.SetClusterSize(4);
     std::size_t received = 0;
     port.OnRxClusterEvent = [&](TSerialPortNG* sender) {
@@ -58,7 +51,5 @@ static void BM_SerialReceive(benchmark::State& state) {
     }
     state.SetBytesProcessed(std::int64_t(state.iterations()) * state.range(0));
     port.SetActive(false);
-    ::close(master);
-    ::close(slave);
 }
 BENCHMARK(BM_SerialReceive)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);

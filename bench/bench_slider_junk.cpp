@@ -1,16 +1,14 @@
 // Junk on the slider's line (no protocol lines, long, with line ends) from a pseudo terminal
 // through the port, the line detector and its trace, in bytes/s of junk.
+#include "bench/BenchPty.h"
 #include "devices/FlywheelInterface.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
 
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
 #include <memory>
-#include <pty.h>
 #include <string>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -44,21 +42,16 @@ static void BM_SliderJunkLines(benchmark::State& state) {
     static char* argv[] = {name0, nullptr};
     static QCoreApplication app(argc, argv);
 
-    int master = -1, slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    TBenchPty pty;
+    if (!pty.Open()) {
         state.SkipWithError("no pseudo terminal");
         return;
     }
-    termios t{};
-    ::tcgetattr(slave, &t);
-    ::cfmakeraw(&t);
-    ::tcsetattr(slave, TCSANOW, &t);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    const int master = pty.Master;
 
     std::unique_ptr<TSliderBench> kv(CreateInterface<TSliderBench>(nullptr));
     kv->SetProtocolSet({kvpVSDebug});
-    kv->Open(kSourceSerial, QString::fromLocal8Bit(name));
+    kv->Open(kSourceSerial, QString::fromStdString(pty.Name));
     if (!kv->IsConnected()) {
         state.SkipWithError("port did not open");
         return;
@@ -77,7 +70,5 @@ static void BM_SliderJunkLines(benchmark::State& state) {
         Deliver(master, *kv, junk);
     state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(junk.size()));
     kv->Close();
-    ::close(master);
-    ::close(slave);
 }
 BENCHMARK(BM_SliderJunkLines)->Arg(400)->Arg(4000)->Unit(benchmark::kMillisecond);

@@ -440,14 +440,7 @@ TEST_F(SessionTest, RecordedStrokesAreTheEngineReplays) {
         TReplayClock clock;
         std::unique_ptr<TReplay> kv(CreateInterface<TReplay>(nullptr));
         kv->SetClock(&clock);
-        kv->SetProtocolSet({kvpDOS, kvpKvw});
-        // engine_replay's defaults, which are the default rower's and [Row]'s
-        kv->SetMagnets(4);
-        kv->SetInertia(0.1088);
-        kv->SetCog(11);
-        kv->SetWeight(80);
-        kv->SetThresHold(5);
-        kv->SetStrokeTrigger(0);
+        kv->UseDefaultRower();
         kv->OnStrokeData = [&](TInterface*, const TStgStrokeData& d) {
             if (d.Number == expected.size() + 1)
                 expected.push_back(d);

@@ -194,13 +194,7 @@ std::vector<TStgStrokeData> ReplayedStrokes(const QByteArray& bytes) {
     TReplayClock clock;
     std::unique_ptr<TReplay> kv(CreateInterface<TReplay>(nullptr));
     kv->SetClock(&clock);
-    kv->SetProtocolSet({kvpDOS, kvpKvw});
-    kv->SetMagnets(4);
-    kv->SetInertia(0.1088);
-    kv->SetCog(11);
-    kv->SetWeight(80);
-    kv->SetThresHold(5);
-    kv->SetStrokeTrigger(0);
+    kv->UseDefaultRower();
     kv->OnStrokeData = [&](TInterface*, const TStgStrokeData& d) {
         if (d.Number == strokes.size() + 1)
             strokes.push_back(d);
