@@ -34,7 +34,16 @@ bool HasHypervisorFlag(const QString& cpuinfo) {
 }  // namespace
 
 QString ProgramFilePath() {
-    return QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+    // Read once: a program file replaced while it runs (an update, a rebuild) reads back as
+    // "<name> (deleted)", which would move the settings file and the program folder.
+    static const QString path = [] {
+        QString target = QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget();
+        const QLatin1String deleted(" (deleted)");
+        if (target.endsWith(deleted) && !QFileInfo::exists(target))
+            target.chop(deleted.size());
+        return target;
+    }();
+    return path;
 }
 
 bool DetectVirtualMachineIn(const QString& sysRoot, const QString& procRoot, QString& name) {

@@ -322,4 +322,22 @@ TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)
     EXPECT_TRUE(ReadAllBytes(root.filePath(QStringLiteral("bin/kvwt.ini"))).contains("TimesStarted=1"));
 }
 
+// A program file replaced while the program runs (an update, a rebuild) keeps its settings
+// file: the name is not read back as "kvwt (deleted)".
+TEST_F(ProgramTest, ReplacedWhileRunningItKeepsItsSettingsFile)
+{
+    auto p = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {"Orderly end on"})) << output.toStdString();
+    const QString program = CopyProgram();
+    ASSERT_TRUE(QFile::copy(program, program + QStringLiteral(".new")));
+    ASSERT_EQ(::rename(QFile::encodeName(program + QStringLiteral(".new")).constData(),
+                       QFile::encodeName(program).constData()), 0);
+    ASSERT_EQ(::kill(pid_t(p->processId()), SIGTERM), 0);
+    ASSERT_TRUE(p->waitForFinished(kFinishMs));
+    EXPECT_TRUE(ReadAllBytes(SettingsFile()).contains("TimesStarted=1"));
+    EXPECT_EQ(QDir(QFileInfo(SettingsFile()).absolutePath()).entryList({QStringLiteral("*.ini")}),
+              QStringList{QStringLiteral("kvwt.ini")});
+}
+
 #endif
