@@ -2,6 +2,9 @@
 // port under test opens the slave by its name.
 #pragma once
 
+#include <QCoreApplication>
+#include <benchmark/benchmark.h>
+
 #include <fcntl.h>
 #include <pty.h>
 #include <string>
@@ -30,3 +33,16 @@ struct TBenchPty {
         if (Slave >= 0) ::close(Slave);
     }
 };
+
+// The application object the port's queued calls need (the benchmark main makes none) and an
+// open pseudo terminal; false (and the benchmark skipped) without one.
+inline bool StartPtyBench(benchmark::State& state, TBenchPty& pty) {
+    static int argc = 1;
+    static char name0[] = "kv_bench";
+    static char* argv[] = {name0, nullptr};
+    static QCoreApplication app(argc, argv);
+    if (pty.Open())
+        return true;
+    state.SkipWithError("no pseudo terminal");
+    return false;
+}

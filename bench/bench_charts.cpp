@@ -1,6 +1,7 @@
 // Chart building and drawing at the size of real analysis windows, offscreen at 1200 x 800:
 // a stroke-data chart of 10 one-hour trainings (time against power and pulse, both with moving
 // averages) and a force-curve chart showing every curve of a one-hour training.
+#include "bench/BenchMain.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "widgets/ChartWidget.h"
 
@@ -91,9 +92,5 @@ BENCHMARK(ForceCurveChartAllCurves)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -8,6 +8,7 @@
 // With --screenshot=DIR the program writes pictures of the window instead, run on the display it
 // finds (for example under xvfb-run): a demo session (the built-in recording replayed through the
 // stroke engine and the recorder) beside a two-hour training, browsed, then at fixed values.
+#include "bench/BenchMain.h"
 #include "analysis/ForceCurveWindow.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/recording/StrokeRecorder.h"
@@ -219,9 +220,5 @@ int main(int argc, char** argv) {
     if (!shots) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     if (shots) return WriteScreenshots(QString::fromLocal8Bit(shots));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -2,6 +2,7 @@
 // through a replay interface, and each iteration takes one stroke's worth of it (every pulse,
 // force sample and the stroke record) and then paints the whole window once. Also: painting
 // after a single force sample (what a queued repaint during the drive costs).
+#include "bench/BenchMain.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
@@ -108,10 +109,5 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     BuildStrokeParameters();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -11,16 +11,9 @@
 #include <unistd.h>
 
 static void BM_SerialReceive(benchmark::State& state) {
-    static int argc = 1;
-    static char name0[] = "bench_serial";
-    static char* argv[] = {name0, nullptr};
-    static QCoreApplication app(argc, argv);
-
     TBenchPty pty;
-    if (!pty.Open()) {
-        state.SkipWithError("no pseudo terminal");
+    if (!StartPtyBench(state, pty))
         return;
-    }
     const int master = pty.Master;
 
     TSerialPortNG port;

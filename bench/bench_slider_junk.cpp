@@ -37,16 +37,9 @@ void Deliver(int master, TKVInterface& kv, const std::string& bytes) {
 }  // namespace
 
 static void BM_SliderJunkLines(benchmark::State& state) {
-    static int argc = 1;
-    static char name0[] = "bench_slider_junk";
-    static char* argv[] = {name0, nullptr};
-    static QCoreApplication app(argc, argv);
-
     TBenchPty pty;
-    if (!pty.Open()) {
-        state.SkipWithError("no pseudo terminal");
+    if (!StartPtyBench(state, pty))
         return;
-    }
     const int master = pty.Master;
 
     std::unique_ptr<TSliderBench> kv(CreateInterface<TSliderBench>(nullptr));

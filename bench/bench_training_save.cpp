@@ -1,6 +1,7 @@
 // Saving a two-hour training (3,600 strokes with force curves, as a session records it) through
 // the save path the File Save action takes: the export with its checks, the atomic write and the
 // options it updates. The target stays under 100 ms per save.
+#include "bench/BenchMain.h"
 #include "foundation/files/TrainingFiles.h"
 #include "foundation/files/TrainingSaving.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -81,10 +82,7 @@ BENCHMARK(BM_TrainingWindowSave)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -1,6 +1,7 @@
 // Repaint of a value area of 20 cells (4 rows of 5 at 1000 x 400, the size of a row window's
 // bottom area) with bars, histories and min/max labels, as it happens once per stroke.
 // With --screenshot=FILE.png the program writes the area as a picture instead.
+#include "bench/BenchMain.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "widgets/UiUtils.h"
 #include "widgets/ValueArea.h"
@@ -125,9 +126,5 @@ int main(int argc, char** argv) {
     }
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

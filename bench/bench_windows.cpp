@@ -1,6 +1,7 @@
 // The training window over a two-hour training (3,600 strokes with curves), offscreen at
 // 1000 x 700: opening it (record copy, refresh, first paint) and scrolling its stroke grid
 // page by page from top to bottom.
+#include "bench/BenchMain.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
 #include "session/TrainingWindow.h"
@@ -87,10 +88,5 @@ int main(int argc, char** argv)
     BuildIntervalParameters();
     BuildSessionParameters();
     BuildSplitParameters();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

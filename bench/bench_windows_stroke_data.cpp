@@ -7,6 +7,7 @@
 // recordings given as further arguments (FILE.dat, replayed through the stroke engine as demo
 // playback does), else from the built-in model above; --x=N, --y=N and --z=N choose the columns
 // and --size=WxH the main window's size.
+#include "bench/BenchMain.h"
 #include "bench/ReplayInterface.h"
 #include "analysis/StrokeDataWindow.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -257,10 +258,5 @@ int main(int argc, char** argv)
     BuildSplitParameters();
     if (screenshot)
         return WriteScreenshot(screenshot, recordings, width, height, x, y, z);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

@@ -109,20 +109,7 @@ void TfrmRow::LoadLayout(const QString& fileName, int placement) {
     WidthRightValues = std::max(WidthRightValues, kRowRightValuesMin);
     HeightBottomValues = std::max(HeightBottomValues, kRowBottomValuesMin);
 
-    switch (placement) {
-    case 1:
-        SetFormBounds(this, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
-        break;
-    case 2:
-        if (Owner())
-            Owner()->PlaceChild(this);
-        break;
-    case 3:
-        SetFormBounds(this, -1, -1, -1, -1);
-        break;
-    default:
-        break;
-    }
+    Place(placement, BoundsLeft, BoundsTop, BoundsWidth, BoundsHeight);
     SetupLeftChart();
     SetupRightChart();
     ApplyLayout(nullptr);
