@@ -157,8 +157,13 @@ void TInterface::SetState(TKeloState NewState) {
                  .arg(FOpenName, TableText(StateNames, old), TableText(StateNames, NewState),
                       TableText(InterfaceTypeNames, FInterfaceType)));
     FState = NewState;
-    if (OnStateChange)
+    if (OnStateChange) {
+        // The handler may destroy the interface: then there is no state event to fire.
+        const QPointer<TInterface> self(this);
         OnStateChange(this, old, NewState);
+        if (!self)
+            return;
+    }
     FireStateEvent(NewState);
 }
 

@@ -55,6 +55,14 @@ TEST(InterfaceNeutral, OpensWithoutASource) {
     EXPECT_EQ(states, (std::vector<TKeloState>{kvsOpening}));
     EXPECT_EQ(none->SourceName(), "ttyS9");
     EXPECT_FALSE(none->IsConnected());
+    // A state handler may free the interface; its state event is then not fired.
+    QPointer<TInterface> gone(CreateInterface<T__Interface>(nullptr));
+    int opening = 0;
+    gone->OnOpening = [&](TInterface*) { ++opening; };
+    gone->OnStateChange = [](TInterface* sender, TKeloState, TKeloState) { delete sender; };
+    gone->Open(kSourceSerial, "ttyS9");
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(opening, 0);
 }
 
 TEST_F(InterfaceTest, PortErrorsShowOneMessagePerOpen) {
