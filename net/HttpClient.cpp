@@ -9,6 +9,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -126,6 +128,11 @@ void THttpCli::RequestSync(THttpRequest request) {
         if (!*alive)  // the client went away while it waited
             throw EHttpException("HTTP request aborted", httperrAborted);
         FWaitLoop = nullptr;
+        // The loop was ended from outside (the program is quitting): the request ends here.
+        if (!FEnded)
+            Abort();
+        if (FState != httpReady)
+            SetState(httpReady);
     }
     if (FRaised) {
         std::exception_ptr raised = FRaised;
@@ -154,6 +161,7 @@ void THttpCli::RequestAsync(THttpRequest request) {
     FRelocations = 0;
     FRequestType = request;
     SetState(httpNotConnected);
+    FReader.MaxBodySize = MaxBodySize;
     FReader.Reset();
     FRequestError = 0;
     FRequestErrorText.clear();
@@ -393,9 +401,17 @@ void THttpCli::HeaderEnded() {
 void THttpCli::BodyData(const char* data, int length) {
     if (FReader.BodyChunks == 1 && OnDocBegin)
         OnDocBegin(this);
-    if (RcvdStream && RcvdStream->write(data, length) != length)
-        throw EHttpException("Cannot write the received data: " + RcvdStream->errorString().toStdString(),
-                             httperrWriteFailed);
+    if (RcvdStream) {
+        // A short write (a full disk) leaves the device without a reason of its own: errno has it.
+        errno = 0;
+        if (RcvdStream->write(data, length) != length) {
+            const int error = errno;
+            throw EHttpException("Cannot write the received data: " +
+                                     (error != 0 ? std::string(std::strerror(error))
+                                                 : RcvdStream->errorString().toStdString()),
+                                 httperrWriteFailed);
+        }
+    }
     if (OnDocData)
         OnDocData(this, data, length);
 }

@@ -82,6 +82,9 @@ public:
     // A request ends with error 10060 after this long without any progress, or this long in all.
     int IdleTimeoutMs = DefaultIdleTimeoutMs;
     int RequestTimeoutMs = DefaultRequestTimeoutMs;
+    // A body longer than this ends the request with an error before the excess is delivered
+    // (-1: no limit); so does a Content-Length above it.
+    std::int64_t MaxBodySize = -1;
 
     void Get();        // synchronous
     void GetASync();   // returns at once; OnRequestDone tells the end

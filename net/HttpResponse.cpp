@@ -18,6 +18,14 @@ std::int64_t HttpStrToInt(const std::string& text) {
     return t[0] == '-' ? -v : v;
 }
 
+namespace {
+
+std::string BodyTooLarge(std::int64_t limit) {
+    return "The document is larger than the " + std::to_string(limit) + " bytes expected";
+}
+
+}  // namespace
+
 void THttpResponseReader::Reset() {
     Relocation = false;
     StatusCode = 0;
@@ -33,6 +41,7 @@ void THttpResponseReader::Reset() {
     BodyChunks = 0;
     FStep = rsHeader;
     FHeaderLines = 0;
+    FHeaderBytes = 0;
     FFill = 0;
 }
 
@@ -68,6 +77,10 @@ void THttpResponseReader::Commit(int count) {
         std::memmove(FBuffer, FBuffer + rawLength, std::size_t(FFill - rawLength));
         FFill -= rawLength;
         FBuffer[FFill] = '\0';
+        FHeaderBytes += rawLength;
+        if (FHeaderBytes > MaxHeaderSize)
+            throw EHttpException("HTTP header too long (more than " + std::to_string(MaxHeaderSize) + " bytes)",
+                                 httperrHeaderTooLong);
         ProcessHeaderLine(line, raw.data(), rawLength);
     }
     if (FStep == rsBody)
@@ -93,6 +106,8 @@ void THttpResponseReader::ProcessBody(const char* data, int count) {
         count = int(std::min<std::int64_t>(count, ContentLength - RcvdCount));
     if (count <= 0)
         return;
+    if (MaxBodySize >= 0 && RcvdCount + count > MaxBodySize)
+        throw EHttpException(BodyTooLarge(MaxBodySize), httperrTooLarge);
     ++BodyChunks;
     RcvdCount += count;
     if (ContentLength >= 0 && RcvdCount >= ContentLength)
@@ -117,6 +132,8 @@ void THttpResponseReader::ProcessHeaderLine(const std::string& line, const char*
     }
 
     if (line.empty()) {
+        if (!Relocation && MaxBodySize >= 0 && ContentLength > MaxBodySize)
+            throw EHttpException(BodyTooLarge(MaxBodySize), httperrTooLarge);
         if (Relocation) {
             FStep = rsDone;
         } else if (ContentLength != 0) {

@@ -22,6 +22,8 @@ inline constexpr int httperrTooManyRelocations = 7;
 inline constexpr int httperrUnsupportedScheme = 8;
 inline constexpr int httperrAborted = 9;
 inline constexpr int httperrWriteFailed = 10;      // the received-data stream refused the body
+inline constexpr int httperrHeaderTooLong = 11;    // more than MaxHeaderSize bytes of header
+inline constexpr int httperrTooLarge = 12;         // a body beyond the caller's MaxBodySize
 
 class EHttpException : public std::runtime_error {
 public:
@@ -34,6 +36,9 @@ public:
 class THttpResponseReader {
 public:
     static constexpr int BufferSize = 8192;
+    // A header that goes on beyond this is refused: no server needs more, and an endless one
+    // would otherwise fill memory.
+    static constexpr std::int64_t MaxHeaderSize = 64 * 1024;
 
     void Reset();
 
@@ -48,6 +53,9 @@ public:
     bool HeaderEnded() const { return FStep != rsHeader; }
     // The body has reached its Content-Length (at once for a length of 0).
     bool Complete() const;
+
+    // The body may not be longer than this (-1: no limit); kept by Reset.
+    std::int64_t MaxBodySize = -1;
 
     // Set by the header parser (and by whoever follows the relocation); cleared by Reset.
     bool Relocation = false;
@@ -78,6 +86,7 @@ private:
 
     TStep FStep = rsHeader;
     int FHeaderLines = 0;
+    std::int64_t FHeaderBytes = 0;
     int FFill = 0;
     char FBuffer[BufferSize + 1] = {};
 };

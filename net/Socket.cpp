@@ -115,8 +115,12 @@ std::uint16_t WSocketResolvePort(const std::string& text, const std::string& pro
     std::string port = Trimmed(text);
     if (port.empty())
         throw ESocketException("WSocketResolvePort: Invalid Port.");
-    if (port[0] >= '0' && port[0] <= '9')
-        return htons(std::uint16_t(WSocketDecimal(port)));
+    if (port[0] >= '0' && port[0] <= '9') {
+        const long number = WSocketDecimal(port);
+        if (number > 65535)  // would wrap to another port
+            throw ESocketException("WSocketResolvePort: Port '" + port + "' out of range.");
+        return htons(std::uint16_t(number));
+    }
     if (proto.empty())
         throw ESocketException("WSocketResolvePort: Invalid Proto.");
     servent* s = getservbyname(port.c_str(), proto.c_str());

@@ -4,10 +4,16 @@
 #include "support/PtyPeer.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
+#include <QFile>
 #include <QPointer>
+#include <QTemporaryDir>
+#include <QTimer>
 
+#include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
+#include <sys/resource.h>
 
 namespace {
 
@@ -301,6 +307,11 @@ TEST_F(HttpClientTest, FailuresRaiseFromGet) {
              h.URL = s.Url(), h.OnHeaderData = [](THttpCli* sender, const std::string&) { sender->Abort(); };
          },
          httperrAborted, "HTTP request aborted"},
+        {"event loop ended from outside",  // the program quits while Get waits
+         [](THttpCli& h, const TLoopbackServer& s) {
+             h.URL = s.Url(), h.OnHeaderData = [](THttpCli*, const std::string&) { QCoreApplication::exit(0); };
+         },
+         httperrAborted, "HTTP request aborted"},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -316,6 +327,76 @@ TEST_F(HttpClientTest, FailuresRaiseFromGet) {
         EXPECT_EQ(r.Message, c.Message);
         EXPECT_EQ(http.State(), httpReady);
     }
+    // Event loops run again once the application's own loop has run and ended.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+}
+
+// Servers that never end their answer are cut off at the client's bounds; the server sees the
+// connection end long before its own limit.
+TEST_F(HttpClientTest, EndlessAnswersAreCutOff) {
+    constexpr std::int64_t ServerLimit = 64 << 20;
+    struct TCase {
+        const char* Name;
+        std::string Head, Piece;  // the head once, then the piece over and over
+        std::int64_t MaxBody;
+        int Code;
+        const char* Message;
+    };
+    const TCase cases[] = {
+        {"endless header", "HTTP/1.0 200 OK\r\n", "X-Padding: " + std::string(100, 'y') + "\r\n", -1,
+         httperrHeaderTooLong, "HTTP header too long (more than 65536 bytes)"},
+        {"endless body", "HTTP/1.0 200 OK\r\n\r\n", std::string(4096, 'x'), 10000, httperrTooLarge,
+         "The document is larger than the 10000 bytes expected"},
+        {"length above the limit", "HTTP/1.0 200 OK\r\nContent-Length: 10001\r\n\r\n", std::string(4096, 'x'),
+         10000, httperrTooLarge, "The document is larger than the 10000 bytes expected"},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::int64_t sent = 0;
+        TFetch r;
+        {
+            TLoopbackServer server([&](TLoopbackConnection& conn) {
+                conn.ReadRequest();
+                if (conn.Write(c.Head))
+                    while (sent < ServerLimit && conn.Write(c.Piece))
+                        sent += std::int64_t(c.Piece.size());
+            });
+            THttpCli http;
+            http.URL = server.Url();
+            http.MaxBodySize = c.MaxBody;
+            r = Fetch(http);
+        }
+        EXPECT_EQ(r.Code, c.Code);
+        EXPECT_EQ(r.Message, c.Message);
+        EXPECT_LE(std::int64_t(r.Body.size()), std::max<std::int64_t>(c.MaxBody, 0));
+        EXPECT_LT(sent, ServerLimit);
+    }
+}
+
+// A disk that fills up mid-body is named as the reason.
+TEST_F(HttpClientTest, FullDiskIsNamed) {
+    TLoopbackServer server([](TLoopbackConnection& conn) {
+        conn.ReadRequest();
+        conn.Write("HTTP/1.0 200 OK\r\n\r\n" + std::string(6000, 'x'));
+    });
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("part")));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    Http.URL = server.Url();
+    Http.RcvdStream = &file;
+    // The file may grow to 1,000 bytes: the write that crosses that is cut short as on a full disk.
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 1000;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    TFetch r = Fetch(Http);
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(r.Code, httperrWriteFailed);
+    EXPECT_EQ(r.Message, "Cannot write the received data: File too large");
 }
 
 TEST_F(HttpClientTest, ExceptionOfADocumentHandlerLeavesGet) {

@@ -58,6 +58,7 @@ TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
         {[] { WSocketResolveHost("1.2.3.400"); }, "WSocketResolveHost: '1.2.3.400' Invalid IP address."},
         {[] { WSocketResolvePort("", "tcp"); }, "WSocketResolvePort: Invalid Port."},
         {[] { WSocketResolvePort("http", ""); }, "WSocketResolvePort: Invalid Proto."},
+        {[] { WSocketResolvePort("65616", "tcp"); }, "WSocketResolvePort: Port '65616' out of range."},
         {[] { WSocketResolveProto(" "); }, "WSocketResolveProto: Invalid Protocol."},
     };
     for (const auto& [call, message] : errors) {

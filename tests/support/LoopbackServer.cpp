@@ -72,14 +72,15 @@ std::string TLoopbackConnection::ReadToEnd() {
     return got;
 }
 
-void TLoopbackConnection::Write(const std::string& bytes) {
+bool TLoopbackConnection::Write(const std::string& bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::send(FFd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
         if (n <= 0)
-            return;
+            return false;
         done += std::size_t(n);
     }
+    return true;
 }
 
 void TLoopbackConnection::WriteBytewise(const std::string& bytes) {

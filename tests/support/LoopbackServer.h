@@ -22,7 +22,7 @@ public:
     std::string Read(std::size_t count);
     // Reads everything until the peer closes; what came.
     std::string ReadToEnd();
-    void Write(const std::string& bytes);
+    bool Write(const std::string& bytes);  // false once the peer is gone
     // One byte a send, with Nagle off, so the client sees the bytes in many pieces.
     void WriteBytewise(const std::string& bytes);
     // Ends the connection with a reset instead of an orderly close.
