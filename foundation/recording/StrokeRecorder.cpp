@@ -75,8 +75,10 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
         RoundStroke(data, FLastIdle);
         if (FStrokeCount < 1)
             return outcome;
-        if (programme)
+        if (programme) {
+            EndRestIfDue(FLastIdle, ini);
             FillIntervalFields(FLastIdle, ini);
+        }
         if (!WarmingUp)
             RunGoal(*t, FLastIdle, t->StrokeData[std::size_t(FStrokeCount)]);
         UpdateValues(FLastIdle);
@@ -221,6 +223,20 @@ void TStrokeRecorder::FillIntervalFields(TStgStrokeData& stroke, const TStgIni& 
     }
 }
 
+void TStrokeRecorder::EndRestIfDue(const TStgStrokeData& record, const TStgIni& ini) {
+    if (FIntervalPhase != 1)
+        return;
+    const double endRest = std::nearbyint((GetIntervalWork(ini) + GetIntervalRest(ini)) * FCurrentInterval);
+    if (GetStrokeValueByIntervalType(record, ini) < endRest)
+        return;
+    // The record that reaches the end of the rest still belongs to it (a stroke counted in
+    // strokes is a rest stroke; an idle record ends a stop in the rest): the next work part
+    // counts from it.
+    FIntervalPhase = 0;
+    ++FCurrentInterval;
+    FIntervalStart = record;
+}
+
 bool TStrokeRecorder::RunIntervals(TTraining& t) {
     const TStgIni& ini = t.Ini;
     const int n = FStrokeCount;
@@ -233,11 +249,7 @@ bool TStrokeRecorder::RunIntervals(TTraining& t) {
     const double endRest = std::nearbyint((w + r) * i);
 
     if (FIntervalPhase == 1) {
-        if (p >= endRest) {
-            FIntervalPhase = 0;
-            FCurrentInterval = i + 1;
-            FIntervalStart = StrokeBefore(t, n);
-        }
+        EndRestIfDue(stroke, ini);
         FillIntervalFields(stroke, ini);
         return false;
     }
@@ -275,6 +287,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
 
     double length = 0, peak = 0, peakPos = 0, relPeakPos = 0, ratio = 0, k = 0, drive = 0, perStroke = 0;
     double beats = 0;  // heart beats: each stroke's pulse over its own duration
+    float before = start.Time;  // the interval may start at an idle record, after its stroke
     for (int s = first; s <= last; ++s) {
         const TStgStrokeData& d = t.StrokeData[std::size_t(s)];
         length += d.Length;
@@ -285,7 +298,8 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
         k += d.K;
         drive += d.DriveTime;
         perStroke += d.DistancePerStroke;
-        beats += (double(d.Time) - StrokeBefore(t, s).Time) * d.Pulse / 60;
+        beats += (double(d.Time) - before) * d.Pulse / 60;
+        before = d.Time;
     }
 
     TStgInterval& iv = t.Intervals[std::size_t(interval - 1)];

@@ -102,6 +102,8 @@ private:
     // Stroke n - 1 of the training, or a zero stroke for n <= 1 (element 0 is the average).
     const TStgStrokeData& StrokeBefore(const TTraining& t, int n) const;
     bool RunIntervals(TTraining& t);
+    // In the rest phase, a record at or past the rest's end starts the next work part.
+    void EndRestIfDue(const TStgStrokeData& record, const TStgIni& ini);
     void FillIntervalFields(TStgStrokeData& stroke, const TStgIni& ini) const;
     void SummariseInterval(TTraining& t, int interval);
     void RunGoal(TTraining& t, const TStgStrokeData& current, const TStgStrokeData& prev);

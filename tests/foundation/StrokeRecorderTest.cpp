@@ -202,10 +202,76 @@ TEST_P(IntervalTest, EndsAfterTheLastWorkPart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Programmes, IntervalTest,
-    ::testing::Values(IntervalCase{"ThreeWithRest", 3, 3, 2, 13, {3, 4, 4}},
+    ::testing::Values(IntervalCase{"ThreeWithRest", 3, 3, 2, 13, {3, 3, 3}},
                       IntervalCase{"OneInterval", 1, 3, 2, 3, {3}},
                       IntervalCase{"NoRest", 2, 3, 0, 6, {3, 3}}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A rower who stops in every rest: an easy stroke (5 s, 10 m, 125 J), a stop of 30 s (idle
+// records every 2 s), then easy strokes until the rest is over. Each summary, and the live interval power
+// of each work stroke, covers the steady work strokes alone.
+struct RestStopCase {
+    const char* Name;
+    int By, Work, Rest;
+    int WorkStrokes;  // steady strokes in each work part
+};
+
+class RestStopTest : public RecorderTest, public ::testing::WithParamInterface<RestStopCase> {};
+
+TEST_P(RestStopTest, SummariesCoverTheWorkOnly) {
+    const RestStopCase& c = GetParam();
+    Intervals(3, 0, 0);
+    Training.Ini.IntervalBy = c.By;
+    int* work[] = {&Training.Ini.WorkStrokes, nullptr, &Training.Ini.WorkDistance, &Training.Ini.WorkTime};
+    int* rest[] = {&Training.Ini.RestStrokes, nullptr, &Training.Ini.RestDistance, &Training.Ini.RestTime};
+    *work[c.By] = c.Work;
+    *rest[c.By] = c.Rest;
+
+    TStgStrokeData at;  // where the rower is
+    int idle = 0, records = 0;
+    while (!Rec.Finished() && ++records < 500) {
+        const bool resting = Rec.IntervalPhase() == 1;
+        if (!resting)
+            idle = 0;
+        if (resting && idle > 0 && idle <= 15) {
+            at.Time += 2;
+            ++idle;
+            ASSERT_TRUE(Rec.StrokeData(at).Idle);
+            continue;
+        }
+        const bool easy = resting;
+        idle += easy ? 1 : 0;
+        at.Number = Word(at.Number + 1);
+        at.Time += easy ? 5.0f : 2.5f;
+        at.Distance += 10;
+        at.EnergySum += easy ? 0.125f : 0.25f;
+        TStgStrokeData s = Steady(at.Number);
+        s.Time = at.Time, s.Distance = at.Distance, s.EnergySum = at.EnergySum;
+        Row(s);
+        if (!easy && Rec.IntervalPhase() == 0) {  // the stroke ending a work part shows the rest
+            const TStgStrokeData& stored = Training.StrokeData[at.Number];
+            EXPECT_EQ(stored.IntervalPower, 100) << "stroke " << at.Number;
+        }
+    }
+    ASSERT_TRUE(Rec.Finished());
+    ASSERT_EQ(Training.Intervals.size(), 3u);
+    const int k = c.WorkStrokes;
+    for (const TStgInterval& iv : Training.Intervals) {
+        SCOPED_TRACE(iv.Number);
+        EXPECT_EQ(iv.Stroke.Number, k);
+        EXPECT_EQ(iv.Time, FloatToWord(2.5 * k));
+        EXPECT_EQ(iv.Distance, 10 * k);
+        EXPECT_EQ(iv.AvgPower, 100);
+        EXPECT_EQ(iv.AvgRate, 24);
+        EXPECT_EQ(iv.AvgPulse, 120);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Programmes, RestStopTest,
+                         ::testing::Values(RestStopCase{"ByStrokes", 0, 5, 3, 5},
+                                           RestStopCase{"ByDistance", 2, 100, 50, 10},
+                                           RestStopCase{"ByTime", 3, 60, 30, 24}),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(RecorderTest, IntervalFieldsOfEveryStroke) {
     Intervals(3, 3, 0);
