@@ -10,15 +10,68 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-bool OpenRegularFile(QFile& file) {
-    return QFileInfo(file.fileName()).isFile() && file.open(QIODevice::ReadOnly);
-}
+thread_local QString ReadError;
+
+QString SystemReason(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 } // namespace
+
+QString LastReadError() { return ReadError; }
+
+void SetReadError(const QString& reason) { ReadError = reason; }
+
+TReadFile::TReadFile(const QString& fileName) {
+    ReadError.clear();
+    // Non-blocking, so that a FIFO or a device cannot hold us at the open; anything but a
+    // regular file is then refused by its type.
+    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        ReadError = SystemReason(errno);
+        return;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ReadError = SystemReason(errno);
+    } else if (S_ISDIR(st.st_mode)) {
+        ReadError = SystemReason(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        ReadError = QStringLiteral("Not a regular file");
+    } else {
+        FHandle = fd;
+        FSize = st.st_size;
+        return;
+    }
+    ::close(fd);
+}
+
+TReadFile::~TReadFile() {
+    if (FHandle >= 0) ::close(FHandle);
+}
+
+bool TReadFile::ReadAt(qint64 offset, qint64 n, QByteArray& bytes) {
+    bytes.clear();
+    if (FHandle < 0 || offset < 0 || n < 0) return false;
+    bytes.resize(n);
+    qint64 got = 0;
+    while (got < n) {
+        const ssize_t r = ::pread(FHandle, bytes.data() + got, static_cast<std::size_t>(n - got), offset + got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) {
+            ReadError = r < 0 ? SystemReason(errno) : QStringLiteral("The file ended early");
+            bytes.clear();
+            return false;
+        }
+        got += r;
+    }
+    return true;
+}
 
 std::string StoredShortString(const QString& text) {
     std::string bytes = QStringToCp1252(text);
@@ -28,23 +81,19 @@ std::string StoredShortString(const QString& text) {
 
 bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
     bytes.clear();
-    QFile file(fileName);
-    if (!OpenRegularFile(file)) return false;
-    const qint64 size = file.size();
-    if (size < 0) return false;
-    const qint64 wanted = std::min(size, maxBytes);
-    bytes = file.read(wanted);
-    return bytes.size() == wanted;
+    TReadFile file(fileName);
+    return file.IsOpen() && file.ReadAt(0, std::min(file.Size(), maxBytes), bytes);
 }
 
 bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes) {
     bytes.clear();
-    QFile file(fileName);
-    if (!OpenRegularFile(file)) return false;
-    const qint64 size = file.size();
-    if (size < 0 || size > maxBytes) return false;
-    bytes = file.readAll();
-    return bytes.size() == size;
+    TReadFile file(fileName);
+    if (!file.IsOpen()) return false;
+    if (file.Size() > maxBytes) {
+        ReadError = SystemReason(EFBIG);
+        return false;
+    }
+    return file.ReadAt(0, file.Size(), bytes);
 }
 
 namespace {

@@ -52,12 +52,33 @@ template <std::integral T, class V> T ClampToField(V value) {
 
 // The text as a short string field holds it: Windows-1252, cut to kShortStringMax bytes.
 std::string StoredShortString(const QString& text);
-// Both reads take regular files only: a device or pipe has no size to trust, reading it could
+// The reads take regular files only: a device or pipe has no size to trust, reading it could
 // block or never end.
+// A regular file opened for reads at offsets; closed with the object.
+class TReadFile {
+public:
+    explicit TReadFile(const QString& fileName);
+    ~TReadFile();
+    TReadFile(const TReadFile&) = delete;
+    TReadFile& operator=(const TReadFile&) = delete;
+    bool IsOpen() const { return FHandle >= 0; }
+    qint64 Size() const { return FSize; }
+    // n bytes from offset into `bytes`; false when fewer could be read.
+    bool ReadAt(qint64 offset, qint64 n, QByteArray& bytes);
+
+private:
+    int FHandle = -1;
+    qint64 FSize = 0;
+};
 // Reads at most maxBytes from the start of the file. False when it cannot be opened or read.
 bool ReadFilePrefix(const QString& fileName, qint64 maxBytes, QByteArray& bytes);
 // Reads the whole file; false when it is larger than maxBytes or cannot be opened or read.
 bool ReadWholeFile(const QString& fileName, qint64 maxBytes, QByteArray& bytes);
+// The system's reason why this thread's last read of a file failed: it could not be opened, is
+// not a regular file, is too large or could not be read. Empty after a success and when the
+// bytes were there but are not a file of the kind.
+QString LastReadError();
+void SetReadError(const QString& reason);
 // Writes the bytes to a temporary file in the target folder and renames it over the target.
 // On failure the old file stays as it was. True when the file is complete.
 bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);

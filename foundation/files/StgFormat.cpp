@@ -29,6 +29,9 @@ constexpr int kChunkHeadSize = 7;
 constexpr std::int64_t kMaxStgStrokes = 65535;
 constexpr std::int64_t kMaxStgIntervals = 65535;
 constexpr std::int64_t kMaxStgRawSamples = std::int64_t{1} << 25;
+// A stored stroke, curve, interval or raw sample shorter than its first field (the number, the
+// interval) cannot be told from noise: such a chunk holds nothing, and nothing is made of it.
+constexpr std::uint16_t kMinArrayRecordSize = 2;
 
 struct TChunkHead {
     std::uint8_t Type = 0;
@@ -36,20 +39,66 @@ struct TChunkHead {
     std::int32_t Count = 0;
 };
 
-// Reads a chunk head. A file cut short at a record boundary (a full disk, a broken copy) holds
-// the chunk's records up to its end: the count becomes what the file holds, so the arrays are
-// sized by it. A record cut in the middle makes the file unreadable.
-bool ReadChunkHead(TByteReader& r, TChunkHead& head) {
+// Where the bytes of a file come from: memory, or a file read piece by piece so that only the
+// chunks that are decoded are ever in memory.
+class TStgSource {
+public:
+    virtual ~TStgSource() = default;
+    virtual std::uint64_t Size() const = 0;
+    // n bytes at offset (the caller keeps within Size()); null when they cannot be read. Valid
+    // until the next call.
+    virtual const std::uint8_t* Bytes(std::uint64_t offset, std::size_t n) = 0;
+};
+
+class TMemorySource final : public TStgSource {
+public:
+    TMemorySource(const std::uint8_t* data, std::size_t size) : FData(data), FSize(data ? size : 0) {}
+    std::uint64_t Size() const override { return FSize; }
+    const std::uint8_t* Bytes(std::uint64_t offset, std::size_t n) override {
+        return offset + n <= FSize ? FData + offset : nullptr;
+    }
+
+private:
+    const std::uint8_t* FData;
+    std::size_t FSize;
+};
+
+class TFileSource final : public TStgSource {
+public:
+    explicit TFileSource(TReadFile& file) : FFile(file) {}
+    std::uint64_t Size() const override { return static_cast<std::uint64_t>(FFile.Size()); }
+    const std::uint8_t* Bytes(std::uint64_t offset, std::size_t n) override {
+        if (!FFile.ReadAt(static_cast<qint64>(offset), static_cast<qint64>(n), FBuffer)) return nullptr;
+        return reinterpret_cast<const std::uint8_t*>(FBuffer.constData());
+    }
+
+private:
+    TReadFile& FFile;
+    QByteArray FBuffer;
+};
+
+// Reads the chunk head at `at` and moves past it. A file cut short at a record boundary (a full
+// disk, a broken copy) holds the chunk's records up to its end: the count becomes what the file
+// holds, so the arrays are sized by it. A record cut in the middle makes the file unreadable.
+bool ReadChunkHead(TStgSource& src, std::uint64_t& at, TChunkHead& head) {
+    if (src.Size() - at < kChunkHeadSize) return false;
+    const std::uint8_t* p = src.Bytes(at, kChunkHeadSize);
+    if (!p) return false;
+    TByteReader r(p, kChunkHeadSize);
     head.Type = r.ReadU8();
     head.Size = r.ReadU16();
     head.Count = r.ReadI32();
-    if (r.Failed() || head.Type == kChunkEnd || head.Count < 0) return false;
+    at += kChunkHeadSize;
+    if (head.Type == kChunkEnd || head.Count < 0) return false;
+    const std::uint64_t remaining = src.Size() - at;
     const std::uint64_t bytes = static_cast<std::uint64_t>(head.Count) * head.Size;
-    if (bytes <= r.Remaining()) return true;
-    if (r.Remaining() % head.Size != 0) return false;
-    head.Count = static_cast<std::int32_t>(r.Remaining() / head.Size);
+    if (bytes <= remaining) return true;
+    if (remaining % head.Size != 0) return false;
+    head.Count = static_cast<std::int32_t>(remaining / head.Size);
     return true;
 }
+
+std::uint64_t ChunkBytes(const TChunkHead& head) { return static_cast<std::uint64_t>(head.Count) * head.Size; }
 
 // Decodes one record stored with `storedSize` bytes into a record of `ownSize` bytes: shorter
 // records get zeros for their missing trailing fields, the extra bytes of longer ones are
@@ -69,18 +118,19 @@ void ReadSizedRecord(TByteReader& r, std::size_t storedSize, std::size_t ownSize
     r.Skip(storedSize);
 }
 
-// Header, settings and totals hold one record; further records are skipped so that the reader
-// stays on chunk boundaries.
+// Header, settings and totals hold one record; further records are skipped.
 template <class T, class Decode>
-void ReadSingleRecordChunk(TByteReader& r, const TChunkHead& head, std::size_t ownSize, T& record,
-                           Decode decode) {
-    if (head.Count < 1) return;
+bool ReadSingleRecordChunk(TStgSource& src, std::uint64_t at, const TChunkHead& head, std::size_t ownSize,
+                           T& record, Decode decode) {
+    if (head.Count < 1) return true;
+    const std::uint8_t* p = src.Bytes(at, head.Size);
+    if (!p) return false;
+    TByteReader r(p, head.Size);
     ReadSizedRecord(r, head.Size, ownSize, record, decode);
-    r.Skip(static_cast<std::size_t>(head.Count - 1) * head.Size);
+    return !r.Failed();
 }
 
-bool ReadStrokeChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
-    if (head.Count > kMaxStgStrokes) return false;
+void ReadStrokeChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
     SetStrokeCount(t, head.Count);
     TStgStrokeData stroke;
     for (std::int32_t i = 1; i <= head.Count; ++i) {
@@ -88,30 +138,24 @@ bool ReadStrokeChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
         // A stroke goes to the place its number names; others are dropped.
         if (stroke.Number >= 1 && stroke.Number <= head.Count) t.StrokeData[stroke.Number] = stroke;
     }
-    return true;
 }
 
-bool ReadCurveChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
-    if (head.Count > kMaxStgStrokes) return false;
+void ReadCurveChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
     // Only grows the stroke arrays, so a curve chunk after the stroke chunk cannot cut strokes.
     if (static_cast<std::size_t>(head.Count) + 1 > t.ForceCurves.size()) SetStrokeCount(t, head.Count);
     for (std::int32_t i = 1; i <= head.Count; ++i)
         ReadSizedRecord(r, head.Size, kStgForceCurveSize, t.ForceCurves[static_cast<std::size_t>(i)],
                         ReadStgForceCurveRecord);
-    return true;
 }
 
-bool ReadIntervalChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
-    if (head.Count > kMaxStgIntervals) return false;
+void ReadIntervalChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
     SetIntervalCount(t, head.Count);
     for (std::int32_t i = 0; i < head.Count; ++i)
         ReadSizedRecord(r, head.Size, kStgIntervalSize, t.Intervals[static_cast<std::size_t>(i)],
                         ReadStgIntervalRecord);
-    return true;
 }
 
-bool ReadRawChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
-    if (head.Count > kMaxStgRawSamples) return false;
+void ReadRawChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
     const auto count = static_cast<std::size_t>(head.Count);
     t.RawData.resize(count + 1);
     if (head.Size == kStgRawDataSize) {
@@ -126,15 +170,42 @@ bool ReadRawChunk(TByteReader& r, const TChunkHead& head, TTraining& t) {
         for (std::size_t i = 1; i <= count; ++i)
             ReadSizedRecord(r, head.Size, kStgRawDataSize, t.RawData[i], ReadStgRawRecord);
     }
-    return true;
 }
 
 // Reads the start of the file; false unless it is "MIL " with a version.
-bool ReadStart(TByteReader& r, std::int32_t& version) {
-    char magic[4];
-    r.ReadBytes(magic, sizeof magic);
-    if (r.Failed() || !std::equal(magic, magic + 4, TrainingMagic.begin())) return false;
+bool ReadStart(TStgSource& src, std::int32_t& version) {
+    const std::uint8_t* p = src.Size() >= 8 ? src.Bytes(0, 8) : nullptr;
+    if (!p || !std::equal(p, p + 4, TrainingMagic.begin())) return false;
+    TByteReader r(p + 4, 4);
     version = r.ReadI32();
+    return true;
+}
+
+bool DecodeArrayChunk(TStgSource& src, std::uint64_t at, const TChunkHead& head, TTraining& t) {
+    const std::int64_t most = head.Type == kChunkIntervals ? kMaxStgIntervals
+                              : head.Type == kChunkRaw     ? kMaxStgRawSamples
+                                                           : kMaxStgStrokes;
+    if (head.Count > most) return false;
+    if (head.Size < kMinArrayRecordSize) return true;
+    // Counts are checked before the bytes are fetched: a refused chunk costs nothing.
+    const std::uint64_t bytes = ChunkBytes(head);
+    const std::uint8_t* p = src.Bytes(at, static_cast<std::size_t>(bytes));
+    if (!p) return false;
+    TByteReader r(p, static_cast<std::size_t>(bytes));
+    switch (head.Type) {
+    case kChunkStrokes:
+        ReadStrokeChunk(r, head, t);
+        break;
+    case kChunkCurves:
+        ReadCurveChunk(r, head, t);
+        break;
+    case kChunkIntervals:
+        ReadIntervalChunk(r, head, t);
+        break;
+    default:
+        ReadRawChunk(r, head, t);
+        break;
+    }
     return !r.Failed();
 }
 
@@ -144,6 +215,75 @@ void ClampIndexes(TTraining& t) {
     t.Header.CurrentStroke = std::clamp(t.Header.CurrentStroke, 0, lastStroke);
     const auto lastInterval = static_cast<std::int32_t>(t.Intervals.empty() ? 0 : t.Intervals.size() - 1);
     t.Header.IntervalIndex = std::clamp(t.Header.IntervalIndex, 0, lastInterval);
+}
+
+bool DecodeStg(TStgSource& src, TTraining& t) {
+    t = TTraining{};
+    SetStrokeCount(t, 0);
+    std::int32_t version = 0;
+    if (!ReadStart(src, version) || version == 0) return false;
+    // Older files start with a header block instead of chunks; only their header is read.
+    if (static_cast<std::uint32_t>(version) < kStgChunkedVersion) return false;
+
+    std::uint64_t at = 8;
+    while (at < src.Size()) {
+        TChunkHead head;
+        if (!ReadChunkHead(src, at, head)) return false;
+        bool ok = true;
+        if (head.Size > 0) {
+            switch (head.Type) {
+            case kChunkHeader:
+                ok = ReadSingleRecordChunk(src, at, head, kStgHeaderSize, t.Header, ReadStgHeaderRecord);
+                break;
+            case kChunkIni:
+                ok = ReadSingleRecordChunk(src, at, head, kStgIniSize, t.Ini, ReadStgIniRecord);
+                break;
+            case kChunkWorkout:
+                ok = ReadSingleRecordChunk(src, at, head, kStgWorkoutSize, t.Workout, ReadStgWorkoutRecord);
+                break;
+            case kChunkStrokes:
+            case kChunkCurves:
+            case kChunkIntervals:
+            case kChunkRaw:
+                ok = DecodeArrayChunk(src, at, head, t);
+                break;
+            default:
+                break; // skipped unread
+            }
+        }
+        if (!ok) return false;
+        at += ChunkBytes(head);
+    }
+
+    ClampIndexes(t);
+    SetAverageStroke(t);
+    t.Magic = TrainingMagic;
+    t.Version = version;
+    return true;
+}
+
+bool DecodeHeader(TStgSource& src, TStgHeader& header, std::int32_t& version) {
+    header = TStgHeader{};
+    version = 0;
+    if (!ReadStart(src, version)) return false;
+    if (static_cast<std::uint32_t>(version) < kStgChunkedVersion) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(src.Size(), kStgOldHeaderSize));
+        const std::uint8_t* p = src.Bytes(0, n);
+        if (!p) return false;
+        TByteReader r(p, n);
+        std::int32_t ignored = 0;
+        return ReadStgOldHeaderRecord(r, header, ignored);
+    }
+    std::uint64_t at = 8;
+    while (at < src.Size()) {
+        TChunkHead head;
+        if (!ReadChunkHead(src, at, head)) return false;
+        if (head.Type == kChunkHeader && head.Size > 0 &&
+            !ReadSingleRecordChunk(src, at, head, kStgHeaderSize, header, ReadStgHeaderRecord))
+            return false;
+        at += ChunkBytes(head);
+    }
+    return true;
 }
 
 void WriteChunkHead(TByteWriter& w, TStgChunk type, int size, std::size_t count) {
@@ -163,75 +303,13 @@ std::int32_t StgWriterVersion() {
 }
 
 bool DecodeStgFile(const std::uint8_t* data, std::size_t size, TTraining& t) {
-    t = TTraining{};
-    SetStrokeCount(t, 0);
-    TByteReader r(data, size);
-    std::int32_t version = 0;
-    if (!ReadStart(r, version) || version == 0) return false;
-    // Older files start with a header block instead of chunks; only their header is read.
-    if (static_cast<std::uint32_t>(version) < kStgChunkedVersion) return false;
-
-    while (!r.AtEnd()) {
-        TChunkHead head;
-        if (!ReadChunkHead(r, head)) return false;
-        if (head.Size == 0) continue; // holds no records
-        bool ok = true;
-        switch (head.Type) {
-        case kChunkHeader:
-            ReadSingleRecordChunk(r, head, kStgHeaderSize, t.Header, ReadStgHeaderRecord);
-            break;
-        case kChunkIni:
-            ReadSingleRecordChunk(r, head, kStgIniSize, t.Ini, ReadStgIniRecord);
-            break;
-        case kChunkWorkout:
-            ReadSingleRecordChunk(r, head, kStgWorkoutSize, t.Workout, ReadStgWorkoutRecord);
-            break;
-        case kChunkStrokes:
-            ok = ReadStrokeChunk(r, head, t);
-            break;
-        case kChunkCurves:
-            ok = ReadCurveChunk(r, head, t);
-            break;
-        case kChunkIntervals:
-            ok = ReadIntervalChunk(r, head, t);
-            break;
-        case kChunkRaw:
-            ok = ReadRawChunk(r, head, t);
-            break;
-        default:
-            r.Skip(static_cast<std::size_t>(head.Count) * head.Size);
-            break;
-        }
-        if (!ok || r.Failed()) return false;
-    }
-
-    ClampIndexes(t);
-    SetAverageStroke(t);
-    t.Magic = TrainingMagic;
-    t.Version = version;
-    return true;
+    TMemorySource src(data, size);
+    return DecodeStg(src, t);
 }
 
 bool DecodeStgHeader(const std::uint8_t* data, std::size_t size, TStgHeader& header, std::int32_t& version) {
-    header = TStgHeader{};
-    version = 0;
-    TByteReader r(data, size);
-    if (!ReadStart(r, version)) return false;
-    if (static_cast<std::uint32_t>(version) < kStgChunkedVersion) {
-        r.Seek(0);
-        std::int32_t ignored = 0;
-        return ReadStgOldHeaderRecord(r, header, ignored);
-    }
-    while (!r.AtEnd()) {
-        TChunkHead head;
-        if (!ReadChunkHead(r, head)) return false;
-        if (head.Type == kChunkHeader && head.Size > 0)
-            ReadSingleRecordChunk(r, head, kStgHeaderSize, header, ReadStgHeaderRecord);
-        else
-            r.Skip(static_cast<std::size_t>(head.Count) * head.Size);
-        if (r.Failed()) return false;
-    }
-    return true;
+    TMemorySource src(data, size);
+    return DecodeHeader(src, header, version);
 }
 
 std::vector<std::uint8_t> EncodeStgFile(const TTraining& t) {
@@ -284,15 +362,31 @@ bool WriteStgFile(const QString& fileName, const TTraining& t) {
         static_cast<std::int64_t>(t.Intervals.size()) > kMaxStgIntervals ||
         static_cast<std::int64_t>(HighestIndex(t.RawData.size())) > kMaxStgRawSamples)
         return false;
-    return SaveFileBytes(fileName, EncodeStgFile(t));
+    const std::vector<std::uint8_t> bytes = EncodeStgFile(t);
+    if (static_cast<qint64>(bytes.size()) > kMaxStgFileSize) return false;
+    return SaveFileBytes(fileName, bytes);
 }
 
-bool ReadStgFile(const QString& fileName, TTraining& training) {
-    QByteArray bytes;
-    if (!ReadWholeFile(fileName, kMaxStgFileSize, bytes) ||
-        !DecodeStgFile(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                       static_cast<std::size_t>(bytes.size()), training))
+namespace {
+
+// The file, opened for a read that takes only the chunks it decodes; nothing when it is larger
+// than any training this program writes.
+bool OpenStgFile(TReadFile& file) {
+    if (!file.IsOpen()) return false;
+    if (file.Size() > kMaxStgFileSize) {
+        SetReadError(QStringLiteral("The file is larger than a training can be"));
         return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ReadStgFile(const QString& fileName, TTraining& training) {
+    TReadFile file(fileName);
+    if (!OpenStgFile(file)) return false;
+    TFileSource src(file);
+    if (!DecodeStg(src, training)) return false;
     training.Header.FileName = StoredShortString(fileName);
     return true;
 }
@@ -300,8 +394,8 @@ bool ReadStgFile(const QString& fileName, TTraining& training) {
 bool ReadStgHeader(const QString& fileName, TStgHeader& header, std::int32_t& version) {
     header = TStgHeader{};
     version = 0;
-    QByteArray bytes;
-    if (!ReadWholeFile(fileName, kMaxStgFileSize, bytes)) return false;
-    return DecodeStgHeader(reinterpret_cast<const std::uint8_t*>(bytes.constData()),
-                           static_cast<std::size_t>(bytes.size()), header, version);
+    TReadFile file(fileName);
+    if (!OpenStgFile(file)) return false;
+    TFileSource src(file);
+    return DecodeHeader(src, header, version);
 }

@@ -122,12 +122,15 @@ bool RegisterFileAssociation(bool doRegister, const QString& extension, const QS
 
 // .stg files
 //
-// The whole file is read into memory once and decoded from the buffer. A damaged or hostile
-// file makes the read fail (false) and never crashes, hangs or allocates more than the file
-// can hold. Failures are reported by result only; messages are the caller's.
+// A file is read chunk by chunk: chunks that are skipped are never read, and a chunk's counts
+// are checked before its bytes are. A damaged or hostile file makes the read fail (false) and
+// never crashes, hangs or allocates more than its records can hold. Failures are reported by
+// result only (the system's reason, when there is one, by LastReadError); messages are the
+// caller's.
 
-// Files larger than this are not read.
-inline constexpr qint64 kMaxStgFileSize = qint64{1} << 30;
+// Files larger than this are neither read nor written. A training of 24 hours is about 40 MB
+// (65,535 strokes with curves, 7 million raw samples).
+inline constexpr qint64 kMaxStgFileSize = qint64{128} << 20;
 // The packed version this program writes into .stg files; never 0.
 std::int32_t StgWriterVersion();
 // Writes the training through a temporary file in the target folder that replaces the target

@@ -1,5 +1,6 @@
 #include "support/ByteBuilder.h"
 #include "support/FileHelpers.h"
+#include "foundation/files/FileIo.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
 
@@ -9,6 +10,7 @@
 #include <QTemporaryDir>
 #include <cstring>
 #include <limits>
+#include <unistd.h>
 
 namespace {
 
@@ -192,7 +194,12 @@ TEST(StgReader, HostileCountsAndSizes) {
                          Case{"size 0 with a huge count", 3, 0, std::numeric_limits<std::int32_t>::max(), true},
                          Case{"size 0 raw", 7, 0, std::numeric_limits<std::int32_t>::max(), true},
                          Case{"chunk type 0", 0, 0, 0, false},
-                         Case{"unknown type 9 beyond the file", 9, 65535, 100, false}}) {
+                         Case{"unknown type 9 beyond the file", 9, 65535, 100, false},
+                         // Records too short to hold their number hold nothing.
+                         Case{"one-byte strokes", 3, 1, 84, true},
+                         Case{"one-byte curves", 4, 1, 84, true},
+                         Case{"one-byte intervals", 5, 1, 84, true},
+                         Case{"one-byte raw samples", 7, 1, 84, true}}) {
         TStgFileBuilder f;
         if (c.Size == 0)
             f.Chunk(c.Type, c.Size, c.Count);
@@ -202,6 +209,7 @@ TEST(StgReader, HostileCountsAndSizes) {
         EXPECT_EQ(Decode(f.Bytes(), t), c.Ok) << c.Name;
         // Never sized beyond what the 84 bytes can hold.
         EXPECT_LE(t.StrokeData.size(), 2u) << c.Name;
+        EXPECT_LE(t.Intervals.size(), 1u) << c.Name;
         EXPECT_LE(t.RawData.size(), 84u / 3 + 1) << c.Name;
     }
     // More strokes than a Word can number are refused.
@@ -380,4 +388,31 @@ TEST(StgFile, FailedSaveLeavesTheOldFile) {
     EXPECT_FALSE(WriteStgFile(dir.filePath(QStringLiteral("no/such/folder/x.stg")), small));
     EXPECT_EQ(ReadAllBytes(name), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.stg")});
+}
+
+// Files made sparse (no disk blocks): a training, then an unknown chunk to the size. Only the
+// chunks read are fetched; beyond the size limit nothing is.
+TEST(StgFile, LargeFilesAreReadByTheirChunksUpToTheLimit) {
+    QTemporaryDir dir;
+    struct Case { const char* Name; qint64 Size; bool Ok; };
+    for (const Case c : {Case{"100 MB", qint64{100} << 20, true},
+                         Case{"the limit", kMaxStgFileSize, true},
+                         Case{"one byte more", kMaxStgFileSize + 1, false},
+                         Case{"1 GB", (qint64{1} << 30) - 1, false}}) {
+        TStgFileBuilder f = BuildSampleStgFile();
+        const qint64 filler = c.Size - qint64(f.Bytes().size()) - 7;
+        f.Chunk(9, 1, std::int32_t(filler));
+        const QString name = dir.filePath(QString::fromLatin1(c.Name) + QStringLiteral(".stg"));
+        ASSERT_TRUE(WriteAllBytes(name, f.Bytes()));
+        ASSERT_EQ(::truncate(QFile::encodeName(name).constData(), c.Size), 0);
+        TTraining t;
+        EXPECT_EQ(ReadStgFile(name, t), c.Ok) << c.Name;
+        if (c.Ok)
+            EXPECT_EQ(t.StrokeData.size(), 4u) << c.Name;
+        EXPECT_EQ(LastReadError().isEmpty(), c.Ok) << c.Name;
+        TStgHeader h;
+        std::int32_t version = 0;
+        EXPECT_EQ(ReadStgHeader(name, h, version), c.Ok) << c.Name;
+        QFile::remove(name);
+    }
 }
