@@ -163,7 +163,7 @@ bool TVSInterface::WaitForFrame(int timeoutMs, unsigned stepMs, bool ping, TWait
 bool TVSInterface::ComPortConnect() {
     QPointer<TVSInterface> self(this);
     ComPortClose();
-    if (!self)
+    if (!self || FCloseAsked)
         return false;
     DebugLog(QStringLiteral("ComPortConnect"),
              QStringLiteral("Portlist and [used] ") + FPortList.join(QLatin1Char('\n')) +
@@ -177,14 +177,14 @@ bool TVSInterface::ComPortConnect() {
     for (const QString& port : ports) {
         if (FState != kvsClosed || IsConnected()) {
             ComPortClose();
-            if (!self)
+            if (!self || FCloseAsked)
                 return false;
         }
         FFrameType = vsfNone;
         FReceiveBuffer.clear();
         Accept(kSearchFrames);
         if (!ActivateSearchPort(port, single, failure)) {
-            if (!self)
+            if (!self || FCloseAsked)
                 return false;
             if (single)
                 return false;  // reported, and closed by the report
@@ -207,14 +207,14 @@ bool TVSInterface::ComPortConnect() {
     if (!found.isEmpty()) {
         FFrameType = vsfNone;
         SetState(kvsSearchFound);
-        if (!self)
+        if (!self || FCloseAsked)
             return false;
         FOpenName = found;
         SetState(kvsVerifying);
         return self && FState == kvsVerifying;
     }
     ComPortClose();
-    if (!self)
+    if (!self || FCloseAsked)
         return false;
     SetState(canceled ? kvsSearchCanceled : kvsSearchNotFound);
     // A port that could not be opened may be the module's: say why (the permission hint).
@@ -225,9 +225,10 @@ bool TVSInterface::ComPortConnect() {
 
 void TVSInterface::ComPortOpen() {
     QPointer<TVSInterface> self(this);
+    FCloseAsked = false;
     if (IsConnected()) {
         ComPortClose();
-        if (!self)
+        if (!self || FCloseAsked)
             return;
     }
     DebugLog(QStringLiteral("ComPortOpen"),
@@ -389,5 +390,6 @@ void TVSInterface::DemoOpen() {
 }
 
 void TVSInterface::Close() {
+    FCloseAsked = true;
     CloseSource();
 }

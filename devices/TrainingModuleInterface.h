@@ -80,5 +80,8 @@ private:
     std::string FFrameBuffer;
     float FEnergySum = 0;
     bool FTimedOut = false;
+    // Close was called while the search or the handshake ran: they stop, whatever state the
+    // call came in (the search closes the port itself between its attempts).
+    bool FCloseAsked = false;
     TUsbLookup FUsb = TUsbLookup::System();
 };

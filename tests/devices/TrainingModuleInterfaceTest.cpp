@@ -276,6 +276,43 @@ TEST_F(TrainingModuleTest, CancelTimeOutAndModuleCancel) {
     }
 }
 
+TEST_F(TrainingModuleTest, CloseFromAnyEventOfTheOpenEndsIt) {
+    // Every listed port is tried and the module is listed twice: a search that went on after
+    // the close would find it again.
+    for (const TKeloState in : {kvsClosing, kvsClosed, kvsSearching, kvsSearchFound, kvsVerifying,
+                                kvsAccepting, kvsStartingWorkout}) {
+        SCOPED_TRACE(StateName(in));
+        TVSModulePeer module;
+        module.AfterAccept = vsenc::StartWorkout(0, 300, 0, 10, 5);
+        std::unique_ptr<TTestVS> vs(CreateInterface<TTestVS>(nullptr));
+        vs->SetClock(&Clock);
+        vs->SetPorts({module.Pty.SlavePath(), module.Pty.SlavePath()});
+        Clock.OnWait = [&](unsigned ms) {
+            Clock.Advance(ms);
+            module.Poll();
+        };
+        bool closed = false;
+        std::vector<std::string> after;  // states of the open once the close has returned
+        vs->OnStateChange = [&](TInterface* sender, TKeloState, TKeloState to) {
+            if (closed) {
+                if (to != kvsClosing && to != kvsClosed)  // a close under way ends
+                    after.emplace_back(StateName(to));
+            } else if (to == in) {
+                sender->Close();
+                closed = true;
+            }
+        };
+        Messages.Texts.clear();
+        vs->Open(kSourceSerial, "");
+        EXPECT_TRUE(closed);
+        EXPECT_EQ(after, std::vector<std::string>{});
+        EXPECT_EQ(vs->State(), kvsClosed);
+        EXPECT_FALSE(vs->Port()->Active());
+        DrainEvents();
+        EXPECT_TRUE(Messages.Texts.empty());
+    }
+}
+
 TEST_F(TrainingModuleTest, ModuleVanishingMidWorkoutEndsWithOneMessage) {
     StartWorkout();
     Send(StrokeFrame(1));
