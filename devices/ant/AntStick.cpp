@@ -14,6 +14,23 @@ constexpr int kProbeTimeoutMs = 500;
 constexpr int kStartupTimeoutMs = 500;
 constexpr std::size_t kMaxBuffered = 4096;
 
+bool IsSync(std::uint8_t b) {
+    return b == 0xA4 || b == 0xA5;
+}
+
+// A whole message with a good checksum starts at buffer[at].
+bool GoodMessageAt(const std::vector<std::uint8_t>& buffer, std::size_t at) {
+    if (buffer.size() < at + 4)
+        return false;
+    const std::size_t total = std::size_t(buffer[at + 1]) + 4;
+    if (buffer.size() - at < total)
+        return false;
+    std::uint8_t sum = 0;
+    for (std::size_t i = at; i + 1 < at + total; ++i)
+        sum ^= buffer[i];
+    return sum == buffer[at + total - 1];
+}
+
 }  // namespace
 
 std::vector<std::uint8_t> FrameMessage(std::uint8_t id, const std::vector<std::uint8_t>& payload) {
@@ -42,19 +59,26 @@ void TAntParser::Add(const std::uint8_t* data, std::size_t size) {
 
 bool TAntParser::Next(std::uint8_t& id, std::vector<std::uint8_t>& payload) {
     for (;;) {
-        auto sync = std::find_if(FBuffer.begin(), FBuffer.end(),
-                                 [](std::uint8_t b) { return b == 0xA4 || b == 0xA5; });
+        auto sync = std::find_if(FBuffer.begin(), FBuffer.end(), IsSync);
         FSkipped += std::size_t(sync - FBuffer.begin());
         FBuffer.erase(FBuffer.begin(), sync);
         if (FBuffer.size() < 4)
             return false;
         const std::size_t total = std::size_t(FBuffer[1]) + 4;
-        if (FBuffer.size() < total)
-            return false;
-        std::uint8_t sum = 0;
-        for (std::size_t i = 0; i + 1 < total; ++i)
-            sum ^= FBuffer[i];
-        if (sum != FBuffer[total - 1]) {
+        if (FBuffer.size() < total) {
+            // A stray sync byte with a large length would hold every message behind it until
+            // its length had arrived: a good message starting at a later sync byte shows that
+            // this one was no message start.
+            std::size_t next = 1;
+            while (next < FBuffer.size() && !(IsSync(FBuffer[next]) && GoodMessageAt(FBuffer, next)))
+                ++next;
+            if (next == FBuffer.size())
+                return false;
+            FSkipped += next;
+            FBuffer.erase(FBuffer.begin(), FBuffer.begin() + std::ptrdiff_t(next));
+            continue;
+        }
+        if (!GoodMessageAt(FBuffer, 0)) {
             ++FSkipped;
             FBuffer.erase(FBuffer.begin());
             continue;

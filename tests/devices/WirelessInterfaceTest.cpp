@@ -185,11 +185,13 @@ TEST_F(WirelessTest, WheelPacketsCountGapsButNotTheFirstNorARepeat) {
 
 TEST_F(WirelessTest, NopePacketsSetTheDeviceIdOnceAndCountWithoutRawLines) {
     Connect();
-    // Noise and a message with a bad checksum on the line are skipped.
+    // Noise, a message with a bad checksum and a stray sync byte whose length reaches past
+    // everything sent are skipped; the message behind the stray byte is not held.
     std::string bad = antenc::NopePacket(1, 9, 0x99999999);
     bad.back() = char(bad.back() ^ 1);
     SendOther(std::string("\x00\x11\xA4\x02", 4) + antenc::NopePacket(1, 0, 0x0001E240) + bad +
-                  antenc::NopePacket(2, 1, 0x12345678) + antenc::NopePacket(1, 4, 0x12345678),
+                  antenc::NopePacket(2, 1, 0x12345678) + "\xA4\xF0" +
+                  antenc::NopePacket(1, 4, 0x12345678),
               3);
     EXPECT_EQ(Kw->DeviceID(), QStringLiteral("0001E240"));
     EXPECT_EQ(Kw->TotalNopePackets(), 3u);
