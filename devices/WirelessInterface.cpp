@@ -32,6 +32,11 @@ const QString kDashes(77, QLatin1Char('-'));
 std::mutex gSessionLock;
 TKWShared* gSession = nullptr;
 
+// The library drives one stick for the whole process. The interface that holds it, from the
+// start of its connect to the end of its disconnect, is the only one that calls into the stick
+// (main thread only).
+const TKWInterface* gStickOwner = nullptr;
+
 QString Hex2(unsigned v) {
     return QStringLiteral("%1").arg(v & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
 }
@@ -260,15 +265,26 @@ TKWInterface::TKWInterface(TCreateKey key, QObject* owner)
 
 TKWInterface::~TKWInterface() {
     // Quietly: no events and no waits from a destructor.
-    if (FAntConnectedFlag)
+    if (FAntConnectedFlag || gStickOwner == this)
         Disconnect();
     FThread.reset();
     if (FLibrary) {
-        FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
-        FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
-        FAnt.UnassignAllResponseFunctions();
+        if (!StickTaken()) {  // another interface's callbacks stay
+            FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
+            FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
+            FAnt.UnassignAllResponseFunctions();
+        }
         FreeAntLibrary();
     }
+}
+
+bool TKWInterface::StickTaken() const {
+    return gStickOwner && gStickOwner != this;
+}
+
+void TKWInterface::ReleaseStick() {
+    if (gStickOwner == this)
+        gStickOwner = nullptr;
 }
 
 void TKWInterface::StatusMessage(const QString& Text) {
@@ -378,17 +394,20 @@ void TKWInterface::UnloadAntLib() {
     SetFlag(FAntBusyFlag, true);
     FShared->ResponseEnabled = false;
     FAnt.Nap(AntDelay);
-    FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
+    if (!StickTaken())
+        FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
     Wait(AntDelay);
     if (!self)
         return;
     FShared->ChannelEventEnabled = false;
     FAnt.Nap(AntDelay);
-    FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
+    if (!StickTaken())
+        FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
     Wait(AntDelay);
     if (!self)
         return;
-    FAnt.UnassignAllResponseFunctions();
+    if (!StickTaken())
+        FAnt.UnassignAllResponseFunctions();
     Wait(AntDelay);
     if (!self)
         return;
@@ -445,6 +464,8 @@ void TKWInterface::ComPortUpdateList() {
 }
 
 void TKWInterface::ScanDevices() {
+    if (StickTaken())
+        return;  // probing would close the stick under its owner; the list stays as it was
     StatusMessage(kDashes);
     StatusMessage(QStringLiteral("Scanning for ANT devices ..."));
     SetFlag(FAntBusyFlag, true);
@@ -500,11 +521,8 @@ void TKWInterface::ComPortOpen() {
     }
     if (SourceName().isEmpty())
         throw EKeloError(std::string("No source selected"));
-    {
-        std::lock_guard<std::mutex> lock(gSessionLock);
-        if (gSession && gSession != FShared.get())
-            throw EKeloError(std::string("ANT : Device in use"));
-    }
+    if (StickTaken())
+        throw EKeloError(std::string("ANT : Device in use"));
     FDataSeen = 0;
     FValidData = 0;
     FDeviceID.clear();
@@ -543,6 +561,7 @@ void TKWInterface::ComPortOpen() {
 
 bool TKWInterface::Connect(QString& failedStep) {
     QPointer<TKWInterface> self(this);
+    gStickOwner = this;
     bool initialised = false;
     struct TStep {
         const char* Name;
@@ -604,6 +623,8 @@ bool TKWInterface::Connect(QString& failedStep) {
     }
     if (!FAntConnectedFlag && initialised)
         Disconnect();  // the stick is not left initialised
+    if (!FAntConnectedFlag)
+        ReleaseStick();
     return FAntConnectedFlag;
 }
 
@@ -630,6 +651,7 @@ void TKWInterface::Disconnect() {
     if (FLibrary)
         FAnt.Close();
     FAntConnectedFlag = false;
+    ReleaseStick();
 }
 
 void TKWInterface::ComPortClose() {
@@ -685,6 +707,8 @@ void TKWInterface::ComPortClose() {
         if (!self)
             return;
     }
+    if (!FAntConnectedFlag)
+        ReleaseStick();
     SetFlag(FAntBusyFlag, false);
     StatusMessage(FAntConnectedFlag ? QStringLiteral("Error disconnecting from ANT device.")
                                     : QStringLiteral("Done disconnecing from ANT device."));

@@ -162,6 +162,9 @@ private:
     bool Connect(QString& failedStep);
     // Callbacks off, library released from the stick, worker joined: quiet, no events.
     void Disconnect();
+    // Another interface holds the stick: this one leaves it alone.
+    bool StickTaken() const;
+    void ReleaseStick();
     bool GetAntLibrary(QString& error);
     bool FreeAntLibrary();
     void ScanDevices();

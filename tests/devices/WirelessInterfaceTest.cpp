@@ -297,6 +297,71 @@ TEST_F(WirelessTest, TheStickVanishingEndsTheSessionWithOneMessage) {
     EXPECT_EQ(Kw->PulseCount(), 3);
 }
 
+// The library drives one stick for the process: whatever two interfaces do in turn, the one
+// that holds it keeps its data, and the other is told the stick is in use.
+TEST_F(WirelessTest, TwoInterfacesShareTheStickWithOneOwnerAtATime) {
+    struct TSide {
+        std::unique_ptr<TKWInterface> Kw;
+        std::vector<QString> Errors;
+        std::size_t Wheels = 0;
+    };
+    struct TCase {
+        const char* Name;
+        std::vector<std::string> Steps;  // "open A", "open B: in use", "close A", "free B", ...
+        char Owner;
+    };
+    const TCase cases[] = {
+        {"reconnect, the old one freed after the new one opened", {"open A", "close A", "open B", "free A"}, 'B'},
+        {"reconnect, the old one freed first", {"open A", "close A", "free A", "open B"}, 'B'},
+        {"second open", {"open A", "open B: in use"}, 'A'},
+        {"second open, the second freed", {"open A", "open B: in use", "free B"}, 'A'},
+        {"second open, the owner freed, the second again",
+         {"open A", "open B: in use", "free A", "open B"}, 'B'},
+        {"second open, the owner closed and freed after the second opened",
+         {"open A", "open B: in use", "close A", "open B", "free A"}, 'B'},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TSide sides[2];
+        for (TSide& side : sides) {
+            side.Kw.reset(CreateInterface<TKWInterface>(nullptr));
+            side.Kw->AntLibraryName = QStringLiteral(KV_ANT_LIBRARY);
+            side.Kw->SetClock(&Clock);
+            side.Kw->OnError = [&side](TInterface*, const QString& msg) { side.Errors.push_back(msg); };
+            side.Kw->OnWheelData = [&side](TInterface*, Word) { ++side.Wheels; };
+        }
+        for (const std::string& step : c.Steps) {
+            SCOPED_TRACE(step);
+            TSide& side = sides[step.find('B') != std::string::npos ? 1 : 0];
+            TSide& other = sides[&side == &sides[0] ? 1 : 0];
+            if (step.rfind("free", 0) == 0) {
+                side.Kw.reset();
+            } else if (step.rfind("close", 0) == 0) {
+                side.Kw->Close();
+                EXPECT_FALSE(side.Kw->IsConnected());
+            } else if (step.find("in use") != std::string::npos) {
+                side.Kw->Open(kSourceSerial, QStringLiteral("ANTSerial"));
+                EXPECT_EQ(side.Errors, std::vector<QString>{QStringLiteral("ANT : Device in use")});
+                EXPECT_EQ(side.Kw->State(), kvsClosed);
+                EXPECT_TRUE(other.Kw->IsConnected());
+                side.Errors.clear();
+            } else {
+                side.Kw->Open(kSourceSerial, QStringLiteral("ANTSerial"));
+                EXPECT_EQ(side.Kw->State(), kvsOpened);
+                EXPECT_TRUE(side.Errors.empty()) << side.Errors.front().toStdString();
+            }
+        }
+        TSide& owner = sides[c.Owner == 'B' ? 1 : 0];
+        TSide& other = sides[c.Owner == 'B' ? 0 : 1];
+        ASSERT_TRUE(owner.Kw);
+        Stick.Write(antenc::WheelPacket(16, 9000, 9000, 9000));
+        EXPECT_TRUE(WaitUntil([&] { return owner.Wheels == 3; })) << owner.Wheels;
+        EXPECT_EQ(owner.Kw->State(), kvsOpened);
+        EXPECT_TRUE(owner.Errors.empty());
+        EXPECT_EQ(other.Wheels, 0u);
+    }
+}
+
 TEST_F(WirelessTest, TheSticksInSysfsAreListedWithoutTheLibrary) {
     QTemporaryDir root;
     const auto device = [&](const QString& name, const QString& vendor, const QString& product,
