@@ -181,9 +181,7 @@ TEST_F(ChartSetupTest, SeriesKindsAxesAndColours) {
     const TTraining t = MakeTraining({10, 20, 30});
     // A time X gives a line, X in days as the catalogue's Single holds them.
     const TChartSeries line = Series(t, {.X = kColTime}).Series.at(0);
-    EXPECT_EQ(line.Kind, TSeriesKind::Line);
-    EXPECT_TRUE(line.XDateTime);
-    EXPECT_FALSE(line.YDateTime);
+    EXPECT_TRUE(line.Kind == TSeriesKind::Line && line.XDateTime && !line.YDateTime);
     EXPECT_DOUBLE_EQ(line.Points.at(0).X, static_cast<float>(5.0 / 86400.0));
 
     // X of point kind gives point series, and no averages or cursor; Z sits on the right in the
@@ -192,20 +190,15 @@ TEST_F(ChartSetupTest, SeriesKindsAxesAndColours) {
                                           .ShowZ = true, .ZAverage = true, .ZMarks = true, .InvertZ = true,
                                           .Cursor = true});
     ASSERT_EQ(points.Series.size(), 2u);
-    EXPECT_EQ(points.Series[0].Pointer, TPointerStyle::Rectangle);
-    EXPECT_EQ(points.Series[1].Pointer, TPointerStyle::Circle);
-    EXPECT_EQ(points.Series[1].VertAxis, TVertAxis::Right);
-    EXPECT_EQ(points.Series[1].Color, 0xFFFF00u);
+    EXPECT_TRUE(points.Series[0].Pointer == TPointerStyle::Rectangle && points.Series[1].Pointer == TPointerStyle::Circle &&
+                points.Series[1].VertAxis == TVertAxis::Right && points.Series[1].Color == 0xFFFF00u);
 
     // A Z line: solid, width 2 and inverted, or width 1 in the training's colour.
     const TChartSeries inverted = Series(t, {.Y = -1, .Z = kColPower, .ShowY = false, .ShowZ = true,
                                              .InvertZ = true}).Series.at(0);
-    EXPECT_EQ(inverted.PenWidth, 2);
-    EXPECT_EQ(inverted.PenStyle, kPenSolid);
-    EXPECT_EQ(inverted.Color, 0xFFFF00u);
+    EXPECT_TRUE(inverted.PenWidth == 2 && inverted.PenStyle == kPenSolid && inverted.Color == 0xFFFF00u);
     const TChartSeries plain = Series(t, {.Y = -1, .Z = kColPower, .ShowY = false, .ShowZ = true}).Series.at(0);
-    EXPECT_EQ(plain.PenWidth, 1);
-    EXPECT_EQ(plain.Color, kRed);
+    EXPECT_TRUE(plain.PenWidth == 1 && plain.Color == kRed);
 }
 
 TEST_F(ChartSetupTest, MovingAverageOverElevenStrokes) {
@@ -221,9 +214,8 @@ TEST_F(ChartSetupTest, MovingAverageOverElevenStrokes) {
     // Stroke 14 lies after the last positive value: strokes 2..13 remain.
     ASSERT_EQ(avg.Points.size(), 12u);
     EXPECT_DOUBLE_EQ(avg.Points[0].X, 2);
-    EXPECT_DOUBLE_EQ(avg.Points[0].Y, 45);   // strokes 2..7 (stroke 1 never counts)
-    EXPECT_DOUBLE_EQ(avg.Points[6].Y, 80);   // stroke 8: strokes 3..13
-    EXPECT_DOUBLE_EQ(avg.Points[11].Y, 105); // stroke 13: strokes 8..13 (14 has no power)
+    // Strokes 2..7 (stroke 1 never counts); stroke 8: strokes 3..13; stroke 13: 8..13 (14 has no power).
+    EXPECT_EQ((std::vector<double>{avg.Points[0].Y, avg.Points[6].Y, avg.Points[11].Y}), (std::vector<double>{45, 80, 105}));
 }
 
 TEST_F(ChartSetupTest, CursorSpansTheVerticalAxisAtTheCurrentStroke) {
@@ -242,8 +234,7 @@ TEST_F(ChartSetupTest, CursorSpansTheVerticalAxisAtTheCurrentStroke) {
     AddSeries(chart, t, {.Y = -1, .Z = kColEnergySum, .ShowY = false, .ShowZ = true, .Cursor = true});
     ASSERT_EQ(chart.Series.size(), 2u);
     EXPECT_EQ(chart.Series[1].VertAxis, TVertAxis::Right);
-    EXPECT_DOUBLE_EQ(chart.Series[1].Points[0].Y, 2);
-    EXPECT_DOUBLE_EQ(chart.Series[1].Points[1].Y, 4);
+    EXPECT_EQ((std::vector<double>{chart.Series[1].Points[0].Y, chart.Series[1].Points[1].Y}), (std::vector<double>{2, 4}));
 
     // No cursor for a current stroke outside the strokes, nor without ShowCursor.
     for (int current : {0, 5, 1000, -3}) {
@@ -285,13 +276,10 @@ TEST_F(ChartSetupTest, ForceCurveOfTheCurrentStroke) {
     const TChartModel chart = Curves(t, false, false, false, 800, 70);
     ASSERT_EQ(chart.Series.size(), 1u);
     const TChartSeries& s = chart.Series[0];
-    EXPECT_EQ(s.Color, kRed);
-    EXPECT_EQ(s.PenStyle, kPenDash);
+    EXPECT_TRUE(s.Color == kRed && s.PenStyle == kPenDash);
     ASSERT_EQ(s.Points.size(), 80u);
-    EXPECT_DOUBLE_EQ(s.Points[0].X, 2.2);
-    EXPECT_DOUBLE_EQ(s.Points[79].X, 80 * 2.2);
-    EXPECT_DOUBLE_EQ(s.Points[0].Y, 12);
-    EXPECT_DOUBLE_EQ(s.Points[79].Y, 802);
+    EXPECT_EQ((std::vector<double>{s.Points[0].X, s.Points[79].X, s.Points[0].Y, s.Points[79].Y}),
+              (std::vector<double>{2.2, 80 * 2.2, 12, 802}));
     // Fixed force: the peak of 400 N becomes 800 N.
     EXPECT_DOUBLE_EQ(Curves(t, true, false, false, 800, 70).Series.at(0).Points.at(0).Y, 24);
     // Length 140 against 70: every second sample.

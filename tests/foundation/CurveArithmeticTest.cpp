@@ -125,38 +125,54 @@ TEST(ResampleForceCurve, StepsPlateausAndEnds) {
     EXPECT_EQ(shortOut[0], 7); // different bounds: nothing written
 }
 
-TEST(AverageStrokes, NoneOneAndTwoStrokes) {
+TEST(AverageStrokes, WhoTakesPartAndWhatIsAveraged) {
     TStgStrokeData avg;
     avg.Power = 5;
     TStgForceCurve curve;
     curve.Present = 1;
-    AverageStrokes({}, {}, 0, avg, curve);
+    AverageStrokes({}, {}, 0, avg, curve); // cleared, also with nothing to average
     EXPECT_EQ(avg, TStgStrokeData{});
     EXPECT_EQ(curve, TStgForceCurve{});
-    EXPECT_EQ(Average(Strokes({}), {Drive()}).Curve, kNone);
 
-    // One stroke is copied, with its peak.
-    std::vector<TStgStrokeData> one = Strokes({{76, 0}});
-    one[1].Power = 210;
-    std::vector<TStgForceCurve> curves{kNone, Drive()};
-    curves[1].Number = 1;
-    TAverage a = Average(one, curves);
-    EXPECT_EQ(a.Stroke.Power, 210);
-    EXPECT_EQ(a.Curve, curves[1]);
-    EXPECT_EQ(a.Stroke.PeakForce, 400);
-    EXPECT_FLOAT_EQ(a.Stroke.PeakForcePos, 20);
-    EXPECT_FLOAT_EQ(a.Stroke.RelPeakForcePos, 2000.0f / 76);
-
-    // Of two strokes only the second counts; only energy, length and the peak are averaged.
-    std::vector<TStgStrokeData> two = Strokes({{10, 900}, {40, 300}});
-    two[2].Power = 250;
-    a = Average(two, {kNone, Ramp(5), Drive()});
-    EXPECT_EQ(a.Stroke.Energy, 300);
-    EXPECT_EQ(a.Stroke.Length, 40);
-    EXPECT_EQ(a.Stroke.Power, 0);
-    EXPECT_EQ(a.Curve.Force, Drive().Force);
-    EXPECT_EQ(a.Curve.Present, 0);
-    EXPECT_EQ(a.Stroke.PeakForce, 400);
+    TStgForceCurve absent = Ramp(9);
+    absent.Present = 0;
+    struct TCase {
+        const char* What;
+        std::vector<TStgStrokeData> Strokes;
+        std::vector<TStgForceCurve> Curves;
+        float Energy, Length, Peak;
+        TStgForceCurve Expected;
+        bool Copied; // a single stroke is copied whole
+    };
+    const TCase cases[] = {
+        {"only the average element", Strokes({}), {Drive()}, 0, 0, 0, kNone, false},
+        {"one stroke is copied", Strokes({{76, 50}}), {kNone, Drive()}, 50, 76, 400, Drive(), true},
+        // Of several strokes the first never counts; the average curve is not marked present.
+        {"stroke 1 left out", Strokes({{10, 900}, {40, 300}}), {kNone, Ramp(5), Drive()}, 300, 40, 400, Drive(), false},
+        {"absent curves take no part", Strokes({{0, 0}, {40, 300}, {90, 5000}}), {kNone, kNone, Drive(), absent},
+         300, 40, 400, Drive(), false},
+        {"no curve present", Strokes({{0, 0}, {40, 300}}), {kNone, kNone, absent}, 0, 0, 0, kNone, false},
+        {"strokes without a curve element", Strokes({{40, 0}, {40, 100}, {40, 0}, {40, 0}}), {kNone, kNone, Drive()},
+         100, 40, 400, Drive(), false},
+        {"one stroke element", Strokes({{40, 0}}), {kNone, kNone, Drive(), Drive()}, 0, 40, 0, kNone, true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.What);
+        std::vector<TStgStrokeData> strokes = c.Strokes;
+        for (TStgStrokeData& s : strokes)
+            s.Power = 210; // never averaged, copied from a single stroke
+        const TAverage a = Average(strokes, c.Curves);
+        EXPECT_EQ(a.Stroke.Energy, c.Energy);
+        EXPECT_EQ(a.Stroke.Length, c.Length);
+        EXPECT_EQ(a.Stroke.PeakForce, c.Peak);
+        EXPECT_EQ(a.Stroke.Power, c.Copied ? 210 : 0);
+        EXPECT_EQ(a.Curve.Force, c.Expected.Force);
+        EXPECT_EQ(a.Curve.Present, c.Copied ? c.Expected.Present : 0);
+    }
+    // The copied stroke gets its peak position.
+    const TAverage one = Average(Strokes({{76, 0}}), {kNone, Drive()});
+    EXPECT_FLOAT_EQ(one.Stroke.PeakForcePos, 20);
+    EXPECT_FLOAT_EQ(one.Stroke.RelPeakForcePos, 2000.0f / 76);
 }
 
 TEST(AverageStrokes, CurvesAreStretchedToTheMeanLength) {
@@ -167,20 +183,6 @@ TEST(AverageStrokes, CurvesAreStretchedToTheMeanLength) {
     EXPECT_EQ(a.Stroke.Energy, 150);
     for (std::size_t j = 0; j <= 63; ++j)
         EXPECT_EQ(a.Curve.Force[j], 10 * j) << j;
-}
-
-TEST(AverageStrokes, CurvesNotPresentTakeNoPart) {
-    const std::vector<TStgStrokeData> strokes = Strokes({{0, 0}, {40, 300}, {90, 5000}});
-    std::vector<TStgForceCurve> curves{kNone, kNone, Drive(), Ramp(9)};
-    curves[3].Present = 0;
-    TAverage a = Average(strokes, curves);
-    EXPECT_EQ(a.Stroke.Energy, 300);
-    EXPECT_EQ(a.Stroke.Length, 40);
-    EXPECT_EQ(a.Curve.Force, Drive().Force);
-    curves[2].Present = 0;
-    a = Average(strokes, curves);
-    EXPECT_EQ(a.Stroke.Energy, 0);
-    EXPECT_EQ(a.Curve, kNone);
 }
 
 TEST(AverageStrokes, LengthsNotAboveZeroKeepTheCurveShape) {
@@ -195,17 +197,4 @@ TEST(AverageStrokes, LengthsNotAboveZeroKeepTheCurveShape) {
     const auto stretched = Resampled(Drive(), 40 / 19.5);
     for (std::size_t k = 0; k < stretched.size(); ++k)
         EXPECT_EQ(a.Curve.Force[k], FloatToWord(static_cast<float>(stretched[k]) / 2)) << k;
-}
-
-TEST(AverageStrokes, OnlyIndexesOfBothArraysCount) {
-    std::vector<TStgStrokeData> strokes = Strokes({{40, 0}, {40, 100}, {40, 0}, {40, 0}});
-    std::vector<TStgForceCurve> curves{kNone, kNone, Drive()};
-    TAverage a = Average(strokes, curves); // strokes 3 and 4 have no curve element
-    EXPECT_EQ(a.Stroke.Energy, 100);
-    EXPECT_EQ(a.Curve.Force, Drive().Force);
-    curves.resize(6, Drive());
-    strokes.resize(2);
-    a = Average(strokes, curves); // one stroke element: copied
-    EXPECT_EQ(a.Stroke.Length, 40);
-    EXPECT_EQ(a.Curve.Force, kNone.Force);
 }

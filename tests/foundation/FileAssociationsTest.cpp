@@ -6,7 +6,6 @@
 #include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -20,25 +19,40 @@ struct TTempDataHome {
     TEnvOverride HomeVar{"HOME", QFile::encodeName(Home.path())};
 };
 
+bool RegisterOnly(int which) { // zti, ztr, zts, str, stg
+    return RegisterFileAssociations(which == 0, which == 1, which == 2, which == 3, which == 4);
+}
+
 } // namespace
 
-TEST(FileAssociations, RegisteredAndRemovedAgain) {
+TEST(FileAssociations, EachChoiceRegistersItsOwnType) {
     TTempDataHome env;
     const TDesktopFileTypeTarget target = DefaultDesktopFileTypeTarget(GetProductName());
     ASSERT_EQ(target.DataHome, env.Data.path());
-
-    ASSERT_TRUE(RegisterFileAssociations(false, false, true, true, true));
-    EXPECT_EQ(RegisteredDesktopFileTypes(target), (QStringList{"stg", "str", "zts"}));
-    const QByteArray stg = ReadAllBytes(DesktopMimePackageFile(target, "stg"));
-    EXPECT_TRUE(
-        stg.contains("<comment>" + (GetProductName() + " Training File").trimmed().toUtf8() + "</comment>"));
-    EXPECT_TRUE(stg.contains("value=\"MIL \""));
-    EXPECT_FALSE(ReadAllBytes(DesktopMimePackageFile(target, "zts")).contains("<magic"));
+    const char* const types[][2] = {
+        {"zti", "ZtIV User"}, {"ztr", "ZtIV Stroke"}, {"zts", "ZtIV Session"}, {"str", "Stroke"}, {"stg", "Training"}};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(types[i][0]);
+        ASSERT_TRUE(RegisterOnly(i));
+        EXPECT_EQ(RegisteredDesktopFileTypes(target), QStringList{types[i][0]});
+        const QByteArray mime = ReadAllBytes(DesktopMimePackageFile(target, types[i][0]));
+        EXPECT_TRUE(mime.contains("<comment>" + (GetProductName() + " " + types[i][1] + " File").trimmed().toUtf8() +
+                                  "</comment>"));
+        EXPECT_EQ(mime.contains("value=\"MIL \""), i == 4); // only the training file has a magic
+    }
     EXPECT_TRUE(ReadAllBytes(DesktopEntryFile(target)).contains(ProgramFilePath().toUtf8()));
 
-    // One type away, then the rest; the databases the tools build may stay, our files go.
+    // All of them, then one away, then the rest; the databases the tools build may stay, our files go.
+    ASSERT_TRUE(RegisterFileAssociations(true, true, true, true, true));
+    EXPECT_EQ(RegisteredDesktopFileTypes(target), (QStringList{"stg", "str", "zti", "ztr", "zts"}));
     ASSERT_TRUE(RegisterFileAssociation(false, "zts", "ZtIV Session", false, false, 5));
-    EXPECT_EQ(RegisteredDesktopFileTypes(target), (QStringList{"stg", "str"}));
+    EXPECT_EQ(RegisteredDesktopFileTypes(target), (QStringList{"stg", "str", "zti", "ztr"}));
+    // A foreign file in the way of one type fails the whole call but not the others.
+    ASSERT_TRUE(RegisterFileAssociations(false, false, false, false, false));
+    ASSERT_TRUE(WriteAllBytes(DesktopMimePackageFile(target, "zti"), "<mime-info>not ours</mime-info>"));
+    EXPECT_FALSE(RegisterFileAssociations(true, true, false, false, false));
+    EXPECT_EQ(RegisteredDesktopFileTypes(target), QStringList{"ztr"});
+    ASSERT_TRUE(QFile::remove(DesktopMimePackageFile(target, "zti")));
     ASSERT_TRUE(RegisterFileAssociations(false, false, false, false, false));
     for (const QString& file : FilesUnder(env.Data.path()))
         EXPECT_FALSE(file.startsWith("mime/packages/") || file.startsWith("applications/") ||

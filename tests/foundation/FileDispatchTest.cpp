@@ -309,32 +309,28 @@ TEST(ExportTraining, OwnStgFileByTargetName) {
             t.Header.ContentKind = c.ContentKind;
         }
         t.Header.FileFormat = 0; // a reset training still saves as its own .stg file
-        const std::size_t strokes = t.StrokeData.size();
-        const std::int32_t size = 2563 + 84 * std::int32_t(strokes) +
-                                  163 * std::int32_t(t.ForceCurves.size()) +
-                                  259 * std::int32_t(t.Intervals.size()) + 3 * std::int32_t(t.RawData.size());
+        // The size of the record in memory, as it stood before the save.
+        const int size = kTrainingRecordSize + kStgStrokeDataSize * int(t.StrokeData.size()) +
+                         kStgForceCurveSize * int(t.ForceCurves.size()) + kStgIntervalSize * int(t.Intervals.size()) +
+                         kStgRawDataSize * int(t.RawData.size());
         const TGUID guid = t.Header.Guid;
         QString name = dir.filePath(QString("kind%1%2.stg").arg(c.ContentKind).arg(c.Empty));
+        const QString chosen = name;
         const TDateTime before = Now();
         ASSERT_TRUE(ExportTraining(name, "/unused", t)) << int(c.ContentKind);
-        EXPECT_EQ(name, dir.filePath(QString("kind%1%2.stg").arg(c.ContentKind).arg(c.Empty)));
+        EXPECT_EQ(name, chosen);
         const TStgHeader& h = t.Header;
-        EXPECT_EQ(h.ContentKind, c.Expected);
-        EXPECT_EQ(h.FileFormat, 5);
+        EXPECT_EQ((std::vector<int>{h.ContentKind, h.FileFormat, h.FileSize, h.Modified}),
+                  (std::vector<int>{c.Expected, 5, size, 0}));
         EXPECT_EQ(h.FileName, name.toStdString());
         EXPECT_GE(h.FileDate, before);
-        EXPECT_EQ(h.FileSize, size);
-        EXPECT_EQ(h.Modified, 0);
         EXPECT_EQ(h.Guid, guid); // kept when there was one
         EXPECT_EQ(h.SourceFileName, "/old/place.zts");
         EXPECT_EQ(t.Magic, TrainingMagic);
-        if (!c.Empty) {
-            EXPECT_EQ(t.StrokeData.size(), 4u); // trailing strokes without time cut
-        }
+        EXPECT_EQ(t.StrokeData.size(), c.Empty ? 1u : 4u); // trailing strokes without time cut
         const TStgHeader stored = HeaderOf(name);
-        EXPECT_EQ(stored.ContentKind, c.Expected);
-        EXPECT_EQ(stored.FileFormat, 5);
-        EXPECT_EQ(stored.FileSize, size);
+        EXPECT_EQ((std::vector<int>{stored.ContentKind, stored.FileFormat, stored.FileSize}),
+                  (std::vector<int>{c.Expected, 5, size}));
     }
 }
 
@@ -349,15 +345,12 @@ TEST(ExportTraining, OtherExtensionsMoveTheIdentityIntoTheSourceFields) {
     const TStgHeader& h = t.Header;
     EXPECT_EQ(h.SourceFileName, name.toStdString());
     EXPECT_TRUE(h.FileName.empty());
-    EXPECT_EQ(h.FileDate, 0);
-    EXPECT_EQ(h.FileSize, 0);
-    EXPECT_EQ(h.FileFormat, 0);
-    EXPECT_EQ(h.ContentKind, 0);
-    EXPECT_EQ(h.SourceFileFormat, 10); // as it was
-    EXPECT_EQ(h.SourceContentKind, 8);
+    // The source kind and format stay as they were.
+    EXPECT_EQ((std::vector<double>{h.FileDate, double(h.FileSize), double(h.FileFormat), double(h.ContentKind),
+                                   double(h.SourceFileFormat), double(h.SourceContentKind), double(h.Modified)}),
+              (std::vector<double>{0, 0, 0, 0, 10, 8, 0}));
     EXPECT_GT(h.SourceFileDate, 0);
     EXPECT_NE(h.Guid, TGUID{}); // an all-zero identity gets a new one
-    EXPECT_EQ(h.Modified, 0);
     EXPECT_EQ(HeaderOf(name).SourceFileName, name.toStdString());
 
     // User content under .ini is written as a user file.
@@ -382,13 +375,11 @@ TEST(ExportTraining, DialogChoosesNameAndKind) {
     QString name;
     EXPECT_FALSE(ExportTraining(name, "/start", t)); // cancelled
     EXPECT_TRUE(name.isEmpty());
-    EXPECT_EQ(prompt.Request.Title, "Export training session");
-    EXPECT_EQ(prompt.Request.Filter, "Trainings (*.stg)|*.stg|User (*.ini)|*.ini|");
-    EXPECT_EQ(prompt.Request.FilterIndex, 1);
-    EXPECT_EQ(prompt.Request.DefaultExt, "STG");
-    EXPECT_EQ(prompt.Request.InitialDir, "/start");
-    EXPECT_EQ(prompt.Request.FileName, "/mine/session");
-    EXPECT_TRUE(prompt.Request.OverwritePrompt && prompt.Request.PathMustExist);
+    const TSaveDialogRequest& r = prompt.Request;
+    EXPECT_EQ((QStringList{r.Title, r.Filter, r.DefaultExt, r.InitialDir, r.FileName}),
+              (QStringList{"Export training session", "Trainings (*.stg)|*.stg|User (*.ini)|*.ini|", "STG", "/start",
+                           "/mine/session"}));
+    EXPECT_TRUE(r.FilterIndex == 1 && r.OverwritePrompt && r.PathMustExist);
     EXPECT_EQ(t.Header.FileName, "/mine/session.stg"); // nothing changed
 
     prompt.ChosenName = dir.filePath("chosen.stg");
@@ -422,12 +413,9 @@ TEST_F(TempHome, DefaultTrainingTemplateFoundInAnyCase) {
     TTraining t;
     EXPECT_TRUE(LoadDefaultTraining(t));
     EXPECT_EQ(t.Ini.Weight, 64);
-    EXPECT_EQ(t.Header.Title, "Morning");
-    EXPECT_TRUE(t.Header.FileName.empty());
-    EXPECT_TRUE(t.Header.SourceFileName.empty());
-    EXPECT_TRUE(t.Header.DeviceId.empty());
-    EXPECT_EQ(t.Header.Protocol, 0);
-    EXPECT_EQ(t.Header.SourceProgram, 5);
+    EXPECT_EQ((std::vector<std::string>{t.Header.Title, t.Header.FileName, t.Header.SourceFileName, t.Header.DeviceId}),
+              (std::vector<std::string>{"Morning", "", "", ""}));
+    EXPECT_EQ((std::vector<int>{t.Header.Protocol, t.Header.SourceProgram}), (std::vector<int>{0, 5}));
     EXPECT_NE(t.Header.Guid, tpl.Header.Guid);
 
     // The program's own template wins over Default.STG.
@@ -455,11 +443,9 @@ TEST_F(TempHome, DefaultTrainingWithoutAUsableTemplate) {
         TTraining t = Recorded(6);
         EXPECT_FALSE(LoadDefaultTraining(t)) << step;
         EXPECT_EQ(t.Header.Title, "Anyone");
-        EXPECT_EQ(t.Header.FileFormat, 5);
-        EXPECT_EQ(t.Header.ContentKind, 8);
-        EXPECT_EQ(t.Ini.Weight, 80);
-        EXPECT_EQ(t.StrokeData.size(), 1u);
-        EXPECT_TRUE(t.Intervals.empty() && t.RawData.empty());
+        EXPECT_EQ((std::vector<int>{t.Header.FileFormat, t.Header.ContentKind, t.Ini.Weight}),
+                  (std::vector<int>{5, 8, 80}));
+        EXPECT_TRUE(t.StrokeData.size() == 1 && t.Intervals.empty() && t.RawData.empty());
         EXPECT_EQ(t.Magic, TrainingMagic);
     }
 }

@@ -99,10 +99,10 @@ TEST(ForceCurveAverages, EqualLengthsGiveTheSameCurve) {
     const TTraining b = TrainingOf(2, 120, 5);
     const TTraining avg = Average(2, {&a, &b});
     EXPECT_EQ(avg.ForceCurves[0].Force, a.ForceCurves[1].Force);
-    EXPECT_FLOAT_EQ(avg.StrokeData[0].Length, 120);
-    EXPECT_FLOAT_EQ(avg.StrokeData[0].PeakForce, 395);      // 5 N x sample 79
-    EXPECT_FLOAT_EQ(avg.StrokeData[0].PeakForcePos, 160);   // sample 80 at 2.0 cm
-    EXPECT_FLOAT_EQ(avg.StrokeData[0].RelPeakForcePos, 160 * 100 / 120.0f);
+    // Peak 5 N x sample 79, at sample 80 x 2.0 cm.
+    const TStgStrokeData& s = avg.StrokeData[0];
+    EXPECT_EQ((std::vector<float>{s.Length, s.PeakForce, s.PeakForcePos}), (std::vector<float>{120, 395, 160}));
+    EXPECT_FLOAT_EQ(s.RelPeakForcePos, 160 * 100 / 120.0f);
 }
 
 TEST(ForceCurveAverages, CurvesAreBroughtToTheMeanLength) {
@@ -254,15 +254,15 @@ TEST(StrokeExport, CurveModesAndNumbersOutsideTheArrays) {
     src.Header.CurveMode = kCurveModeAverage;
     TTraining target;
     BuildStrokeExport(src, {}, target);
-    EXPECT_FLOAT_EQ(target.StrokeData[1].Energy, 333);
-    EXPECT_EQ(target.StrokeData[1].Number, 1);
+    EXPECT_EQ((std::vector<float>{target.StrokeData[1].Energy, float(target.StrokeData[1].Number)}),
+              (std::vector<float>{333, 1}));
 
     src.Header.CurveMode = kCurveModeSingle;
     src.Header.CurrentStroke = 9;
     BuildStrokeExport(src, {}, target);
     EXPECT_EQ(target.ForceCurves[1].Force, TStgForceCurve{}.Force);
-    EXPECT_EQ(target.StrokeData[1].Energy, 0);
-    EXPECT_EQ(target.StrokeData[1].Number, 1);
+    EXPECT_EQ((std::vector<float>{target.StrokeData[1].Energy, float(target.StrokeData[1].Number)}),
+              (std::vector<float>{0, 1}));
     EXPECT_EQ(target.Ini, src.Ini);
 }
 
@@ -324,17 +324,15 @@ TEST(ForceCurveBrowsing, DeleteMovesOnRebuildsTheAverageAndMarksModified) {
 
     t.Header.CurrentStroke = 2;
     ASSERT_TRUE(DeleteCurrentCurve(t));
-    EXPECT_EQ(t.ForceCurves[2].Present, 0);
-    EXPECT_EQ(t.Header.CurrentStroke, 1);
-    EXPECT_EQ(t.Header.Modified, 1);
+    EXPECT_EQ((std::vector<int>{t.ForceCurves[2].Present, t.Header.CurrentStroke, t.Header.Modified}),
+              (std::vector<int>{0, 1, 1}));
     EXPECT_FLOAT_EQ(t.StrokeData[0].Energy, 400);
     EXPECT_EQ(t.ForceCurves[0].Force, t.ForceCurves[3].Force);
 
     // At curve 1 it moves on to the next present curve.
     t.Header.Modified = 0;
     ASSERT_TRUE(DeleteCurrentCurve(t));
-    EXPECT_EQ(t.Header.CurrentStroke, 3);
-    EXPECT_EQ(t.Header.Modified, 1);
+    EXPECT_EQ((std::vector<int>{t.Header.CurrentStroke, t.Header.Modified}), (std::vector<int>{3, 1}));
 
     t.Header.CurrentStroke = 0;
     t.Header.Modified = 0;

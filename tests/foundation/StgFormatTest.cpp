@@ -110,15 +110,11 @@ TEST(StgWriter, EmptyTrainingWritesEmptyArrayChunks) {
     SetStrokeCount(t, 0);
     const auto b = EncodeStgFile(t);
     const std::size_t strokes = 8 + 7 + 2380 + 7 + 104;
-    EXPECT_EQ(b[strokes], 3);
-    EXPECT_EQ(I32At(b, strokes + 3), 0);
-    EXPECT_EQ(b[strokes + 7], 4);
-    EXPECT_EQ(I32At(b, strokes + 10), 0);
+    EXPECT_EQ((std::vector<int>{b[strokes], I32At(b, strokes + 3), b[strokes + 7], I32At(b, strokes + 10)}),
+              (std::vector<int>{3, 0, 4, 0}));
     TTraining back;
     ASSERT_TRUE(Decode(b, back));
-    EXPECT_EQ(back.StrokeData.size(), 1u);
-    EXPECT_EQ(back.ForceCurves.size(), 1u);
-    EXPECT_TRUE(back.Intervals.empty());
+    EXPECT_TRUE(back.StrokeData.size() == 1 && back.ForceCurves.size() == 1 && back.Intervals.empty());
 }
 
 TEST(StgReader, SampleFileDecodesFieldByField) {
@@ -126,26 +122,21 @@ TEST(StgReader, SampleFileDecodesFieldByField) {
     ASSERT_TRUE(Decode(BuildSampleStgFile().Bytes(), t));
     EXPECT_EQ(t.Magic, TrainingMagic);
     EXPECT_EQ(t.Version, 0x01000000);
-    EXPECT_EQ(t.Header.FileName, "C:\\Rowing\\old.stg");
-    EXPECT_EQ(t.Header.Name, "J\xF6rg");
+    EXPECT_EQ((std::vector<std::string>{t.Header.FileName, t.Header.Name}),
+              (std::vector<std::string>{"C:\\Rowing\\old.stg", "J\xF6rg"}));
     EXPECT_EQ(t.Header.Date, 45001.25);
-    EXPECT_EQ(t.Header.CurveMode, 1);
-    EXPECT_EQ(t.Header.CurrentStroke, 2);
     EXPECT_EQ(t.Header.Guid, (TGUID{0x12345678, 0x9ABC, 0xDEF0, {1, 2, 3, 4, 5, 6, 7, 8}}));
-    EXPECT_EQ(t.Ini.Weight, 80);
-    EXPECT_EQ(t.Ini.Sprocket, 1);
+    EXPECT_EQ((std::vector<int>{t.Header.CurveMode, t.Header.CurrentStroke, t.Ini.Weight, t.Ini.Sprocket}),
+              (std::vector<int>{1, 2, 80, 1}));
     ASSERT_EQ(t.StrokeData.size(), 4u);
-    EXPECT_EQ(t.StrokeData[3].Time, 7.5f);
-    EXPECT_EQ(t.StrokeData[2].Power, 202.0f);
-    EXPECT_EQ(t.StrokeData[1].DistancePerStroke, 987.5f);
-    EXPECT_EQ(t.ForceCurves[2].Force[5], 300);
-    EXPECT_EQ(t.ForceCurves[3].Present, 0);
     ASSERT_EQ(t.Intervals.size(), 2u);
-    EXPECT_EQ(t.Intervals[0].Curve.Force[10], 550);
-    EXPECT_EQ(t.Intervals[0].Stroke.Time, 7.5f);
-    EXPECT_EQ(t.Intervals[1].Distance, 250);
-    EXPECT_EQ(t.Workout.AvgPower, 240.0f);
     ASSERT_EQ(t.RawData.size(), 6u);
+    EXPECT_EQ((std::vector<float>{t.StrokeData[3].Time, t.StrokeData[2].Power, t.StrokeData[1].DistancePerStroke,
+                                  t.Intervals[0].Stroke.Time, t.Workout.AvgPower}),
+              (std::vector<float>{7.5f, 202, 987.5f, 7.5f, 240}));
+    EXPECT_EQ((std::vector<int>{t.ForceCurves[2].Force[5], t.ForceCurves[3].Present, t.Intervals[0].Curve.Force[10],
+                                t.Intervals[1].Distance}),
+              (std::vector<int>{300, 0, 550, 250}));
     EXPECT_EQ(t.RawData[5], (TStgRawData{5000, 125}));
 }
 
@@ -255,11 +246,9 @@ TEST(StgReader, StrokesLandAtTheirNumbers) {
     TTraining t;
     ASSERT_TRUE(Decode(f.Bytes(), t));
     ASSERT_EQ(t.StrokeData.size(), 5u);
-    EXPECT_EQ(t.StrokeData[1].Time, 1.0f);
-    EXPECT_EQ(t.StrokeData[2].Time, 0.0f);
+    EXPECT_EQ((std::vector<float>{t.StrokeData[1].Time, t.StrokeData[2].Time, t.StrokeData[3].Time, t.StrokeData[4].Time}),
+              (std::vector<float>{1, 0, 3, 0}));
     EXPECT_EQ(t.StrokeData[2].Number, 2);
-    EXPECT_EQ(t.StrokeData[3].Time, 3.0f);
-    EXPECT_EQ(t.StrokeData[4].Time, 0.0f);
 }
 
 TEST(StgReader, CurveChunkNeverShrinksTheStrokes) {
@@ -316,19 +305,16 @@ TEST(StgReader, StoredValuesAreMadeSafe) {
     f.Chunk(6, 16, 1, {WorkoutBuilder().F32("Energy", -std::numeric_limits<float>::infinity()).Bytes()});
     TTraining t;
     ASSERT_TRUE(Decode(f.Bytes(), t));
-    EXPECT_EQ(t.Header.CurrentStroke, 2);
-    EXPECT_EQ(t.Header.IntervalIndex, 0);
-    EXPECT_EQ(t.Header.Date, 0.0);
-    EXPECT_EQ(t.Header.FileDate, 0.0);
-    EXPECT_EQ(t.StrokeData[1].Power, 0.0f);
-    EXPECT_EQ(t.StrokeData[2].Power, 0.0f);
-    EXPECT_EQ(t.Workout.Energy, 0.0f);
+    EXPECT_EQ((std::vector<double>{double(t.Header.CurrentStroke), double(t.Header.IntervalIndex), t.Header.Date,
+                                   t.Header.FileDate, t.StrokeData[1].Power, t.StrokeData[2].Power, t.Workout.Energy}),
+              (std::vector<double>{2, 0, 0, 0, 0, 0, 0}));
     // Enum bytes stay as stored; their names come through bounded lookups.
     EXPECT_EQ(t.Header.FileFormat, 255);
-    EXPECT_EQ(TableName(FileFormatNames, t.Header.FileFormat), "-");
-    EXPECT_EQ(TableName(ContentKindNames, t.Header.ContentKind), "-");
-    EXPECT_EQ(TableName(SourceProgramNames, t.Header.SourceProgram), "-");
-    EXPECT_EQ(TableName(ProtocolNames, t.Header.Protocol), "-");
+    EXPECT_EQ((std::vector<std::string_view>{TableName(FileFormatNames, t.Header.FileFormat),
+                                             TableName(ContentKindNames, t.Header.ContentKind),
+                                             TableName(SourceProgramNames, t.Header.SourceProgram),
+                                             TableName(ProtocolNames, t.Header.Protocol)}),
+              std::vector<std::string_view>(4, "-"));
 }
 
 TEST(StgReader, OldFilesOnlyGiveTheirHeader) {

@@ -118,16 +118,14 @@ TEST(StrokeCount, TrimCutsTrailingStrokesWithoutTimeAndRepairsTheCurves) {
 TEST(IntervalCount, GrowsNeverShrinksAndEmptiesOnZero) {
     TTraining t;
     SetIntervalCount(t, 2);
-    ASSERT_EQ(t.Intervals.size(), 2u);
-    EXPECT_EQ(t.Intervals[1].Number, 2);
     t.Intervals[1].AvgPower = 180;
     SetIntervalCount(t, 1);
     SetIntervalCount(t, -5);
     EXPECT_EQ(t.Intervals.size(), 2u);
     SetIntervalCount(t, 4);
     ASSERT_EQ(t.Intervals.size(), 4u);
-    EXPECT_EQ(t.Intervals[1].AvgPower, 180);
-    EXPECT_EQ(t.Intervals[3].Number, 4);
+    EXPECT_EQ((std::vector<int>{t.Intervals[1].Number, t.Intervals[1].AvgPower, t.Intervals[3].Number}),
+              (std::vector<int>{2, 180, 4}));
     SetIntervalCount(t, 0);
     EXPECT_TRUE(t.Intervals.empty());
 }
@@ -176,8 +174,7 @@ TEST(Reset, EmptiesButKeepsIdentityAndSettings) {
     ResetTraining(t);
     EXPECT_TRUE(IsEmptyTraining(t));
     EXPECT_EQ(t.Magic, TrainingMagic);
-    EXPECT_EQ(t.Version, static_cast<std::int32_t>(GetFileVersionInt()));
-    EXPECT_EQ(t.Id, 103);
+    EXPECT_EQ((std::vector<int>{t.Version, t.Id}), (std::vector<int>{int(GetFileVersionInt()), 103}));
     EXPECT_EQ(t.Header.FileName, "?");
     const TStgHeader& h = t.Header;
     EXPECT_EQ((std::vector<int>{h.FileSize, h.FileFormat, h.ContentKind, h.CurrentStroke, h.InterfaceType,
@@ -185,11 +182,8 @@ TEST(Reset, EmptiesButKeepsIdentityAndSettings) {
               (std::vector<int>{0, 0, 7, 0, 0, kvpUnknown, 1, 1, 0}));
     EXPECT_NE(t.Header.Guid, oldGuid);
     // Kept: the look, the source and the rower.
-    EXPECT_EQ(t.Header.Title, "Morning");
-    EXPECT_EQ(t.Header.Color, 0x008000);
-    EXPECT_EQ(t.Header.PenWidth, 3);
-    EXPECT_EQ(t.Header.SourceFileName, "old.zts");
-    EXPECT_EQ(t.Ini.Weight, 72);
+    EXPECT_EQ(t.Header.Title + t.Header.SourceFileName, "Morningold.zts");
+    EXPECT_EQ((std::vector<int>{t.Header.Color, t.Header.PenWidth, t.Ini.Weight}), (std::vector<int>{0x008000, 3, 72}));
 }
 
 TEST(Reset, ConfirmAsksOnlyWhenThereIsDataWithTheCallersText) {

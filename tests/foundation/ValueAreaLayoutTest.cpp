@@ -76,39 +76,40 @@ TEST(ValueAreaLayout, EditingOperationsStayInsideTheLayout) {
     EXPECT_EQ(layout.RowCount(), 2);
 }
 
-TEST(ValueAreaLayout, GeometryAndHitTest) {
+// Rows split the height and cells their row's width in equal parts, the last part taking the
+// rest; a point on a border belongs to no row or cell.
+TEST(ValueAreaLayout, RowsAndCellsTileTheAreaAndHitTestFindsThem) {
     TValueAreaLayout layout;
-    layout.Rows = {{1}, {1, 2, 5}, {}};
-    // 3 rows in 100 px: 33, 33, 34; 3 cells in 200 px: 66, 66, 68.
-    EXPECT_EQ(layout.RowRect(0, 200, 100), (TValueRect{0, 0, 200, 33}));
-    EXPECT_EQ(layout.RowRect(2, 200, 100), (TValueRect{0, 66, 200, 100}));
-    EXPECT_EQ(layout.CellRect(0, 0, 200, 100), (TValueRect{0, 0, 200, 33}));
-    EXPECT_EQ(layout.CellRect(1, 1, 200, 100), (TValueRect{66, 33, 132, 66}));
-    EXPECT_EQ(layout.CellRect(1, 2, 200, 100), (TValueRect{132, 33, 200, 66}));
-    EXPECT_EQ(layout.CellRect(2, 0, 200, 100), TValueRect{});
-
-    // 20 cells in one row of 1000 x 10: 50 px each, the area only 10 px high.
-    TValueAreaLayout twenty;
-    twenty.Rows = {std::vector<int>(20, 1)};
-    EXPECT_EQ(twenty.CellRect(0, 19, 1010, 10), (TValueRect{950, 0, 1010, 10}));
-    EXPECT_EQ(twenty.CellRect(0, 7, 1010, 10), (TValueRect{350, 0, 400, 10}));
-
-    struct TCase {
-        int X, Y, Row, Cell;
+    layout.Rows = {{1}, {1, 2, 5}, {}, std::vector<int>(20, 1)};
+    const auto hit = [&](int x, int y, int w, int h) {
+        int row = 7, cell = 7;
+        layout.HitTest(x, y, w, h, row, cell);
+        return std::pair{row, cell};
     };
-    const TCase cases[] = {
-        {10, 10, 0, 0},  {0, 10, 0, -1},  // the left edge belongs to no cell
-        {10, 0, -1, -1}, {10, 33, -1, -1}, // row edges neither
-        {70, 40, 1, 1},  {66, 40, 1, -1},  {199, 65, 1, 2},
-        {100, 80, 2, -1}, // a row without cells
-        {100, 100, -1, -1}, {-5, -5, -1, -1},
-    };
-    for (const TCase& c : cases) {
-        int row = 7;
-        int cell = 7;
-        layout.HitTest(c.X, c.Y, 200, 100, row, cell);
-        EXPECT_EQ(row, c.Row) << c.X << "," << c.Y;
-        EXPECT_EQ(cell, c.Cell) << c.X << "," << c.Y;
+    for (auto [w, h] : {std::pair{200, 100}, {1010, 90}, {203, 411}}) {
+        SCOPED_TRACE(testing::Message() << w << " x " << h);
+        int top = 0;
+        for (int r = 0; r < layout.RowCount(); ++r) {
+            const TValueRect row = layout.RowRect(r, w, h);
+            EXPECT_EQ(row, (TValueRect{0, top, w, r == 3 ? h : top + h / 4}));
+            EXPECT_EQ(hit(w / 2, row.Top, w, h).first, -1);
+            top = row.Bottom;
+            const int n = layout.CellCount(r);
+            if (n == 0) EXPECT_EQ(hit(w / 2, row.Top + 1, w, h), std::pair(r, -1));
+            int left = 0;
+            for (int c = 0; c < n; ++c) {
+                const TValueRect cell = layout.CellRect(r, c, w, h);
+                EXPECT_EQ(cell, (TValueRect{left, row.Top, c == n - 1 ? w : left + w / n, row.Bottom}));
+                left = cell.Right;
+                EXPECT_EQ(hit(cell.Left, row.Top + 1, w, h), std::pair(r, -1));
+                EXPECT_EQ(hit(cell.Left + 1, row.Top + 1, w, h), std::pair(r, c));
+                EXPECT_EQ(hit(cell.Right - 1, row.Bottom - 1, w, h), std::pair(r, c));
+            }
+        }
+        EXPECT_EQ(top, h);
+        EXPECT_EQ(layout.CellRect(2, 0, w, h), TValueRect{});
+        EXPECT_EQ(hit(w / 2, h, w, h), std::pair(-1, -1));
+        EXPECT_EQ(hit(-5, -5, w, h), std::pair(-1, -1));
     }
 }
 

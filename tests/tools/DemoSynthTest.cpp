@@ -73,17 +73,6 @@ TEST(DemoSynthFile, TruthCsvLayout) {
               DemoTruthCsv({s}));
 }
 
-TEST(DemoSynthModel, HalfSineMatchesTheSine) {
-    for (int i = 0; i <= 200; ++i) {
-        const double x = i / 200.0;
-        EXPECT_NEAR(std::sin(std::numbers::pi * x), DemoHalfSine(x), 1e-10) << x;
-        EXPECT_NEAR(DemoHalfSine(x), DemoHalfSine(1 - x), 1e-15) << x;
-    }
-    EXPECT_EQ(0.0, DemoHalfSine(0));
-    EXPECT_EQ(0.0, DemoHalfSine(-0.5));
-    EXPECT_EQ(0.0, DemoHalfSine(1.5));
-}
-
 TEST(DemoSynthModel, SteadyRowingIsRealistic) {
     const TDemoSynthResult& r = SteadyRun();
     // 2 minutes at 24 strokes per minute.

@@ -6,6 +6,8 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -58,6 +60,27 @@ TEST(GridText, LineBreaksFlattenedAndClipboard)
     // No current row: nothing to copy.
     grid->setCurrentCell(-1, -1);
     EXPECT_EQ(GridToText(grid.get(), 3), "");
+}
+
+// A model view: the header is row 0, the model's rows follow it.
+TEST(GridText, TableViewCopiesHeaderAndRows)
+{
+    QStandardItemModel model(2, 3);
+    model.setHorizontalHeaderLabels({QStringLiteral("No"), QStringLiteral("Power"), QStringLiteral("Rate")});
+    for (int r = 0; r < 2; ++r)
+        for (int c = 0; c < 3; ++c)
+            model.setItem(r, c, new QStandardItem(QStringLiteral("%1.%2").arg(r + 1).arg(c)));
+    QTableView view;
+    view.setModel(&model);
+    CopyGridToClipboard(&view, 1);
+    EXPECT_EQ(QApplication::clipboard()->text(), "No\tPower\tRate\r\n1.0\t1.1\t1.2\r\n2.0\t2.1\t2.2\r\n");
+    EXPECT_EQ(ViewToText(&view, 2), "1.1\t1.2\r\n2.1\t2.2\r\n");
+    EXPECT_EQ(ViewToText(&view, 3), ""); // no current row
+    view.setCurrentIndex(model.index(1, 0));
+    view.setColumnHidden(1, true);
+    CopyGridToClipboard(&view, 3);
+    EXPECT_EQ(QApplication::clipboard()->text(), "2.2\r\n");
+    EXPECT_EQ(ViewToText(nullptr, 1), "");
 }
 
 TEST(GridColWidths, RoundTripEmptyAndBadItems)
