@@ -21,6 +21,8 @@ constexpr int kDemoFastBatch = 2000;
 // A record is split into at most this many pulses: enough for any real flywheel, and a crafted
 // file cannot make one record into an endless run of pulses.
 constexpr int kDemoMaxSplit = 64;
+// The sensor's counter ran out without a magnet.
+constexpr std::uint16_t kRawNoPulseTicks = 65535;
 
 }  // namespace
 
@@ -138,8 +140,7 @@ void TKVInterface::TakeRawRecord(std::uint16_t ticks, std::uint8_t heart, bool f
     // The built-in recording carries no real heart rate.
     if (fromResource && heart < 50)
         FHeartRaw = 150 + int(QRandomGenerator::global()->bounded(5));
-    if (FInterval > kKvInvalidInterval)
-        FPreviousInterval = 0;  // the next split test starts afresh
+    FNoPulse = ticks == kRawNoPulseTicks;
 }
 
 bool TKVInterface::DemoRead() {
@@ -176,9 +177,14 @@ bool TKVInterface::DemoRead() {
 
 void TKVInterface::DemoProcess() {
     int n = 1;
-    if (FInterval <= kKvInvalidInterval && FPreviousInterval <= kKvInvalidInterval) {
+    if (FPreviousInterval <= kKvInvalidInterval) {
         const double ratio = SafeDivide(float(FInterval), float(FPreviousInterval));
         n = int(std::clamp(std::nearbyint(ratio), 1.0, double(kDemoMaxSplit)));
+        // Beyond the limit only one missed pulse is split (an interval twice the last, as in a
+        // slow recovery); a wheel that starts, stops or stands gives no pulse there.
+        if (FInterval > kKvInvalidInterval &&
+            (n != 2 || FNoPulse || FInterval / n >= kKvInvalidInterval))
+            n = 1;
         FInterval /= n;
     }
     DeliverPulses(n);

@@ -163,11 +163,15 @@ void TKVInterface::AnalysePulse(bool Split) {
     }
 
     if (FPhase == 1 && (driveEnd || FSampleTable[std::size_t(sc)].Force <= FStrokeTrigger)) {
-        SendStrokeRecord();
-        if (EngineInterrupted(self, sc))
-            return;
-        FLastRecordTick = Clock().NowMs();
-        FPendingTime = 0;
+        // A drive that ends before it has lasted one pulse was none (a steady run that resumed
+        // while the wheel slows): the recovery goes on without a stroke.
+        if (sc - 1 > FDriveStart) {
+            SendStrokeRecord();
+            if (EngineInterrupted(self, sc))
+                return;
+            FLastRecordTick = Clock().NowMs();
+            FPendingTime = 0;
+        }
         FRecoveryStart = sc;
         FPhase = 2;
         FSplitSeen = 0;

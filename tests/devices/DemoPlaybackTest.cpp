@@ -5,6 +5,7 @@
 #include "support/FakeClock.h"
 #include "support/FileHelpers.h"
 #include "support/PtyPeer.h"
+#include "tools/demosynth/DemoSynth.h"
 
 #include <QTemporaryDir>
 #include <QtEndian>
@@ -151,6 +152,34 @@ TEST_F(DemoTest, RecordingAndReplayingGiveTheSamePulses) {
     for (std::size_t i = 0; i < played.size(); ++i)
         EXPECT_NEAR(Wheels[i], played[i], 1.0 / kKvTicksPerSecond) << i;
     EXPECT_EQ(Hearts, hearts);
+}
+
+TEST_F(DemoTest, AMissedPulsePlaysAsTwoPulsesOfTheRecovery) {
+    // A slow wheel: the doubled interval of a missed pulse lies beyond the valid range.
+    TDemoSynthOptions options;
+    options.Segments = DemoSteadyProfile(1, 22, 150, 0);
+    std::vector<TStgStrokeData> strokes[2];
+    std::size_t pulses[2] = {};
+    Kv->SetDemoFast(true);
+    for (int run = 0; run < 2; ++run) {
+        options.DropEvery = run;  // none, then one in every recovery
+        const TDemoSynthResult model = SynthesizeDemo(options);
+        Write(Kv->Path, DemoFileBytes(model.Records, 1).toStdString());
+        Kv->OnStrokeData = [&strokes, run](TInterface*, const TStgStrokeData& d) {
+            if (d.Number != 0 && (strokes[run].empty() || d.Number != strokes[run].back().Number))
+                strokes[run].push_back(d);
+        };
+        Wheels.clear();
+        Kv->Open(kSourceDemo, QString());
+        ASSERT_TRUE(PlayUntil([&] { return Kv->State() == kvsClosed; }, 1));
+        pulses[run] = Wheels.size();
+    }
+    EXPECT_EQ(pulses[1], pulses[0]);
+    ASSERT_GE(strokes[0].size(), 10u);
+    EXPECT_NEAR(double(strokes[1].size()), double(strokes[0].size()), 1.0);
+    EXPECT_NEAR(strokes[1].back().EnergySum / strokes[0].back().EnergySum, 1.0, 0.03);
+    for (const TStgStrokeData& st : strokes[1])
+        EXPECT_GT(st.DriveTime, 0) << st.Number;
 }
 
 TEST_F(DemoTest, PacedPlaybackAndNoBurstAfterAPause) {

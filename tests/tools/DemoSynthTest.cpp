@@ -247,6 +247,33 @@ TEST(DemoSynthTool, ShortProfileIsByteIdenticalAndMatchesTheModel) {
     const TToolRun c = RunTool(args + QStringList{"--seed", "0x1234"}, dir.path(), "c");
     ASSERT_EQ(0, c.ExitCode);
     EXPECT_NE(a.Dat, c.Dat);
+
+    // Missed pulses: the same rowing, each missed pulse's interval joined to the next one.
+    const TToolRun d =
+        RunTool(args + QStringList{"--drop-every", "2", "--drop-at", "0.4"}, dir.path(), "d");
+    ASSERT_EQ(0, d.ExitCode) << d.Errors.toStdString();
+    TDemoSynthOptions o;
+    o.Segments = DemoSteadyProfile(2, 24, 650, 0);
+    o.DropEvery = 2;
+    o.DropAt = 0.4;
+    const std::vector<TStgRawData> dropped = SynthesizeDemo(o).Records;
+    EXPECT_EQ(DemoFileBytes(dropped, 0x02030405), d.Dat);
+    EXPECT_EQ(a.Csv, d.Csv);
+    // Every record is the clean one or two clean ones joined.
+    const std::vector<TStgRawData>& clean = SteadyRun().Records;
+    std::size_t k = 0, joined = 0;
+    for (const TStgRawData& r : dropped) {
+        ASSERT_LT(k, clean.size());
+        if (r.Interval != clean[k].Interval) {
+            ASSERT_LT(k + 1, clean.size());
+            ASSERT_EQ(r.Interval, clean[k].Interval + clean[k + 1].Interval) << k;
+            ++k;
+            ++joined;
+        }
+        ++k;
+    }
+    EXPECT_EQ(k, clean.size());
+    EXPECT_NEAR(double(joined), SteadyRun().Strokes.size() / 2.0, 1.0);
 }
 
 TEST(DemoSynthTool, SessionCutShort) {
@@ -267,7 +294,9 @@ TEST(DemoSynthTool, BadArgumentsWriteNothing) {
     for (const QStringList& args :
          {QStringList{"--rate", "abc"}, QStringList{"--rate", "5"}, QStringList{"--minutes", "0"},
           QStringList{"--profile", "sprint"}, QStringList{"--version", "1.2"},
-          QStringList{"--seed", "-3"}, QStringList{"--bogus", "1"}, QStringList{"--minutes"}}) {
+          QStringList{"--seed", "-3"}, QStringList{"--bogus", "1"}, QStringList{"--minutes"},
+          QStringList{"--drop-every", "0"}, QStringList{"--drop-every", "1.5"},
+          QStringList{"--drop-at", "1.2"}}) {
         const TToolRun r = RunTool(args, dir.path());
         EXPECT_EQ(2, r.ExitCode) << args.join(' ').toStdString();
         EXPECT_TRUE(r.Dat.isEmpty());

@@ -168,6 +168,31 @@ private:
     TDemoSynthResult FResult;
 };
 
+// The sensor misses a pulse: its record goes, and the next one spans both intervals (unless
+// the counter would run out on the way).
+void DropPulses(TDemoSynthResult& result, int every, double at) {
+    std::vector<TStgRawData>& records = result.Records;
+    long long tick = 0;
+    std::size_t r = 0;
+    for (const TDemoStrokeTruth& stroke : result.Strokes) {
+        if (stroke.Number % every != 0)
+            continue;
+        const double driveEnd = stroke.StartTime + stroke.DriveTime;
+        const double missed = driveEnd + at * (stroke.StartTime + 60 / stroke.Rate - driveEnd);
+        const long long missedTick = std::llrint(missed * kDemoTicksPerSecond);
+        while (r + 1 < records.size() && tick + records[r].Interval < missedTick)
+            tick += records[r++].Interval;
+        if (r + 1 >= records.size())
+            break;
+        const long long joined = static_cast<long long>(records[r].Interval) + records[r + 1].Interval;
+        if (records[r].Interval == kDemoNoPulse || records[r + 1].Interval == kDemoNoPulse ||
+            joined >= kDemoNoPulse)
+            continue;
+        records[r + 1].Interval = static_cast<Word>(joined);
+        records.erase(records.begin() + static_cast<std::ptrdiff_t>(r));
+    }
+}
+
 } // namespace
 
 double DemoHalfSine(double x) {
@@ -241,7 +266,10 @@ TDemoSynthResult SynthesizeDemo(const TDemoSynthOptions& options) {
             model.Row(stroke);
         }
     }
-    return model.Finish();
+    TDemoSynthResult result = model.Finish();
+    if (options.DropEvery > 0)
+        DropPulses(result, options.DropEvery, std::clamp(options.DropAt, 0.0, 1.0));
+    return result;
 }
 
 QByteArray DemoFileBytes(const std::vector<TStgRawData>& records, std::uint32_t version) {

@@ -47,6 +47,10 @@ struct TDemoSynthOptions {
     std::vector<TDemoSegment> Segments; // empty: the built-in session
     double MaxSeconds = 0;              // > 0: the model stops here (at the latest)
     std::uint64_t Seed = kDemoDefaultSeed;
+    // > 0: the sensor misses one pulse in the recovery of every DropEvery-th stroke, DropAt of
+    // the way through it (0 its start, 1 its end); the record after it spans both intervals.
+    int DropEvery = 0;
+    double DropAt = 0.5;
 };
 
 // The built-in session: warm-up, steady work, pieces, a stop, cool-down (about 30 minutes).

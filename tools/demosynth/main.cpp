@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <charconv>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -23,6 +24,8 @@ const char kUsage[] =
     "  --peak N          steady: peak handle force in N (default 650)\n"
     "  --stop S          steady: then stop, and let the wheel stand for S seconds\n"
     "  --seed N          seed of the noise (default fixed)\n"
+    "  --drop-every K    the sensor misses one pulse in the recovery of every K-th stroke\n"
+    "  --drop-at F       where in that recovery: 0 its start .. 1 its end (default 0.5)\n"
     "  --version A.B.C.D program version written into the header\n"
     "  --stats           print a summary on standard error\n";
 
@@ -59,7 +62,7 @@ int Fail(const std::string& message) {
 
 int main(int argc, char** argv) {
     std::string out, truth, profile = "session", versionText = KV_PROJECT_VERSION;
-    double minutes = -1, rate = 24, peak = 650, stop = 0;
+    double minutes = -1, rate = 24, peak = 650, stop = 0, dropEvery = 0;
     bool stats = false;
     TDemoSynthOptions options;
     for (int i = 1; i < argc; ++i) {
@@ -94,6 +97,11 @@ int main(int argc, char** argv) {
             ok = ParseDouble(value, stop) && stop >= 0;
         else if (arg == "--seed")
             ok = ParseSeed(value, options.Seed);
+        else if (arg == "--drop-every")
+            ok = ParseDouble(value, dropEvery) && dropEvery >= 1 && dropEvery <= 1000 &&
+                 dropEvery == std::floor(dropEvery);
+        else if (arg == "--drop-at")
+            ok = ParseDouble(value, options.DropAt) && options.DropAt >= 0 && options.DropAt <= 1;
         else
             return Fail("unknown option " + std::string(arg));
         if (!ok)
@@ -101,6 +109,7 @@ int main(int argc, char** argv) {
     }
     if (out.empty())
         return Fail("no output file");
+    options.DropEvery = int(dropEvery);
     const std::uint32_t version = VersionStrToInt(QString::fromStdString(versionText));
     if (version == 0)
         return Fail("bad version " + versionText);
