@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,7 +16,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <sys/stat.h>
@@ -391,13 +394,29 @@ QString CanonicalPath(const QString& fileName) {
     return path;
 }
 
+QByteArray ContentHash(const QByteArray& bytes) {
+    return QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
+}
+
+// What a file parsed to, kept after its last object went away: opened again with the same
+// content, it is not parsed again.
+struct TParkedModel {
+    QString Path;
+    QByteArray Hash;
+    TIniModel Model;
+};
+
+std::atomic<int> GFilesParsed{0};
+
 } // namespace
 
 class TIniData {
 public:
-    explicit TIniData(QString path) : FPath(std::move(path)), FNativePath(QFile::encodeName(FPath)) {
-        if (!FPath.isEmpty()) Reload();
+    explicit TIniData(QString path, TParkedModel* parked = nullptr)
+        : FPath(std::move(path)), FNativePath(QFile::encodeName(FPath)) {
+        if (!FPath.isEmpty()) Reload(parked);
     }
+    ~TIniData();
 
     static std::shared_ptr<TIniData> Open(const QString& fileName);
     static bool SaveAll();
@@ -447,13 +466,25 @@ public:
         if (!WriteFileAtomically(FPath, bytes)) return false;
         ClearLog();
         FStamp = StatFile(FNativePath);
+        // A spaced save lays out blank lines the model does not have: only a parse gives back
+        // what the file now holds.
+        FFileHash = FSectionSpacing ? QByteArray() : ContentHash(bytes);
+        return true;
+    }
+
+    // The model, when it is what the file parses to, for the next object on the file.
+    bool Park(TParkedModel& parked) {
+        if (FPath.isEmpty() || FBlocked || !FLog.empty() || FFileHash.isEmpty()) return false;
+        parked.Path = FPath;
+        parked.Hash = FFileHash;
+        parked.Model = std::move(FModel);
         return true;
     }
 
 private:
     // False when the file cannot be taken as it is (unreadable, too large): then the copy in
     // memory stays and the file is never overwritten.
-    bool Reload() {
+    bool Reload(TParkedModel* parked = nullptr) {
         QByteArray bytes;
         TFileStamp stamp;
         const TLoadResult r = LoadFile(FNativePath, bytes, stamp);
@@ -461,9 +492,16 @@ private:
             FBlocked = true;
             return false;
         }
-        FModel.Parse(bytes);
+        const QByteArray hash = r == TLoadResult::Ok ? ContentHash(bytes) : QByteArray();
+        if (parked && !hash.isEmpty() && parked->Hash == hash) {
+            FModel = std::move(parked->Model);
+        } else {
+            FModel.Parse(bytes);
+            ++GFilesParsed;
+        }
         for (const auto& op : FLog)
             FModel.Apply(op);
+        FFileHash = FLog.empty() ? hash : QByteArray();
         FStamp = stamp;
         FBlocked = false;
         return true;
@@ -486,6 +524,7 @@ private:
     QHash<QString, qsizetype> FLogIndex; // folded section and key -> its last write or delete
     qsizetype FDropped = 0;              // superseded entries in FLog
     TFileStamp FStamp;
+    QByteArray FFileHash; // of the file's bytes while the model is what they parse to
     bool FBlocked = false;
     bool FSectionSpacing = false;
 };
@@ -496,11 +535,31 @@ struct TIniRegistry {
     std::mutex Mutex;
     std::map<QString, std::weak_ptr<TIniData>> Files;
     bool ExitHooked = false;
+    // Models of files no object has open, the latest last; a few settings files at most.
+    std::mutex ParkedMutex;
+    std::deque<TParkedModel> Parked;
 };
 
+constexpr std::size_t kMaxParkedModels = 4;
+
 TIniRegistry& Registry() {
-    static TIniRegistry registry;
-    return registry;
+    // Never destroyed: an object on a file may outlive the other statics.
+    static TIniRegistry* registry = new TIniRegistry;
+    return *registry;
+}
+
+// Takes the parked model of the file out of the registry, if there is one.
+bool TakeParked(const QString& path, TParkedModel& parked) {
+    TIniRegistry& reg = Registry();
+    std::lock_guard lock(reg.ParkedMutex);
+    for (auto it = reg.Parked.begin(); it != reg.Parked.end(); ++it) {
+        if (it->Path == path) {
+            parked = std::move(*it);
+            reg.Parked.erase(it);
+            return true;
+        }
+    }
+    return false;
 }
 
 void SaveAllAtExit() {
@@ -525,9 +584,20 @@ std::shared_ptr<TIniData> TIniData::Open(const QString& fileName) {
         data->RefreshIfChanged();
         return data;
     }
-    auto data = std::make_shared<TIniData>(path);
+    TParkedModel parked;
+    auto data = std::make_shared<TIniData>(path, TakeParked(path, parked) ? &parked : nullptr);
     reg.Files[path] = data;
     return data;
+}
+
+TIniData::~TIniData() {
+    TParkedModel parked;
+    if (!Park(parked)) return;
+    TIniRegistry& reg = Registry();
+    std::lock_guard lock(reg.ParkedMutex);
+    std::erase_if(reg.Parked, [&](const TParkedModel& p) { return p.Path == parked.Path; });
+    reg.Parked.push_back(std::move(parked));
+    if (reg.Parked.size() > kMaxParkedModels) reg.Parked.pop_front();
 }
 
 bool TIniData::SaveAll() {
@@ -552,6 +622,10 @@ TIniFile::~TIniFile() {
 
 bool TIniFile::UpdateAllFiles() {
     return TIniData::SaveAll();
+}
+
+int TIniFile::FilesParsed() {
+    return GFilesParsed.load();
 }
 
 QString TIniFile::ReadString(const QString& section, const QString& key, const QString& def) const {

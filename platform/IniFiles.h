@@ -1,5 +1,6 @@
 // The settings file in the classic text format: [sections], key=value, names without regard to
-// case, order kept. All TIniFile objects on one file share one in-memory copy.
+// case, order kept. All TIniFile objects on one file share one in-memory copy, which is kept
+// for the next object after the last one goes away while the file's content stays the same.
 //
 // Writes change the shared copy only. It is saved by UpdateFile, when the last object on the
 // file is destroyed, and by UpdateAllFiles (also run when the application object goes away and
@@ -51,6 +52,10 @@ public:
 
     // Saves every file with pending changes. False when any save failed.
     static bool UpdateAllFiles();
+
+    // How many times a file's text was parsed in this process. A file opened again after its
+    // last object went away is parsed again only when its content changed.
+    static int FilesParsed();
 
 private:
     QString FFileName;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <sys/stat.h>
 #include <memory>
@@ -320,6 +321,35 @@ TEST_F(IniFileTest, UpdateAllFilesSavesEveryLiveCopy) {
     EXPECT_TRUE(TIniFile::UpdateAllFiles());
     EXPECT_EQ(Get(Path("one.ini")), "[A]\na=1\n");
     EXPECT_EQ(Get(Path("two.ini")), "[B]\nb=2\n");
+}
+
+// A file opened again after its last object went away is parsed only when its content changed:
+// our own saves are seen without a parse, anyone else's by one.
+TEST_F(IniFileTest, AFileIsParsedAgainOnlyWhenItsContentChanged) {
+    Put(Path(), "[A]\na=1\n\n[B]\nb=1\n");
+    const auto open = [&](const std::function<void(TIniFile&)>& use) {
+        TIniFile ini(Path());
+        use(ini);
+    };
+    struct Step { const char* Name; std::function<void()> Action; int Parses; int A; };
+    const int start = TIniFile::FilesParsed();
+    for (const Step& step : std::initializer_list<Step>{
+             {"first open", [&] { open([](TIniFile&) {}); }, 1, 1},
+             {"opened again", [&] { open([](TIniFile&) {}); }, 1, 1},
+             {"our own save", [&] { open([](TIniFile& ini) { ini.WriteInteger("A", "a", 2); }); }, 1, 2},
+             {"changed in place, same size", [&] { Put(Path(), "[A]\na=3\n\n[B]\nb=1\n"); }, 2, 3},
+             {"replaced", [&] {
+                  Put(Path("new.ini"), "[A]\na=4\n");
+                  ASSERT_EQ(::rename(QFile::encodeName(Path("new.ini")).constData(), QFile::encodeName(Path()).constData()), 0);
+              }, 3, 4},
+             {"a spaced save", [&] { open([](TIniFile& ini) { ini.SetSectionSpacing(true); ini.WriteInteger("C", "c", 1); }); }, 4, 4},
+         }) {
+        step.Action();
+        TIniFile ini(Path());
+        EXPECT_EQ(ini.ReadInteger("A", "a", 0), step.A) << step.Name;
+        EXPECT_EQ(TIniFile::FilesParsed() - start, step.Parses) << step.Name;
+    }
+    EXPECT_EQ(Get(Path()), "[A]\na=4\n\n[C]\nc=1\n");
 }
 
 } // namespace
