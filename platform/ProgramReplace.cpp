@@ -54,6 +54,12 @@ bool SyncFolder(const QString& file) {
     return SyncPath(Native(QFileInfo(file).absolutePath()), O_RDONLY | O_DIRECTORY);
 }
 
+std::int64_t MonotonicMs() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_MONOTONIC, &ts);
+    return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
 void Report(const QString& message) {
     std::fprintf(stderr, "kvwt: %s\n", message.toLocal8Bit().constData());
 }
@@ -66,17 +72,60 @@ bool StartProgram(const QString& program) {
     return ::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, environ) == 0;
 }
 
+// A limit in milliseconds from the environment (tests shorten it), else the default.
+int LimitMs(const char* name, int fallback) {
+    const char* text = std::getenv(name);
+    if (!text || !*text)
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return *end == '\0' && value >= 0 && value <= fallback ? int(value) : fallback;
+}
+
+// Starts the new program and waits until it says that it runs (ReportProgramStarted): a program
+// that ends before, or says nothing within the limit, has not started.
+bool StartNewProgram(const QString& program, int limitMs) {
+    int p[2];
+    if (::pipe2(p, O_CLOEXEC) != 0)
+        return false;
+    const int writeFd = ::fcntl(p[1], F_DUPFD, 10);  // inherited by the new program only
+    ::close(p[1]);
+    const std::string path = Native(program);
+    const std::string startedVar = "KVWT_STARTED_FD=" + std::to_string(writeFd);
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e)
+        if (std::strncmp(*e, "KVWT_STARTED_FD=", 16) != 0)
+            envp.push_back(*e);
+    envp.push_back(const_cast<char*>(startedVar.c_str()));
+    envp.push_back(nullptr);
+    char* argv[] = {const_cast<char*>(path.c_str()), nullptr};
+    pid_t pid = -1;
+    const bool spawned = writeFd >= 0 && ::posix_spawn(&pid, path.c_str(), nullptr, nullptr, argv, envp.data()) == 0;
+    if (writeFd >= 0)
+        ::close(writeFd);
+    bool started = false;
+    if (spawned) {
+        const std::int64_t end = MonotonicMs() + limitMs;
+        for (;;) {
+            const std::int64_t left = end - MonotonicMs();
+            pollfd pf{p[0], POLLIN, 0};
+            const int n = ::poll(&pf, 1, int(left > 0 ? left : 0));
+            if (n < 0 && errno == EINTR)
+                continue;
+            char c;
+            started = n > 0 && ::read(p[0], &c, 1) == 1;
+            break;
+        }
+    }
+    ::close(p[0]);
+    return started;
+}
+
 // Puts the kept old program back in the place of target.
 bool RestoreBackup(const QString& target) {
     const bool ok = ::rename(Native(ReplaceBackupName(target)).c_str(), Native(target).c_str()) == 0;
     SyncFolder(target);
     return ok;
-}
-
-std::int64_t MonotonicMs() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_MONOTONIC, &ts);
-    return std::int64_t(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
 }
 
 }  // namespace
@@ -123,6 +172,32 @@ QString FileSha256(const QString& fileName) {
 
 QString ReplaceBackupName(const QString& target) { return target + QStringLiteral(".old"); }
 
+QString UpdateNoteName(const QString& target) { return target + QStringLiteral(".update-failed"); }
+
+QString TakeUpdateNotice(const QString& program) {
+    if (program.isEmpty())
+        return {};
+    QFile note(UpdateNoteName(program));
+    if (!note.open(QIODevice::ReadOnly))
+        return {};
+    const QString reason = QString::fromUtf8(note.read(4096)).trimmed();
+    note.close();
+    note.remove();
+    return QStringLiteral("The update was not installed.\n") + reason;
+}
+
+void ReportProgramStarted() {
+    const char* text = std::getenv("KVWT_STARTED_FD");
+    if (!text || !*text)
+        return;
+    const int fd = std::atoi(text);
+    ::unsetenv("KVWT_STARTED_FD");
+    if (fd > 2) {
+        (void)!::write(fd, "S", 1);
+        ::close(fd);
+    }
+}
+
 bool WaitForPipeEnd(int fd, int timeoutMs) {
     const std::int64_t end = MonotonicMs() + timeoutMs;
     for (;;) {
@@ -142,7 +217,8 @@ bool WaitForPipeEnd(int fd, int timeoutMs) {
     }
 }
 
-QString ReplaceProgramFile(const QString& target, const QString& newFile) {
+QString ReplaceProgramFile(const QString& target, const QString& newFile, std::int64_t size,
+                           const QString& sha256) {
     const std::string t = Native(target), n = Native(newFile), b = Native(ReplaceBackupName(target));
     struct stat ts{}, ns{};
     if (::stat(n.c_str(), &ns) != 0 || !S_ISREG(ns.st_mode))
@@ -172,6 +248,13 @@ QString ReplaceProgramFile(const QString& target, const QString& newFile) {
         return QStringLiteral("Error creating the backup : ") + Quoted(ReplaceBackupName(target)) +
                QStringLiteral(" (") + SystemError(errno) + QLatin1Char(')');
     StopPoint(2);
+
+    // The file is installed only as it was checked: anything may have written to it since.
+    if (sha256.isEmpty() || QFileInfo(newFile).size() != size ||
+        FileSha256(newFile).compare(sha256, Qt::CaseInsensitive) != 0) {
+        ::unlink(b.c_str());
+        return QStringLiteral("The new program file changed after its check : ") + Quoted(newFile);
+    }
 
     if (::rename(n.c_str(), t.c_str()) != 0) {
         const int error = errno;
@@ -203,31 +286,47 @@ int RunReplaceMode(int argc, char** argv) {
     const QString target = QFileInfo(QFile::decodeName(argv[2])).absoluteFilePath();
     const QString newFile = QFileInfo(QFile::decodeName(argv[3])).absoluteFilePath();
     int waitFd = -1;
-    for (int i = 4; i + 1 < argc; ++i)
+    std::int64_t size = -1;
+    QString sha256;
+    for (int i = 4; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--wait-fd") == 0)
             waitFd = std::atoi(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--size") == 0)
+            size = std::atoll(argv[i + 1]);
+        else if (std::strcmp(argv[i], "--sha256") == 0)
+            sha256 = QString::fromLatin1(argv[i + 1]);
+    }
+    // Whatever stops the replacement, the download goes and the next start says why.
+    const auto giveUp = [&](int code, const QString& why) {
+        Report(why);
+        if (QFileInfo(newFile).absolutePath() == QFileInfo(target).absolutePath())
+            ::unlink(Native(newFile).c_str());
+        QFile note(UpdateNoteName(target));
+        if (note.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            note.write(why.toUtf8() + '\n');
+        return code;
+    };
 
     // Only once the old program has ended (it holds the pipe's write end until then).
     if (waitFd >= 0) {
-        const bool ended = WaitForPipeEnd(waitFd, ReplaceWaitTimeoutMs);
+        const int limit = LimitMs("KVWT_REPLACE_WAIT_MS", ReplaceWaitTimeoutMs);
+        const bool ended = WaitForPipeEnd(waitFd, limit);
         ::close(waitFd);
-        if (!ended) {
-            Report(QStringLiteral("The program did not end; ") + Quoted(target) +
-                   QStringLiteral(" was not replaced"));
-            return 3;
-        }
+        if (!ended)
+            return giveUp(3, QStringLiteral("The program did not end within %1 seconds; ").arg(limit / 1000) +
+                                 Quoted(target) + QStringLiteral(" was not replaced"));
     }
     StopPoint(0);
 
-    const QString error = ReplaceProgramFile(target, newFile);
+    const QString error = ReplaceProgramFile(target, newFile, size, sha256);
     if (!error.isEmpty()) {
-        Report(error);
+        giveUp(4, error);
         StartProgram(target);  // the old program, as it was
         return 4;
     }
-    if (!StartProgram(target)) {
-        Report(QStringLiteral("The new program does not start; the old one is back : ") + Quoted(target));
+    if (!StartNewProgram(target, LimitMs("KVWT_REPLACE_START_MS", ReplaceStartTimeoutMs))) {
         RestoreBackup(target);
+        giveUp(5, QStringLiteral("The new program did not start; the old one is back : ") + Quoted(target));
         StartProgram(target);
         return 5;
     }
@@ -238,7 +337,7 @@ int RunReplaceMode(int argc, char** argv) {
 }
 
 bool StartReplacer(const QString& replacer, const QString& target, const QString& newFile,
-                   TReplacerProcess& process, QString& error) {
+                   std::int64_t size, const QString& sha256, TReplacerProcess& process, QString& error) {
     int p[2];
     if (::pipe2(p, O_CLOEXEC) != 0) {
         error = SystemError(errno);
@@ -249,10 +348,13 @@ bool StartReplacer(const QString& replacer, const QString& target, const QString
     ::close(p[0]);
 
     const std::string exe = Native(replacer), t = Native(target), n = Native(newFile);
-    const std::string fdText = std::to_string(WaitFdInChild);
+    const std::string fdText = std::to_string(WaitFdInChild), sizeText = std::to_string(size);
+    const std::string shaText = sha256.toLower().toStdString();
     std::vector<char*> argv{const_cast<char*>(exe.c_str()), const_cast<char*>("--replace"),
                             const_cast<char*>(t.c_str()), const_cast<char*>(n.c_str()),
-                            const_cast<char*>("--wait-fd"), const_cast<char*>(fdText.c_str()), nullptr};
+                            const_cast<char*>("--wait-fd"), const_cast<char*>(fdText.c_str()),
+                            const_cast<char*>("--size"), const_cast<char*>(sizeText.c_str()),
+                            const_cast<char*>("--sha256"), const_cast<char*>(shaText.c_str()), nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attr;
     posix_spawn_file_actions_init(&actions);

@@ -32,21 +32,34 @@ QString FileSha256(const QString& fileName);
 QString ReplaceBackupName(const QString& target);
 
 inline constexpr int ReplaceWaitTimeoutMs = 60 * 1000;
+// How long the new program has to say that it started before the old one is put back.
+inline constexpr int ReplaceStartTimeoutMs = 60 * 1000;
+
+// Where a replacement that did not happen leaves its reason for the program's next start.
+QString UpdateNoteName(const QString& target);
+// The message for the start of program, empty when its last update went through; the note is
+// taken away.
+QString TakeUpdateNotice(const QString& program);
+// Tells the replacement that started this program that it runs (KVWT_STARTED_FD).
+void ReportProgramStarted();
 
 // Waits until every write end of the pipe is closed (the old program has ended). False on a
 // time-out or an error.
 bool WaitForPipeEnd(int fd, int timeoutMs);
 
-// Puts newFile in the place of target (both in one folder). Empty on success; otherwise the
-// message, and target is still the complete old program. Stops (SIGSTOP) after the step named by
-// KVWT_REPLACE_STOP, so that tests can kill it there.
-QString ReplaceProgramFile(const QString& target, const QString& newFile);
+// Puts newFile in the place of target (both in one folder) when it still has the size and
+// SHA-256 it was checked with. Empty on success; otherwise the message, and target is still the
+// complete old program. Stops (SIGSTOP) after the step named by KVWT_REPLACE_STOP, so that tests
+// can kill it there.
+QString ReplaceProgramFile(const QString& target, const QString& newFile, std::int64_t size,
+                           const QString& sha256);
 
 // The replacement mode. args are the program's arguments after its name; true when they ask for
 // it ("--replace" first).
 bool IsReplaceMode(int argc, char** argv);
 // Runs the whole replacement and the restart; the process's exit code (0 when the new program
-// was started).
+// was started). A replacement that does not happen removes newFile and leaves a note for the
+// next start. KVWT_REPLACE_WAIT_MS and KVWT_REPLACE_START_MS change the two time limits.
 int RunReplaceMode(int argc, char** argv);
 
 // The replacement started by the running program.
@@ -55,9 +68,9 @@ struct TReplacerProcess {
     int WaitFd = -1;  // the write end: the replacement goes on once it is closed
 };
 
-// Starts "replacer --replace target newFile --wait-fd N" in a session of its own. False and the
-// reason in error when it cannot start.
+// Starts "replacer --replace target newFile --wait-fd N --size S --sha256 H" in a session of
+// its own. False and the reason in error when it cannot start.
 bool StartReplacer(const QString& replacer, const QString& target, const QString& newFile,
-                   TReplacerProcess& process, QString& error);
+                   std::int64_t size, const QString& sha256, TReplacerProcess& process, QString& error);
 // Keeps the write end open until this process ends (the kernel closes it then).
 void HoldUntilExit(TReplacerProcess& process);

@@ -5,6 +5,8 @@
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
+#include "platform/ProgramReplace.h"
+#include "platform/SystemProbe.h"
 #include "widgets/UiUtils.h"
 #include "shell/MenuBar.h"
 #include "shell/StatusPanels.h"
@@ -577,6 +579,11 @@ void TfrmMain::FirstShowSequence()
         SetStatusText(notice);
         std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
         ShowMessageBox(this, QMessageBox::Information, notice);
+    }
+    // An update that the last run started and that could not be installed.
+    if (const QString notice = TakeUpdateNotice(ProgramFilePath()); !notice.isEmpty()) {
+        std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
+        ShowMessageBox(this, QMessageBox::Warning, notice);
     }
     HideSplash();
     FStartupRunning = false;

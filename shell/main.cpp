@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QSessionManager>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
@@ -73,11 +74,16 @@ int AnswerInformationSwitch(int argc, char** argv)
         return -1;
     if (help) {
         std::fputs(kUsage, stdout);
-        return 0;
+    } else {
+        QCoreApplication app(argc, argv);  // the version block is read from the program file
+        const QString title = GetProductTitle();
+        std::printf("%s\n", qPrintable(title.isEmpty() ? QStringLiteral("kvwt") : title));
     }
-    QCoreApplication app(argc, argv);  // the version block is read from the program file
-    const QString title = GetProductTitle();
-    std::printf("%s\n", qPrintable(title.isEmpty() ? QStringLiteral("kvwt") : title));
+    // An answer that could not be written (a full disk, a closed pipe) is a failure.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "kvwt: cannot write to standard output: %s\n", std::strerror(errno));
+        return 1;
+    }
     return 0;
 }
 
@@ -141,6 +147,7 @@ int main(int argc, char** argv)
         return code;
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kvwt"));
+    ReportProgramStarted();  // to the replacement that installed this program, if one did
     try {
         return Run(app);
     } catch (const std::exception& e) {

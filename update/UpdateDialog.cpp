@@ -19,10 +19,13 @@
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
+#include <cstring>
 #include <memory>
 #include <unistd.h>
 
@@ -112,7 +115,7 @@ TfrmUpdate::TfrmUpdate(QWidget* parent) : QDialog(parent) {
     connect(btnRelease, &QPushButton::clicked, this, &TfrmUpdate::btnReleaseClick);
     connect(btnHomepage, &QPushButton::clicked, this, &TfrmUpdate::btnHomepageClick);
     connect(btnInstall, &QPushButton::clicked, this, &TfrmUpdate::btnInstallClick);
-    connect(btnClose, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnClose, &QPushButton::clicked, this, &TfrmUpdate::btnCloseClick);
 
     ProgramPath = ProgramFilePath();
     ReplacerPath = ProgramPath;
@@ -135,6 +138,30 @@ bool TfrmUpdate::ExtractUpdateCopier() const {
     return ::access(QFile::encodeName(QFileInfo(ProgramPath).absolutePath()).constData(), W_OK) == 0;
 }
 
+void TfrmUpdate::Run(THttpCli& http) {
+    http.RequestTimeoutMs = RequestTimeoutMs;
+    FCancelled = false;
+    FRequest = &http;
+    const QString closeText = btnClose->text(), closeHint = btnClose->toolTip();
+    btnClose->setText(QStringLiteral("&Cancel"));
+    btnClose->setToolTip(QStringLiteral("Stop the running request"));
+    const auto restore = qScopeGuard([&] {
+        FRequest = nullptr;
+        btnClose->setText(closeText);
+        btnClose->setToolTip(closeHint);
+    });
+    http.Get();
+}
+
+void TfrmUpdate::btnCloseClick() {
+    if (FRequest) {
+        FCancelled = true;
+        FRequest->Abort();
+    } else {
+        reject();
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // The check
 
@@ -149,16 +176,36 @@ bool TfrmUpdate::Check(const QString& address) {
         btnInstall->setToolTip(QStringLiteral("Download latest version"));
     }
     TWaitCursor wait;
+    // The dialog itself shows only after the check; meanwhile this window offers its Cancel.
+    QDialog checking(parentWidget());
+    checking.setWindowTitle(QStringLiteral("Update"));
+    checking.setWindowModality(Qt::ApplicationModal);
+    checking.resize(ClientWidth, 80);
+    auto* label = new QLabel(QStringLiteral("Checking for a new version ..."), &checking);
+    label->setGeometry(8, 8, ClientWidth - 16, 25);
+    label->setAlignment(Qt::AlignCenter);
+    auto* cancel = new QPushButton(QStringLiteral("Cancel"), &checking);
+    cancel->setGeometry((ClientWidth - 100) / 2, 44, 100, 25);
+    connect(cancel, &QPushButton::clicked, this, &TfrmUpdate::btnCloseClick);
+    connect(&checking, &QDialog::rejected, this, [this] {  // Esc or the window's own close
+        if (FRequest)
+            btnCloseClick();
+    });
+    FCheckingWindow = &checking;
+    const auto hide = qScopeGuard([this] { FCheckingWindow = nullptr; });
+    checking.show();
     try {
         THttpCli http(this);
         http.URL = address.toStdString();
         http.OnDocData = [this](THttpCli* s, const char* d, int n) { HttpCheckData(s, d, n); };
         http.OnDocEnd = [this](THttpCli* s) { HttpCheckEnd(s); };
-        http.Get();
+        Run(http);
     } catch (const std::exception& e) {
         FNewer = false;
         LastError = ErrorText(e);
     }
+    checking.hide();
+    FCancelled = false;
     EnableButtons();
     return FNewer;
 }
@@ -191,7 +238,11 @@ void TfrmUpdate::MoveProgress(int length) {
     Progress->setValue(std::min(FCounter, Progress->maximum()));
 }
 
-void TfrmUpdate::Fail(const QString& message) { ShowMessageBox(this, QMessageBox::Warning, message); }
+void TfrmUpdate::Fail(const QString& message) {
+    if (!FCancelled)
+        ShowMessageBox(this, QMessageBox::Warning, message);
+    FCancelled = false;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Release notes
@@ -218,7 +269,7 @@ void TfrmUpdate::btnReleaseClick() {
             http.URL = FDocument.Value(QString::fromLatin1(ukReleasenotes)).toStdString();
             http.OnDocData = [this](THttpCli* s, const char* d, int n) { HttpReleaseNotesData(s, d, n); };
             http.OnDocEnd = [&ended](THttpCli* s) { ended = s->DocComplete(); };
-            http.Get();
+            Run(http);
         }
         // The window opens after the request, outside the client's events.
         if (ended)
@@ -264,8 +315,18 @@ void TfrmUpdate::ShowReleaseNotes(const QString& text) {
 }
 
 void TfrmUpdate::btnHomepageClick() {
+    // The document comes over plain HTTP: it may name a web page, never a local program.
+    const QString address = FDocument.Value(QString::fromLatin1(ukHomepage));
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) ||
+        url.host().isEmpty()) {
+        Fail(QStringLiteral("The homepage \"%1\" is not a web address (http or https); it was not opened.")
+                 .arg(address));
+        return;
+    }
     try {
-        OpenAddress(FDocument.Value(QString::fromLatin1(ukHomepage)));
+        OpenAddress(address);
     } catch (const std::exception& e) {
         Fail(ErrorText(e));
     }
@@ -346,10 +407,14 @@ void TfrmUpdate::btnInstallClick() {
             THttpCli http(this);
             http.URL = FDocument.Value(QString::fromLatin1(ukInstall)).toStdString();
             http.RcvdStream = &file;
+            http.MaxBodySize = size;  // never more than announced on the disk
             http.OnDocData = [this](THttpCli* s, const char* d, int n) { HttpDownloadData(s, d, n); };
-            http.Get();
+            Run(http);
+            errno = 0;
             if (!file.flush()) {
-                Fail(QStringLiteral("Cannot write \"%1\": %2").arg(FTarget, file.errorString()));
+                const int error = errno;  // a full disk: the file itself may not know why
+                Fail(QStringLiteral("Cannot write \"%1\": %2")
+                         .arg(FTarget, error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString()));
                 return;
             }
             file.close();
@@ -380,7 +445,7 @@ bool TfrmUpdate::FinishDownload(const TDownloadFacts& facts, bool selfReplace, q
     if (programFile) {
         TReplacerProcess process;
         QString error;
-        if (!StartReplacer(ReplacerPath, ProgramPath, FTarget, process, error)) {
+        if (!StartReplacer(ReplacerPath, ProgramPath, FTarget, size, sha, process, error)) {
             QFile::remove(FTarget);
             Fail(QStringLiteral("The new version was not installed: %1.").arg(error));
             return false;

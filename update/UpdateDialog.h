@@ -73,6 +73,12 @@ public:
     // Asks the program to end once the replacement or the installer has been started.
     std::function<void()> OnTerminate;
 
+    // Every request of the dialog ends after this long in all; a program file comes in minutes.
+    static constexpr int DefaultRequestTimeoutMs = 5 * 60 * 1000;
+    int RequestTimeoutMs = DefaultRequestTimeoutMs;
+    // The small window with its Cancel that is shown while the check runs.
+    QDialog* CheckingWindow() const { return FCheckingWindow; }
+
     // The replacement started by the last download; it goes on when WaitFd is closed.
     std::optional<TReplacerProcess> Replacer;
     // The file the last download went to.
@@ -93,12 +99,18 @@ private:
     bool FinishDownload(const TDownloadFacts& facts, bool selfReplace, qint64 size);
     void ShowReleaseNotes(const QString& text);
     void Fail(const QString& message);
+    // Runs the request with the dialog's limits; btnClose (or the check's Cancel) aborts it.
+    void Run(THttpCli& http);
+    void btnCloseClick();
 
     TUpdateTextBuffer FText;
     TUpdateDocument FDocument;
     QString FTarget;
     std::int32_t FCounter = 0;
     bool FNewer = false;
+    THttpCli* FRequest = nullptr;  // the request running now
+    bool FCancelled = false;       // by the user: no message about it
+    QDialog* FCheckingWindow = nullptr;
 };
 
 // Shows the dialog when the address offers a newer version; true then. parent's window is asked

@@ -224,6 +224,16 @@ TEST_F(ProgramTest, HelpAndVersionAnswerAndEndWithoutAWindow)
     ASSERT_TRUE(version->waitForFinished(kFinishMs));
     EXPECT_EQ(version->exitCode(), 0);
     EXPECT_EQ(version->readAll(), "Kavelo Training 1.0.0.0\n");
+    // An answer that cannot be written is no success.
+    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
+        QProcess full;
+        full.setProcessEnvironment(Environment());
+        full.setStandardOutputFile(QStringLiteral("/dev/full"));
+        full.start(CopyProgram(), {option});
+        ASSERT_TRUE(full.waitForFinished(kFinishMs));
+        EXPECT_EQ(full.exitCode(), 1) << option.toStdString();
+        EXPECT_TRUE(full.readAllStandardError().contains("No space left on device")) << option.toStdString();
+    }
     EXPECT_FALSE(QFile::exists(SettingsFile()));
     EXPECT_TRUE(RunEntries().isEmpty());
 }
@@ -303,6 +313,20 @@ TEST_F(ProgramTest, SigtermMidDemoKeepsTheSession)
     ASSERT_EQ(::kill(pid_t(next->processId()), SIGTERM), 0);
     ASSERT_TRUE(next->waitForFinished(kFinishMs));
     EXPECT_FALSE(ReadAllBytes(SettingsFile()).contains("[Rescue]"));
+}
+
+// An update that a replacement could not install is said at the next start, once.
+TEST_F(ProgramTest, TheNextStartSaysWhyTheUpdateWasNotInstalled)
+{
+    const QString program = CopyProgram();
+    ASSERT_TRUE(WriteAllBytes(program + QStringLiteral(".update-failed"), "The program did not end in time\n"));
+    auto p = Start({}, program);
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {"The update was not installed.\nThe program did not end in time"}))
+        << output.toStdString();
+    ASSERT_EQ(::kill(pid_t(p->processId()), SIGTERM), 0);
+    ASSERT_TRUE(p->waitForFinished(kFinishMs));
+    EXPECT_FALSE(QFile::exists(program + QStringLiteral(".update-failed")));
 }
 
 TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)

@@ -28,9 +28,12 @@ protected:
         ASSERT_TRUE(WriteProgram(NewFile, New, 0644));
     }
 
-    std::vector<std::string> ReplaceArgs(const QString& newFile) const {
+    // The replacement of Target by newFile, checked as holding New.
+    std::vector<std::string> ReplaceArgs(const QString& newFile, const QByteArray& checked = {}) const {
+        const QByteArray bytes = checked.isNull() ? New : checked;
         return {KV_PROGRAM_PATH, "--replace", QFile::encodeName(Target).toStdString(),
-                QFile::encodeName(newFile).toStdString()};
+                QFile::encodeName(newFile).toStdString(), "--size", std::to_string(bytes.size()),
+                "--sha256", Sha256Hex(bytes).toStdString()};
     }
 
     QTemporaryDir Dir;
@@ -40,7 +43,8 @@ protected:
 };
 
 // A good replacement swaps the file (keeping the old file's permissions) and starts the new
-// program; a refused one keeps and restarts the old program.
+// program; a refused one removes the download, keeps and restarts the old program, and leaves
+// its reason for the next start.
 TEST_F(ProgramReplaceTest, ReplacementsAndRefusals) {
     const QString other = Dir.filePath(QStringLiteral("sub/kvwt.$$$"));
     ASSERT_TRUE(QDir().mkpath(Dir.filePath(QStringLiteral("sub"))));
@@ -49,32 +53,68 @@ TEST_F(ProgramReplaceTest, ReplacementsAndRefusals) {
     ASSERT_TRUE(WriteProgram(foreign, ForeignProgram(NewTag)));
     const QString text = Dir.filePath(QStringLiteral("text.$$$"));
     ASSERT_TRUE(WriteAllBytes(text, QByteArray("#!/bin/sh\necho hello\n")));
+    const QByteArray changed = FakeProgram("CHANGED1"), dies = FakeProgram("DIESTART");
     const struct {
         const char* Name;
         QString NewFile;
+        QByteArray Written;  // put at NewFile first, when not null
+        QByteArray Checked;  // what the dialog checked, when not New
         int Exit;
+        std::string Ran;
+        const char* Why;
     } cases[] = {
-        {"missing new file", Dir.filePath(QStringLiteral("missing.$$$")), 4},
-        {"other folder", other, 4},
-        {"foreign machine", foreign, 4},
-        {"not a program", text, 4},
-        {"good", NewFile, 0},
+        {"missing new file", Dir.filePath(QStringLiteral("missing.$$$")), {}, {}, 4, OldTag, "File not found"},
+        {"other folder", other, {}, {}, 4, OldTag, "Not in the program's folder"},
+        {"foreign machine", foreign, {}, {}, 4, OldTag, "Not a program for this computer"},
+        {"not a program", text, {}, {}, 4, OldTag, "Not a program for this computer"},
+        {"changed after its check", NewFile, changed, {}, 4, OldTag, "changed after its check"},
+        {"a byte more than checked", NewFile, New + "x", {}, 4, OldTag, "changed after its check"},
+        {"does not start", NewFile, dies, dies, 5, std::string("DIESTART") + OldTag, "did not start"},
+        {"good", NewFile, New, {}, 0, NewTag, nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
+        if (!c.Written.isNull()) {
+            ASSERT_TRUE(WriteProgram(c.NewFile, c.Written, 0644));
+        }
         TReportPipe report;
-        const pid_t pid = Spawn(ReplaceArgs(c.NewFile));
+        const pid_t pid = Spawn(ReplaceArgs(c.NewFile, c.Checked));
         ASSERT_GT(pid, 0);
         EXPECT_EQ(WaitExit(pid), c.Exit);
-        EXPECT_EQ(report.Collect(), c.Exit == 0 ? NewTag : OldTag);  // the program restarted
+        EXPECT_EQ(report.Collect(), c.Ran);  // the program restarted
         EXPECT_EQ(ReadAllBytes(Target), c.Exit == 0 ? New : Old);
         EXPECT_FALSE(QFileInfo::exists(ReplaceBackupName(Target)));
+        EXPECT_EQ(QFileInfo::exists(c.NewFile), c.NewFile == other);  // a download, never a stranger's file
+        const QString notice = TakeUpdateNotice(Target);
+        EXPECT_EQ(notice.contains(QLatin1String(c.Why ? c.Why : "-")), c.Why != nullptr) << notice.toStdString();
+        EXPECT_EQ(notice.isEmpty(), c.Why == nullptr);
+        EXPECT_TRUE(TakeUpdateNotice(Target).isEmpty());  // said once
     }
-    EXPECT_FALSE(QFileInfo::exists(NewFile));
     struct stat st{};
     ASSERT_EQ(::stat(QFile::encodeName(Target).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0755u);  // the old file's permissions, not the download's
     EXPECT_EQ(WaitExit(Spawn({KV_PROGRAM_PATH, "--replace"})), 2);
+}
+
+// An old program that does not end (a question left open) keeps its file: the replacement gives
+// up after its limit, removes the download and starts nothing; the next start says why.
+TEST_F(ProgramReplaceTest, OldProgramThatDoesNotEnd) {
+    int p[2];
+    ASSERT_EQ(::pipe2(p, O_CLOEXEC), 0);
+    const int inherited = ::fcntl(p[0], F_DUPFD, 30);  // the replacement's end, without close-on-exec
+    ::close(p[0]);
+    std::vector<std::string> args = ReplaceArgs(NewFile);
+    args.insert(args.end(), {"--wait-fd", std::to_string(inherited)});
+    TReportPipe report;
+    const pid_t pid = Spawn(args, {"KVWT_REPLACE_WAIT_MS=0"});
+    ::close(inherited);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(WaitExit(pid), 3);
+    ::close(p[1]);  // the old program ends only now
+    EXPECT_EQ(report.Collect(), "");
+    EXPECT_EQ(ReadAllBytes(Target), Old);
+    EXPECT_FALSE(QFileInfo::exists(NewFile));
+    EXPECT_TRUE(TakeUpdateNotice(Target).contains(QLatin1String("did not end")));
 }
 
 // Killed after any step, the program file is a whole program: the old one up to the rename,

@@ -19,7 +19,10 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
+#include <atomic>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -33,7 +36,17 @@ struct TServed {
     std::int64_t Length = -2;  // Content-Length: -2 the body's size, -1 none
     std::size_t Send = std::string::npos;  // bytes of the body sent before the server hangs up
     int Status = 200;
+    std::function<void(TLoopbackConnection&)> Play = nullptr;  // answers in its own way instead
 };
+
+// A click as a person makes it: on whatever lies under the middle of the button.
+void ClickOn(QWidget* button) {
+    QWidget* window = button->window();
+    const QPoint at = button->mapTo(window, button->rect().center());
+    QWidget* under = window->childAt(at);
+    ASSERT_EQ(under, button);
+    QTest::mouseClick(under, Qt::LeftButton, {}, under->mapFrom(window, at));
+}
 
 class UpdateDialogTest : public ::testing::Test {
 protected:
@@ -87,6 +100,10 @@ protected:
             std::lock_guard<std::mutex> lock(Lock);
             const auto it = Served.find(path);
             s = it != Served.end() ? it->second : TServed{"not here", -2, std::string::npos, 404};
+        }
+        if (s.Play) {
+            s.Play(c);
+            return;
         }
         std::string head = "HTTP/1.0 " + std::to_string(s.Status) + (s.Status == 200 ? " OK" : " Not Found") + "\r\n";
         const std::int64_t length = s.Length == -2 ? std::int64_t(s.Body.size()) : s.Length;
@@ -209,26 +226,52 @@ TEST_F(UpdateDialogTest, ReleaseNotesShowOneLineBreakForEachLineEnd) {
     EXPECT_TRUE(Dlg->btnRelease->isEnabled());
 }
 
-TEST_F(UpdateDialogTest, GoodUpdateReplacesTheProgramAndRestartsIt) {
-    ASSERT_TRUE(CheckWith(Document({{"InstallSHA256", Sha256Hex(New).toUpper().toStdString()}})));
-    TReportPipe report;
-    Dlg->btnInstall->click();
-    ASSERT_TRUE(Dlg->Replacer.has_value());
-    EXPECT_EQ(Dlg->Target(), Program + QStringLiteral(".$$$"));
-    EXPECT_EQ(Terminated, 1);
-    EXPECT_EQ(Buttons(), "---");
-    ASSERT_FALSE(Boxes.empty());
-    EXPECT_EQ(Boxes.back().second,
-              QStringLiteral("Kavelo Training will now quit and restart automatically in a moment. Please click [OK] and wait."));
-    EXPECT_EQ(ReadAllBytes(Program), Old);  // nothing happens while the program runs
+// A good update replaces the program and restarts it. A file changed after the dialog checked
+// it is refused by the replacement, which keeps and restarts the old program and leaves the
+// reason for the next start.
+TEST_F(UpdateDialogTest, UpdateReplacesTheProgramOnlyAsChecked) {
+    const struct {
+        const char* Name;
+        QByteArray ChangedTo;  // written over the download while the program still runs
+        int Exit;
+        std::string Ran;
+        QByteArray Installed;
+        const char* Why;
+    } cases[] = {
+        {"good", {}, 0, NewTag, New, nullptr},
+        {"changed after the check", FakeProgram("CHANGED1"), 4, OldTag, Old, "changed after its check"},
+    };
+    Dlg->show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Boxes.clear();
+        Terminated = 0;
+        ASSERT_TRUE(CheckWith(Document({{"InstallSHA256", Sha256Hex(New).toUpper().toStdString()}})));
+        TReportPipe report;
+        ClickOn(Dlg->btnInstall);
+        ASSERT_TRUE(Dlg->Replacer.has_value());
+        EXPECT_EQ(Dlg->Target(), Program + QStringLiteral(".$$$"));
+        EXPECT_EQ(Terminated, 1);
+        EXPECT_EQ(Buttons(), "---");
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].second, QStringLiteral("Kavelo Training will now quit and restart automatically in a "
+                                                  "moment. Please click [OK] and wait."));
+        EXPECT_EQ(ReadAllBytes(Program), Old);  // nothing happens while the program runs
+        if (!c.ChangedTo.isNull()) {
+            ASSERT_TRUE(WriteProgram(Dlg->Target(), c.ChangedTo, 0644));
+        }
 
-    ::close(Dlg->Replacer->WaitFd);  // the program ends
-    EXPECT_EQ(WaitExit(Dlg->Replacer->Pid), 0);
-    Dlg->Replacer.reset();
-    EXPECT_EQ(report.Collect(), NewTag);
-    EXPECT_EQ(ReadAllBytes(Program), New);
-    EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".$$$")));
-    EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".old")));
+        ::close(Dlg->Replacer->WaitFd);  // the program ends
+        EXPECT_EQ(WaitExit(Dlg->Replacer->Pid), c.Exit);
+        Dlg->Replacer.reset();
+        EXPECT_EQ(report.Collect(), c.Ran);
+        EXPECT_EQ(ReadAllBytes(Program), c.Installed);
+        EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".$$$")));
+        EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".old")));
+        const QString notice = TakeUpdateNotice(Program);
+        EXPECT_EQ(notice.contains(QLatin1String(c.Why ? c.Why : "-")), c.Why != nullptr) << notice.toStdString();
+        ASSERT_TRUE(WriteProgram(Program, Old));
+    }
 }
 
 TEST_F(UpdateDialogTest, FaultyDownloadsLeaveTheOldProgram) {
@@ -320,6 +363,138 @@ TEST_F(UpdateDialogTest, InstallersGoToTheDownloadsFolder) {
     ASSERT_EQ(Boxes.size(), 1u);
     EXPECT_EQ(Boxes[0].first, QMessageBox::Warning);
     EXPECT_EQ(ReadAllBytes(Program), Old);
+}
+
+}  // namespace
+
+namespace {
+
+// Servers that never end their answer: each download stops at its bound, says why, and leaves
+// neither the part nor a changed program behind; the server sees the connection end long
+// before its own limit.
+TEST_F(UpdateDialogTest, HostileServersAreCutOff) {
+    constexpr std::int64_t ServerLimit = 64 << 20;
+    const std::string size = std::to_string(New.size());
+    const std::string chunk(16 * 1024, 'x');
+    std::atomic<std::int64_t> sent{0};
+    const auto endless = [&sent](const std::string& head, const std::string& piece) {
+        return [&sent, head, piece](TLoopbackConnection& c) {
+            if (c.Write(head))
+                while (sent < ServerLimit && c.Write(piece))
+                    sent += std::int64_t(piece.size());
+        };
+    };
+    // One byte each time the progress bar has moved: alive for ever, never idle.
+    const auto drip = [this](TLoopbackConnection& c) {
+        if (c.Write("HTTP/1.0 200 OK\r\n\r\n"))
+            for (int i = 0; i < 1000000 && c.Write("x"); ++i)
+                Server.WaitGate();
+    };
+    QObject::connect(Dlg->Progress, &QProgressBar::valueChanged, [this](int v) {
+        if (v > 0)
+            Server.OpenGate();
+    });
+    const struct {
+        const char* Name;
+        std::function<void(TLoopbackConnection&)> Play;
+        std::string InstallSize;
+        const char* Why;
+    } cases[] = {
+        {"endless body, no length", endless("HTTP/1.0 200 OK\r\n\r\n", chunk), size,
+         "The document is larger than the"},
+        {"length above the install size", endless("HTTP/1.0 200 OK\r\nContent-Length: 99999999\r\n\r\n", chunk),
+         size, "The document is larger than the"},
+        {"endless body beyond its length", endless("HTTP/1.0 200 OK\r\nContent-Length: " + size + "\r\n\r\n", chunk),
+         size, "not a program"},
+        {"endless header", endless("HTTP/1.0 200 OK\r\n", "X-Padding: " + std::string(100, 'y') + "\r\n"), size,
+         "HTTP header too long"},
+        {"slow drip", drip, "100000000", "Connection timed out"},
+    };
+    Dlg->RequestTimeoutMs = 2000;  // instead of minutes; only the drip lives that long
+    Dlg->show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Boxes.clear();
+        sent = 0;
+        Serve("/dl/KVWT", {{}, -2, std::string::npos, 200, c.Play});
+        ASSERT_TRUE(CheckWith(Document({{"InstallSize", c.InstallSize}})));
+        ClickOn(Dlg->btnInstall);
+        ASSERT_EQ(Boxes.size(), 1u);
+        EXPECT_EQ(Boxes[0].first, QMessageBox::Warning);
+        EXPECT_TRUE(Boxes[0].second.contains(QLatin1String(c.Why))) << Boxes[0].second.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".$$$")));
+        EXPECT_EQ(ReadAllBytes(Program), Old);
+        EXPECT_FALSE(Dlg->Replacer.has_value());
+        EXPECT_LT(sent, ServerLimit);
+    }
+}
+
+// The check and the requests of the dialog can be cancelled; a cancel says nothing and leaves
+// nothing behind.
+TEST_F(UpdateDialogTest, CancelEndsTheRunningRequest) {
+    const auto silent = [](TLoopbackConnection& c) {
+        c.Write("HTTP/1.0 200 OK\r\n\r\n" + std::string(100, 'x'));
+        c.ReadToEnd();  // until the client hangs up
+    };
+    Serve("/update.txt", {{}, -2, std::string::npos, 200, silent});
+    bool offered = false;
+    QTimer::singleShot(0, [&offered, this] {
+        offered = Dlg->CheckingWindow() && Dlg->CheckingWindow()->isVisible();
+        if (offered)
+            ClickOn(Dlg->CheckingWindow()->findChild<QPushButton*>());
+    });
+    EXPECT_FALSE(Dlg->Check(QString::fromStdString(Server.Url("/update.txt"))));
+    EXPECT_TRUE(offered);
+    EXPECT_EQ(Dlg->LastError, QStringLiteral("HTTP request aborted"));
+    EXPECT_TRUE(Boxes.empty());
+
+    ASSERT_TRUE(CheckWith(Document()));
+    Serve("/dl/KVWT", {{}, -2, std::string::npos, 200, silent});
+    Dlg->show();
+    QString caption;
+    QObject::connect(Dlg->Progress, &QProgressBar::valueChanged, [&caption, this](int v) {
+        if (v > 0 && caption.isEmpty()) {
+            caption = Dlg->btnClose->text();
+            ClickOn(Dlg->btnClose);
+        }
+    });
+    ClickOn(Dlg->btnInstall);
+    EXPECT_EQ(caption, QStringLiteral("&Cancel"));
+    EXPECT_TRUE(Boxes.empty());
+    EXPECT_FALSE(QFileInfo::exists(Program + QStringLiteral(".$$$")));
+    EXPECT_EQ(Buttons(), "rhi");
+    EXPECT_TRUE(Dlg->isVisible());  // the cancel ended the download, not the dialog
+    ClickOn(Dlg->btnClose);
+    EXPECT_FALSE(Dlg->isVisible());
+}
+
+// The homepage comes with the document over plain HTTP: only a web address is opened.
+TEST_F(UpdateDialogTest, HomepageOpensOnlyWebAddresses) {
+    const struct {
+        const char* Homepage;
+        bool Opens;
+    } cases[] = {
+        {"https://kavelo.invalid/news", true},
+        {"HTTP://kavelo.invalid/", true},
+        {"file:///usr/bin/xterm", false},
+        {"/tmp/tool.sh", false},
+        {"tool.sh", false},
+        {"javascript:alert(1)", false},
+        {"http:///no-host", false},
+    };
+    Dlg->show();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Homepage);
+        Opened.clear();
+        Boxes.clear();
+        ASSERT_TRUE(CheckWith(Document({{"Homepage", c.Homepage}})));
+        ClickOn(Dlg->btnHomepage);
+        EXPECT_EQ(Opened, c.Opens ? QStringList{QString::fromLatin1(c.Homepage)} : QStringList());
+        ASSERT_EQ(Boxes.size(), c.Opens ? 0u : 1u);
+        if (!c.Opens) {
+            EXPECT_TRUE(Boxes[0].second.contains(QLatin1String(c.Homepage)));
+        }
+    }
 }
 
 }  // namespace
