@@ -69,8 +69,6 @@ void TfrmRow::LoadLayout(const QString& fileName, int placement) {
     }
     TRowTuning& tuning = Session->Tuning;
     tuning = TRowTuning{};
-    // The demo plays at its recorded pace unless DemoFast is asked for.
-    tuning.DemoFast = false;
     Language = 0;
     if (!fileName.isEmpty() && QFileInfo::exists(fileName)) {
         const TIniFile ini(fileName);

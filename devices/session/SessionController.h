@@ -34,7 +34,7 @@ struct TRowTuning {
     int StrokeTrigger = 0;
     int Tension = 0;    // 0: the interface's own
     int ThresHold = 5;
-    bool DemoFast = true;
+    bool DemoFast = false;  // the demo plays at its recorded pace unless asked
 };
 
 // What a press of the session button does in the present state.
