@@ -299,7 +299,8 @@ int RunReplaceMode(int argc, char** argv) {
     // Whatever stops the replacement, the download goes and the next start says why.
     const auto giveUp = [&](int code, const QString& why) {
         Report(why);
-        if (QFileInfo(newFile).absolutePath() == QFileInfo(target).absolutePath())
+        if (QFileInfo(newFile).absolutePath() == QFileInfo(target).absolutePath() && newFile != target &&
+            newFile != ReplaceBackupName(target))
             ::unlink(Native(newFile).c_str());
         QFile note(UpdateNoteName(target));
         if (note.open(QIODevice::WriteOnly | QIODevice::Truncate))
