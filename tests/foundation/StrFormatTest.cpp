@@ -81,23 +81,36 @@ TEST(UserFile, ReaderTakesNamesToTheFirstZeroAndRefusesOtherErgometers) {
     EXPECT_EQ(t.Ini.LimitTime, 1800);
 }
 
-TEST(UserFile, WrongSizesAndWrongFixedBytesAreRefused) {
-    const auto good = UserRecordBytes("Bob", kIni);
+// Sizes a byte off are refused. The fixed bytes of the user record tell a binary user file from
+// a text one, so a user file without them is refused while a stroke file is read.
+TEST(UserAndStrFile, WrongSizesAndOtherFixedBytes) {
+    const auto user = UserRecordBytes("A", kIni);
+    const auto str = StrFileBytes({1}, {}, "A", kIni);
     TTraining t;
-    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
-    auto longer = good;
-    longer.push_back(0);
-    EXPECT_FALSE(DecodeUser(shorter, t));
-    EXPECT_FALSE(DecodeUser(longer, t));
-    for (std::size_t at = 9; at < 19; ++at) {
-        auto bad = good;
-        bad[at] ^= 0x20;
-        EXPECT_FALSE(DecodeUser(bad, t)) << at;
+    for (const bool isUser : {true, false}) {
+        const auto& good = isUser ? user : str;
+        const auto decode = [&](const std::vector<std::uint8_t>& b) { return isUser ? DecodeUser(b, t) : DecodeStr(b, t); };
+        auto longer = good;
+        longer.push_back(0);
+        EXPECT_FALSE(decode(std::vector<std::uint8_t>(good.begin(), good.end() - 1))) << isUser;
+        EXPECT_FALSE(decode(longer)) << isUser;
+        EXPECT_FALSE(decode({})) << isUser;
+        for (std::size_t at = 9; at < 19; ++at) {
+            auto otherFixed = good;
+            otherFixed[good.size() - std::size_t{kUserRecordSize} + at] ^= 0x20;
+            t = TTraining{};
+            EXPECT_EQ(decode(otherFixed), !isUser) << at;
+            EXPECT_EQ(t.Header.Name, isUser ? "" : "A") << at;
+        }
     }
     // A text settings file that happens to be 106 bytes long.
     std::string text = "[Options]\r\nName=Bob\r\n";
     text.resize(106, 'x');
     EXPECT_FALSE(DecodeUser(std::vector<std::uint8_t>(text.begin(), text.end()), t));
+    ASSERT_TRUE(DecodeStr(str, t));
+    EXPECT_EQ(t.Ini, IniOf(kIni));
+    EXPECT_EQ(t.ForceCurves[1].Present, 0); // all-zero force: no curve, no peak
+    EXPECT_EQ(t.StrokeData[1].PeakForce, 0.0f);
 }
 
 TEST(StrFile, WriterRoundsWithTiesToEvenAndSaturates) {
@@ -167,28 +180,6 @@ TEST(StrFile, ReaderFillsStrokeOneCurveAndAverage) {
     EXPECT_EQ(t.ForceCurves[0], t.ForceCurves[1]);
     EXPECT_EQ(t.Header.Name, "Eve");
     EXPECT_EQ(t.Ini, IniOf(values));
-}
-
-TEST(StrFile, SizesOffByOneAreRefusedOtherFixedBytesAreRead) {
-    const auto good = StrFileBytes({1}, {}, "A", kIni);
-    TTraining t;
-    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
-    auto longer = good;
-    longer.push_back(0);
-    EXPECT_FALSE(DecodeStr(shorter, t));
-    EXPECT_FALSE(DecodeStr(longer, t));
-    EXPECT_FALSE(DecodeStr({}, t));
-    // The fixed bytes only tell a binary user file from a text one; a stroke file is read.
-    for (std::size_t at = 9; at < 19; ++at) {
-        auto otherFixed = good;
-        otherFixed[kStrStrokeRecordSize + kStrForceRecordSize + at] ^= 0x20;
-        ASSERT_TRUE(DecodeStr(otherFixed, t)) << at;
-        EXPECT_EQ(t.Header.Name, "A");
-        EXPECT_EQ(t.Ini, IniOf(kIni));
-    }
-    ASSERT_TRUE(DecodeStr(good, t));
-    EXPECT_EQ(t.ForceCurves[1].Present, 0); // all-zero force: no curve, no peak
-    EXPECT_EQ(t.StrokeData[1].PeakForce, 0.0f);
 }
 
 class StrFileOnDisk : public ::testing::Test {

@@ -95,7 +95,9 @@ TEST(ValueAreaLayout, RowsAndCellsTileTheAreaAndHitTestFindsThem) {
             EXPECT_EQ(hit(w / 2, row.Top, w, h).first, -1);
             top = row.Bottom;
             const int n = layout.CellCount(r);
-            if (n == 0) EXPECT_EQ(hit(w / 2, row.Top + 1, w, h), std::pair(r, -1));
+            if (n == 0) {
+                EXPECT_EQ(hit(w / 2, row.Top + 1, w, h), std::pair(r, -1));
+            }
             int left = 0;
             for (int c = 0; c < n; ++c) {
                 const TValueRect cell = layout.CellRect(r, c, w, h);
