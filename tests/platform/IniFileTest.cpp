@@ -1,5 +1,7 @@
 #include "platform/IniFiles.h"
 
+#include "support/FileHelpers.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -17,15 +19,8 @@ class IniFileTest : public ::testing::Test {
 protected:
     QString Path(const QString& name = QStringLiteral("kvwt.ini")) const { return FDir.filePath(name); }
 
-    static void Put(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        ASSERT_EQ(f.write(bytes), bytes.size());
-    }
-    static QByteArray Get(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
+    static void Put(const QString& path, const QByteArray& bytes) { ASSERT_TRUE(WriteAllBytes(path, bytes)); }
+    static QByteArray Get(const QString& path) { return QFile::exists(path) ? ReadAllBytes(path) : "<missing>"; }
     // Writes the file through a fresh object and gives back its bytes.
     QByteArray Rewrite(const QByteArray& input, const std::function<void(TIniFile&)>& change) {
         Put(Path(), input);
