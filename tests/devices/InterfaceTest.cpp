@@ -105,18 +105,6 @@ TEST_F(InterfaceTest, OpenFailuresAreReportedAndClose) {
     EXPECT_EQ(Kv->State(), kvsClosed);
 }
 
-TEST_F(InterfaceTest, BusyPortIsRefusedWithTheCableHint) {
-    std::unique_ptr<TKVInterface> other(CreateInterface<TKVInterface>(nullptr));
-    other->SetClock(&Clock);
-    other->Open(kSourceSerial, Peer.SlavePath());
-    ASSERT_TRUE(other->IsConnected());
-    Kv->Open(kSourceSerial, Peer.SlavePath());
-    ASSERT_EQ(Errors.size(), 1u);
-    EXPECT_TRUE(Errors[0].startsWith("ComPort : Error reopening Port (Error 16 "));
-    EXPECT_TRUE(Errors[0].endsWith("\nPlease check the port and interface cable."));
-    other->Close();
-}
-
 TEST_F(InterfaceTest, WithoutErrorHandlerTheMessageBoxWaitsForTheEventToEnd) {
     TFakePrompt prompt;
     Kv->OnError = nullptr;

@@ -4,15 +4,7 @@
 
 namespace kvenc {
 
-int CodeForTicks(int ticks) {
-    return NoPulseCode - ticks;
-}
-
-int PeriodForRate(int bpm) {
-    const int p = 72000 / bpm;
-    return p > 2047 ? 2047 : p;
-}
-
+namespace {
 std::uint8_t Reverse(std::uint8_t b) {
     std::uint8_t r = 0;
     for (int i = 0; i < 8; ++i)
@@ -20,6 +12,7 @@ std::uint8_t Reverse(std::uint8_t b) {
             r = std::uint8_t(r | (0x80u >> i));
     return r;
 }
+}  // namespace
 
 std::string Sample(TKeloProtocol protocol, int code, int period) {
     // The wire bytes are the bit mirrors of these; bit 7 of each mirror is the frame bit
@@ -45,7 +38,7 @@ std::string Sample(TKeloProtocol protocol, int code, int period) {
 }
 
 std::string SampleTicks(TKeloProtocol protocol, int ticks, int period) {
-    return Sample(protocol, CodeForTicks(ticks), period);
+    return Sample(protocol, NoPulseCode - ticks, period);
 }
 
 std::string SliderLine(const std::string& text) {

@@ -13,12 +13,6 @@ namespace kvenc {
 inline constexpr int TicksPerSecond = 614000;
 inline constexpr int NoPulseCode = 32767;
 
-// The 15-bit code of an interval given in ticks (1 .. 32767).
-int CodeForTicks(int ticks);
-// The heart period field for a rate (72000 / bpm, at most 2047).
-int PeriodForRate(int bpm);
-std::uint8_t Reverse(std::uint8_t b);
-
 // One four-byte sample: code 0..32767, heart period 0..2047, for kvpDOS, kvpKvw or kvpKV3W.
 // kvpDOS leaves both check bits clear.
 std::string Sample(TKeloProtocol protocol, int code, int period);
