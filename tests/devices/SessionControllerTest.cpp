@@ -1,6 +1,5 @@
 // The session road without a display: the connect dialog, message window and the other seams
-// are played by the test; the interface is a KV interface fed with raw records by the test, or
-// the real demo playback on a fake clock.
+// are played by the test; the interface is a KV interface fed with raw records by the test.
 #include "devices/session/SessionController.h"
 
 #include "bench/ReplayInterface.h"
@@ -53,8 +52,6 @@ protected:
         Ctl.CreateInterfaceOfKind = [this](std::uint8_t kind, QObject* owner) -> TInterface* {
             if (kind < 1 || kind > 3)
                 return nullptr;
-            if (RealDemo)
-                return CreateInterface<TKVInterface>(owner);
             Probe = CreateInterface<TProbe>(owner);
             return Probe;
         };
@@ -129,7 +126,6 @@ protected:
     bool TrainingAlive = true;
     TSessionController Ctl;
     QPointer<TProbe> Probe;
-    bool RealDemo = false;
     TConnectChoice Choice{QStringLiteral("DEMO"), 0, 1};
     bool DialogOk = true;
     bool Disconnect = false;
@@ -479,29 +475,6 @@ TEST_F(SessionTest, RecordedStrokesAreTheEngineReplays) {
     ASSERT_EQ(Training.RawData.size(), ticks.size() + 1);
     for (std::size_t k = 1; k <= ticks.size(); ++k)
         ASSERT_EQ(Training.RawData[k].Interval, ticks[k - 1]) << k;
-}
-
-// The real demo playback, paced by its own timer on the fake clock.
-TEST_F(SessionTest, DemoPlaybackRecords) {
-    RealDemo = true;
-    Ctl.ButtonClick();
-    ASSERT_TRUE(WaitUntil(
-        [&] {
-            Clock.Advance(5);
-            Ctl.Tick();
-            return Ctl.Recorder().StrokeCount() > 20;
-        },
-        20000));
-    Ctl.ButtonClick();  // pause, and No
-    EXPECT_EQ(Ctl.ButtonCaption(), "&Continue");
-    Ctl.CloseSession(false);
-    const int n = Ctl.Recorder().StrokeCount();
-    ASSERT_EQ(Training.StrokeData.size(), std::size_t(n + 1));
-    for (int k = 1; k <= n; ++k)
-        EXPECT_EQ(Training.StrokeData[std::size_t(k)].Number, k);
-    EXPECT_GT(Training.Workout.Distance, 0);
-    RunQueued();
-    EXPECT_EQ(Count("results"), 1);
 }
 
 }  // namespace

@@ -33,14 +33,7 @@ std::string StrokeFrame(std::uint16_t number) {
 class TrainingModuleTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Vs.reset(CreateInterface<TTestVS>(nullptr));
-        Vs->SetClock(&Clock);
-        Vs->SetPorts({Module.Pty.SlavePath()});
-        // The test is the world outside: time passes in the waits and the module answers.
-        Clock.OnWait = [this](unsigned ms) {
-            Clock.Advance(ms);
-            Module.Poll();
-        };
+        Vs = NewInterface(Module);
         Vs->OnStateChange = [this](TInterface*, TKeloState, TKeloState to) {
             States.emplace_back(StateName(to));
             if (to == kvsSearching)
@@ -66,6 +59,19 @@ protected:
             Vs->Close();
         Vs.reset();
         DrainEvents();
+    }
+
+    // An interface listing the module's port (ports times). The test is the world outside: the
+    // clock moves speed ms per ms waited and the module answers.
+    std::unique_ptr<TTestVS> NewInterface(TVSModulePeer& module, int ports = 1, int speed = 1) {
+        std::unique_ptr<TTestVS> vs(CreateInterface<TTestVS>(nullptr));
+        vs->SetClock(&Clock);
+        vs->SetPorts(QStringList(ports, module.Pty.SlavePath()));
+        Clock.OnWait = [this, &module, speed](unsigned ms) {
+            Clock.Advance(std::int64_t(ms) * speed);
+            module.Poll();
+        };
+        return vs;
     }
 
     void StartWorkout() {
@@ -237,13 +243,7 @@ TEST_F(TrainingModuleTest, CancelTimeOutAndModuleCancel) {
         TVSModulePeer module;
         module.AnswerPing = c.answerPing;
         module.AfterAccept = c.afterAccept;
-        std::unique_ptr<TTestVS> vs(CreateInterface<TTestVS>(nullptr));
-        vs->SetClock(&Clock);
-        vs->SetPorts({module.Pty.SlavePath()});
-        Clock.OnWait = [&](unsigned ms) {
-            Clock.Advance(std::int64_t(ms) * c.speed);
-            module.Poll();
-        };
+        std::unique_ptr<TTestVS> vs = NewInterface(module, 1, c.speed);
         std::int64_t waitStart = 0, waited = -1;
         vs->OnStateChange = [&](TInterface*, TKeloState, TKeloState to) {
             if (to == kvsSearching || to == kvsStartingWorkout)
@@ -284,13 +284,7 @@ TEST_F(TrainingModuleTest, CloseFromAnyEventOfTheOpenEndsIt) {
         SCOPED_TRACE(StateName(in));
         TVSModulePeer module;
         module.AfterAccept = vsenc::StartWorkout(0, 300, 0, 10, 5);
-        std::unique_ptr<TTestVS> vs(CreateInterface<TTestVS>(nullptr));
-        vs->SetClock(&Clock);
-        vs->SetPorts({module.Pty.SlavePath(), module.Pty.SlavePath()});
-        Clock.OnWait = [&](unsigned ms) {
-            Clock.Advance(ms);
-            module.Poll();
-        };
+        std::unique_ptr<TTestVS> vs = NewInterface(module, 2);
         bool closed = false;
         std::vector<std::string> after;  // states of the open once the close has returned
         vs->OnStateChange = [&](TInterface* sender, TKeloState, TKeloState to) {
