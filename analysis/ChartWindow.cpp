@@ -305,7 +305,9 @@ void TfrmChart::CreateControls()
         if (!FFilling)
             clbTrainingsClickCheck(item);
     });
-    connect(clbTrainings, &QListWidget::currentRowChanged, this, [this] {
+    // A mouse press makes the item current before it selects it: the redraw waits for the
+    // selection, which keys, clicks and code all end with.
+    connect(clbTrainings, &QListWidget::itemSelectionChanged, this, [this] {
         if (!FFilling)
             clbTrainingsClick();
     });
@@ -643,6 +645,12 @@ void TfrmChart::FillDataGridHeader()
     }
 }
 
+void TfrmChart::FitDataColumnsToTitles()
+{
+    for (int c = 1; c < sgdData->columnCount(); ++c)
+        sgdData->setColumnWidth(c, std::max(sgdData->columnWidth(c), sgdData->horizontalHeader()->sectionSizeHint(c)));
+}
+
 void TfrmChart::DrawLegendLine(QPainter& painter, const QRect& rect, int penStyle, int penWidth, const QColor& color)
 {
     const int right = rect.right() + 1;
@@ -778,14 +786,14 @@ void TfrmChart::SetColors(const QFont& font, const QColor& textColor, const QCol
     setFont(font);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, backColor);
-    pal.setColor(QPalette::WindowText, FontColor);
+    SetEnabledColor(pal, QPalette::WindowText, FontColor);
     setPalette(pal);
 
     const int size = FontSize();
     for (QAbstractItemView* view : std::initializer_list<QAbstractItemView*>{clbTrainings, sgdData}) {
         QPalette p = view->palette();
         p.setColor(QPalette::Base, windowColor);
-        p.setColor(QPalette::Text, textColor);
+        SetEnabledColor(p, QPalette::Text, textColor);
         view->setPalette(p);
         view->setFont(font);
     }
@@ -793,8 +801,8 @@ void TfrmChart::SetColors(const QFont& font, const QColor& textColor, const QCol
     sgdData->verticalHeader()->setDefaultSectionSize(2 * size);
     sgdData->horizontalHeader()->setFixedHeight(int(std::nearbyint(2.5 * size)));
     QPalette headerPal = sgdData->horizontalHeader()->palette();
-    headerPal.setColor(QPalette::ButtonText, Qt::black);
-    headerPal.setColor(QPalette::WindowText, Qt::black);
+    SetEnabledColor(headerPal, QPalette::ButtonText, Qt::black);
+    SetEnabledColor(headerPal, QPalette::WindowText, Qt::black);
     sgdData->horizontalHeader()->setPalette(headerPal);
 
     TChartModel& model = FChart->EditModel();
@@ -977,8 +985,11 @@ bool TfrmChart::ExportChartPicture(bool toFile)
     }
     if (fileName.isEmpty())
         return false;
-    if (!SaveImageAsBitmap(image, fileName))
+    if (QString why; !SaveImageAsBitmap(image, fileName, &why)) {
+        ShowMessageBox(this, QMessageBox::Critical,
+                       tr("Could not write the file %1.").arg(fileName) + QStringLiteral("\n") + why);
         return false;
+    }
     if (frmMain)
         frmMain->LastDir = AddBackslash(QFileInfo(fileName).absolutePath());
     return true;

@@ -105,6 +105,8 @@ public:
     // program's path.
     QString ChartPictureName() const;
     void FillDataGridHeader();
+    // The data columns from 1 on wide enough for their titles (stored widths replace these).
+    void FitDataColumnsToTitles();
     void AlignBottomPanels();
     // Fills the rightmost 10 pixels of rect with the brush and draws a vertical line 5 pixels
     // from the right edge.

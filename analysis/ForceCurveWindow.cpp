@@ -21,7 +21,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiSubWindow>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -144,6 +143,7 @@ TfrmForceCurves::TfrmForceCurves(TMDIMain* owner) : TfrmChart(owner) {
     for (int i = 0; i < columns; ++i)
         titles << StrokeParameterTitle(i);
     sgdData->setHorizontalHeaderLabels(titles);
+    FitDataColumnsToTitles();
     sgdData->setItemDelegate(new TAverageLegendDelegate(this, sgdData->itemDelegate()));
 
     InitAverageRecords();
@@ -168,7 +168,7 @@ void TfrmForceCurves::CreateFixedControls() {
     connect(cbxSquare, &QCheckBox::clicked, this, [this] {
         FSquare = cbxSquare->isChecked();
         pnlChartResize();
-        PlaceSquareBox();
+        ChartPlaced();
     });
 
     auto* panel = new QWidget(pnlTraining3);
@@ -218,7 +218,8 @@ void TfrmForceCurves::CreateBrowseControls() {
     btbPrevious = GlyphButton(pnlBrowseCurves, QStyle::SP_MediaSeekBackward,
                               tr("Previous|Show previous curve of current training"));
     metCurve = new QLineEdit(pnlBrowseCurves);
-    metCurve->setInputMask(QStringLiteral("999; "));
+    // Every digit optional: "12" is a whole number too.
+    metCurve->setInputMask(QStringLiteral("000; "));
     metCurve->setMaxLength(3);
     metCurve->setEnabled(false);
     metCurve->setAlignment(Qt::AlignRight);
@@ -311,7 +312,8 @@ void TfrmForceCurves::ArrangeBrowseControls() {
     }
 }
 
-void TfrmForceCurves::PlaceSquareBox() {
+void TfrmForceCurves::ChartPlaced() {
+    FChart->FitLengthLabelStep();
     cbxSquare->adjustSize();
     cbxSquare->move(8, FChart->height() - cbxSquare->height() - 8);
     cbxSquare->raise();
@@ -321,7 +323,7 @@ bool TfrmForceCurves::eventFilter(QObject* watched, QEvent* event) {
     const bool result = TfrmChart::eventFilter(watched, event);
     if (event->type() == QEvent::Resize) {
         if (watched == pnlChart)
-            PlaceSquareBox();
+            ChartPlaced();
         else if (watched == pnlTraining3)
             ArrangeFixedControls();
         else if (watched == pnlTraining4)
@@ -721,7 +723,7 @@ void TfrmForceCurves::SetColors(const QFont& font, const QColor& textColor, cons
                        static_cast<QWidget*>(edtLength)}) {
         QPalette pal = w->palette();
         pal.setColor(QPalette::Base, windowColor);
-        pal.setColor(QPalette::Text, textColor);
+        SetEnabledColor(pal, QPalette::Text, textColor);
         w->setPalette(pal);
         w->setFont(font);
     }
@@ -754,7 +756,7 @@ void TfrmForceCurves::LoadSettings(const QString& iniFileName, int placement) {
     }
     cbxSquare->setChecked(FSquare);
     pnlChartResize();
-    PlaceSquareBox();
+    ChartPlaced();
 }
 
 void TfrmForceCurves::SaveSettings(const QString& iniFileName) {
@@ -774,18 +776,17 @@ void TfrmForceCurves::SaveSettings(const QString& iniFileName) {
 TfrmForceCurves* OpenForceCurveWindow(TfrmMain* main) {
     if (!main) return nullptr;
     if (auto* open = qobject_cast<TfrmForceCurves*>(main->frmForceCurves.data())) {
-        QWidget* frame = ChildFrame(open);
-        frame->show();
-        frame->raise();
-        if (auto* sub = qobject_cast<QMdiSubWindow*>(frame)) main->MdiArea->setActiveSubWindow(sub);
+        main->ShowChild(open);
         return open;
     }
     auto* window = new TfrmForceCurves(main);
     main->frmForceCurves = window;
     window->tmrPlay->setInterval(60000 / std::max(1, main->CurvesPerMinute));
+    // Shown at once, as it is made: its first show clears the list's selection before the
+    // list is filled.
+    ChildFrame(window)->show();
     window->LoadSettings(main->GetIniFileName(), main->TrainingViewMode);
     window->SetColors(main->OptionsFont, main->TextColor, main->BackColor, main->WindowColor);
     window->FillTrainingList(true);
-    ChildFrame(window)->show();
     return window;
 }

@@ -108,7 +108,8 @@ private:
     void CreateBrowseControls();
     void ArrangeFixedControls();
     void ArrangeBrowseControls();
-    void PlaceSquareBox();
+    // After each change of the chart's place: its length labels and the square box.
+    void ChartPlaced();
     void StopPlay();
     // The selected item's record, or null; isAverage tells whether it is one of the four.
     TTraining* SelectedRecord(bool* isAverage = nullptr) const;

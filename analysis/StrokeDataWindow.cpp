@@ -42,9 +42,7 @@ TfrmStrokeData::TfrmStrokeData(TMDIMain* owner) : TfrmChart(owner)
     for (int i = 0; i < kSessionColumns; ++i)
         titles << SessionParameterTitle(i);
     sgdData->setHorizontalHeaderLabels(titles);
-    // Wide enough for the titles (stored widths replace these).
-    for (int c = 1; c <= kSessionColumns; ++c)
-        sgdData->setColumnWidth(c, std::max(sgdData->columnWidth(c), sgdData->horizontalHeader()->sectionSizeHint(c)));
+    FitDataColumnsToTitles();
 
     pnlTraining4->setAutoFillBackground(true);
     QPalette pal = pnlTraining4->palette();
@@ -202,8 +200,8 @@ void TfrmStrokeData::SetColors(const QFont& font, const QColor& textColor, const
         QPalette pal = list->palette();
         pal.setColor(QPalette::Base, windowColor);
         pal.setColor(QPalette::Button, windowColor);
-        pal.setColor(QPalette::Text, textColor);
-        pal.setColor(QPalette::ButtonText, textColor);
+        SetEnabledColor(pal, QPalette::Text, textColor);
+        SetEnabledColor(pal, QPalette::ButtonText, textColor);
         list->setPalette(pal);
         list->setFont(font);
     }

@@ -100,6 +100,8 @@ TfrmConnect::TfrmConnect(QWidget* parent, const TInterfaceFactory* factory)
     lblTest->setGeometry(8, 72, 178, 92);
     lblTest->setWordWrap(true);
     lblTest->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // Both share one place: the connect types lie on top, or the label would take their clicks.
+    rgpConnect->raise();
 
     pnlMagnets = new QWidget(Client);
     pnlMagnets->setGeometry(8, 170, 178, 24);
@@ -583,17 +585,17 @@ void TfrmConnect::SetColors(const QFont& font, const QColor& textColor, const QC
     TFormDialog::SetColors(font, textColor, DesignColor, windowColor);
     // The dialog keeps its own look: its text colour stays that of its design.
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, FDesignTextColor);
+    SetEnabledColor(pal, QPalette::WindowText, FDesignTextColor);
     setPalette(pal);
     QPalette combo = cmbSource->palette();
     combo.setColor(QPalette::Base, windowColor);
-    combo.setColor(QPalette::Text, textColor);
+    SetEnabledColor(combo, QPalette::Text, textColor);
     cmbSource->setPalette(combo);
     cmbSource->setFont(font);
     for (QPushButton* b : {btbTest, btbSearch}) {
         b->setFont(font);
         QPalette bp = b->palette();
-        bp.setColor(QPalette::ButtonText, Qt::black);
+        SetEnabledColor(bp, QPalette::ButtonText, Qt::black);
         b->setPalette(bp);
     }
     update();

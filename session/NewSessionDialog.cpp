@@ -300,14 +300,14 @@ void TfrmNewRow::SetColors(const QFont& font, const QColor& textColor, const QCo
                            const QColor& windowColor) {
     TFormDialog::SetColors(font, textColor, DesignColor, windowColor);
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, QPalette().color(QPalette::WindowText));
+    SetEnabledColor(pal, QPalette::WindowText, QPalette().color(QPalette::WindowText));
     setPalette(pal);
     for (QWidget* w : {static_cast<QWidget*>(edtTitle), static_cast<QWidget*>(edtName),
                        static_cast<QWidget*>(edtWeight), static_cast<QWidget*>(cmbGender),
                        static_cast<QWidget*>(cmbBoat), static_cast<QWidget*>(cmbSprocket)}) {
         QPalette p = w->palette();
         p.setColor(QPalette::Base, windowColor);
-        p.setColor(QPalette::Text, textColor);
+        SetEnabledColor(p, QPalette::Text, textColor);
         w->setPalette(p);
         w->setFont(font);
     }

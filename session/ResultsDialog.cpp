@@ -5,6 +5,7 @@
 #include "platform/CodePage.h"
 #include "platform/IniFiles.h"
 #include "shell/MainWindow.h"
+#include "widgets/UiUtils.h"
 
 #include <QApplication>
 #include <QGridLayout>
@@ -208,12 +209,12 @@ void TfrmResults::SetColors(const QFont& font, const QColor& textColor, const QC
     TFormDialog::SetColors(font, textColor, DesignColor, windowColor);
     const QColor designText = QApplication::palette().color(QPalette::WindowText);
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, designText);
+    SetEnabledColor(pal, QPalette::WindowText, designText);
     setPalette(pal);
     for (QLineEdit* edit : findChildren<QLineEdit*>()) {
         QPalette ep = edit->palette();
         ep.setColor(QPalette::Base, DesignColor);
-        ep.setColor(QPalette::Text, designText);
+        SetEnabledColor(ep, QPalette::Text, designText);
         edit->setPalette(ep);
     }
     update();

@@ -195,6 +195,10 @@ void TfrmRow::SetupRightChart() {
     m.Right.Title = QStringLiteral("Z");
     m.Left.TitleAngle = 90;
     m.Right.TitleAngle = 90;
+    // Counts and the like step by whole numbers, with or without strokes to show.
+    m.Bottom.WholeNumbers = StrokeParameterWhole(RightX);
+    m.Left.WholeNumbers = StrokeParameterWhole(RightY);
+    m.Right.WholeNumbers = StrokeParameterWhole(RightZ);
     FRightYSeries = FRightZSeries = -1;
     const TTraining* t = Training();
     if (t && t->Id > 0) {

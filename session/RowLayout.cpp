@@ -11,7 +11,6 @@
 #include "widgets/UiUtils.h"
 #include "widgets/ValueArea.h"
 
-#include <QFontMetrics>
 #include <QAction>
 #include <QActionGroup>
 #include <QDir>
@@ -28,7 +27,6 @@ const QString kRow = QStringLiteral("Row");
 const QString kBottomDefaults = QStringLiteral("0.1 0.6 0.7 0.3 1.2 1.12 1.9 1.5");
 const QString kRightDefaults = QStringLiteral("0.0 1.5 2.7 3.11");
 constexpr int kRightValuesWidth = 140;
-constexpr int kLabelGapPixels = 8;  // between two labels of the bottom axis
 
 QString CanonicalOrAbsolute(const QString& name) {
     const QFileInfo info(name);
@@ -277,21 +275,7 @@ void TfrmRow::LayoutCharts() {
         const QRect r = pnlChartLeft->rect();
         const int side = std::min(r.width(), r.height());
         FLeftChart->setGeometry((r.width() - side) / 2, (r.height() - side) / 2, side, side);
-        // Labels every 10 cm while they fit side by side in the plot (the chart less its left
-        // axis), else every 20 or 40 cm.
-        const QFontMetrics metrics(FLeftChart->font());
-        const double label = metrics.horizontalAdvance(QStringLiteral("170")) + kLabelGapPixels;
-        // Before the first drawing the axis rectangle is not laid out: the left axis then takes
-        // its labels and its title.
-        const int leftAxis = std::max(FLeftChart->axisRect()->left(),
-                                      metrics.horizontalAdvance(QStringLiteral("770")) + 2 * metrics.height());
-        const double plot = std::max(0, side - leftAxis - metrics.horizontalAdvance(QStringLiteral("0")));
-        const double perTen = plot * 10.0 / kForceChartLength;
-        const double step = perTen >= label ? 10 : perTen * 2 >= label ? 20 : 40;
-        if (TChartAxis& bottom = FLeftChart->EditModel().Bottom; bottom.Increment != step) {
-            bottom.Increment = step;
-            FLeftChart->Refresh();
-        }
+        FLeftChart->FitLengthLabelStep();
     }
     if (FRightChart)
         FRightChart->setGeometry(pnlChartRight->rect());
@@ -439,7 +423,7 @@ void TfrmRow::SetColors(const QFont& font, const QColor& fontColor, const QColor
     if (listColor.isValid())
         logPal.setColor(QPalette::Base, listColor);
     if (fontColor.isValid())
-        logPal.setColor(QPalette::Text, fontColor);
+        SetEnabledColor(logPal, QPalette::Text, fontColor);
     memLog->setPalette(logPal);
     for (TChartWidget* chart : {FLeftChart.data(), FRightChart.data()})
         if (chart)
@@ -448,7 +432,7 @@ void TfrmRow::SetColors(const QFont& font, const QColor& fontColor, const QColor
         if (area)
             area->UpdateAppearance(font, fontColor, listColor, formColor);
     QPalette buttonPal = ConnectButton->palette();
-    buttonPal.setColor(QPalette::ButtonText, Qt::black);
+    SetEnabledColor(buttonPal, QPalette::ButtonText, Qt::black);
     ConnectButton->setPalette(buttonPal);
     ConnectButton->setFont(font);
     SetupRightChart();

@@ -186,7 +186,7 @@ void TfrmRow::CreateControls() {
 
     ConnectButton = new QPushButton(StatusBar);
     QPalette pal = ConnectButton->palette();
-    pal.setColor(QPalette::ButtonText, Qt::black);
+    SetEnabledColor(pal, QPalette::ButtonText, Qt::black);
     ConnectButton->setPalette(pal);
     connect(ConnectButton, &QPushButton::clicked, this, [this] {
         try {

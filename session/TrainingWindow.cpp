@@ -36,7 +36,7 @@
 
 namespace {
 
-constexpr int kTextLimit = 250;
+constexpr int kTextLimit = int(kShortStringMax);  // what the file holds of each text
 constexpr int kMaxWeight = 32767;  // what the user file can store
 constexpr int kMaxSetting = 65535;
 const QDate kDayZero(1899, 12, 30);
@@ -472,7 +472,7 @@ void TfrmTraining::SetupGrid(QTableView* grid, TTrainingGridModel* model)
     grid->verticalHeader()->setDefaultSectionSize(std::max(2 * points, fontMetrics().height() + 2));
     header->setFixedHeight(std::max(int(std::nearbyint(2.5 * points)), fontMetrics().height() + 4));
     QPalette pal = header->palette();
-    pal.setColor(QPalette::ButtonText, Qt::black);
+    SetEnabledColor(pal, QPalette::ButtonText, Qt::black);
     header->setPalette(pal);
 }
 
@@ -694,7 +694,7 @@ void TfrmTraining::SetColors(const QFont& font, const QColor& textColor, const Q
     setFont(font);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, backColor);
-    pal.setColor(QPalette::WindowText, textColor);
+    SetEnabledColor(pal, QPalette::WindowText, textColor);
     setPalette(pal);
     setAutoFillBackground(true);
     QFont bold = font;
@@ -704,7 +704,7 @@ void TfrmTraining::SetColors(const QFont& font, const QColor& textColor, const Q
     const auto editColours = [&](QWidget* w) {
         QPalette p = w->palette();
         p.setColor(QPalette::Base, windowColor);
-        p.setColor(QPalette::Text, textColor);
+        SetEnabledColor(p, QPalette::Text, textColor);
         w->setPalette(p);
         w->setFont(font);
     };
@@ -721,7 +721,7 @@ void TfrmTraining::SetColors(const QFont& font, const QColor& textColor, const Q
     shpDialog->SetBrushColor(backColor);
     for (QPushButton* button : findChildren<QPushButton*>()) {
         QPalette p = button->palette();
-        p.setColor(QPalette::ButtonText, Qt::black);
+        SetEnabledColor(p, QPalette::ButtonText, Qt::black);
         button->setPalette(p);
     }
     RefreshTraining();

@@ -240,12 +240,12 @@ void TfrmAbout::SetColors(const QFont& font, const QColor& textColor, const QCol
     for (QTableWidget* grid : {stgVersion, stgCredits, stgStatistics}) {
         QPalette gp = grid->palette();
         gp.setColor(QPalette::Base, backColor);
-        gp.setColor(QPalette::Text, textColor);
+        SetEnabledColor(gp, QPalette::Text, textColor);
         grid->setPalette(gp);
         grid->verticalHeader()->setDefaultSectionSize(std::max(20, 2 * QFontInfo(f).pixelSize()));
     }
     QPalette okPal = btbOk->palette();
-    okPal.setColor(QPalette::ButtonText, Qt::black);
+    SetEnabledColor(okPal, QPalette::ButtonText, Qt::black);
     btbOk->setPalette(okPal);
     QFont bold = f;
     bold.setBold(true);
@@ -253,6 +253,6 @@ void TfrmAbout::SetColors(const QFont& font, const QColor& textColor, const QCol
     QPalette webPal = pnlWebsite->palette();
     webPal.setColor(QPalette::Window, windowColor);
     if (webPal.color(QPalette::WindowText) == windowColor)
-        webPal.setColor(QPalette::WindowText, ColorRefToQColor(InvertColor(QColorToColorRef(windowColor))));
+        SetEnabledColor(webPal, QPalette::WindowText, ColorRefToQColor(InvertColor(QColorToColorRef(windowColor))));
     pnlWebsite->setPalette(webPal);
 }

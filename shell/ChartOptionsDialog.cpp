@@ -131,7 +131,7 @@ void TfrmChartOptions::SetColors(const QFont& font, const QColor& textColor, con
 {
     TFormDialog::SetColors(font, textColor, backColor, windowColor);
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, FDesignTextColor);
+    SetEnabledColor(pal, QPalette::WindowText, FDesignTextColor);
     setPalette(pal);
     for (TShape* shape : FShapes)
         shape->SetBrushColor(DesignColor);

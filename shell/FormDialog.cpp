@@ -1,5 +1,7 @@
 #include "shell/FormDialog.h"
 
+#include "widgets/UiUtils.h"
+
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -53,12 +55,12 @@ void TFormDialog::SetColors(const QFont& font, const QColor& textColor, const QC
     setFont(font);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, backColor);
-    pal.setColor(QPalette::WindowText, textColor);
+    SetEnabledColor(pal, QPalette::WindowText, textColor);
     setPalette(pal);
     for (QPushButton* button : {btbOk, btbCancel}) {
         button->setFont(font);
         QPalette bp = button->palette();
-        bp.setColor(QPalette::ButtonText, Qt::black);
+        SetEnabledColor(bp, QPalette::ButtonText, Qt::black);
         button->setPalette(bp);
     }
     update();

@@ -104,7 +104,8 @@ public:
     TTraining* TrainingPtr(int n);  // the same choice; nullptr outside 0 .. count + 3
     void GetTrainingById(int id, TTraining& training) const;
     int NextTrainingId();
-    int NextAnonymousNumber() const;
+    // Wide enough to go past any number a title can hold.
+    std::int64_t NextAnonymousNumber() const;
     void CloseTraining(int id);
     void RefreshViews();
     void TrainingsChanged(bool changed);

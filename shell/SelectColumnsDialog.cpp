@@ -1,6 +1,7 @@
 #include "shell/SelectColumnsDialog.h"
 
 #include "shell/MainWindow.h"
+#include "widgets/UiUtils.h"
 
 #include <QHeaderView>
 #include <QListWidget>
@@ -62,11 +63,11 @@ void TfrmSelectColumns::SetColors(const QFont& font, const QColor& textColor, co
 {
     TFormDialog::SetColors(font, textColor, backColor, windowColor);
     QPalette pal = palette();
-    pal.setColor(QPalette::WindowText, FDesignTextColor);
+    SetEnabledColor(pal, QPalette::WindowText, FDesignTextColor);
     setPalette(pal);
     QPalette list = clbColumns->palette();
     list.setColor(QPalette::Base, windowColor);
-    list.setColor(QPalette::Text, textColor);
+    SetEnabledColor(list, QPalette::Text, textColor);
     clbColumns->setPalette(list);
     clbColumns->setFont(font);
     update();

@@ -130,15 +130,15 @@ int TfrmMain::NextTrainingId()
     return ++LastTrainingId;
 }
 
-int TfrmMain::NextAnonymousNumber() const
+std::int64_t TfrmMain::NextAnonymousNumber() const
 {
-    int r = 0;
+    std::int64_t r = 0;
     for (TfrmTraining* window : TrainingWindows()) {
         const QString title = Cp1252ToQString(window->Training.Header.Title);
         if (title.left(6).compare(QLatin1String("Anyone"), Qt::CaseInsensitive) != 0)
             continue;
         bool ok = false;
-        const int n = title.mid(6).toInt(&ok);
+        const std::int64_t n = title.mid(6).toInt(&ok);
         if (!ok)
             r += 1;
         else
@@ -246,7 +246,7 @@ bool TfrmMain::OpenFile(const QString& iniFile, const QString& fileName)
 
 TfrmTraining* TfrmMain::NewTraining(const QString& iniFile)
 {
-    const int n = NextAnonymousNumber();
+    const std::int64_t n = NextAnonymousNumber();
     const int id = NextTrainingId();
     auto* window = new TfrmTraining(this);
     LoadDefaultTraining(window->Training);

@@ -5,6 +5,7 @@
 #include "widgets/UiUtils.h"
 
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMouseEvent>
@@ -22,6 +23,7 @@ constexpr int kZoomAnimationMs = 250;
 constexpr int kDragThreshold = 3;       // pixels a drag must cover to zoom or unzoom
 constexpr double kPixelLimit = 1.0e7;   // far outside any widget; keeps the rasteriser in range
 constexpr int kMaxFixedTicks = 1000;    // a fixed increment giving more ticks is ignored
+constexpr int kLabelGapPixels = 8;      // between two labels of the bottom axis
 
 QFont ToQFont(const TChartFont& f) {
     QFont font(f.Name);
@@ -233,7 +235,8 @@ double TChartAxisTicker::getTickStep(const QCPRange& range) {
         for (double step : kSteps)
             if (step >= wanted) return step / kSecondsPerDay;
     }
-    return QCPAxisTicker::getTickStep(range);
+    const double step = QCPAxisTicker::getTickStep(range);
+    return WholeNumbers ? std::max(step, 1.0) : step;
 }
 
 QString TChartAxisTicker::getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) {
@@ -285,6 +288,24 @@ TChartWidget::~TChartWidget() {
     clearPlottables();
 }
 
+void TChartWidget::FitLengthLabelStep() {
+    const double length = FModel.Bottom.Maximum - FModel.Bottom.Minimum;
+    if (!(length > 0)) return;
+    const QFontMetrics metrics(font());
+    const double label = metrics.horizontalAdvance(QStringLiteral("170")) + kLabelGapPixels;
+    // Before the first drawing the axis rectangle is not laid out: the left axis then takes its
+    // labels and its title.
+    const int leftAxis =
+        std::max(axisRect()->left(), metrics.horizontalAdvance(QStringLiteral("770")) + 2 * metrics.height());
+    const double plot = std::max(0, width() - leftAxis - metrics.horizontalAdvance(QStringLiteral("0")));
+    const double perTen = plot * 10.0 / length;
+    const double step = perTen >= label ? 10 : perTen * 2 >= label ? 20 : 40;
+    if (FModel.Bottom.Increment != step) {
+        FModel.Bottom.Increment = step;
+        Refresh();
+    }
+}
+
 void TChartWidget::SetModel(const TChartModel& model) {
     TChartModel copy = model;
     SetModel(std::move(copy));
@@ -309,6 +330,7 @@ void TChartWidget::ApplyAxis(QCPAxis* axis, const TChartAxis& model, bool visibl
                                                                       : model.DateTimeFormat)
                                     : QString();
     ticker->ExactDateTime = model.ExactDateTime;
+    ticker->WholeNumbers = model.WholeNumbers;
     axis->setNumberFormat(QStringLiteral("g"));
     axis->setNumberPrecision(6);
     axis->setLabel(model.Title);
@@ -515,12 +537,19 @@ QImage ToSixteenColours(const QImage& image) {
                                  Qt::ColorOnly | Qt::ThresholdDither | Qt::AvoidDither);
 }
 
-bool SaveImageAsBitmap(const QImage& image, const QString& fileName) {
-    if (image.isNull()) return false;
+bool SaveImageAsBitmap(const QImage& image, const QString& fileName, QString* error) {
+    if (image.isNull()) {
+        if (error) *error = QStringLiteral("The picture is empty");
+        return false;
+    }
     // Qt's writer stores an 8-bit image of at most 16 colours with 4 bits per pixel.
     const QImage indexed = ToSixteenColours(image);
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     QImageWriter writer(&buffer, "bmp");
-    return writer.write(indexed) && WriteFileAtomically(fileName, buffer.data());
+    if (!writer.write(indexed)) {
+        if (error) *error = writer.errorString();
+        return false;
+    }
+    return WriteFileAtomically(fileName, buffer.data(), error);
 }

@@ -23,6 +23,7 @@ public:
     double Increment = 0;   // > 0: fixed step
     QString TimeFormat;     // not empty: time labels, e.g. "nn:ss"
     bool ExactDateTime = true;
+    bool WholeNumbers = false;  // steps of at least 1
 
 protected:
     double getTickStep(const QCPRange& range) override;
@@ -44,6 +45,11 @@ public:
     // Change the description in place, then call Refresh.
     TChartModel& EditModel() { return FModel; }
     void Refresh();
+
+    // A force chart's length labels (bottom axis, up to three digits) every 10 while they fit
+    // side by side in the plot (the chart less its left axis), else every 20 or 40; the chart is
+    // refreshed when the step changes. Called after each change of the chart's size.
+    void FitLengthLabelStep();
 
     // The axis limits the description gives (automatic axes: the data's extent).
     QCPRange HomeRange(const QCPAxis* axis) const;
@@ -99,4 +105,5 @@ QList<QRgb> SixteenColourPalette();
 // The image in those 16 colours (nearest colour, no dithering).
 QImage ToSixteenColours(const QImage& image);
 // Writes a Windows bitmap of 4 bits per pixel: complete or not at all (temporary file, rename).
-bool SaveImageAsBitmap(const QImage& image, const QString& fileName);
+// On failure `error` (when given) says why.
+bool SaveImageAsBitmap(const QImage& image, const QString& fileName, QString* error = nullptr);

@@ -187,6 +187,12 @@ std::uint32_t QColorToColorRef(const QColor& color)
            (std::uint32_t(color.blue()) << 16);
 }
 
+void SetEnabledColor(QPalette& palette, QPalette::ColorRole role, const QColor& color)
+{
+    palette.setColor(QPalette::Active, role, color);
+    palette.setColor(QPalette::Inactive, role, color);
+}
+
 bool ThemesActive()
 {
     // The plain "Windows" style is the unthemed look; every other style follows the desktop.

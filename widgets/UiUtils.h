@@ -3,6 +3,7 @@
 
 #include <QColor>
 #include <QMessageBox>
+#include <QPalette>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -36,6 +37,10 @@ void UseMessageFont(QWidget* control);
 std::uint32_t InvertColor(std::uint32_t color);
 QColor ColorRefToQColor(std::uint32_t color);
 std::uint32_t QColorToColorRef(const QColor& color);
+
+// Sets a role's colour for enabled controls only (active and inactive windows): disabled
+// controls keep the platform's disabled look.
+void SetEnabledColor(QPalette& palette, QPalette::ColorRole role, const QColor& color);
 
 bool ThemesActive();
 bool IsShiftDown();

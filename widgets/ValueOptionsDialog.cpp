@@ -141,12 +141,12 @@ void TfrmValueOptions::SetAppearance(const QFont& font, const QColor& editFontCo
     for (QLineEdit* e : {edtMin, edtMax, edtStep}) {
         QPalette p = e->palette();
         p.setColor(QPalette::Base, editColor);
-        p.setColor(QPalette::Text, editFontColor);
+        SetEnabledColor(p, QPalette::Text, editFontColor);
         e->setPalette(p);
     }
     for (QPushButton* b : {btbOk, btbCancel}) {
         QPalette p = b->palette();
-        p.setColor(QPalette::ButtonText, Qt::black);
+        SetEnabledColor(p, QPalette::ButtonText, Qt::black);
         b->setPalette(p);
     }
     if (Preview) Preview->UpdateAppearance(font, editFontColor, editColor, color);

@@ -43,6 +43,7 @@ struct TChartAxis {
     // Labels of time values: the time part of a catalogue format ("nn:ss", "h:nn:ss").
     QString DateTimeFormat = QStringLiteral("nn:ss");
     bool ExactDateTime = true; // time labels at whole seconds, minutes ...
+    bool WholeNumbers = false; // labels at whole numbers only (counts: no stroke 0.2)
     TChartColor AxisColor = 0; // line and tick colour
 
     void SetAutomatic() { Automatic = true; }

@@ -1,6 +1,8 @@
 // Column tables, their accessors and the value formulas of the parameter catalogue.
 #include "foundation/catalogue/ParameterCatalogue.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <array>
 #include <span>
@@ -372,6 +374,11 @@ QString StrokeParameterTitle(int i) {
 }
 QString StrokeParameterLongTitle(int i) {
     return Title(StrokeParameterLongCaption(i), StrokeParameterUnit(i));
+}
+
+bool StrokeParameterWhole(int i) {
+    static const QRegularExpression whole(QStringLiteral("^%[-+ #0]*\\d*(\\.0f|d)"));
+    return whole.match(StrokeParameterFormat(i)).hasMatch();
 }
 
 std::uint8_t StrokeParameterSeriesKind(int i) {

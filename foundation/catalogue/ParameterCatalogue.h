@@ -62,6 +62,7 @@ QString StrokeParameterFormat(int i);
 QString StrokeParameterTitle(int i);     // "Caption (unit)", or the caption alone
 QString StrokeParameterLongTitle(int i); // the same with the long caption
 std::uint8_t StrokeParameterSeriesKind(int i);
+bool StrokeParameterWhole(int i);  // shown without a fraction: counts, watts, metres ...
 float GetStrokeParameterValue(const TStgStrokeData& stroke, int i, const TStgIni& ini);
 QString FormatStrokeParameter(const TStgStrokeData& stroke, int i, const TStgIni& ini);
 

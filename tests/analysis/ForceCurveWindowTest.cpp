@@ -3,15 +3,19 @@
 #include "analysis/ForceCurveWindow.h"
 #include "support/MainWindowHome.h"
 #include "support/TrainingBuilder.h"
+#include "support/UiInput.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/ForceCurveBrowsing.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
 #include "session/TrainingWindow.h"
+#include "widgets/ChartWidget.h"
 #include "widgets/UiUtils.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
@@ -20,6 +24,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
@@ -43,6 +48,22 @@ protected:
         window = OpenForceCurveWindow(form.get());
         ASSERT_NE(window, nullptr);
         window->ShiftDown = [this] { return shift; };
+    }
+    // The main window on screen, its first-show sequence left out: clicks reach the windows.
+    void ShowForm() {
+        form->FirstShow = false;
+        form->resize(1000, 800);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+    }
+    // Types into the curve number as a person does: click, select all, type, end with `end`.
+    void TypeCurve(const QString& text, Qt::Key end) {
+        ClickAt(window->metCurve);
+        QTest::keyClick(window->metCurve, Qt::Key_A, Qt::ControlModifier);
+        if (text.isEmpty())
+            QTest::keyClick(window->metCurve, Qt::Key_Delete);
+        QTest::keyClicks(window->metCurve, text);
+        QTest::keyClick(window->metCurve, end);
     }
     TTraining& Training(int n) { return form->TrainingWindow(n)->Training; }
     void Select(int index) { window->clbTrainings->setCurrentRow(index); }
@@ -158,20 +179,54 @@ TEST_F(ForceCurveWindowTest, SelectingAnotherTrainingStepsNone) {
 }
 
 TEST_F(ForceCurveWindowTest, TypedCurveNumber) {
-    Open({5});
-    const auto type = [this](const QString& text) {
-        window->metCurve->setText(text);
-        window->metCurveExit();
+    ShowForm();
+    Open({150});
+    const struct {
+        const char* Text;
+        Qt::Key End;
+        int Current;
+    } cases[] = {
+        {"12", Qt::Key_Return, 12}, {"7", Qt::Key_Tab, 7},       {"150", Qt::Key_Enter, 150},
+        {"151", Qt::Key_Return, 150}, {"0", Qt::Key_Tab, 150}, {"1", Qt::Key_Return, 1},
     };
-    type("5");
-    EXPECT_EQ(Training(0).Header.CurrentStroke, 5);
-    type("6");
-    type("0");
-    EXPECT_EQ(Training(0).Header.CurrentStroke, 5);
+    for (const auto& c : cases) {
+        TypeCurve(QString::fromLatin1(c.Text), c.End);
+        EXPECT_EQ(Training(0).Header.CurrentStroke, c.Current) << c.Text;
+        EXPECT_EQ(window->metCurve->text(), QString::number(c.Current)) << c.Text;
+    }
     EXPECT_TRUE(messages.isEmpty());
-    type("");
+    TypeCurve(QString(), Qt::Key_Return);
     EXPECT_EQ(messages, QStringList{"'' is not a valid integer value"});
-    EXPECT_EQ(Training(0).Header.CurrentStroke, 5);
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 1);
+}
+
+TEST_F(ForceCurveWindowTest, AClickOnATrainingBrowsesIt) {
+    ShowForm();
+    Open({1, 6});
+    QListWidget* list = window->clbTrainings;
+    // On the second training's caption (right of its check box).
+    const QPoint caption = list->visualItemRect(list->item(1)).center();
+    ASSERT_EQ(ClickAt(list->viewport(), caption), list->viewport());
+    EXPECT_TRUE(window->btbNext->isEnabled());
+    EXPECT_EQ(window->metCurve->text(), "1");
+    ASSERT_EQ(ClickAt(window->btbLast), window->btbLast);
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 6);
+    EXPECT_EQ(window->sbrCurves->value(), 6);
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 1);
+}
+
+TEST_F(ForceCurveWindowTest, OpensReadyAndComesBackFromMinimised) {
+    ShowForm();
+    form->TrainingViewMode = 2;  // filling the client area, not maximised
+    Open({6});
+    QWidget* frame = ChildFrame(window);
+    ASSERT_FALSE(frame->windowState() & Qt::WindowMaximized);
+    ASSERT_EQ(ClickAt(window->btbNext), window->btbNext);
+    EXPECT_EQ(Training(0).Header.CurrentStroke, 2);
+
+    frame->showMinimized();
+    EXPECT_EQ(OpenForceCurveWindow(form.get()), window);
+    EXPECT_FALSE(frame->windowState() & Qt::WindowMinimized);
 }
 
 TEST_F(ForceCurveWindowTest, DeleteStepsOnlyTheSelectedTrainingAndMarksItModified) {
@@ -271,6 +326,34 @@ TEST_F(ForceCurveWindowTest, ExportWritesTheShownCurve) {
     EXPECT_EQ(std::uint8_t(bytes[0]), 1);    // stroke number
     EXPECT_EQ(std::uint8_t(bytes[12]), 150); // length: the fixed length
     EXPECT_EQ(std::uint8_t(bytes[2]), 0);    // power: zeroed at a fixed length
+}
+
+// A small window thins its length labels out until they fit; a large one labels every 10 cm.
+// The grid's columns are as wide as their titles.
+TEST_F(ForceCurveWindowTest, SmallWindowLabelsAndGridTitlesFit) {
+    ShowForm();
+    form->TrainingViewMode = 0;  // where it opens
+    Open({6});
+    QCPAxis* axis = window->FChart->xAxis;
+    for (const QSize size : {QSize(480, 420), QSize(1000, 800)}) {
+        ChildFrame(window)->resize(size);
+        QCoreApplication::processEvents();
+        window->FChart->replot();
+        const QFontMetrics metrics(axis->tickLabelFont());
+        const QVector<double> ticks = axis->tickVector();
+        const QVector<QString> labels = axis->tickVectorLabels();
+        ASSERT_GE(ticks.size(), 3);
+        for (int i = 1; i < ticks.size(); ++i)
+            EXPECT_GE(axis->coordToPixel(ticks[i]) - axis->coordToPixel(ticks[i - 1]),
+                      (metrics.horizontalAdvance(labels[i - 1]) + metrics.horizontalAdvance(labels[i])) / 2.0)
+                << size.width() << " at " << ticks[i];
+        if (size.width() == 1000) {
+            EXPECT_EQ(ticks[1] - ticks[0], 10);
+        }
+    }
+    const QHeaderView* header = window->sgdData->horizontalHeader();
+    for (int c = 1; c < window->sgdData->columnCount(); ++c)
+        EXPECT_GE(header->sectionSize(c), header->sectionSizeHint(c)) << header->model()->headerData(c, Qt::Horizontal).toString().toStdString();
 }
 
 TEST_F(ForceCurveWindowTest, ClosingTheLastTrainingClosesTheWindow) {

@@ -17,6 +17,8 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QListWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTableWidget>
 #include <gtest/gtest.h>
 
@@ -258,6 +260,18 @@ TEST_F(StrokeDataTest, PictureLeavesColoursAndGridAsTheyWere)
     EXPECT_EQ(offered, program.path() + QLatin1Char('/') + program.completeBaseName());
     EXPECT_TRUE(QFileInfo::exists(file));
     EXPECT_EQ(form->LastDir, home.filePath(QStringLiteral("pics")) + QLatin1Char('/'));
+
+    // Save Chart into a folder that is not there: said, and why.
+    const QString nowhere = home.filePath(QStringLiteral("missing/chart.bmp"));
+    w->AskSaveFileName = [&](const QString&, const QString&) { return nowhere; };
+    form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(w)));
+    ASSERT_EQ(form->ActiveMDIChild(), w);
+    form->UpdateActions();
+    form->FileSaveChart->trigger();
+    ASSERT_EQ(messages.size(), 1);
+    const QString said = "Could not write the file " + nowhere + ".\n";
+    EXPECT_TRUE(messages[0].startsWith(said) && messages[0].size() > said.size()) << messages[0].toStdString();
+    EXPECT_FALSE(QFileInfo::exists(nowhere));
 }
 
 TEST_F(StrokeDataTest, EveryStrokeColumnPlotsForARecordedTraining)

@@ -11,6 +11,7 @@
 #include "support/KvDeviceEncoder.h"
 #include "support/PtyPeer.h"
 #include "support/QtPrinters.h"
+#include "support/UiInput.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -164,6 +165,17 @@ TEST_F(ConnectDialogTest, DemoTestShowsLiveLinesAndStopReturnsToIdle) {
     EXPECT_EQ(Dlg->SourceKind(), kSourceDemo);
     EXPECT_EQ(Setting("Source"), "DEMO");
     EXPECT_EQ(Setting("InterfaceType"), "1");
+}
+
+TEST_F(ConnectDialogTest, ConnectTypesTakeClicks) {
+    Open();
+    for (int id : {2, 0, 1}) {
+        QAbstractButton* item = Dlg->rgpConnectItems->button(id);
+        // On its caption, where a radio button takes a click.
+        const QPoint caption(item->sizeHint().width() / 2, item->height() / 2);
+        EXPECT_EQ(ClickAt(item, caption), item) << id;
+        EXPECT_EQ(Dlg->ConnectType(), id);
+    }
 }
 
 TEST_F(ConnectDialogTest, SettingsRoundTripKeepsFalseFlagsAndPathCase) {

@@ -16,6 +16,7 @@
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
+#include "widgets/ChartWidget.h"
 #include "widgets/UiUtils.h"
 
 #include <QMdiArea>
@@ -165,6 +166,17 @@ TEST_F(RowLayoutTest, BothChartsOff) {
     row->ApplyLayout(row->LayoutLeftChart);
     EXPECT_TRUE(row->pnlCharts->isVisibleTo(row.get()));
     EXPECT_TRUE(row->LeftChartWidget());
+}
+
+TEST_F(RowLayoutTest, EmptySessionCountsWholeStrokes) {
+    row->LoadLayout(Write(QStringLiteral("plain.srl"), "[Row]\nRightChart=1\nRightIndex=-2\nRightX=0\n"), 0);
+    TChartWidget* chart = row->RightChartWidget();
+    ASSERT_TRUE(chart);
+    chart->replot();
+    const QVector<double> ticks = chart->xAxis->tickVector();
+    ASSERT_FALSE(ticks.isEmpty());
+    for (double tick : ticks)
+        EXPECT_EQ(tick, std::floor(tick));
 }
 
 TEST_F(RowLayoutTest, SettingsFileByPathAndMinimumSize) {

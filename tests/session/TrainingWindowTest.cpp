@@ -3,6 +3,10 @@
 #include "support/FakePrompt.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
+#include "devices/InterfaceFactory.h"
+#include "session/ConnectDialog.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
 #include "session/TrainingGridModels.h"
@@ -25,6 +29,7 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
+#include <QSpinBox>
 #include <QTimeEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -241,7 +246,7 @@ TEST_F(TrainingWindowTest, RecordingFieldsAndDates)
     window->cmbEvent->setEditText(QStringLiteral("Club race \u00e9"));
     EXPECT_EQ(window->Training.Header.Event, "Club race \xe9");
     window->memNote->setPlainText(QString(300, QLatin1Char('n')));
-    EXPECT_EQ(window->Training.Header.Note.size(), 250u);
+    EXPECT_EQ(window->Training.Header.Note.size(), kShortStringMax);
 }
 
 // Runs fn on the modal dialog once it is shown, then closes it with OK or Cancel.
@@ -314,6 +319,70 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAndRestoresDefaultWidths)
     EXPECT_TRUE(dialog.Execute(grid));
     EXPECT_FALSE(grid->isColumnHidden(2));
     EXPECT_EQ(grid->columnWidth(2), grid->horizontalHeader()->defaultSectionSize());
+}
+
+// Texts of the full length the file holds survive the edit of another field.
+TEST_F(TrainingWindowTest, EditingAFieldKeepsTheOthersFullLength)
+{
+    TStgHeader& h = window->Training.Header;
+    h.Title = std::string(kShortStringMax, 'T');
+    h.Name = std::string(kShortStringMax, 'N');
+    h.Note = std::string(kShortStringMax, 'x');
+    window->RefreshTraining();
+    window->pclTraining->setCurrentWidget(window->tshGeneral);
+    QTest::keyClicks(window->cmbEvent->lineEdit(), QStringLiteral("Race"));
+    EXPECT_EQ(h.Event, "Race");
+    EXPECT_EQ(h.Title, std::string(kShortStringMax, 'T'));
+    EXPECT_EQ(h.Name, std::string(kShortStringMax, 'N'));
+    EXPECT_EQ(h.Note, std::string(kShortStringMax, 'x'));
+    // Typing past the end of a full field stores nothing more.
+    QTest::keyClick(window->edtTitle, Qt::Key_End);
+    QTest::keyClicks(window->edtTitle, QStringLiteral("Z"));
+    EXPECT_EQ(h.Title, std::string(kShortStringMax, 'T'));
+}
+
+// Disabled controls keep the platform's disabled text, whatever colours the options chose.
+TEST(DisabledLook, SetColorsColoursOnlyEnabledText)
+{
+    EnsureParameterTables();
+    const QFont font = QApplication::font();
+    const QColor text(10, 20, 200), back(200, 210, 220), edit(250, 240, 230);
+    TfrmTraining training(nullptr);
+    TInterfaceFactory noDevices;
+    noDevices.Register(kInterfaceKV, nullptr);
+    noDevices.Register(kInterfaceZT, nullptr);
+    TfrmConnect connect(nullptr, &noDevices);
+    TfrmForceCurves curves(nullptr);
+    TfrmStrokeData strokes(nullptr);
+    training.SetColors(font, text, back, edit);
+    connect.SetColors(font, text, back, edit);
+    curves.SetColors(font, text, back, edit);
+    strokes.SetColors(font, text, back, edit);
+    const QColor designText = QApplication::palette().color(QPalette::Active, QPalette::WindowText);
+    const struct {
+        const char* Name;
+        QWidget* Control;
+        QPalette::ColorRole Role;
+        QColor Enabled;
+    } cases[] = {
+        {"weight", training.edtWeight, QPalette::Text, text},
+        {"boat", training.cmbBoat, QPalette::Text, text},
+        {"OK", connect.btbOk, QPalette::ButtonText, Qt::black},
+        {"search", connect.btbSearch, QPalette::ButtonText, Qt::black},
+        {"source label", connect.lblSource, QPalette::WindowText, designText},
+        {"source", connect.cmbSource, QPalette::Text, text},
+        {"fixed force", curves.edtForce, QPalette::Text, text},
+        {"fixed length", curves.edtLength, QPalette::Text, text},
+        {"curve number", curves.metCurve, QPalette::Text, text},
+        {"Z list", strokes.cmbZ, QPalette::ButtonText, text},
+    };
+    for (const auto& c : cases) {
+        const QPalette pal = c.Control->palette();
+        EXPECT_EQ(pal.color(QPalette::Active, c.Role), c.Enabled) << c.Name;
+        EXPECT_EQ(pal.color(QPalette::Disabled, c.Role),
+                  QApplication::palette(c.Control).color(QPalette::Disabled, c.Role))
+            << c.Name;
+    }
 }
 
 }  // namespace

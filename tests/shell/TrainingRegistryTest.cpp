@@ -97,7 +97,7 @@ TEST_F(RegistryTest, AnonymousNumbersFollowTheTitlesInUse)
 {
     struct Case {
         QStringList titles;
-        int next;
+        std::int64_t next;
     };
     const Case cases[] = {
         {{}, 0},
@@ -105,6 +105,8 @@ TEST_F(RegistryTest, AnonymousNumbersFollowTheTitlesInUse)
         {{"Anyone7", "Anyone", "Anyone2"}, 10},
         {{"AnyoneX"}, 1},  // a letter after it counts as plain "Anyone"
         {{"anyone3", "Bert"}, 4},
+        {{"Anyone2147483648"}, 1},                     // too large a number: not a number
+        {{"Anyone2147483647", "Anyone"}, 2147483649},  // past the largest number a title holds
     };
     for (const Case& c : cases) {
         for (TfrmTraining* w : form->TrainingWindows())
@@ -115,6 +117,7 @@ TEST_F(RegistryTest, AnonymousNumbersFollowTheTitlesInUse)
         }
         EXPECT_EQ(form->NextAnonymousNumber(), c.next) << c.titles.join(' ').toStdString();
     }
+    EXPECT_EQ(form->NewTraining(QString())->Training.Header.Title, "Anyone2147483649");
 }
 
 TEST_F(RegistryTest, SpareRecordsLieBeyondTheCountAndClosingWindowsAreLeftOut)

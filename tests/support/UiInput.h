@@ -1,0 +1,20 @@
+// Input to windows as a person gives it (window tests only: it needs the window library).
+#pragma once
+
+#include <QTest>
+#include <QWidget>
+
+// Clicks a point of `widget` (its centre by default) on whatever lies under that point of its
+// window, so that a widget lying over it takes the click as it would on screen. Returns the
+// widget that was clicked.
+inline QWidget* ClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1), Qt::KeyboardModifiers modifiers = {}) {
+    if (pos == QPoint(-1, -1))
+        pos = widget->rect().center();
+    QWidget* window = widget->window();
+    const QPoint at = widget->mapTo(window, pos);
+    QWidget* under = window->childAt(at);
+    if (!under)
+        under = window;
+    QTest::mouseClick(under, Qt::LeftButton, modifiers, under->mapFrom(window, at));
+    return under;
+}
