@@ -191,6 +191,30 @@ TEST_F(SocketTest, EmptyPassDoesNotSpin) {
     Socket.Close();
 }
 
+// A send to a peer that has reset the connection ends the session once with the reset's code;
+// Send itself neither fails nor raises.
+TEST_F(SocketTest, SendToAResetPeerClosesWithItsError) {
+    TLoopbackServer* self = nullptr;
+    TLoopbackServer server([&self](TLoopbackConnection& conn) {
+        self->WaitGate();  // a reset before the connect event would fail the connect instead
+        conn.Reset();
+    });
+    self = &server;
+    int passes = 0;
+    Socket.OnDataAvailable = [&](TWSocket*, std::uint16_t) { ++passes; };  // leaves the reset unread
+    Socket.OnSessionConnected = [&](TWSocket*, std::uint16_t e) {
+        Log += "c" + std::to_string(e) + " ";
+        server.OpenGate();
+    };
+    ConnectTo(server.Port());
+    ASSERT_TRUE(WaitUntil([&] { return passes > 0; }, 10000));
+    EXPECT_EQ(Socket.Send("x", 1), 1);
+    EXPECT_EQ(Socket.State(), wsClosed);
+    EXPECT_EQ(Socket.LastError(), WSAECONNRESET);
+    DrainEvents();
+    EXPECT_EQ(Log, "c0 x10054 ");
+}
+
 TEST_F(SocketTest, ExceptionInAHandlerAbortsTheSocket) {
     TLoopbackServer server([](TLoopbackConnection& conn) {
         conn.Write("x");
