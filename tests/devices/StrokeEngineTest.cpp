@@ -185,10 +185,6 @@ TEST_F(EngineTest, TwoMinutesAtTwentyFourAgreeWithTheModel) {
     EXPECT_NEAR(Mean(drive), 0.0, 0.15);
     // The learned drag factor is the model's.
     EXPECT_NEAR(Strokes.back().K, kDemoDragFactor * 10000, 0.05);
-    RecordProperty("rate_error", std::to_string(Mean(rate)));
-    RecordProperty("length_error", std::to_string(Mean(length)));
-    RecordProperty("work_error", std::to_string(Mean(work)));
-    RecordProperty("drive_time_error", std::to_string(Mean(drive)));
 }
 
 TEST_F(EngineTest, EveryStrokeOfTheBuiltInRecordingHasTheModelsWork) {
@@ -217,7 +213,6 @@ TEST_F(EngineTest, EveryStrokeOfTheBuiltInRecordingHasTheModelsWork) {
     EXPECT_EQ(afterStop, 1);
     EXPECT_NEAR(sum / truthSum, 1.0, 0.03);
     EXPECT_NEAR(Kv->TotalEnergy(), sum, 1.0);
-    RecordProperty("energy_sum", std::to_string(sum));
 }
 
 TEST_F(EngineTest, AMissedPulseInTheRecoveryIsNoStroke) {
@@ -345,18 +340,15 @@ TEST_F(EngineTest, NoBeltNoPulseABeltShowsItsValueFromTheFirstStroke) {
 
 TEST(BoatSpeed, TheSingleSculWithTheDefaultWeightFollowsTheErgometerConvention) {
     const double defaultMass = std::cbrt(80 + 17.5);
-    // P = 2.8 v^3: 200 W is 4.149 m/s, 2:00.5 per 500 m.
+    // P = 2.8 v^3: 200 W is 4.149 m/s (2:00.5 per 500 m), 900 W 6.850 m/s.
     EXPECT_NEAR(BoatSpeed(kvb1x, defaultMass, 200), 4.1491, 1e-3);
-    EXPECT_NEAR(500 / BoatSpeed(kvb1x, defaultMass, 200), 120.5, 0.05);
-    for (double watts : {50.0, 120.0, 450.0, 900.0})
-        EXPECT_NEAR(BoatSpeed(kvb1x, defaultMass, watts), std::cbrt(watts / 2.8), 1e-3 * std::cbrt(watts)) << watts;
-    // The classes keep their ratios; a heavier crew is slower at the same power.
-    for (std::size_t b = 0; b < BoatFactors.size(); ++b)
-        EXPECT_NEAR(BoatSpeed(TKeloBoatType(b), defaultMass, 200) / BoatSpeed(kvb1x, defaultMass, 200),
-                    BoatFactors[b] / BoatFactors[0], 1e-6) << b;
-    EXPECT_NEAR(BoatSpeed(kvb1x, std::cbrt(100 + 17.5), 200) / BoatSpeed(kvb1x, defaultMass, 200),
-                std::cbrt(97.5 / 117.5), 1e-6);
+    EXPECT_NEAR(BoatSpeed(kvb1x, defaultMass, 900), 6.8501, 1e-3);
     EXPECT_EQ(BoatSpeed(kvb1x, defaultMass, 0), 0);
+    // The classes differ; a heavier crew is slower at the same power; an unknown class rows as
+    // the single.
+    EXPECT_GT(BoatSpeed(kvb2x, defaultMass, 200), BoatSpeed(kvb2cd, defaultMass, 200));
+    EXPECT_LT(BoatSpeed(kvb1x, std::cbrt(100 + 17.5), 200), BoatSpeed(kvb1x, defaultMass, 200));
+    EXPECT_EQ(BoatSpeed(TKeloBoatType(BoatFactors.size()), defaultMass, 200), BoatSpeed(kvb1x, defaultMass, 200));
 }
 
 TEST_F(EngineTest, FirstStrokeHasNoPowerAndItsDistanceFromTheFlywheelEnergy) {
