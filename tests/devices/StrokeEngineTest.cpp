@@ -600,10 +600,7 @@ TEST_F(EngineTest, AnInterfaceFreedInsideAnEngineEventStopsTheEngine) {
     for (const TCase c : {TCase{"stroke", false}, TCase{"force", false}, TCase{"drive", false},
                           TCase{"recover", false}, TCase{"stroke", true}, TCase{"drive", true}}) {
         SCOPED_TRACE(std::string(c.Event) + (c.Later ? " later" : ""));
-        Kv.reset(CreateInterface<TEngineProbe>(nullptr));
-        Kv->SetClock(&Clock);
-        Kv->SetDoCalculate(true);
-        Kv->SetThresHold(5);
+        SetUp();
         int seen = 0;
         const auto free = [&, c](const char* event) {
             if (std::string(event) != c.Event || ++seen != 3)
