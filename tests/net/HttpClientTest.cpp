@@ -178,16 +178,6 @@ TEST_F(HttpClientTest, DeliversBodiesAndEndsOnce) {
     }
 }
 
-TEST_F(HttpClientTest, ErrorTextsOfTheEnds) {
-    TLoopbackServer server([](TLoopbackConnection& conn) {
-        conn.ReadRequest();
-        conn.Write(conn.Index == 0 ? "HTTP/1.0 404 Not Found\r\n\r\nx" : "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabcd");
-    });
-    Http.URL = server.Url();
-    EXPECT_EQ(Fetch(Http).Message, "Not Found");
-    EXPECT_EQ(Fetch(Http).Message, "Incomplete download: 4 of 10 bytes received");
-}
-
 TEST_F(HttpClientTest, BodyThatComesAfterTheHeaderInALaterRead) {
     TLoopbackServer* self = nullptr;
     TLoopbackServer server([&self](TLoopbackConnection& conn) {
@@ -247,11 +237,7 @@ TEST_F(HttpClientTest, FollowsRelocationsWithCredentialsOnlyToTheSameHost) {
         ASSERT_EQ(requests.size(), 2u);
         EXPECT_EQ(requests[1].substr(0, requests[1].find("\r\n")), c.SecondRequestLine);
         EXPECT_EQ(requests[1].find("Authorization: Basic dTpw\r\n") != std::string::npos, c.SameHost);
-        if (!c.SameHost) {
-            EXPECT_EQ(requests[1], std::string(c.SecondRequestLine) + "\r\n" + DefaultAccept + DefaultAgent +
-                                       "Host: localhost\r\n\r\n");
-            EXPECT_EQ(http.Location(), c.Location(port));
-        }
+        EXPECT_EQ(requests[1].find("Host: localhost\r\n") != std::string::npos, !c.SameHost);
     }
 }
 

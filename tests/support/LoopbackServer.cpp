@@ -64,12 +64,7 @@ std::string TLoopbackConnection::Read(std::size_t count) {
 }
 
 std::string TLoopbackConnection::ReadToEnd() {
-    std::string got;
-    char buf[4096];
-    ssize_t n;
-    while (WaitReadable() && (n = ::recv(FFd, buf, sizeof buf, 0)) > 0)
-        got.append(buf, std::size_t(n));
-    return got;
+    return Read(std::string::npos);
 }
 
 bool TLoopbackConnection::Write(const std::string& bytes) {
