@@ -569,6 +569,17 @@ TEST_F(EngineTest, IdleRecordsEveryTwoSecondsAndTheStopCountsInTheTime) {
     EXPECT_LT(peak, 1000.0);
 }
 
+TEST_F(EngineTest, AStopBeforeTheFirstStrokeKeepsTheTimeSinceTheOpen) {
+    Open();
+    Feed(Intervals({0.02, 0.02, 0.02, 0.02, 0.02}));
+    Feed(std::vector<TStgRawData>(40, TStgRawData{kDemoNoPulse, 0}));
+    ASSERT_TRUE(Strokes.empty());
+    ASSERT_FALSE(Idles.empty());
+    // The first idle record comes two seconds after the open: its time is no later than that.
+    EXPECT_GT(Idles[0].Time, 1.5);
+    EXPECT_LT(Idles[0].Time, 2.2);
+}
+
 // ---------------------------------------------------------------- closing from an event
 
 TEST_F(EngineTest, CloseInsideTheStrokeEventEndsTheEvents) {
