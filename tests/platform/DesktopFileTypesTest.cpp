@@ -60,6 +60,10 @@ TEST(DesktopFileTypes, ExecLineEscapesReservedCharacters) {
     target.ProgramPath = "/opt/kvwt\n";
     EXPECT_FALSE(RegisterDesktopFileType(target, Stg()));
     EXPECT_FALSE(RegisterDesktopFileType(Target(home.path()), {"../x", "bad", {}, 4}));
+    // A part that cannot be written fails the registration, though the other parts were written.
+    QTemporaryDir other;
+    ASSERT_TRUE(WriteAllBytes(other.filePath("icons/hicolor/scalable/mimetypes"), "a file, not a folder"));
+    EXPECT_FALSE(RegisterDesktopFileType(Target(other.path()), Stg()));
 }
 
 TEST(DesktopFileTypes, UnregisteringRemovesOnlyOurFiles) {
