@@ -323,6 +323,34 @@ int HighestStrokeIndex(const TTraining& t) {
     return t.StrokeData.empty() ? 0 : static_cast<int>(t.StrokeData.size()) - 1;
 }
 
+// The strokes' own rates, each weighted by the time its stroke took: the strokes per minute of
+// the rowing, within the range of the rates the strokes show. Strokes per session time would
+// leave it: the first stroke has no rate, the session time may run on after the last stroke,
+// and the strokes' rates are kept rounded. Element 0 (the average) is no stroke. Without any
+// stroke rate, the strokes per session time.
+float SessionStrokeRate(const TTraining& t) {
+    const int strokes = HighestStrokeIndex(t);
+    double weighted = 0, seconds = 0, sum = 0;
+    int rated = 0;
+    float before = 0;
+    for (int i = 1; i <= strokes; ++i) {
+        const TStgStrokeData& s = t.StrokeData[static_cast<std::size_t>(i)];
+        const double took = static_cast<double>(s.Time) - before;
+        before = s.Time;
+        if (!(s.StrokeRate > 0))
+            continue;
+        ++rated;
+        sum += s.StrokeRate;
+        if (took > 0) {
+            weighted += s.StrokeRate * took;
+            seconds += took;
+        }
+    }
+    if (rated == 0)
+        return SafeDivide(static_cast<float>(strokes), static_cast<float>(t.Workout.Time / 60.0));
+    return static_cast<float>(seconds > 0 ? weighted / seconds : sum / rated);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -478,7 +506,7 @@ float GetSessionParameterValue(const TTraining& training, int i) {
     case 5:
         return Days(static_cast<double>(SafeDivide(500, w.Distance)) * w.Time);
     case 6:
-        return SafeDivide(static_cast<float>(strokes), static_cast<float>(w.Time / 60.0));
+        return SessionStrokeRate(training);
     default:
         return 0;
     }

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 namespace {
 
@@ -307,4 +308,44 @@ TEST_F(Catalogue, EveryIntervalAndSessionFormula) {
     EXPECT_EQ(FormatSessionParameterTrimmed(t, 0), "2000 m");
     EXPECT_EQ(FormatSessionParameterTrimmed(t, 5), "02:00.0 m:s");
     EXPECT_EQ(FormatSessionParameterTrimmed(t, 6), "5.0 /min");
+}
+
+// The session's stroke rate lies within its strokes' rates, whatever the session time says.
+TEST_F(Catalogue, SessionStrokeRateWithinTheStrokes) {
+    struct Part {
+        int Strokes;
+        float Rate, Seconds;  // each stroke's rate as kept and the time it took
+    };
+    const struct {
+        const char* What;
+        std::vector<Part> Parts;
+        float SessionTime;
+        double Expected;
+    } cases[] = {
+        // The engine's first stroke: no rate, and only its drive's time.
+        {"first stroke", {{1, 0, 0.75f}, {4, 20, 3}}, 12.75f, 20},
+        // 20.87 a minute kept as 21.
+        {"rounded rates", {{1, 0, 1}, {10, 21, 2.875f}}, 29.75f, 21},
+        // A rest after the last stroke runs the session time on.
+        {"rest at the end", {{1, 0, 1}, {9, 24, 2.5f}}, 323.5f, 24},
+        // A stop between two intervals: the first stroke after it took 30 s.
+        {"stop between", {{1, 0, 1}, {4, 24, 2.5f}, {1, 2, 30}, {4, 24, 2.5f}}, 51, 60.0 * 9 / 50},
+        // Rates without times: their mean.
+        {"no times", {{1, 24.25f, 0}, {1, 20, 0}}, 7200, 22.125},
+        // No rates at all: strokes per session time.
+        {"no rates", {{40, 0, 0}}, 480, 5},
+    };
+    for (const auto& c : cases) {
+        TTraining t;
+        t.StrokeData.resize(1);
+        t.StrokeData[0].StrokeRate = 99;  // the average element is no stroke
+        float time = 0;
+        for (const Part& p : c.Parts)
+            for (int k = 0; k < p.Strokes; ++k) {
+                time += p.Seconds;
+                t.StrokeData.push_back({.Number = Word(t.StrokeData.size()), .StrokeRate = p.Rate, .Time = time});
+            }
+        t.Workout.Time = c.SessionTime;
+        EXPECT_FLOAT_EQ(GetSessionParameterValue(t, 6), float(c.Expected)) << c.What;
+    }
 }
