@@ -357,7 +357,7 @@ void TfrmRow::WireSession() {
 }
 
 void TfrmRow::ResetSession() {
-    Session->ResetSession();
+    Session->RestartSession();
 }
 
 void TfrmRow::UpdateConnectButton() {

@@ -196,6 +196,10 @@ void TSessionController::ButtonClick() {
         return;
     case TButtonAction::Continue:
         FInterface->Continue();
+        if (self && FInterface && FEngineResetDue && FInterface->State() == kvsOpened) {
+            FEngineResetDue = false;
+            FInterface->Reset();
+        }
         return;
     case TButtonAction::Reconnect:
         FreeInterface();
@@ -555,12 +559,12 @@ void TSessionController::StartRecording() {
     Message(QStringLiteral("Waiting for action ... (Press [Esc] to cancel)"));
     if (View.AddRowingSession)
         View.AddRowingSession();
-    ApplySessionSetup();
+    ApplySessionSetup(true);
     EnableButton(true);
     Focus();
 }
 
-void TSessionController::ApplySessionSetup() {
+void TSessionController::ApplySessionSetup(bool rowContent) {
     TTraining* t = Training();
     if (!t || !FInterface)
         return;
@@ -568,7 +572,8 @@ void TSessionController::ApplySessionSetup() {
     t->Header.InterfaceType = FKind;
     t->Header.Protocol = FInterface->Protocol();
     t->Header.DeviceId = QStringToCp1252(FInterface->DeviceID()).substr(0, kShortStringMax);
-    t->Header.ContentKind = 9;  // Row
+    if (rowContent)
+        t->Header.ContentKind = 9;  // Row
     if (View.RefreshHeader)
         View.RefreshHeader();
 }
@@ -578,13 +583,30 @@ void TSessionController::EndWarmUp() {
     FRecorder.WarmingUp = false;
     if (View.SetWarmingUpPanel)
         View.SetWarmingUpPanel(false);
+    RestartOnInterface(true);
+}
+
+void TSessionController::RestartSession() {
+    const TKeloState state = FInterface ? FInterface->State() : kvsClosed;
+    if (FPhase == TSessionPhase::Running && (state == kvsOpening || state == kvsOpened || state == kvsPaused))
+        RestartOnInterface(false);  // the training window keeps its own content kind
+    else
+        ResetSession();
+}
+
+void TSessionController::RestartOnInterface(bool rowContent) {
     QPointer<TSessionController> self(this);
-    FInterface->Reset();
+    // The interface counts strokes and totals from zero again; a paused one when it continues.
+    if (FInterface->State() == kvsPaused)
+        FEngineResetDue = true;
+    else
+        FInterface->Reset();
     if (!self)
         return;
-    ResetSession();  // counts the warm-up's rowing time
-    // The reset emptied the training's session set-up: the session proper is a recorded one.
-    ApplySessionSetup();
+    ResetSession();  // counts the rowing time so far
+    // The reset emptied the training's session set-up: what follows is recorded from the same
+    // interface.
+    ApplySessionSetup(rowContent);
     FRestartMs = FClock->NowMs();
     EnableButton(true);
 }
@@ -610,6 +632,7 @@ void TSessionController::FreeInterface() {
         return;
     TInterface* iface = FInterface;
     FInterface.clear();  // its events are ignored from now on
+    FEngineResetDue = false;
     // Deleted later: this may run inside one of its own events.
     iface->deleteLater();
     FKind = 0;

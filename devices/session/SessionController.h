@@ -124,6 +124,10 @@ public:
     // A new session: the recorder, the counters and the training start afresh (also called by
     // the training window when its settings change). The rowing time so far is counted.
     void ResetSession();
+    // A reset asked from outside the road (the training window's reset or a changed setting):
+    // a running session starts afresh on its interface, as at the end of the warm-up, with
+    // strokes and totals from zero; otherwise as ResetSession.
+    void RestartSession();
     // The goal target into the value display (at a reset and when the training changes).
     void UpdateTargets() { FRecorder.UpdateTargets(); }
     // The row window closes (quiet: the program ends without a person to answer): an open
@@ -153,7 +157,9 @@ private:
     void AfterData();
     void StartRecording();
     void EndWarmUp();
-    void ApplySessionSetup();
+    void RestartOnInterface(bool rowContent);
+    // The interface's fields into the training; rowContent: it holds a row session.
+    void ApplySessionSetup(bool rowContent);
     void Configure(TInterface* iface, std::uint8_t kind, const TStgIni& ini, bool strict, bool rawHeart);
     void WireSessionEvents(TInterface* iface);
     void WireRecordingEvents(TInterface* iface);
@@ -188,6 +194,7 @@ private:
     bool FDataReceived = false;
     bool FClosingGuard = false;
     bool FQuiet = false;
+    bool FEngineResetDue = false; // reset when the paused interface continues
     int FCountdown = 0;
     std::int64_t FDueMs = 0;
     std::int64_t FStartMs = 0;   // when the session opened; 0 once counted

@@ -297,6 +297,25 @@ TEST_F(SessionTest, WarmUpEndsInARecordedSession) {
     EXPECT_EQ(Training.StrokeData[1].Number, 1);
 }
 
+// The training window resets a paused session: the interface counts afresh once it continues.
+TEST_F(SessionTest, RestartWhilePaused) {
+    StartSession();
+    Feed(1, 20000);
+    ASSERT_GT(Ctl.Recorder().StrokeCount(), 5);
+    Ctl.ButtonClick();  // pause, and stay connected
+    ASSERT_EQ(Ctl.ButtonAction(), TButtonAction::Continue);
+    Ctl.RestartSession();
+    EXPECT_EQ(Ctl.Recorder().StrokeCount(), 0);
+    EXPECT_EQ(Training.Header.InterfaceType, 1);
+    EXPECT_EQ(Training.Recorded, 1);
+    Ctl.ButtonClick();  // continue
+    const double continued = FedSeconds;
+    Feed(20000, 30000);
+    ASSERT_GT(Ctl.Recorder().StrokeCount(), 5);
+    EXPECT_EQ(Training.StrokeData[1].Number, 1);
+    EXPECT_LT(Training.StrokeData[1].Time, FedSeconds - continued);
+}
+
 TEST_F(SessionTest, ProtocolErrorRule) {
     struct Case {
         int Packets, ClosesAt;

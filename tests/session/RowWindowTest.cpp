@@ -1,6 +1,8 @@
 // The row window: goal ruler geometry, the [Row] layout, and a whole demo session rowed through
 // the window from the session button to the saved file.
 #include "support/EnvOverride.h"
+#include "support/FakeClock.h"
+#include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
@@ -12,6 +14,7 @@
 #include "platform/IniFiles.h"
 #include "resources/DemoData.h"
 #include "session/GoalRuler.h"
+#include "session/ResultsDialog.h"
 #include "session/RowWindow.h"
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
@@ -298,6 +301,136 @@ TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
         form.reset();
     }
     RollingCount = savedRolling;
+}
+
+// The program's row window rowed by hand: the demo recording is handed to the session's
+// interface record by record on a fake clock, and the person clicks in between.
+class RowByHand : public TMainWindowHome {
+protected:
+    void SetUp() override {
+        TMainWindowHome::SetUp();
+        InstallRowWindow(*form);
+        form->RunNewSessionDialog = [](const QString&, TTraining& t) {
+            LoadDefaultTraining(t);
+            t.Ini.SessionLimit = 2;
+            t.Ini.LimitDistance = 0;
+            return true;
+        };
+        form->show();
+        for (int i = 0; i < 200 && !form->StartupDone; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        row = qobject_cast<TfrmRow*>(form->frmRow.data());
+        ASSERT_TRUE(row);
+        row->Session->SetClock(&Clock);
+        row->Session->CreateInterfaceOfKind = [this](std::uint8_t, QObject* owner) -> TInterface* {
+            Replay = CreateInterface<TReplay>(owner);
+            return Replay;
+        };
+        TSessionView& v = row->Session->View;
+        v.ConnectDialog = [](TConnectChoice& c) {
+            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
+            return true;
+        };
+        v.ShowResults = [this](TTraining&) { ++Results; };
+        Demo = DemoRecording();
+    }
+
+    // Clicks w where the person sees it: whatever covers it there gets the click.
+    static void Click(QWidget* w) {
+        QWidget* top = w->window();
+        const QPoint at = w->mapTo(top, w->rect().center());
+        QWidget* hit = top->childAt(at);
+        ASSERT_EQ(hit, w) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
+        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
+    }
+
+    // The next demo record to the interface, the clock following it; false at the end.
+    bool FeedOne() {
+        const qsizetype records = (Demo.size() - kKvRawHeaderSize) / kStgRawDataSize;
+        if (Record >= records || !Replay || Replay->State() <= kvsClosed)
+            return false;
+        const auto* p = reinterpret_cast<const unsigned char*>(Demo.constData()) + kKvRawHeaderSize +
+                        kStgRawDataSize * Record++;
+        const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
+        const std::int64_t before = std::int64_t(Seconds * 1000);
+        Seconds += double(ticks) / kKvTicksPerSecond;
+        Clock.Advance(std::int64_t(Seconds * 1000) - before);
+        Replay->Feed(ticks, p[2]);
+        return true;
+    }
+
+    // Rows until the session has recorded stroke n (or has ended).
+    void RowUntilStroke(int n) {
+        while (row->Session->Recorder().StrokeCount() < n && FeedOne()) {
+        }
+        QCoreApplication::processEvents();
+    }
+
+    void Connect() {
+        Click(row->ConnectButton);
+        ASSERT_TRUE(FeedOne());  // the first data starts the recording
+        ASSERT_EQ(row->Session->Phase(), TSessionPhase::Running);
+    }
+
+    TTraining SaveAndRead(const QString& name) {
+        const QString file = home.filePath(name);
+        TTraining saved;
+        EXPECT_TRUE(row->TrainingWindow()->SaveToFile(file));
+        EXPECT_TRUE(OpenTrainingFile(file, saved, false, nullptr));
+        return saved;
+    }
+
+    TFakeClock Clock;
+    QPointer<TReplay> Replay;
+    TfrmRow* row = nullptr;
+    QByteArray Demo;
+    qsizetype Record = 0;
+    double Seconds = 0;
+    int Results = 0;
+};
+
+TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
+    const float goal = 150;
+    TfrmTraining* window = row->TrainingWindow();
+    window->Training.Ini.LimitDistance = int(goal);
+    Connect();
+    RowUntilStroke(9);
+    const double erased = Seconds;
+    form->MdiArea->setActiveSubWindow(window->SubWindow());
+    QCoreApplication::processEvents();
+    TFakePrompt prompt(TMsgResult::Yes);
+    Click(window->btnReset);
+    ASSERT_EQ(prompt.Texts.size(), 1);
+    EXPECT_EQ(row->Session->Recorder().StrokeCount(), 0);
+    const TKeloProtocol protocol = Replay->Protocol();
+
+    RowUntilStroke(1000);  // to the goal, judged from the reset on
+    ASSERT_TRUE(row->Session->Recorder().Finished());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Results, 1);
+    const TTraining saved = SaveAndRead(QStringLiteral("reset.stg"));
+    const std::size_t strokes = saved.StrokeData.size() - 1;
+    ASSERT_GT(strokes, 5u);
+    float time = 0;
+    for (std::size_t n = 1; n <= strokes; ++n) {
+        const TStgStrokeData& s = saved.StrokeData[n];
+        EXPECT_EQ(s.Number, n);
+        EXPECT_GT(s.Time, time) << n;
+        time = s.Time;
+    }
+    EXPECT_LE(time, Seconds - erased);
+    EXPECT_LT(saved.StrokeData[strokes - 1].Distance, goal);
+    EXPECT_GE(saved.StrokeData[strokes].Distance, goal);
+    EXPECT_EQ(saved.Workout.Distance, goal);
+    EXPECT_LE(saved.Workout.Time, time);
+    double rawSeconds = 0;
+    for (std::size_t i = 1; i < saved.RawData.size(); ++i)
+        rawSeconds += saved.RawData[i].Interval / kRawTicksPerSecond;
+    EXPECT_NEAR(rawSeconds, Seconds - erased, 0.5);
+    EXPECT_EQ(saved.Header.InterfaceType, 1);
+    EXPECT_EQ(saved.Header.Protocol, protocol);
+    const TResultsSummary results = CalcResultsSummary(saved);
+    EXPECT_LE(results.AvgRatio, results.MaxRatio);
 }
 
 // Only switching to the row window from another window ends a wait; the program regaining the
