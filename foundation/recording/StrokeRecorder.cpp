@@ -109,6 +109,8 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
     TStgStrokeData& stored = t->StrokeData[std::size_t(n)];
     RoundStroke(stroke, stored);
     t->Header.CurrentStroke = n;
+    // Also after a save during the session: what is rowed since is not in that file.
+    t->Header.Modified = 1;
 
     if (programme)
         outcome.IntervalEnded = RunIntervals(*t);
@@ -198,6 +200,7 @@ void TStrokeRecorder::Closing() {
         totals.Energy = last.EnergySum;
         totals.AvgPower = SafeDivide(last.EnergySum * 1000, last.Time);
         RoundBlockToEighths(totals, t->Workout);
+        t->Header.Modified = 1;
     }
     UpdateSessionAverage();
 }
@@ -374,6 +377,7 @@ void TStrokeRecorder::RunGoal(TTraining& t, const TStgStrokeData& current, const
     totals.AvgPower = SafeDivide(totals.Energy * 1000, totals.Time);
     RoundBlockToEighths(totals, t.Workout);
     t.State = 4;
+    t.Header.Modified = 1;
 }
 
 // ---------------------------------------------------------------- averages and values

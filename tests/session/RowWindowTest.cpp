@@ -433,6 +433,16 @@ TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
     EXPECT_LE(results.AvgRatio, results.MaxRatio);
 }
 
+TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
+    Connect();
+    RowUntilStroke(4);
+    TfrmTraining* window = row->TrainingWindow();
+    SaveAndRead(QStringLiteral("early.stg"));
+    ASSERT_EQ(window->Training.Header.Modified, 0);
+    RowUntilStroke(13);
+    EXPECT_EQ(window->Training.Header.Modified, 1);
+}
+
 // Only switching to the row window from another window ends a wait; the program regaining the
 // focus (a dialog closing) does not.
 TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
