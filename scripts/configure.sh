@@ -7,7 +7,7 @@ launcher=()
 if command -v ccache >/dev/null 2>&1; then
   # Precompiled headers are cacheable only with this sloppiness; paths relative to the checkout
   # let another clone of the project (CI's) reuse the cache.
-  cc="env;CCACHE_SLOPPINESS=pch_defines,time_macros,include_file_mtime,include_file_ctime;CCACHE_BASEDIR=$root;CCACHE_NOHASHDIR=1;ccache"
+  cc="env;CCACHE_SLOPPINESS=pch_defines,time_macros;CCACHE_BASEDIR=$root;CCACHE_NOHASHDIR=1;ccache"
   launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER="$cc" -DCMAKE_C_COMPILER_LAUNCHER="$cc")
 fi
 cmake -S "$root" -B "$dir" -G Ninja "${launcher[@]}" "$@"
