@@ -449,6 +449,22 @@ TEST_F(EngineTest, NoNewDriveBeforeFourRevolutionsOfRecovery) {
     EXPECT_EQ(Kv->DriveStart(), recoveryStart + 16);
 }
 
+TEST_F(EngineTest, TheForceTestEndsNoDriveWithinItsFirstTwoRevolutions) {
+    // The wheel slows from the seventh pulse on; the trigger is never reached, so the force
+    // test ends the drive, at the first sample past two revolutions of the four magnets.
+    Kv->SetStrokeTrigger(-100000);
+    std::vector<double> iv;
+    double t = 0.030;
+    for (int i = 0; i < 6; ++i)
+        iv.push_back(t *= 0.97);
+    for (int i = 0; i < 40; ++i)
+        iv.push_back(t *= 1.003);
+    Open();
+    Feed(Intervals(iv));
+    ASSERT_EQ(Strokes.size(), 1u);
+    EXPECT_EQ(StrokeSample[0], DriveStarts[0] + 2 * 4 + 1);
+}
+
 TEST_F(EngineTest, DriveStartRoundsTiesToEven) {
     // Cog 10: 0.01 / 0.02 = 0.5 pulses per centimetre rounds to 0: only the accelerating
     // sample is recomputed. Cog 5 (1 cm per pulse) reaches one sample further back.
