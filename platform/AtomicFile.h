@@ -4,7 +4,12 @@
 #include <QByteArray>
 #include <QString>
 
-// Writes through a temporary file and a rename. The write is unbuffered, so a short write
-// (full disk, file size limit) fails instead of committing a cut file. On failure `error`
-// (when given) says why.
+// Writes through a temporary file in the same folder, synced to the disk, then renamed over the
+// target, and syncs the folder. The write is unbuffered, so a short write (full disk, file size
+// limit) fails instead of committing a cut file. A symbolic link stays and its target is
+// written; a replaced file keeps its permissions, and one that may not be written is not
+// replaced. On failure `error` (when given) says why.
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error = nullptr);
+// Removes the temporary files that writes of `path` killed before their rename left in its
+// folder. Only while no other process can be writing the file. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const QString& path);
