@@ -1,5 +1,6 @@
 #include "shell/MainWindow.h"
 
+#include "platform/FileNames.h"
 #include "platform/AtomicFile.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -505,7 +506,7 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 
 bool TfrmMain::OpenFileChecked(const QString& fileName)
 {
-    DebugTrace(QStringLiteral("Opening file \"%1\"").arg(fileName));
+    DebugTrace(QStringLiteral("Opening file \"%1\"").arg(DisplayFileName(fileName)));
     if (!OnOpenFile)
         return false;
     // Called from drops, hand-overs and menu items: a failure is said here and goes no further.
@@ -513,9 +514,9 @@ bool TfrmMain::OpenFileChecked(const QString& fileName)
         return OnOpenFile(fileName);
     } catch (const std::exception& e) {
         ShowMessageBox(this, QMessageBox::Critical,
-                       QStringLiteral("File \"%1\" could not be opened: %2").arg(fileName, QString::fromLocal8Bit(e.what())));
+                       QStringLiteral("File \"%1\" could not be opened: %2").arg(DisplayFileName(fileName), QString::fromLocal8Bit(e.what())));
     } catch (...) {
-        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("File \"%1\" could not be opened.").arg(fileName));
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("File \"%1\" could not be opened.").arg(DisplayFileName(fileName)));
     }
     return false;
 }

@@ -5,6 +5,7 @@
 #include "foundation/core/AppUtils.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
+#include "platform/FileNames.h"
 #include "session/TrainingWindow.h"
 #include "shell/StatusPanels.h"
 #include "shell/TrainingViews.h"
@@ -19,6 +20,7 @@
 #include <QMenu>
 #include <QScopeGuard>
 #include <algorithm>
+#include <sys/stat.h>
 
 bool RowWindowOpening = false;
 
@@ -188,18 +190,22 @@ void TfrmMain::LoadProgress(double fraction)
 
 bool TfrmMain::OpenFile(const QString& iniFile, const QString& fileName)
 {
-    const QString fullName = QFileInfo(fileName).absoluteFilePath();
-    if (!QFileInfo(fullName).isFile()) {
-        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("File \"%1\" not found.").arg(fullName));
+    // Names that are not UTF-8 are kept as they are (no QFileInfo, whose conversion loses them).
+    const QString fullName = AbsoluteFileName(fileName);
+    const QString shownName = DisplayFileName(fullName);
+    struct stat st {};
+    if (::stat(EncodeFileName(fullName).constData(), &st) != 0) {
+        ShowMessageBox(this, QMessageBox::Critical, QStringLiteral("File \"%1\" not found.").arg(shownName));
         SetStatusText(QString());
         RemoveRecentFile(fullName);
         return false;
     }
-    SetStatusText(QStringLiteral("Opening file \"%1\" ...").arg(fullName));
+    SetStatusText(QStringLiteral("Opening file \"%1\" ...").arg(shownName));
     StatusBar->repaint();
     // Whatever happens below, the opening text does not stay.
     const auto clearStatus = qScopeGuard([this] { SetStatusText(QString()); });
-    if (FileFormatOfName(fullName) == 0) {
+    // A folder, pipe or device is no training whatever its name: the loader says why.
+    if (FileFormatOfName(fullName) == 0 && S_ISREG(st.st_mode)) {
         ShowMessageBox(this, QMessageBox::Critical,
                        QStringLiteral("Extension \"%1\" not supported.").arg(QLatin1Char('.') + QFileInfo(fullName).suffix()));
         return false;
@@ -239,7 +245,8 @@ bool TfrmMain::OpenFile(const QString& iniFile, const QString& fileName)
     TrainingsChanged(true);
 
     ++FilesOpened;
-    LastDir = QFileInfo(fullName).absolutePath();
+    const qsizetype slash = fullName.lastIndexOf(QLatin1Char('/'));
+    LastDir = slash > 0 ? fullName.left(slash) : QStringLiteral("/");
     AddRecentFile(fullName);
     return true;
 }

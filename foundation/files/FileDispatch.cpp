@@ -6,6 +6,7 @@
 #include "foundation/files/FileIo.h"
 #include "platform/CodePage.h"
 #include "platform/DesktopFileTypes.h"
+#include "platform/FileNames.h"
 #include "platform/SystemProbe.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <sys/stat.h>
 
 namespace {
 
@@ -46,6 +48,18 @@ const std::array<TFileReader, 5> FileReaders{{
 
 void ShowError(bool showMessages, const QString& text) {
     if (showMessages) PromptUser(text, TMsgKind::Error, TMsgButtons::Ok);
+}
+
+// Anything of that name: a folder, pipe or device exists too (and is then refused with its reason).
+bool FileExists(const QString& fileName) {
+    struct stat st {};
+    return !fileName.isEmpty() && ::stat(EncodeFileName(fileName).constData(), &st) == 0;
+}
+
+// The message followed by the system's reason on a line of its own, when a read had one.
+QString WithReason(const QString& text) {
+    const QString reason = LastReadError();
+    return reason.isEmpty() ? text : text + QLatin1Char('\n') + reason;
 }
 
 // The extension of the name part with its dot, as stored in file names ("" for none).
@@ -236,9 +250,10 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
     if (progress) progress(0.0);
     ClearTraining(training);
     bool ok = false;
-    if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
-        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(fileName));
+    if (!FileExists(fileName)) {
+        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(DisplayFileName(fileName)));
     } else {
+        SetReadError(QString());
         const TFileReader* reader = ReaderOf(fileName);
         if (reader && reader->Read)
             ok = reader->Read(fileName, training);
@@ -249,7 +264,7 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
         if (progress) progress(1.0);
         if (!ok) {
             ClearTraining(training);
-            ShowError(showMessages, QStringLiteral("Error reading file \"%1\"").arg(fileName));
+            ShowError(showMessages, WithReason(QStringLiteral("Error reading file \"%1\"").arg(DisplayFileName(fileName))));
         }
         for (std::size_t i = 1; i < training.StrokeData.size(); ++i)
             if (training.StrokeData[i].IntervalCountdown > 64000)
@@ -262,15 +277,17 @@ bool OpenTrainingFile(const QString& fileName, TTraining& training, bool showMes
 bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& version, bool showMessages) {
     header = TStgHeader{};
     version = 0;
-    if (fileName.isEmpty() || !QFileInfo::exists(fileName)) {
-        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(fileName));
+    if (!FileExists(fileName)) {
+        ShowError(showMessages, QStringLiteral("File \"%1\" not found").arg(DisplayFileName(fileName)));
         return false;
     }
+    SetReadError(QString());
     const TFileReader* reader = ReaderOf(fileName);
     const bool ok = reader && reader->ReadHeader && reader->ReadHeader(fileName, header, version);
     if (!ok) {
         header = TStgHeader{};
-        ShowError(showMessages, QStringLiteral("Error reading header of file \"%1\"").arg(fileName));
+        ShowError(showMessages,
+                  WithReason(QStringLiteral("Error reading header of file \"%1\"").arg(DisplayFileName(fileName))));
     }
     return ok;
 }

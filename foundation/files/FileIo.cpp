@@ -4,9 +4,9 @@
 #include "foundation/files/TrainingFiles.h"
 #include "platform/AtomicFile.h"
 #include "platform/CodePage.h"
+#include "platform/FileNames.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include <QDateTime>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -31,7 +31,7 @@ TReadFile::TReadFile(const QString& fileName) {
     ReadError.clear();
     // Non-blocking, so that a FIFO or a device cannot hold us at the open; anything but a
     // regular file is then refused by its type.
-    const int fd = ::open(QFile::encodeName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    const int fd = ::open(EncodeFileName(fileName).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         ReadError = SystemReason(errno);
         return;
@@ -112,14 +112,22 @@ bool SaveFileBytes(const QString& fileName, const std::vector<std::uint8_t>& byt
 qint64 HeaderFromFileInfo(const QString& fileName, std::uint8_t format, std::uint8_t kind,
                           TStgHeader& header) {
     InitTrainingHeader(header);
-    const QFileInfo info(fileName);
-    if (!info.exists() || !info.isFile()) return -1;
-    header.Title = StoredShortString(info.completeBaseName());
+    struct stat st {};
+    if (::stat(EncodeFileName(fileName).constData(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        // The reason, as a read of the file would give it.
+        TReadFile probe(fileName);
+        return -1;
+    }
+    // The name without folder and last extension.
+    QString title = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    if (const qsizetype dot = title.lastIndexOf(QLatin1Char('.')); dot >= 0) title.truncate(dot);
+    header.Title = StoredShortString(title);
     header.SourceFileName = StoredShortString(fileName);
-    const TDateTime date = QDateTimeToDateTime(info.lastModified());
+    const TDateTime date = QDateTimeToDateTime(QDateTime::fromMSecsSinceEpoch(
+        qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000));
     header.Date = date;
     header.SourceFileDate = date;
-    const qint64 size = info.size();
+    const qint64 size = st.st_size;
     header.SourceFileSize =
         static_cast<std::int32_t>(std::min<qint64>(size, std::numeric_limits<std::int32_t>::max()));
     header.SourceFileFormat = format;

@@ -186,6 +186,16 @@ TEST(OpenTrainingFile, MissingAndUnknownFilesAreReported) {
     EXPECT_TRUE(h.Title.empty());
     EXPECT_FALSE(ReadFileHeader(missing, h, version, true));
     EXPECT_EQ(prompt.Texts.last(), "File \"" + missing + "\" not found");
+
+    // What exists but is no file to read says why, under any name.
+    for (const char* name : {"folder.stg", "folder.str"}) {
+        const QString folder = dir.filePath(name);
+        ASSERT_TRUE(QDir().mkpath(folder));
+        EXPECT_FALSE(OpenTrainingFile(folder, t, true)) << name;
+        EXPECT_EQ(prompt.Texts.last(), "Error reading file \"" + folder + "\"\nIs a directory");
+        EXPECT_FALSE(ReadFileHeader(folder, h, version, true)) << name;
+        EXPECT_EQ(prompt.Texts.last(), "Error reading header of file \"" + folder + "\"\nIs a directory");
+    }
 }
 
 TEST(OpenTrainingFile, ExtensionInAnyCaseAndStgContentUnderAnyName) {

@@ -1,5 +1,6 @@
 // The main window's training registry: ids, order, spare records, opening files, the recent
 // list and its menu, drops and hand-overs, the row window's start.
+#include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
@@ -8,6 +9,7 @@
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
+#include "platform/FileNames.h"
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/SingleInstance.h"
@@ -29,6 +31,9 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -170,19 +175,48 @@ TEST_F(RegistryTest, OpeningFilesAndItsMessages)
     EXPECT_TRUE(messages.isEmpty());
 
     // Missing file: message, and the name leaves the recent list. A load that fails leaves no
-    // window and no "Opening file" text behind.
+    // window and no "Opening file" text behind; what exists but cannot be read says why.
     const QString gone = home.filePath(QStringLiteral("gone.stg"));
     form->RecentFiles.prepend(gone);
     ASSERT_TRUE(WriteAllBytes(home.filePath(QStringLiteral("notes.xyz")), QByteArray("x")));
     ASSERT_TRUE(WriteAllBytes(home.filePath(QStringLiteral("broken.stg")), QByteArray("MIL broken")));
-    for (const char* name : {"gone.stg", "notes.xyz", "broken.stg"})
-        EXPECT_FALSE(form->OpenFile(QString(), home.filePath(QLatin1String(name)))) << name;
-    EXPECT_EQ(messages.mid(0, 2), QStringList({QStringLiteral("File \"%1\" not found.").arg(gone),
-                                               QStringLiteral("Extension \".xyz\" not supported.")}));
+    ASSERT_TRUE(QDir(home.path()).mkdir(QStringLiteral("folder")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(home.filePath(QStringLiteral("pipe.stg"))).constData(), 0600), 0);
+    const QString locked = WriteTraining(QStringLiteral("locked.stg"));
+    ASSERT_TRUE(QFile::setPermissions(locked, QFileDevice::Permissions()));
+    struct Case { QString Name; QString Message; };
+    const QString reading = QStringLiteral("Error reading file \"%1\"");
+    std::vector<Case> cases{{gone, QStringLiteral("File \"%1\" not found.")},
+                            {home.filePath(QStringLiteral("notes.xyz")), QStringLiteral("Extension \".xyz\" not supported.")},
+                            {home.filePath(QStringLiteral("broken.stg")), reading},
+                            {home.filePath(QStringLiteral("folder")), reading + QStringLiteral("\nIs a directory")},
+                            {home.filePath(QStringLiteral("pipe.stg")), reading + QStringLiteral("\nNot a regular file")},
+                            {QStringLiteral("/dev/null"), reading + QStringLiteral("\nNot a regular file")}};
+    if (::geteuid() != 0)  // root reads it all the same
+        cases.push_back({locked, reading + QStringLiteral("\nPermission denied")});
+    TFakePrompt loader;  // the loader's own messages
+    for (const Case& c : cases) {
+        messages.clear();
+        loader.Texts.clear();
+        EXPECT_FALSE(form->OpenFile(QString(), c.Name)) << c.Name.toStdString();
+        EXPECT_EQ(messages + loader.Texts, QStringList{c.Message.arg(c.Name)});
+    }
+    // A name that is not UTF-8 reaches its file, and is shown as it reads in Windows-1252.
+    const QByteArray raw = QFile::encodeName(home.path()) + "/r\xFC" "ck.stg";
+    ASSERT_EQ(::rename(QFile::encodeName(WriteTraining(QStringLiteral("plain.stg"))).constData(), raw.constData()), 0);
+    messages.clear();
+    EXPECT_TRUE(form->OpenFile(QString(), DecodeFileName(raw)));
+    EXPECT_TRUE(messages.isEmpty()) << messages.join('\n').toStdString();
+    EXPECT_EQ(form->TrainingCount(), 3);
+    form->TrainingWindow(2)->Close();
+    ASSERT_EQ(::unlink(raw.constData()), 0);
+    EXPECT_FALSE(form->OpenFile(QString(), DecodeFileName(raw)));
+    EXPECT_EQ(messages, QStringList{QStringLiteral("File \"%1\" not found.").arg(home.filePath(QStringLiteral("r\u00fcck.stg")))});
+
     EXPECT_EQ(form->RecentFiles, QStringList({run}));
     EXPECT_EQ(form->TrainingCount(), 2);
     EXPECT_EQ(form->StatusBar->Panel(2).Text, QString());
-    EXPECT_EQ(form->FilesOpened, 2);
+    EXPECT_EQ(form->FilesOpened, 3);
     form->frmRow = nullptr;
 }
 
