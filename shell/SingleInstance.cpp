@@ -1,10 +1,12 @@
 #include "shell/SingleInstance.h"
 
 #include "foundation/core/AppUtils.h"
+#include "platform/FileNames.h"
 #include "platform/IniFiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -12,6 +14,8 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
+
+#include <cstdio>
 
 bool MultipleCopies = false;
 QString InstanceText;
@@ -23,9 +27,11 @@ namespace {
 QString GName;
 QLocalServer* GServer = nullptr;
 
-constexpr int kWaitMs = 5000;
-constexpr qsizetype kMaxText = 1 << 20;  // a hand-over is a list of file names, never more
+int GWaitMs = 5000;
+// A hand-over is a list of file names: a command line holds a few MiB at most.
+constexpr qsizetype kMaxText = qsizetype{16} << 20;
 constexpr char kEnd = '\0';
+QString GHandOverFailure;
 
 QString RuntimeFolder()
 {
@@ -40,7 +46,7 @@ QString HandOverParameter(const QString& param)
 {
     if (param.isEmpty() || param.startsWith(QLatin1Char('-')))
         return param;
-    return QFileInfo(param).absoluteFilePath();
+    return AbsoluteFileName(param);
 }
 
 void Deliver(const QString& text)
@@ -65,11 +71,16 @@ void ServeConnection(QLocalSocket* socket)
         buffer->append(socket->readAll());
         const qsizetype end = buffer->indexOf(kEnd);
         if (end < 0) {
-            if (buffer->size() > kMaxText)
-                socket->abort();
+            if (buffer->size() > kMaxText) {
+                // Refused, and said so: the sender opens its files itself.
+                buffer->clear();
+                socket->write("2");
+                socket->flush();
+                socket->disconnectFromServer();
+            }
             return;
         }
-        const QString text = QString::fromUtf8(buffer->left(end));
+        const QString text = DecodeFileName(buffer->left(end));
         buffer->clear();
         // The sender gets its answer first; the files are opened afterwards.
         socket->write(MultipleCopies ? "0" : "1");
@@ -100,22 +111,49 @@ bool Listen(const QString& path)
     return true;
 }
 
-// True when the running copy told this one to end (or did not answer in time).
-bool HandOver(QLocalSocket& socket, const QStringList& params)
+enum class THandOver { Taken, RunIndependently, Failed };
+
+// Sends the parameters and waits for the running copy's answer: '1' it took them, '0' this
+// copy runs independently, '2' it refused them. Whatever else happens (no answer in time, the
+// connection dropped) is a failure, with its reason in GHandOverFailure.
+THandOver HandOver(QLocalSocket& socket, const QStringList& params)
 {
     QStringList full;
     for (const QString& p : params)
         if (!p.startsWith(QStringLiteral("--")))  // an option, never a file to open
             full << HandOverParameter(p);
-    QByteArray bytes = GetCommandLineText(full).toUtf8();
+    // Names as the system keeps them: one that is not UTF-8 arrives as it left.
+    QByteArray bytes = EncodeFileName(GetCommandLineText(full));
     bytes.append(kEnd);
     socket.write(bytes);
-    if (!socket.waitForBytesWritten(kWaitMs))
-        return true;
-    QByteArray answer;
-    while (answer.isEmpty() && socket.waitForReadyRead(kWaitMs))
+    QElapsedTimer clock;
+    clock.start();
+    // The whole text goes out before the answer can come; a copy that reads nothing (stopped,
+    // hanging) lets the wait run out.
+    while (socket.bytesToWrite() > 0 && socket.state() == QLocalSocket::ConnectedState) {
+        const qint64 left = GWaitMs - clock.elapsed();
+        if (left <= 0 || !socket.waitForBytesWritten(int(left)))
+            break;
+    }
+    QByteArray answer = socket.readAll();
+    while (answer.isEmpty() && socket.bytesToWrite() == 0 && socket.state() == QLocalSocket::ConnectedState) {
+        const qint64 left = GWaitMs - clock.elapsed();
+        if (left <= 0 || !socket.waitForReadyRead(int(left)))
+            break;
         answer += socket.readAll();
-    return !answer.startsWith('0');
+    }
+    answer += socket.readAll();  // an answer that came with the end of the connection
+    if (answer.startsWith('1'))
+        return THandOver::Taken;
+    if (answer.startsWith('0'))
+        return THandOver::RunIndependently;
+    if (answer.startsWith('2'))
+        GHandOverFailure = QStringLiteral("the running copy refused a hand-over of %1 bytes").arg(bytes.size());
+    else if (socket.state() != QLocalSocket::ConnectedState)
+        GHandOverFailure = QStringLiteral("the running copy dropped the connection");
+    else
+        GHandOverFailure = QStringLiteral("the running copy did not answer within %1 ms").arg(GWaitMs);
+    return THandOver::Failed;
 }
 
 }  // namespace
@@ -177,25 +215,46 @@ TInstanceStart InstanceInit(const QStringList& params)
         TIniFile ini(GetUserIniFileName(false));
         MultipleCopies = ini.ReadBool(QStringLiteral("Options"), QStringLiteral("MultipleCopies"), false);
     }
+    GHandOverFailure.clear();
+    // Without a hand-over this copy opens its files itself, unguarded: the socket stays the
+    // running copy's.
+    const auto runAlone = [] {
+        std::fprintf(stderr, "kvwt: %s; this copy opens its files itself\n", qPrintable(GHandOverFailure));
+        return TInstanceStart::Run;
+    };
     ForceFolder(RuntimeFolder());
     QLockFile lock(InstanceLockPath());
-    if (!lock.tryLock(kWaitMs)) {
-        DebugTrace(QStringLiteral("Single instance: the lock stayed taken"));
-        return MultipleCopies ? TInstanceStart::Run : TInstanceStart::End;
+    if (!lock.tryLock(GWaitMs)) {
+        if (MultipleCopies)
+            return TInstanceStart::Run;
+        GHandOverFailure = QStringLiteral("another copy held the start-up lock for %1 ms").arg(GWaitMs);
+        return runAlone();
     }
     const QString path = InstanceSocketPath();
     QLocalSocket socket;
     socket.connectToServer(path);
-    if (socket.waitForConnected(kWaitMs)) {
+    if (socket.waitForConnected(GWaitMs)) {
         if (MultipleCopies)
             return TInstanceStart::Run;  // an independent copy: nothing to hand over
-        const bool end = HandOver(socket, params);
+        const THandOver result = HandOver(socket, params);
         socket.abort();
-        return end ? TInstanceStart::End : TInstanceStart::Run;
+        if (result == THandOver::Failed)
+            return runAlone();
+        return result == THandOver::Taken ? TInstanceStart::End : TInstanceStart::Run;
     }
     // The first copy; without a socket it still runs, only unguarded.
     Listen(path);
     return TInstanceStart::Run;
+}
+
+QString InstanceHandOverFailure()
+{
+    return GHandOverFailure;
+}
+
+void SetInstanceWaitMs(int ms)
+{
+    GWaitMs = ms;
 }
 
 bool InstanceListening()

@@ -30,7 +30,12 @@ int CountLines(const QString& text);
 QStringList InstanceLines(const QString& text);
 
 // Start-up: Run lets the program start, End means another copy took the parameters.
-// params are the command-line parameters without the program.
+// params are the command-line parameters without the program. When the running copy does not
+// take them (no answer in time, a dropped connection, a refusal) this copy runs on its own,
+// unguarded, and opens them itself; InstanceHandOverFailure says why.
 TInstanceStart InstanceInit(const QStringList& params);
+QString InstanceHandOverFailure();
+// How long a second copy waits for the lock, the connection and the answer (5000 ms).
+void SetInstanceWaitMs(int ms);
 bool InstanceListening();
 void InstanceDone();

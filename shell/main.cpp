@@ -2,6 +2,8 @@
 // loop, and the units' shut-down in reverse order.
 #include "foundation/core/AppUtils.h"
 #include "foundation/core/Prompt.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileNames.h"
 #include "platform/IniFiles.h"
 #include "platform/ProgramReplace.h"
 #include "widgets/UiUtils.h"
@@ -33,6 +35,9 @@ void ReadTestSettings()
     const int splash = qEnvironmentVariableIntValue("KVWT_SPLASH_MS", &ok);
     if (ok && splash >= 0)
         SplashDisplayTimeOverride = splash;
+    const int wait = qEnvironmentVariableIntValue("KVWT_INSTANCE_WAIT_MS", &ok);
+    if (ok && wait > 0)
+        SetInstanceWaitMs(wait);
 }
 
 // File parameters of the program's own command line, as full names.
@@ -41,8 +46,18 @@ QStringList FileParameters(const QStringList& params)
     QStringList files;
     for (const QString& p : params)
         if (!p.isEmpty() && !p.startsWith(QLatin1Char('-')))
-            files << QFileInfo(p).absoluteFilePath();
+            files << AbsoluteFileName(p);
     return files;
+}
+
+// The parameters left after the application object took its own, with names that are not
+// UTF-8 kept as they are.
+QStringList Parameters(int argc, char** argv)
+{
+    QStringList params;
+    for (int i = 1; i < argc; ++i)
+        params << DecodeFileName(QByteArray(argv[i]));
+    return params;
 }
 
 const char kUsage[] =
@@ -95,12 +110,12 @@ void WarnUnknownOptions(const QStringList& params)
             std::fprintf(stderr, "kvwt: unknown option %s ignored (kvwt --help shows the usage)\n", qPrintable(p));
 }
 
-int Run(QApplication& app)
+int Run(QApplication& app, int argc, char** argv)
 {
     InitAppUtils();
     EnsureUiResources();
     ReadTestSettings();
-    const QStringList params = app.arguments().mid(1);
+    const QStringList params = Parameters(argc, argv);
 
     // The switches only write files and end: no window, no hand-over.
     const std::array<bool, 8> flags{false, false, false, true, true, true, true, true};
@@ -110,6 +125,12 @@ int Run(QApplication& app)
     WarnUnknownOptions(params);
     if (InstanceInit(params) == TInstanceStart::End)
         return 0;
+    // The first copy (the one that listens) starts before any other saves: what a copy killed
+    // in the middle of a save left of the settings file goes.
+    if (InstanceListening())
+        for (const bool writeMode : {false, true})
+            if (const QString settings = GetUserIniFileName(writeMode); !settings.isEmpty())
+                RemoveStaleTemporaryFiles(settings);
 
     TUiPrompt prompt;
     SetPrompt(&prompt);
@@ -149,7 +170,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("kvwt"));
     ReportProgramStarted();  // to the replacement that installed this program, if one did
     try {
-        return Run(app);
+        return Run(app, argc, argv);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "kvwt: %s\n", e.what());
         return 1;

@@ -4,6 +4,7 @@
 #include "support/QtPrinters.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "platform/FileNames.h"
 #include "platform/IniFiles.h"
 #include "widgets/UiUtils.h"
 #include "shell/StatusPanels.h"
@@ -19,6 +20,7 @@
 #include "shell/SelectColumnsDialog.h"
 
 #include <QApplication>
+#include <QLocalSocket>
 #include <QPointer>
 #include <QProgressBar>
 #include <QLabel>
@@ -27,6 +29,11 @@
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 
@@ -279,6 +286,72 @@ TEST(InstanceText, JoiningAndSplitting)
     EXPECT_EQ(CountLines(QStringLiteral("\r\n")), 1);
     EXPECT_EQ(InstanceLines(QStringLiteral("a\r\n\r\nb\r\nc")), QStringList({"a", "b"}));
     EXPECT_TRUE(InstanceLines(QStringLiteral("\r\n")).isEmpty());
+}
+
+// A hand-over of many names is taken whole; a running copy that takes nothing (stopped, or
+// a socket nobody serves) makes the second copy run and open its files itself.
+TEST(InstanceHandOver, ManyNamesAreTakenAndASilentCopyIsNotWaitedFor)
+{
+    QTemporaryDir home;
+    QTemporaryDir run;
+    TEnvOverride homeVar{"HOME", QFile::encodeName(home.path())};
+    TEnvOverride configVar{"XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config")))};
+    TEnvOverride runVar{"XDG_RUNTIME_DIR", QFile::encodeName(run.path())};
+    SetInstanceName(QStringLiteral("kvwt-hand-over-test"));
+    SetInstanceWaitMs(300);
+
+    {
+        // A listening socket that nobody accepts on or reads from.
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        ASSERT_GE(fd, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray path = QFile::encodeName(InstanceSocketPath());
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+        ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(fd, 4), 0);
+        for (const qsizetype names : {1, 20000}) {
+            QStringList params;
+            for (qsizetype i = 0; i < names; ++i)
+                params << QStringLiteral("/rowing/%1/a-long-enough-name-for-a-training-file.stg").arg(i);
+            EXPECT_EQ(InstanceInit(params), TInstanceStart::Run) << names;
+            EXPECT_TRUE(InstanceHandOverFailure().contains(QStringLiteral("did not answer"))) << names;
+            EXPECT_FALSE(InstanceListening());
+        }
+        ::close(fd);
+        QFile::remove(InstanceSocketPath());
+    }
+
+    // The first copy, and a hand-over of more than 1 MiB.
+    ASSERT_EQ(InstanceInit({}), TInstanceStart::Run);
+    ASSERT_TRUE(InstanceListening());
+    int delivered = 0;
+    QString last;
+    OnInstanceMessage = [&] {
+        delivered = int(InstanceLines(InstanceText).size());
+        last = InstanceLines(InstanceText).last();
+    };
+    QStringList names;
+    for (int i = 0; i < 20000; ++i)
+        names << QStringLiteral("/rowing/%1/a-long-enough-name-for-a-training-file.stg").arg(i);
+    names << DecodeFileName("/rowing/r\xFC" "ck.stg");  // not UTF-8, and kept so
+    const QByteArray text = EncodeFileName(GetCommandLineText(names)) + '\0';
+    ASSERT_GT(text.size(), 1 << 20);
+    QLocalSocket client;
+    client.connectToServer(InstanceSocketPath());
+    ASSERT_TRUE(client.waitForConnected(5000));
+    client.write(text);
+    QByteArray answer;
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        answer += client.readAll();
+        return delivered > 0 || client.state() == QLocalSocket::UnconnectedState;
+    }, 60000));
+    EXPECT_EQ(answer, "1");
+    EXPECT_EQ(delivered, 20001);
+    EXPECT_EQ(EncodeFileName(last), "/rowing/r\xFC" "ck.stg");
+    InstanceDone();
+    SetInstanceWaitMs(5000);
+    SetInstanceName(QString());
 }
 
 TEST(AboutBox, FormatDuration)

@@ -212,6 +212,26 @@ TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
     Stop(*restarted);
 }
 
+// A running copy that takes nothing (here stopped) does not swallow a second copy's files: the
+// second copy says why and opens them itself.
+TEST_F(ProgramTest, ASecondCopyOpensItsFilesWhenTheRunningOneDoesNotAnswer)
+{
+    WriteTraining(QStringLiteral("six.stg"));
+    auto first = Start({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*first, output, {"listening on", "Orderly end on"})) << output.toStdString();
+    ASSERT_EQ(::kill(pid_t(first->processId()), SIGSTOP), 0);
+    qputenv("KVWT_INSTANCE_WAIT_MS", "300");
+    auto second = Start({QStringLiteral("six.stg")});
+    qunsetenv("KVWT_INSTANCE_WAIT_MS");
+    QByteArray said;
+    EXPECT_TRUE(WaitForOutput(*second, said, {"did not answer", Opening("six.stg")})) << said.toStdString();
+    EXPECT_EQ(second->state(), QProcess::Running);
+    Stop(*second);
+    ::kill(pid_t(first->processId()), SIGCONT);
+    Stop(*first);
+}
+
 TEST_F(ProgramTest, HelpAndVersionAnswerAndEndWithoutAWindow)
 {
     auto help = Start({QStringLiteral("--help")});
@@ -255,6 +275,9 @@ TEST_F(ProgramTest, AnOptionIsNeverHandedOverAsAFile)
 // settings and statistics are saved and the single-instance socket is gone.
 TEST_F(ProgramTest, EndedBySignalItSavesAndRemovesItsSocket)
 {
+    // What a copy killed in the middle of a save of its settings left goes at the next start.
+    const QString stale = QFileInfo(SettingsFile()).absolutePath() + QStringLiteral("/.kvwt.ini.part-Ab3dE9");
+    ASSERT_TRUE(WriteAllBytes(stale, QByteArray("[Statistics]\n")));
     int run = 0;
     for (const int signo : {SIGTERM, SIGINT}) {
         SCOPED_TRACE(signo);
@@ -274,6 +297,7 @@ TEST_F(ProgramTest, EndedBySignalItSavesAndRemovesItsSocket)
         for (const QByteArray& text : QList<QByteArray>{"[Statistics]", started, "RunningTime=", "[Position]"})
             EXPECT_TRUE(ini.contains(text)) << ini.toStdString();
         EXPECT_FALSE(RunEntries().contains(QStringLiteral("Kavelo-Training.socket"))) << RunEntries().join(' ').toStdString();
+        EXPECT_FALSE(QFile::exists(stale));
     }
 }
 
