@@ -4,6 +4,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
@@ -77,9 +78,30 @@ void BM_StgLoadFile(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * QFileInfo(name).size());
 }
 
+// The two-hour training followed by a chunk of another kind up to 100 MB, the file sparse (no
+// disk blocks): only the chunks that are decoded are read, so this costs what the training does.
+void BM_StgLoadFileWithALargeUnknownChunk(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("bench.stg"));
+    WriteStgFile(name, TwoHourTraining());
+    {
+        QFile f(name);
+        f.open(QIODevice::Append);
+        const qint64 filler = (qint64{100} << 20) - f.size() - 7;
+        const char head[7] = {9, 1, 0, char(filler & 0xFF), char((filler >> 8) & 0xFF), char((filler >> 16) & 0xFF),
+                              char((filler >> 24) & 0xFF)};
+        f.write(head, sizeof head);
+        f.resize(qint64{100} << 20);
+    }
+    TTraining t;
+    for (auto _ : state)
+        if (!ReadStgFile(name, t)) state.SkipWithError("load failed");
+}
+
 } // namespace
 
 BENCHMARK(BM_StgEncode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StgDecode)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StgSaveFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StgLoadFile)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StgLoadFileWithALargeUnknownChunk)->Unit(benchmark::kMillisecond);
