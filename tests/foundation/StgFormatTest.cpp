@@ -393,8 +393,9 @@ TEST(StgFile, LargeFilesAreReadByTheirChunksUpToTheLimit) {
         ASSERT_EQ(::truncate(QFile::encodeName(name).constData(), c.Size), 0);
         TTraining t;
         EXPECT_EQ(ReadStgFile(name, t), c.Ok) << c.Name;
-        if (c.Ok)
+        if (c.Ok) {
             EXPECT_EQ(t.StrokeData.size(), 4u) << c.Name;
+        }
         EXPECT_EQ(LastReadError().isEmpty(), c.Ok) << c.Name;
         TStgHeader h;
         std::int32_t version = 0;
