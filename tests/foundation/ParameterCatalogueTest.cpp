@@ -153,6 +153,11 @@ TEST(FormatParameterValue, OtherFormatsGiveAPlainNumber) {
 // Tables
 
 TEST_F(Catalogue, TablesIndexesAndTitles) {
+    // Every axis of every table starts with ten steps over its range.
+    for (const TParameterTable* table : {&StrokeParameters, &IntervalParameters, &SessionParameters,
+                                         &SplitParameters})
+        for (const ParameterType& p : *table)
+            EXPECT_FLOAT_EQ(p.AxisIncrement, (p.AxisMax - p.AxisMin) / 10) << p.Caption.toStdString();
     // Each index entry names the row with that id; building again gives no longer tables.
     BuildStrokeParameters();
     ASSERT_EQ(StrokeParameters.size(), 42u);
