@@ -542,12 +542,17 @@ bool TfrmRow::CloseQuery() {
     if (FClosingGuard || (main && main->frmRow != this))
         return true;
     FClosingGuard = true;
+    // The session's results wait for the training's close question, which may come now.
+    Session->HoldResults();
     Session->CloseSession(false);  // an unattended end has closed it quietly before
     SaveLayout(GetUserIniFileName(true));
     if (main)
         main->frmRow = nullptr;
-    if (main && FTrainingWindow && !main->Exiting)
+    const bool exiting = !main || main->Exiting;
+    if (FTrainingWindow && !exiting)
         main->CloseTraining(FTrainingWindow->TrainingId);
+    // Shown only for a training still open (the question was answered Cancel).
+    Session->ReleaseResults(!exiting);
     FClosingGuard = false;
     return true;
 }

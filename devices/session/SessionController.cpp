@@ -127,13 +127,30 @@ void TSessionController::QueueError(const QString& text) {
 void TSessionController::QueueResults() {
     if (FQuiet)
         return;
+    if (FHoldResults) {
+        FResultsHeld = true;
+        return;
+    }
     QPointer<TSessionController> self(this);
     QTimer::singleShot(0, this, [self] {
         if (!self || !self->View.ShowResults)
             return;
+        if (self->FHoldResults) {
+            self->FResultsHeld = true;
+            return;
+        }
         if (TTraining* t = self->Training())  // its window may have gone meanwhile
             self->View.ShowResults(*t);
     });
+}
+
+void TSessionController::ReleaseResults(bool show) {
+    // Results queued before the hold and not shown yet are held too, when their time comes.
+    const bool held = FResultsHeld;
+    FHoldResults = FResultsHeld = false;
+    if (held && show && View.ShowResults)
+        if (TTraining* t = Training())
+            View.ShowResults(*t);
 }
 
 void TSessionController::StartTicking() {

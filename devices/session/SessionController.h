@@ -134,6 +134,11 @@ public:
     // session is closed in order, its totals set, and the interface freed. No results are shown
     // when quiet.
     void CloseSession(bool quiet);
+    // From HoldResults on, the results a closing session would show wait (the row window holds
+    // them while the training's own close question may be open); ReleaseResults ends the wait
+    // and shows them when asked to and the training is still there.
+    void HoldResults() { FHoldResults = true; }
+    void ReleaseResults(bool show);
     // The road's waits; the timer calls it, tests may call it after moving the clock.
     void Tick();
 
@@ -195,6 +200,8 @@ private:
     bool FClosingGuard = false;
     bool FQuiet = false;
     bool FEngineResetDue = false; // reset when the paused interface continues
+    bool FHoldResults = false;
+    bool FResultsHeld = false;
     int FCountdown = 0;
     std::int64_t FDueMs = 0;
     std::int64_t FStartMs = 0;   // when the session opened; 0 once counted

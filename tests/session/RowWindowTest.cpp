@@ -20,9 +20,14 @@
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
 #include "widgets/ChartWidget.h"
+#include "shell/UiPrompt.h"
+#include "session/ResultsDialog.h"
 #include "widgets/UiUtils.h"
 
 #include <QMdiArea>
+#include <QMessageBox>
+#include <QStyleOptionTitleBar>
+#include <QTimer>
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QSplitter>
@@ -228,14 +233,10 @@ std::vector<TStgStrokeData> ReplayedStrokes(const QByteArray& bytes) {
     return strokes;
 }
 
-using RowSession = TMainWindowHome;
-
-TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
-    // The fast demo, and a short live chart to see it stay short.
-    ASSERT_TRUE(WriteAllBytes(GetUserIniFileName(true), "[Row]\nDemoFast=1\n"));
-    const int savedRolling = RollingCount;
-    RollingCount = 30;
-    {
+class RowSession : public TMainWindowHome {
+protected:
+    // A new main window; its first show opens the row window, whose connect dialog picks the demo.
+    TfrmRow* NewDemoRowWindow() {
         NewForm();
         TfrmMain& main = *form;
         InstallRowWindow(main);
@@ -247,12 +248,25 @@ TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
         for (int i = 0; i < 200 && !main.StartupDone; ++i)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         auto* row = qobject_cast<TfrmRow*>(main.frmRow.data());
+        if (row)
+            row->Session->View.ConnectDialog = [](TConnectChoice& c) {
+                c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
+                return true;
+            };
+        return row;
+    }
+};
+
+TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
+    // The fast demo, and a short live chart to see it stay short.
+    ASSERT_TRUE(WriteAllBytes(GetUserIniFileName(true), "[Row]\nDemoFast=1\n"));
+    const int savedRolling = RollingCount;
+    RollingCount = 30;
+    {
+        TfrmRow* row = NewDemoRowWindow();
         ASSERT_TRUE(row) << "the first show opens the row window";
+        TfrmMain& main = *form;
         EXPECT_TRUE(row->Session->Tuning.DemoFast);
-        row->Session->View.ConnectDialog = [](TConnectChoice& c) {
-            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
-            return true;
-        };
         int results = 0;
         row->Session->View.ShowResults = [&](TTraining&) { ++results; };
         int maxLeftPoints = 0;
@@ -303,6 +317,15 @@ TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
     RollingCount = savedRolling;
 }
 
+// Clicks w where the person sees it: whatever covers it there gets the click.
+void Click(QWidget* w) {
+    QWidget* top = w->window();
+    const QPoint at = w->mapTo(top, w->rect().center());
+    QWidget* hit = top->childAt(at);
+    ASSERT_EQ(hit, w) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
+}
+
 // The program's row window rowed by hand: the demo recording is handed to the session's
 // interface record by record on a fake clock, and the person clicks in between.
 class RowByHand : public TMainWindowHome {
@@ -333,15 +356,6 @@ protected:
         };
         v.ShowResults = [this](TTraining&) { ++Results; };
         Demo = DemoRecording();
-    }
-
-    // Clicks w where the person sees it: whatever covers it there gets the click.
-    static void Click(QWidget* w) {
-        QWidget* top = w->window();
-        const QPoint at = w->mapTo(top, w->rect().center());
-        QWidget* hit = top->childAt(at);
-        ASSERT_EQ(hit, w) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
-        QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
     }
 
     // The next demo record to the interface, the clock following it; false at the end.
@@ -441,6 +455,78 @@ TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
     ASSERT_EQ(window->Training.Header.Modified, 0);
     RowUntilStroke(13);
     EXPECT_EQ(window->Training.Header.Modified, 1);
+}
+
+// Closing the row window while connected: the training's close question comes alone, and the
+// session's results follow it only when the training stays open.
+TEST_F(RowSession, ClosedWhileConnectedTheResultsFollowTheCloseQuestion) {
+    TUiPrompt prompt;
+    SetPrompt(&prompt);
+    // Real message boxes: the order of the dialogs on screen is what is tested.
+    const TMessageBoxHook hook = MessageBoxHook;
+    ASSERT_TRUE(WriteAllBytes(GetUserIniFileName(true), "[Row]\nDemoFast=1\n"));
+    for (const bool keep : {true, false}) {
+        SCOPED_TRACE(keep);
+        MessageBoxHook = nullptr;
+        TfrmRow* row = NewDemoRowWindow();
+        ASSERT_TRUE(row);
+        TfrmMain& main = *form;
+        QTest::mouseClick(row->ConnectButton, Qt::LeftButton);
+        while (row->Session->Recorder().StrokeCount() < 3)
+            QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        QPointer<TfrmTraining> training = row->TrainingWindow();
+
+        // Each modal dialog as it comes up, with what else is on screen; a person answers it.
+        QStringList seen;
+        QList<QPointer<QWidget>> met;
+        QTimer watcher;
+        QObject::connect(&watcher, &QTimer::timeout, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || met.contains(modal))
+                return;
+            met << modal;
+            const bool results = ResultsDialog()->isVisible();
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                seen << (results ? "question over results" : "question");
+                Click(box->button(keep ? QMessageBox::Cancel : QMessageBox::Ok));
+            } else if (modal == ResultsDialog()) {
+                bool question = false;
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    question = question || (qobject_cast<QMessageBox*>(w) && w->isVisible());
+                seen << (question ? "results over question" : "results");
+                Click(ResultsDialog()->btbOk);
+            }
+        });
+        watcher.start(5);
+        // The row window's own close button on its title bar.
+        QMdiSubWindow* frame = row->SubWindow();
+        frame->showNormal();
+        QStyleOptionTitleBar bar;
+        bar.initFrom(frame);
+        bar.subControls = QStyle::SC_All;
+        bar.titleBarFlags = frame->windowFlags();
+        bar.titleBarState = frame->windowState();
+        const int border = frame->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, frame);
+        bar.rect = QRect(border, border, frame->width() - 2 * border,
+                         frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, frame));
+        const QPoint close =
+            frame->style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarCloseButton, frame).center();
+        ASSERT_EQ(frame->childAt(close), nullptr);
+        // The title bar's buttons answer the pointer that came over them.
+        QTest::mouseMove(frame, frame->rect().center());
+        QTest::mouseMove(frame, close);
+        QTest::mouseClick(frame, Qt::LeftButton, {}, close);
+        for (int i = 0; i < 50; ++i)
+            QCoreApplication::processEvents();
+        watcher.stop();
+        EXPECT_FALSE(main.frmRow);
+        EXPECT_EQ(seen, keep ? QStringList({"question", "results"}) : QStringList{"question"});
+        EXPECT_EQ(training && !training->Closing, keep);
+        MessageBoxHook = hook;  // the kept training's question at the end is answered OK
+        main.close();
+        form.reset();
+    }
+    SetPrompt(nullptr);
 }
 
 // Only switching to the row window from another window ends a wait; the program regaining the
