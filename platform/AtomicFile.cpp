@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -70,6 +71,18 @@ private:
     int FHandle;
 };
 
+// A new temporary file for a write of `name` in the folder: its handle, or -1 (errno says why).
+int OpenTemporary(const TFolder& folder, const QByteArray& name, QByteArray& temporary) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = TemporaryPrefix(name);
+        for (int i = 0; i < kTemporarySuffixLength; ++i)
+            temporary += "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[QRandomGenerator::global()->bounded(62)];
+        const int fd = ::openat(folder.Handle(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    return -1; // errno is EEXIST
+}
+
 } // namespace
 
 bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
@@ -89,15 +102,8 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     if (replacing && ::faccessat(folder.Handle(), name.constData(), W_OK, AT_EACCESS) != 0)
         return fail(SystemReason(errno)); // a file that may not be written is not replaced either
     QByteArray temporary;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = TemporaryPrefix(name);
-        for (int i = 0; i < kTemporarySuffixLength; ++i)
-            temporary += "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"[QRandomGenerator::global()->bounded(62)];
-        fd = ::openat(folder.Handle(), temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return fail(SystemReason(errno));
-    }
-    if (fd < 0) return fail(SystemReason(EEXIST));
+    const int fd = OpenTemporary(folder, name, temporary);
+    if (fd < 0) return fail(SystemReason(errno));
 
     // Unbuffered: a short write (full disk, file size limit) fails instead of committing a cut
     // file. The data is on the disk before the name points at it.
@@ -130,4 +136,43 @@ int RemoveStaleTemporaryFiles(const QString& path) {
     }
     ::closedir(folder);
     return removed;
+}
+
+TNewFileResult WriteNewFileAtomically(const QString& path, const QByteArray& bytes, QString* error) {
+    const auto fail = [&](int code) {
+        if (error) *error = SystemReason(code);
+        return TNewFileResult::Failed;
+    };
+    const QByteArray full = EncodeFileName(AbsoluteFileName(path));
+    const QByteArray name = NameOf(full);
+    if (name.isEmpty()) return fail(EISDIR);
+    const TFolder folder(FolderOf(full));
+    if (folder.Handle() < 0) return fail(errno);
+    QByteArray temporary;
+    const int fd = OpenTemporary(folder, name, temporary);
+    if (fd < 0) return fail(errno);
+    int code = 0;
+    if (!WriteAll(fd, bytes) || ::fsync(fd) != 0) code = errno;
+    if (::close(fd) != 0 && code == 0 && errno != EINTR) code = errno;
+    // A hard link fails when the name exists; where links are not supported, a rename that
+    // refuses to replace does the same.
+    bool linked = false;
+    if (code == 0) {
+        if (::linkat(folder.Handle(), temporary.constData(), folder.Handle(), name.constData(), 0) == 0) {
+            linked = true;
+        } else if (errno == EEXIST) {
+            code = EEXIST;
+        } else if (::renameat2(folder.Handle(), temporary.constData(), folder.Handle(), name.constData(),
+                               RENAME_NOREPLACE) == 0) {
+            temporary.clear();
+            linked = true;
+        } else {
+            code = errno;
+        }
+    }
+    if (!temporary.isEmpty()) ::unlinkat(folder.Handle(), temporary.constData(), 0);
+    if (!linked) return code == EEXIST ? TNewFileResult::Exists : fail(code);
+    // The file is there under its name: a folder that cannot be synced does not undo that.
+    ::fsync(folder.Handle());
+    return TNewFileResult::Written;
 }

@@ -13,3 +13,10 @@ bool WriteFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 // Removes the temporary files that writes of `path` killed before their rename left in its
 // folder. Only while no other process can be writing the file. Returns how many were removed.
 int RemoveStaleTemporaryFiles(const QString& path);
+
+enum class TNewFileResult { Written, Exists, Failed };
+// Writes a file that must not exist yet: the bytes go to a temporary file in the same folder,
+// which is then linked under the name only when no file has it (two writers racing for one name
+// never replace each other). Exists when the name was taken; on failure nothing is left behind.
+TNewFileResult WriteNewFileAtomically(const QString& path, const QByteArray& bytes,
+                                      QString* error = nullptr);

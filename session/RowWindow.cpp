@@ -5,7 +5,6 @@
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/files/TrainingFiles.h"
-#include "foundation/recording/SessionRescue.h"
 #include "platform/CodePage.h"
 #include "session/ConnectDialog.h"
 #include "session/GoalRuler.h"
@@ -564,24 +563,13 @@ void TfrmRow::closeEvent(QCloseEvent* event) {
     tmrUpdateAreas->stop();
 }
 
-bool TfrmRow::KeepSessionUnattended(QString& fileName) {
-    fileName.clear();
-    const bool running = Session->Phase() == TSessionPhase::Running || Session->CurrentInterface();
+void TfrmRow::EndSessionUnattended() {
     Session->CloseSession(true);
-    TTraining* t = Training();
-    if (!running || !t || Session->Recorder().StrokeCount() < 1)
-        return false;
-    if (!RescueSession(*t, fileName))
-        return false;
-    // Kept in that file now: closing its window has nothing left to ask.
-    t->Header.FileName = QStringToCp1252(fileName).substr(0, kShortStringMax);
-    t->Header.Modified = 0;
-    return true;
 }
 
 // ---------------------------------------------------------------- the program's row window
 
-void InstallRowWindow(TfrmMain& main, bool startDemo) {
+void InstallRowWindow(TfrmMain& main, bool startDemo, int disconnectAt) {
     QPointer<TfrmMain> owner(&main);
     main.RunNewSessionDialog = [](const QString& userFile, TTraining& training) {
         QPointer<TfrmNewRow> newRow = &NewRowDialog();
@@ -594,12 +582,10 @@ void InstallRowWindow(TfrmMain& main, bool startDemo) {
     };
     // Ended without anybody there: a session in progress is closed in order and kept.
     main.OnUnattendedClose = [owner] {
-        auto* row = owner ? qobject_cast<TfrmRow*>(owner->frmRow.data()) : nullptr;
-        QString fileName;
-        if (row && row->KeepSessionUnattended(fileName))
-            std::fprintf(stderr, "kvwt: the session in progress was kept in %s\n", qPrintable(fileName));
+        if (auto* row = owner ? qobject_cast<TfrmRow*>(owner->frmRow.data()) : nullptr)
+            row->EndSessionUnattended();
     };
-    main.CreateRowWindow = [owner, startDemo](TfrmTraining* window, const QString& iniFile) -> QWidget* {
+    main.CreateRowWindow = [owner, startDemo, disconnectAt](TfrmTraining* window, const QString& iniFile) -> QWidget* {
         if (!owner)
             return nullptr;
         auto* row = new TfrmRow(owner, window);
@@ -620,11 +606,18 @@ void InstallRowWindow(TfrmMain& main, bool startDemo) {
                 choice = TConnectChoice{QLatin1String(kDemoSource), 0, kInterfaceKV};
                 return true;
             };
-            v.StrokeRecorded = [row, recorded = v.StrokeRecorded](const TStrokeOutcome& outcome) {
+            v.StrokeRecorded = [row, disconnectAt, recorded = v.StrokeRecorded](const TStrokeOutcome& outcome) {
                 recorded(outcome);
                 const int n = row->Session->Recorder().StrokeCount();
                 if (!outcome.Idle && (n == 1 || n % 10 == 0))
                     DebugTrace(QStringLiteral("Row: stroke %1").arg(n));
+                if (!outcome.Idle && n == disconnectAt)
+                    QTimer::singleShot(0, row->ConnectButton, &QPushButton::click);
+            };
+            // The rower who presses the button (pause) says Yes to the disconnect question.
+            v.AskDisconnect = [] {
+                DebugTrace(QStringLiteral("Row: disconnecting"));
+                return true;
             };
             QTimer::singleShot(0, row->ConnectButton, &QPushButton::click);
         }

@@ -117,9 +117,9 @@ public:
     void ResetSession();
     void UpdateConnectButton();
     void FocusConnectButton();
-    // Closes a session in progress without asking anybody and writes its training to the user
-    // data folder; true (and the file's name) when something was kept.
-    bool KeepSessionUnattended(QString& fileName);
+    // Closes a session in progress without asking anybody or showing anything; its training,
+    // modified, is kept with the others by the main window.
+    void EndSessionUnattended();
 
     // TTrainingViews
     void TrainingListChanged(bool) override {}
@@ -217,5 +217,6 @@ private:
 };
 
 // The program's row window: made by the main window's OpenRowWindow. startDemo: the first row
-// window rows the demo at once with the default rower (the program's tests start it so).
-void InstallRowWindow(TfrmMain& main, bool startDemo = false);
+// window rows the demo at once with the default rower (the program's tests start it so);
+// disconnectAt > 0: after that stroke the rower pauses and disconnects.
+void InstallRowWindow(TfrmMain& main, bool startDemo = false, int disconnectAt = 0);

@@ -121,14 +121,17 @@ bool TfrmTraining::CloseQuery()
 {
     if (Closing)
         return true;
-    TSaveContext context = MainSaveContext();
-    bool asked = false;
-    const bool canClose = ConfirmCloseTraining(Training, context, asked);
-    ReturnSaveContext(context);
-    if (asked)
-        RefreshTraining();
-    if (!canClose)
-        return false;
+    // Ended without anybody there: what could be kept has been kept, nothing waits for an answer.
+    if (!frmMain || !frmMain->ClosingUnattended()) {
+        TSaveContext context = MainSaveContext();
+        bool asked = false;
+        const bool canClose = ConfirmCloseTraining(Training, context, asked);
+        ReturnSaveContext(context);
+        if (asked)
+            RefreshTraining();
+        if (!canClose)
+            return false;
+    }
     Training.State = 5;  // Disconnected
     SaveSettings(GetUserIniFileName(true), TrainingDisplayName(Training));
     // From here the registry and the window panels leave this window out.

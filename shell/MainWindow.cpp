@@ -4,7 +4,9 @@
 #include "platform/AtomicFile.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "foundation/files/FileIo.h"
 #include "foundation/files/TrainingFiles.h"
+#include "platform/CodePage.h"
 #include "platform/IniFiles.h"
 #include "platform/ProgramReplace.h"
 #include "platform/SystemProbe.h"
@@ -576,7 +578,7 @@ void TfrmMain::FirstShowSequence()
         splash->exec();
     ShowWelcome();
     // A session that an earlier run had to end without anybody there was kept: say where.
-    if (const QString notice = TakeRescueNotice(); !notice.isEmpty()) {
+    if (const QString notice = TakeRescueNotice(UserRescuePlace()); !notice.isEmpty()) {
         SetStatusText(notice);
         std::fprintf(stderr, "kvwt: %s\n", qPrintable(notice));
         ShowMessageBox(this, QMessageBox::Information, notice);
@@ -640,9 +642,32 @@ void TfrmMain::CloseUnattended()
             DebugTrace(QStringLiteral("Unattended close: %1").arg(QString::fromLocal8Bit(e.what())));
         }
     }
+    KeepModifiedTrainings();
     close();
     // Modal loops (a message, the splash) end too; new ones return at once from now on.
     QCoreApplication::exit(0);
+}
+
+void TfrmMain::KeepModifiedTrainings()
+{
+    const TRescuePlace place = UserRescuePlace();
+    for (TfrmTraining* window : TrainingWindows()) {
+        TTraining& t = window->Training;
+        if (!t.Header.Modified)
+            continue;
+        const QString what = t.Header.ContentKind == kContentKindRow && t.Header.FileName == "?"
+                                 ? QStringLiteral("the session in progress")
+                                 : QStringLiteral("the training \"%1\"").arg(Cp1252ToQString(t.Header.Title));
+        QString fileName, error;
+        if (!RescueTraining(t, place, fileName, error)) {
+            std::fprintf(stderr, "kvwt: %s could not be kept (%s)\n", qPrintable(what), qPrintable(error));
+            continue;
+        }
+        std::fprintf(stderr, "kvwt: %s was kept in %s\n", qPrintable(what), qPrintable(fileName));
+        // Kept in that file now: closing its window has nothing left to ask.
+        t.Header.FileName = QStringToCp1252(fileName).substr(0, kShortStringMax);
+        t.Header.Modified = 0;
+    }
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

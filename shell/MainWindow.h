@@ -243,6 +243,9 @@ public:
     // Runs first in CloseUnattended: a window with work in progress (a rowing session) keeps it
     // here. Nothing in it may ask the user.
     std::function<void()> OnUnattendedClose;
+    // Then every modified training is written to a file of its own (SessionRescue) and counts as
+    // saved, so that closing its window asks nothing; the names go to the standard error.
+    void KeepModifiedTrainings();
     void FirstShowSequence();
     double CurrentRunningTime() const;  // stored + this run, in days
 

@@ -20,6 +20,7 @@
 #include <QIcon>
 #include <QSessionManager>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -140,7 +141,8 @@ int Run(QApplication& app, int argc, char** argv)
         TfrmMain main;
         CreateCommonDialogs();
         main.StartFiles = FileParameters(params);
-        InstallRowWindow(main, qEnvironmentVariableIntValue("KVWT_START_DEMO") == 1);
+        InstallRowWindow(main, qEnvironmentVariableIntValue("KVWT_START_DEMO") == 1,
+                         qEnvironmentVariableIntValue("KVWT_DEMO_DISCONNECT_AT"));
         // Ended from outside, the program closes as by its menu, without the exit question.
         TOrderlyEnd orderlyEnd([&main](const QString&) { main.CloseUnattended(); });
         QObject::connect(&app, &QGuiApplication::commitDataRequest, &orderlyEnd,
@@ -157,10 +159,23 @@ int Run(QApplication& app, int argc, char** argv)
     return result;
 }
 
+
+// Under a file size limit a write past it must fail (EFBIG) for the atomic writes to cancel,
+// not end the program: SIGXFSZ gets a handler that does nothing. A handler, not SIG_IGN, so that
+// the programs this one starts get the default again.
+void IgnoreFileSizeSignal()
+{
+    struct sigaction sa{};
+    sa.sa_handler = [](int) {};
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(SIGXFSZ, &sa, nullptr);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    IgnoreFileSizeSignal();
     // The replacement by a downloaded new version: no window, no single-instance guard.
     if (IsReplaceMode(argc, argv))
         return RunReplaceMode(argc, argv);

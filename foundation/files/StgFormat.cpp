@@ -355,16 +355,25 @@ std::vector<std::uint8_t> EncodeStgFile(const TTraining& t) {
     return w.Take();
 }
 
-bool WriteStgFile(const QString& fileName, const TTraining& t) {
+bool EncodeStgFileForReader(const TTraining& t, std::vector<std::uint8_t>& bytes) {
+    bytes.clear();
     // What the reader could not take back is not written.
     if (static_cast<std::int64_t>(HighestIndex(t.StrokeData.size())) > kMaxStgStrokes ||
         static_cast<std::int64_t>(HighestIndex(t.ForceCurves.size())) > kMaxStgStrokes ||
         static_cast<std::int64_t>(t.Intervals.size()) > kMaxStgIntervals ||
         static_cast<std::int64_t>(HighestIndex(t.RawData.size())) > kMaxStgRawSamples)
         return false;
-    const std::vector<std::uint8_t> bytes = EncodeStgFile(t);
-    if (static_cast<qint64>(bytes.size()) > kMaxStgFileSize) return false;
-    return SaveFileBytes(fileName, bytes);
+    bytes = EncodeStgFile(t);
+    if (static_cast<qint64>(bytes.size()) > kMaxStgFileSize) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+bool WriteStgFile(const QString& fileName, const TTraining& t) {
+    std::vector<std::uint8_t> bytes;
+    return EncodeStgFileForReader(t, bytes) && SaveFileBytes(fileName, bytes);
 }
 
 namespace {

@@ -136,6 +136,9 @@ std::int32_t StgWriterVersion();
 // Writes the training through a temporary file in the target folder that replaces the target
 // only when complete; on failure the old file is left as it was. True when written.
 bool WriteStgFile(const QString& fileName, const TTraining& training);
+// The file's bytes, or false (and nothing) when the reader would refuse them: WriteStgFile writes
+// nothing then.
+bool EncodeStgFileForReader(const TTraining& training, std::vector<std::uint8_t>& bytes);
 // Reads a whole training (the record is cleared first). Files older than the chunked format
 // fail here; their header can still be read by ReadStgHeader.
 bool ReadStgFile(const QString& fileName, TTraining& training);

@@ -1,6 +1,7 @@
-// A session that the program has to end without a person to answer (SIGTERM, logout) is not
-// dropped: its training is written to the user data folder under a name no file has yet, and
-// the settings file notes the name so that the next start can say where it is.
+// Trainings that the program has to close without a person to answer (SIGTERM, logout) are not
+// dropped: each modified one is written under a name no file has yet, in the user data folder or,
+// when that cannot take it, in the system's temporary folder; the settings file notes the names
+// so that the next start of the same user can say where they are. Originals stay untouched.
 #pragma once
 
 #include "foundation/core/Types.h"
@@ -8,14 +9,24 @@
 #include <QDateTime>
 #include <QString>
 
-// "Session yyyy-MM-dd hh-mm-ss.stg" in folder (which ends with '/'), with " (2)", " (3)" ...
-// before the extension while that name is taken.
-QString RescueFileName(const QString& folder, const QDateTime& when);
-// Writes the training there and notes its name in the settings file (when writable). True when
-// the file was written; fileName is its name.
-bool RescueSession(const TTraining& training, const QString& folder, const QString& settingsFile,
-                   QString& fileName);
-bool RescueSession(const TTraining& training, QString& fileName);  // the user's folder and settings
-// The message for the next start, empty when nothing was kept; the note is taken away.
-QString TakeRescueNotice(const QString& settingsFile);
-QString TakeRescueNotice();
+struct TRescuePlace {
+    QString DataFolder;    // the user data folder, ending with '/'
+    QString TempFolder;    // the second choice, ending with '/'
+    QString SettingsFile;  // where the names are noted; empty when none can be written
+};
+TRescuePlace UserRescuePlace();
+
+// "<base> yyyy-MM-dd hh-mm-ss.stg" in folder, with " (n)" before the extension for n >= 2.
+QString RescueFileName(const QString& folder, const QString& base, const QDateTime& when, int n);
+// The base of the name a training is kept under: its own file's name, "Session" for a session
+// never saved, else its title.
+QString RescueBaseName(const TTraining& training);
+// Writes the training (created exclusively: a name taken meanwhile, by another copy too, gives
+// the next one) and notes it. True when written; fileName is its name, error why not.
+bool RescueTraining(const TTraining& training, const TRescuePlace& place, QString& fileName,
+                    QString& error);
+// The message for the next start, empty when nothing was kept for this user; the notes shown
+// are taken away. A note is this user's when its file lies in this user's data folder or was
+// written by a run with this data folder (the temporary folder's files); files no longer there
+// are not named.
+QString TakeRescueNotice(const TRescuePlace& place);

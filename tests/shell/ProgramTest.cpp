@@ -12,6 +12,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,15 +27,18 @@ class ProgramTest : public ::testing::Test {
 protected:
     QTemporaryDir root;
 
-    QProcessEnvironment Environment() const
+    // A user is a home folder below the root ("home" unless said otherwise).
+    QProcessEnvironment Environment(const QString& user = QStringLiteral("home")) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         const QString r = root.path();
-        env.insert(QStringLiteral("HOME"), r + QStringLiteral("/home"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), r + QStringLiteral("/home/.config"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), r + QStringLiteral("/home/.local/share"));
-        env.insert(QStringLiteral("XDG_CACHE_HOME"), r + QStringLiteral("/home/.cache"));
+        const QString home = r + QLatin1Char('/') + user;
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/.config"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/.local/share"));
+        env.insert(QStringLiteral("XDG_CACHE_HOME"), home + QStringLiteral("/.cache"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), r + QStringLiteral("/run"));
+        env.insert(QStringLiteral("TMPDIR"), r + QStringLiteral("/tmp"));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("KVWT_SPLASH_MS"), QStringLiteral("0"));
         env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=") + r + QStringLiteral("/no-bus"));
@@ -46,6 +51,7 @@ protected:
         ASSERT_TRUE(root.isValid());
         ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("home"))));
         ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("run"))));
+        ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("tmp"))));
         QFile::setPermissions(root.filePath(QStringLiteral("run")),
                               QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     }
@@ -64,12 +70,16 @@ protected:
         return copy;
     }
 
-    std::unique_ptr<QProcess> Start(const QStringList& args, QString program = QString())
+    std::unique_ptr<QProcess> Start(const QStringList& args, QString program = QString(),
+                                    const QString& user = QStringLiteral("home"),
+                                    std::function<void()> inChild = nullptr)
     {
         if (program.isEmpty())
             program = CopyProgram();
         auto p = std::make_unique<QProcess>();
-        p->setProcessEnvironment(Environment());
+        p->setProcessEnvironment(Environment(user));
+        if (inChild)
+            p->setChildProcessModifier(inChild);
         p->setWorkingDirectory(root.path());
         p->setProcessChannelMode(QProcess::MergedChannels);
         p->start(program, args);
@@ -105,12 +115,54 @@ protected:
     }
 
     // A training file in the root folder: a missing one would stop the program at its message.
-    void WriteTraining(const QString& name) const
+    // A modified one opens as a training edited and not saved.
+    void WriteTraining(const QString& name, bool modified = false) const
     {
         TTraining training;
         LoadDefaultTraining(training);
         SetStrokeCount(training, 3);
+        training.Header.Modified = modified ? 1 : 0;
         ASSERT_TRUE(WriteStgFile(root.filePath(name), training));
+    }
+
+    // Started with the demo rowed at once (and disconnected after that many strokes).
+    std::unique_ptr<QProcess> StartDemo(const QStringList& args, int disconnectAt = 0,
+                                        std::function<void()> inChild = nullptr,
+                                        const QString& user = QStringLiteral("home"))
+    {
+        qputenv("KVWT_START_DEMO", "1");
+        qputenv("KVWT_DEMO_DISCONNECT_AT", QByteArray::number(disconnectAt));
+        auto p = Start(args, QString(), user, std::move(inChild));
+        qunsetenv("KVWT_START_DEMO");
+        qunsetenv("KVWT_DEMO_DISCONNECT_AT");
+        return p;
+    }
+
+    // Ends the program by SIGTERM; its output up to the end is added.
+    static void Terminate(QProcess& p, QByteArray& output)
+    {
+        ASSERT_EQ(::kill(pid_t(p.processId()), SIGTERM), 0);
+        ASSERT_TRUE(p.waitForFinished(kFinishMs)) << output.toStdString();
+        output += p.readAll();
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit) << output.toStdString();
+        EXPECT_EQ(p.exitCode(), 0);
+    }
+
+    // The names after each "<what> was kept in " of the output.
+    static QStringList KeptFiles(const QByteArray& output)
+    {
+        QStringList names;
+        const QByteArray marker = " was kept in ";
+        for (qsizetype at = output.indexOf(marker); at >= 0; at = output.indexOf(marker, at + 1)) {
+            const qsizetype from = at + marker.size();
+            names << QString::fromLocal8Bit(output.mid(from, output.indexOf('\n', from) - from));
+        }
+        return names;
+    }
+
+    QString DataFolder(const QString& user = QStringLiteral("home")) const
+    {
+        return root.filePath(user + QStringLiteral("/Documents/Kavelo/Kavelo Training"));
     }
 
     // The line the program logs when it opens the named file of the root folder.
@@ -121,7 +173,7 @@ protected:
 
     QString SettingsFile() const
     {
-        return root.filePath(QStringLiteral("home/Documents/Kavelo/Kavelo Training/kvwt.ini"));
+        return DataFolder() + QStringLiteral("/kvwt.ini");
     }
 };
 
@@ -351,6 +403,137 @@ TEST_F(ProgramTest, TheNextStartSaysWhyTheUpdateWasNotInstalled)
     ASSERT_EQ(::kill(pid_t(p->processId()), SIGTERM), 0);
     ASSERT_TRUE(p->waitForFinished(kFinishMs));
     EXPECT_FALSE(QFile::exists(program + QStringLiteral(".update-failed")));
+}
+
+// Ended from outside with a disconnected session and an edited training open, the program asks
+// nothing: each is written to a new file of the data folder, the edited one's file stays as it
+// was, and the next start names each file once.
+TEST_F(ProgramTest, SigtermKeepsEveryModifiedTrainingWithoutAsking)
+{
+    WriteTraining(QStringLiteral("edited.stg"), true);
+    WriteTraining(QStringLiteral("plain.stg"));
+    const QByteArray original = ReadAllBytes(root.filePath(QStringLiteral("edited.stg")));
+    auto p = StartDemo({QStringLiteral("edited.stg")}, 3);
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {Opening("edited.stg"), "Row: disconnecting"})) << output.toStdString();
+    Terminate(*p, output);
+    const QStringList kept = KeptFiles(output);
+    ASSERT_EQ(kept.size(), 2) << output.toStdString();
+    EXPECT_TRUE(output.contains("the session in progress was kept in")) << output.toStdString();
+    for (const QString& name : kept) {
+        EXPECT_EQ(QFileInfo(name).absolutePath(), DataFolder()) << name.toStdString();
+        TTraining training;
+        ASSERT_TRUE(OpenTrainingFile(name, training, false, nullptr)) << name.toStdString();
+        EXPECT_GE(training.StrokeData.size(), 4u) << name.toStdString();
+    }
+    EXPECT_EQ(ReadAllBytes(root.filePath(QStringLiteral("edited.stg"))), original);
+
+    // Named at the next start, each once (its message waits for the user); not at the one after.
+    for (const int count : {1, 0}) {
+        auto next = Start({QStringLiteral("plain.stg")});
+        QByteArray said;
+        QList<QByteArray> expected{count ? QByteArray("have been kept in:") : Opening("plain.stg")};
+        for (const QString& name : kept)
+            if (count)
+                expected << name.toLocal8Bit();
+        ASSERT_TRUE(WaitForOutput(*next, said, expected)) << said.toStdString();
+        Terminate(*next, said);
+        for (const QString& name : kept)
+            EXPECT_EQ(said.count(name.toLocal8Bit()), count) << said.toStdString();
+        EXPECT_TRUE(KeptFiles(said).isEmpty()) << said.toStdString();
+    }
+}
+
+// When the data folder cannot take the session (here it is a file), the system's temporary
+// folder does; under a file size limit too small for it, the program still ends and says so.
+TEST_F(ProgramTest, ARescueThatCannotBeWrittenWhereMeantNeverWaits)
+{
+    qint64 sessionSize = 0;
+    {
+        auto p = StartDemo({}, 3);
+        QByteArray output;
+        ASSERT_TRUE(WaitForOutput(*p, output, {"Row: disconnecting"})) << output.toStdString();
+        const QString data = DataFolder();
+        ASSERT_TRUE(QDir().rename(data, data + QStringLiteral(".away")));
+        ASSERT_TRUE(WriteAllBytes(data, "not a folder"));
+        Terminate(*p, output);
+        const QStringList kept = KeptFiles(output);
+        ASSERT_EQ(kept.size(), 1) << output.toStdString();
+        EXPECT_EQ(QFileInfo(kept[0]).absolutePath(), root.filePath(QStringLiteral("tmp")));
+        TTraining training;
+        EXPECT_TRUE(OpenTrainingFile(kept[0], training, false, nullptr)) << kept[0].toStdString();
+        sessionSize = QFileInfo(kept[0]).size();
+        ASSERT_TRUE(QFile::remove(kept[0]));
+        ASSERT_TRUE(QFile::remove(data));
+        ASSERT_TRUE(QDir().rename(data + QStringLiteral(".away"), data));
+    }
+    {
+        // Half the size of such a session: it fits nowhere.
+        const auto limit = rlim_t(sessionSize / 2);
+        auto p = StartDemo({}, 3, [limit] {
+            const rlimit l{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &l);
+        });
+        QByteArray output;
+        ASSERT_TRUE(WaitForOutput(*p, output, {"Row: disconnecting"})) << output.toStdString();
+        Terminate(*p, output);
+        EXPECT_TRUE(output.contains("the session in progress could not be kept")) << output.toStdString();
+        // Nothing cut is left behind.
+        for (const QString& folder : {DataFolder(), root.filePath(QStringLiteral("tmp"))})
+            for (const QString& name : FilesUnder(folder))
+                EXPECT_FALSE(name.contains(QStringLiteral(".stg"))) << name.toStdString();
+    }
+}
+
+// Two copies ended at the same moment keep two files, never one over the other. Both are held
+// while they get the signal and go on together, so that they race for the same name.
+TEST_F(ProgramTest, TwoCopiesEndedTogetherKeepTwoFiles)
+{
+    // Each round is a user of its own: the next start would wait at the message naming the files.
+    for (int round = 1; round <= 3; ++round) {
+        SCOPED_TRACE(round);
+        const QString user = QStringLiteral("home%1").arg(round);
+        ASSERT_TRUE(WriteAllBytes(DataFolder(user) + QStringLiteral("/kvwt.ini"), "[Options]\nMultipleCopies=1\n"));
+        auto a = StartDemo({}, 0, nullptr, user);
+        auto b = StartDemo({}, 0, nullptr, user);
+        QByteArray outA, outB;
+        ASSERT_TRUE(WaitForOutput(*a, outA, {"Row: stroke 1"})) << outA.toStdString();
+        ASSERT_TRUE(WaitForOutput(*b, outB, {"Row: stroke 1"})) << outB.toStdString();
+        const pid_t pids[] = {pid_t(a->processId()), pid_t(b->processId())};
+        for (const int signo : {SIGSTOP, SIGTERM, SIGCONT})
+            for (const pid_t pid : pids)
+                ASSERT_EQ(::kill(pid, signo), 0);
+        ASSERT_TRUE(a->waitForFinished(kFinishMs));
+        ASSERT_TRUE(b->waitForFinished(kFinishMs));
+        outA += a->readAll();
+        outB += b->readAll();
+        ASSERT_EQ(KeptFiles(outA).size(), 1) << outA.toStdString();
+        ASSERT_EQ(KeptFiles(outB).size(), 1) << outB.toStdString();
+        EXPECT_NE(KeptFiles(outA)[0], KeptFiles(outB)[0]);
+        EXPECT_EQ(QDir(DataFolder(user)).entryList({QStringLiteral("Session *.stg")}).size(), 2);
+    }
+}
+
+// Settings that fell back to the program folder carry the first user's rescue note; another
+// user's start takes that file over but is not told of the first user's session.
+TEST_F(ProgramTest, ARescueNoteIsShownOnlyToItsUser)
+{
+    ASSERT_TRUE(QDir().mkpath(DataFolder()));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(SettingsFile()).constData(), 0600), 0);
+    WriteTraining(QStringLiteral("plain.stg"));
+    auto p = StartDemo({});
+    QByteArray output;
+    ASSERT_TRUE(WaitForOutput(*p, output, {"Row: stroke 1"})) << output.toStdString();
+    Terminate(*p, output);
+    ASSERT_EQ(KeptFiles(output).size(), 1) << output.toStdString();
+    ASSERT_TRUE(ReadAllBytes(root.filePath(QStringLiteral("bin/kvwt.ini"))).contains("[Rescue]"));
+
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("other"))));
+    auto other = Start({QStringLiteral("plain.stg")}, QString(), QStringLiteral("other"));
+    QByteArray said;
+    ASSERT_TRUE(WaitForOutput(*other, said, {Opening("plain.stg")})) << said.toStdString();
+    Terminate(*other, said);
+    EXPECT_FALSE(said.contains("kept in")) << said.toStdString();
 }
 
 TEST_F(ProgramTest, ASettingsFileThatIsAFifoDoesNotHoldTheStart)
