@@ -138,6 +138,9 @@ TEST_F(WirelessTest, ConnectSendsTheSetUpInOrderAndScansTheStick) {
     ASSERT_FALSE(Stick.Commands().empty());
     EXPECT_EQ(CommandText(Stick.Commands().front()), "41 | 00 ");
     EXPECT_EQ(Stick.Commands().back().Id, 0x4A);
+    Kw->UnloadAntLib();
+    EXPECT_FALSE(Kw->AntLoadedFlag());
+    EXPECT_EQ(Status.last(), QStringLiteral("Done unloading AntLib."));
 }
 
 TEST_F(WirelessTest, WheelPacketsCountGapsButNotTheFirstNorARepeat) {
