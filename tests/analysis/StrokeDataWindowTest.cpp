@@ -4,6 +4,7 @@
 #include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
+#include "support/UiInput.h"
 #include "analysis/StrokeDataWindow.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
@@ -14,8 +15,11 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -58,6 +62,20 @@ protected:
         for (int r = 0; r < grid->rowCount(); ++r)
             texts << (grid->item(r, col) ? grid->item(r, col)->text() : QString());
         return texts;
+    }
+    // The main window on screen, its first-show sequence left out: clicks reach the windows.
+    void ShowForm()
+    {
+        form->FirstShow = false;
+        form->resize(1000, 800);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+    }
+    // A click on an item of the training list: on its check box, or on its caption.
+    static void ClickItem(TfrmChart* w, int row, bool onBox = false)
+    {
+        const QRect r = w->clbTrainings->visualItemRect(w->clbTrainings->item(row));
+        ClickAt(w->clbTrainings->viewport(), QPoint(onBox ? r.left() + 4 : r.center().x(), r.center().y()));
     }
     static int PointCount(const TChartModel& model, TVertAxis axis)
     {
@@ -169,19 +187,20 @@ TEST_F(StrokeDataTest, GridRowsFollowTheActiveTrainings)
 
 TEST_F(StrokeDataTest, ChecksActOnTheirOwnItem)
 {
+    ShowForm();
     TfrmTraining* a = AddTraining(QStringLiteral("A"), true);
     TfrmTraining* b = AddTraining(QStringLiteral("B"), false);
     TfrmTraining* c = AddTraining(QStringLiteral("C"), true);
     TfrmStrokeData* w = ShowStrokeData(form.get());
-    w->clbTrainings->setCurrentRow(0);
+    ClickItem(w, 0);
     // The box of the second item, while the first is selected.
-    w->clbTrainings->item(1)->setCheckState(Qt::Checked);
+    ClickItem(w, 1, true);
     EXPECT_EQ(a->Training.Header.Active, 1);
     EXPECT_EQ(b->Training.Header.Active, 1);
     EXPECT_EQ(Column(w->sgdData, 0), QStringList({"A", "B", "C"}));
     // The popup's action works on the selected one.
-    w->clbTrainings->setCurrentRow(2);
-    w->TrainingActiveExecute();
+    ClickItem(w, 2);
+    w->TrainingActive->trigger();
     EXPECT_EQ(c->Training.Header.Active, 0);
     EXPECT_EQ(Column(w->sgdData, 0), QStringList({"A", "B"}));
     EXPECT_EQ(w->clbTrainings->item(2)->checkState(), Qt::Unchecked);
@@ -189,6 +208,7 @@ TEST_F(StrokeDataTest, ChecksActOnTheirOwnItem)
 
 TEST_F(StrokeDataTest, ChartOptionsMarkTheTrainingModifiedWhateverTheAnswer)
 {
+    ShowForm();
     AddTraining(QStringLiteral("A"), true);
     TfrmTraining* b = AddTraining(QStringLiteral("B"), true);
     TfrmStrokeData* w = ShowStrokeData(form.get());
@@ -196,16 +216,41 @@ TEST_F(StrokeDataTest, ChartOptionsMarkTheTrainingModifiedWhateverTheAnswer)
         t.Header.Color = 0x00FF00;
         return false;  // cancelled, yet counted as a change
     };
-    w->ChartOptionsExecute();  // nothing selected: nothing happens
+    w->ChartOptions->trigger();  // nothing selected: nothing happens
     EXPECT_EQ(b->Training.Header.Modified, 0);
-    w->clbTrainings->setCurrentRow(1);
-    w->ChartOptionsExecute();
+    ClickItem(w, 1);
+    w->ChartOptions->trigger();
     EXPECT_EQ(b->Training.Header.Modified, 1);
     // The rebuilt chart draws B's power in its new colour.
     const TChartModel& model = w->FChart->Model();
     EXPECT_TRUE(std::any_of(model.Series.begin(), model.Series.end(), [](const TChartSeries& s) {
         return s.VertAxis == TVertAxis::Left && !s.Points.empty() && s.Points.front().Color == 0x00FF00;
     }));
+}
+
+// Typing in a training window shows at once in its header and in the chart windows.
+TEST_F(StrokeDataTest, AnEditInTheTrainingWindowReachesHeaderAndChart)
+{
+    ShowForm();
+    TfrmTraining* rowed = AddTraining(QStringLiteral("Morning"), true);
+    TfrmStrokeData* w = ShowStrokeData(form.get());
+    const auto type = [this](TfrmTraining* t, QLineEdit* edit, const QString& text) {
+        form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(t)));
+        ClickAt(edit);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(edit, text);
+    };
+    const auto marked = [](const TfrmTraining* t) { return t->gbxTraining->title().endsWith(QStringLiteral(" (*)")); };
+    type(rowed, rowed->edtTitle, QStringLiteral("Evening"));
+    QTest::keyClick(rowed->edtTitle, Qt::Key_Tab);
+    EXPECT_EQ(rowed->windowTitle(), QStringLiteral("Evening"));
+    EXPECT_TRUE(marked(rowed));
+    EXPECT_EQ(Column(w->sgdData, 0), QStringList{"Evening"});
+    // A setting of a training not rowed yet is taken while typing.
+    TfrmTraining* fresh = form->NewTraining(QString());
+    ASSERT_FALSE(marked(fresh));
+    type(fresh, fresh->edtWeight, QStringLiteral("81"));
+    EXPECT_TRUE(marked(fresh));
 }
 
 TEST_F(StrokeDataTest, ClosesAfterItsLastTraining)
@@ -225,13 +270,15 @@ TEST_F(StrokeDataTest, ClosesAfterItsLastTraining)
 
 TEST_F(StrokeDataTest, PictureLeavesColoursAndGridAsTheyWere)
 {
-    for (const char* title : {"A", "B", "C"})
+    ShowForm();
+    TfrmTraining* first = AddTraining(QStringLiteral("A"), true);
+    for (const char* title : {"B", "C"})
         AddTraining(QString::fromLatin1(title), true);
     TfrmStrokeData* w = ShowStrokeData(form.get());
     ChildFrame(w)->resize(700, 500);
     const QColor text(10, 20, 30), back(200, 210, 220), window(250, 240, 230);
     w->SetColors(w->font(), text, back, window);
-    w->clbTrainings->setCurrentRow(1);
+    ClickItem(w, 1);
     const QStringList before = Column(w->sgdData, 0) + Column(w->sgdData, 3);
     ASSERT_EQ(before.size(), 6);
     ASSERT_FALSE(before.last().isEmpty());
@@ -246,8 +293,11 @@ TEST_F(StrokeDataTest, PictureLeavesColoursAndGridAsTheyWere)
     EXPECT_EQ(w->sgdData->palette().color(QPalette::Base), window);
     EXPECT_EQ(w->clbTrainings->currentRow(), 1);
 
-    // To a file; the offered name is the program's path without extension when nothing is selected.
-    w->clbTrainings->setCurrentRow(-1);
+    // Save Chart offers the selected training's file name, or the program's path when none is
+    // selected, without extension.
+    form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(w)));
+    ASSERT_EQ(form->ActiveMDIChild(), w);
+    form->UpdateActions();
     QString offered;
     const QString file = home.filePath(QStringLiteral("pics/chart.bmp"));
     QDir().mkpath(home.filePath(QStringLiteral("pics")));
@@ -255,7 +305,12 @@ TEST_F(StrokeDataTest, PictureLeavesColoursAndGridAsTheyWere)
         offered = name;
         return file;
     };
-    EXPECT_TRUE(w->ExportChartPicture(true));
+    first->Training.Header.FileName = "first.stg";
+    ClickItem(w, 0);
+    form->FileSaveChart->trigger();
+    EXPECT_EQ(offered, QStringLiteral("first"));
+    w->clbTrainings->clearSelection();
+    form->FileSaveChart->trigger();
     const QFileInfo program(ProgramFilePath());
     EXPECT_EQ(offered, program.path() + QLatin1Char('/') + program.completeBaseName());
     EXPECT_TRUE(QFileInfo::exists(file));
@@ -264,9 +319,6 @@ TEST_F(StrokeDataTest, PictureLeavesColoursAndGridAsTheyWere)
     // Save Chart into a folder that is not there: said, and why.
     const QString nowhere = home.filePath(QStringLiteral("missing/chart.bmp"));
     w->AskSaveFileName = [&](const QString&, const QString&) { return nowhere; };
-    form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(w)));
-    ASSERT_EQ(form->ActiveMDIChild(), w);
-    form->UpdateActions();
     form->FileSaveChart->trigger();
     ASSERT_EQ(messages.size(), 1);
     const QString said = "Could not write the file " + nowhere + ".\n";

@@ -98,6 +98,8 @@ protected:
         Dlg->cmbSource->setCurrentIndex(Dlg->cmbSource->findText(peer.SlavePath()));
         ASSERT_EQ(Dlg->SelectedSource(), peer.SlavePath());
     }
+    // A click on the button as it lies in the dialog; Test and Search run their whole wait inside it.
+    void Press(QWidget* button) { EXPECT_EQ(ClickAt(button), button); }
     bool Shown(const QString& text) const { return std::find(Texts.begin(), Texts.end(), text) != Texts.end(); }
 
     // Events run and the clock moves until the condition holds.
@@ -135,16 +137,15 @@ protected:
 TEST_F(ConnectDialogTest, DemoTestShowsLiveLinesAndStopReturnsToIdle) {
     Open();
     ASSERT_EQ(Dlg->SelectedSource(), "DEMO");
-    Dlg->btbTestClick();
+    Press(Dlg->btbTest);
     ASSERT_EQ(Dlg->Phase(), TfrmConnect::TPhase::Testing);
     EXPECT_EQ(Dlg->InterfaceKind(), kInterfaceKV);  // set by the opened event
     EXPECT_TRUE(Dlg->btbTest->isEnabled());
     EXPECT_FALSE(Dlg->btbOk->isEnabled() || Dlg->btbCancel->isEnabled() || Dlg->btbSearch->isEnabled() ||
                  Dlg->cmbSource->isEnabled());
 
-    // OK, Cancel and Esc do nothing while the test receives data.
-    Dlg->accept();
-    Dlg->reject();
+    // Esc does nothing while the test receives data.
+    QTest::keyClick(Dlg.get(), Qt::Key_Escape);
     EXPECT_TRUE(Dlg->isVisible());
 
     ASSERT_TRUE(RunUntil([&] { return Dlg->pnlMagnet[3]->text() != "x"; }));
@@ -158,9 +159,9 @@ TEST_F(ConnectDialogTest, DemoTestShowsLiveLinesAndStopReturnsToIdle) {
     }
     EXPECT_GT(Clicks, 0);
 
-    Dlg->btbTestClick();  // Stop
+    Press(Dlg->btbTest);  // Stop
     EXPECT_TRUE(Idle());
-    Dlg->accept();
+    Press(Dlg->btbOk);
     EXPECT_EQ(Dlg->result(), QDialog::Accepted);
     EXPECT_EQ(Dlg->SourceKind(), kSourceDemo);
     EXPECT_EQ(Setting("Source"), "DEMO");
@@ -193,10 +194,8 @@ TEST_F(ConnectDialogTest, SettingsRoundTripKeepsFalseFlagsAndPathCase) {
     EXPECT_TRUE(Dlg->RawHeartRate());
     EXPECT_FALSE(Dlg->Beeps());
     EXPECT_TRUE(Dlg->Quick());
-    Dlg->rgpConnectItems->button(2)->setChecked(true);
-    EXPECT_EQ(Dlg->ConnectType(), 2);
 
-    Dlg->reject();  // Cancel saves too
+    Press(Dlg->btbCancel);  // Cancel saves too
     for (const auto& [key, value] : stored)
         EXPECT_EQ(Setting(key), value) << key.toStdString();
 
@@ -205,7 +204,7 @@ TEST_F(ConnectDialogTest, SettingsRoundTripKeepsFalseFlagsAndPathCase) {
         WriteSettings({{"Source", stored}});
         Dlg->show();
         EXPECT_EQ(Dlg->SelectedSource(), "DEMO") << stored;
-        Dlg->reject();
+        QTest::keyClick(Dlg.get(), Qt::Key_Escape);
     }
 }
 
@@ -218,10 +217,10 @@ TEST_F(ConnectDialogTest, StopDuringTheWaitEndsTheTestAfterTheWaitReturns) {
             ++waitsAfterStop;
         else if (Dlg->TestInterface() && Dlg->TestInterface()->WaitingForData()) {
             waitsAfterStop = 0;
-            Dlg->btbTest->click();  // Stop while OpenAndWait runs events
+            Press(Dlg->btbTest);  // Stop while OpenAndWait runs events
         }
     };
-    Dlg->btbTestClick();
+    Press(Dlg->btbTest);
     ASSERT_GE(waitsAfterStop, 0);
     // No "Nothing found" pause and no wait for the no-data time-out.
     EXPECT_LT(waitsAfterStop, 10);
@@ -237,7 +236,7 @@ TEST_F(ConnectDialogTest, DialogFreedDuringTheWait) {
         if (Dlg && Dlg->TestInterface() && Dlg->TestInterface()->WaitingForData())
             Dlg.reset();  // its owner goes away while the test waits
     };
-    dialog->btbTestClick();
+    ClickAt(dialog->btbTest);
     EXPECT_TRUE(dialog.isNull());
 }
 
@@ -246,7 +245,7 @@ TEST_F(ConnectDialogTest, UsbAdapterPortIsNotTestedByTheFlywheelInterface) {
     Factory.IsK3Port = [&](const QString& port) { return port == peer.SlavePath(); };
     OpenOn(peer);
     const std::int64_t start = Clock.NowMs();
-    Dlg->btbTestClick();
+    Press(Dlg->btbTest);
     EXPECT_EQ(Texts.front(), "Nothing found");
     EXPECT_EQ(Clock.NowMs() - start, 1000);
     EXPECT_TRUE(Idle());
@@ -259,11 +258,11 @@ TEST_F(ConnectDialogTest, NothingFoundPauseCanBeCancelled) {
     World = [&] {
         if (shownAt < 0 && Dlg->lblTest->text() == "Nothing found") {
             shownAt = Clock.NowMs();
-            Dlg->btbTest->click();
+            Press(Dlg->btbTest);
         }
     };
     const std::int64_t start = Clock.NowMs();
-    Dlg->btbTestClick();
+    Press(Dlg->btbTest);
     ASSERT_GE(shownAt, 0);
     // The no-data time-out passed, then the pause ended at the first wait after Stop.
     EXPECT_GE(shownAt - start, kKvNoDataTimeoutMs);
@@ -282,7 +281,7 @@ TEST_F(ConnectDialogTest, SearchFindsTheSpeakingPortAndSkipsAnUnpluggedOne) {
             unplugged.CloseMaster();  // the adapter is pulled while the search listens
         Speak(speaking);
     };
-    Dlg->btbSearchClick();
+    Press(Dlg->btbSearch);
     EXPECT_TRUE(Shown("Testing " + silent.SlavePath() + " ..."));
     EXPECT_TRUE(std::any_of(Texts.begin(), Texts.end(), [](const QString& t) { return t.startsWith("ComPort : "); }));
     EXPECT_TRUE(Shown("KV Interface found on " + speaking.SlavePath()));
@@ -292,7 +291,7 @@ TEST_F(ConnectDialogTest, SearchFindsTheSpeakingPortAndSkipsAnUnpluggedOne) {
     EXPECT_TRUE(Idle());
 
     // A test on the port found names its protocol.
-    Dlg->btbTestClick();
+    Press(Dlg->btbTest);
     ASSERT_EQ(Dlg->Phase(), TfrmConnect::TPhase::Testing);
     ASSERT_TRUE(RunUntil([&] {
         Speak(speaking);
@@ -301,7 +300,7 @@ TEST_F(ConnectDialogTest, SearchFindsTheSpeakingPortAndSkipsAnUnpluggedOne) {
     EXPECT_EQ(Dlg->lblTest->text().split('\n').value(3), "Protocol : KVW");
     EXPECT_EQ(Dlg->windowTitle(), "Connect to KVW");
     World = nullptr;
-    Dlg->btbTestClick();
+    Press(Dlg->btbTest);
     EXPECT_TRUE(Idle());
 }
 
@@ -311,7 +310,7 @@ TEST_F(ConnectDialogTest, SearchWithoutAnswerKeepsLastTextThenClears) {
     Open();
     std::vector<std::pair<std::int64_t, QString>> timeline;
     World = [&] { timeline.emplace_back(Clock.NowMs(), Dlg->lblTest->text()); };
-    Dlg->btbSearchClick();
+    Press(Dlg->btbSearch);
     EXPECT_EQ(Dlg->InterfaceKind(), 0);
     EXPECT_EQ(Dlg->SelectedSource(), b.SlavePath());  // the port last tested
     EXPECT_TRUE(Idle());
@@ -324,20 +323,44 @@ TEST_F(ConnectDialogTest, SearchWithoutAnswerKeepsLastTextThenClears) {
     EXPECT_GE(timeline.back().first - it->first, 1900);
 }
 
-TEST_F(ConnectDialogTest, GarbageEndsTheTestWithOneProtocolMessage) {
-    TPtyPeer peer;
-    OpenOn(peer);
-    World = [&] {
-        TKVInterface* kv = Dlg->TestInterface();
-        if (kv && kv->IsConnected() && kv->State() == kvsOpening)
-            peer.Write(std::string(4, '\xFF'));
-    };
-    Dlg->btbTestClick();
-    DrainEvents();
-    EXPECT_TRUE(Idle());
-    ASSERT_EQ(Messages.size(), 1u);
-    EXPECT_TRUE(Messages[0].contains("following protocol : LUMA/DOS or KVW."));
-    EXPECT_FALSE(Messages[0].contains("[Test]"));
+// A test goes on through fewer than ten bad bytes before any sample, and through bad bytes
+// under a tenth of the samples after them; past that it stops with one message.
+TEST_F(ConnectDialogTest, ProtocolErrorsEndTheTestPastTheirShare) {
+    const struct {
+        int Samples, Errors;
+        bool Ends;
+    } cases[] = {{0, 9, false}, {0, 10, true}, {100, 9, false}, {100, 10, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.Samples << " samples, " << c.Errors << " errors");
+        TPtyPeer peer;
+        OpenOn(peer);
+        Messages.clear();
+        std::string bytes;
+        for (int n = 0; n < c.Samples; ++n)
+            bytes += kvenc::SampleTicks(kvpKvw, 6140);
+        bytes += std::string(std::size_t(c.Errors + 3), '\xFF');  // each byte is dropped as an error while four wait
+        bool sent = false;
+        World = [&] {
+            TKVInterface* kv = Dlg->TestInterface();
+            if (!sent && kv && kv->IsConnected() && kv->State() == kvsOpening) {
+                peer.Write(bytes);
+                sent = true;
+            }
+        };
+        Press(Dlg->btbTest);
+        World = nullptr;
+        DrainEvents();
+        ASSERT_TRUE(sent);
+        ASSERT_EQ(Messages.size(), c.Ends ? 1u : 0u);
+        if (c.Ends) {
+            EXPECT_TRUE(Messages[0].contains("following protocol : LUMA/DOS or KVW."));
+            EXPECT_FALSE(Messages[0].contains("[Test]"));
+            EXPECT_TRUE(Idle());
+        }
+        if (Dlg->Phase() == TfrmConnect::TPhase::Testing)
+            Press(Dlg->btbTest);
+        Press(Dlg->btbCancel);
+    }
 }
 
 TEST(ConnectProtocolText, AdviceOnlyOutsideTheDialog) {

@@ -7,6 +7,7 @@
 #include "support/FileHelpers.h"
 #include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
+#include "support/UiInput.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -35,6 +36,16 @@ protected:
         return file;
     }
 
+    // Types into a field as a person does: click, select all, type.
+    static void Type(QLineEdit* edit, const QString& text) {
+        ClickAt(edit);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+        if (text.isEmpty())
+            QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+    }
+    void Ok() { EXPECT_EQ(ClickAt(Dlg->btbOk), Dlg->btbOk); }
+
     QTemporaryDir Home;
     TEnvOverride HomeVar{"HOME", QFile::encodeName(Home.path())};
     TMessageBoxes Boxes;
@@ -45,18 +56,18 @@ TEST_F(NewSessionDialogTest, ShowStartsFromDefaultsAndOkTakesTheControls) {
     Dlg->Training.Ini.Weight = 123;
     Dlg->show();
     EXPECT_EQ(Dlg->edtWeight->text(), "80");
-    Dlg->accept();  // nothing changed
+    Ok();  // nothing changed
     EXPECT_EQ(Dlg->result(), QDialog::Accepted);
     EXPECT_EQ(Dlg->Training.Header.Modified, 0);
 
     Dlg->show();
-    Dlg->edtTitle->setText(QString(260, 'T'));  // the edit keeps 250
-    Dlg->edtName->setText(QStringLiteral("\u00C5sa"));
-    Dlg->edtWeight->setText(QStringLiteral(" 72 "));
+    Type(Dlg->edtTitle, QString(260, 'T'));  // the edit keeps 250
+    Type(Dlg->edtName, QStringLiteral("\u00C5sa"));
+    Type(Dlg->edtWeight, QStringLiteral(" 72 "));
     Dlg->cmbGender->setCurrentIndex(1);
     Dlg->cmbBoat->setCurrentIndex(7);
     Dlg->cmbSprocket->setCurrentIndex(0);
-    Dlg->accept();
+    Ok();
     EXPECT_EQ(Dlg->result(), QDialog::Accepted);
     const TTraining& t = Dlg->Training;
     EXPECT_EQ(t.Ini.Weight, 72);
@@ -70,11 +81,11 @@ TEST_F(NewSessionDialogTest, ShowStartsFromDefaultsAndOkTakesTheControls) {
 
 TEST_F(NewSessionDialogTest, BadWeightKeepsTheDialogOpenAndTakesNothing) {
     Dlg->show();
-    Dlg->edtName->setText(QStringLiteral("Someone"));
+    Type(Dlg->edtName, QStringLiteral("Someone"));
     for (const char* weight : {"7x", "", "0", "501", "-5", "72.5"}) {
         Dlg->setResult(-1);
-        Dlg->edtWeight->setText(QString::fromLatin1(weight));
-        Dlg->accept();
+        Type(Dlg->edtWeight, QString::fromLatin1(weight));
+        Ok();
         EXPECT_TRUE(Dlg->isVisible()) << weight;
         EXPECT_EQ(Dlg->result(), -1) << weight;
         EXPECT_EQ(Dlg->Training.Ini.Weight, 80) << weight;
@@ -83,8 +94,8 @@ TEST_F(NewSessionDialogTest, BadWeightKeepsTheDialogOpenAndTakesNothing) {
     }
     EXPECT_EQ(Boxes.Texts.size(), 6);
     EXPECT_TRUE(Boxes.Texts[0].startsWith("\"7x\" is not a valid weight."));
-    Dlg->edtWeight->setText("90");
-    Dlg->accept();
+    Type(Dlg->edtWeight, "90");
+    Ok();
     EXPECT_EQ(Dlg->result(), QDialog::Accepted);
     EXPECT_EQ(Dlg->Training.Ini.Weight, 90);
     EXPECT_TRUE(Dlg->edtWeight->styleSheet().isEmpty());
@@ -108,7 +119,7 @@ TEST_F(NewSessionDialogTest, UserFileLoadedBeforeShowingIsKeptOnce) {
     EXPECT_EQ(Dlg->edtWeight->text(), "95");
     EXPECT_EQ(Dlg->edtName->text(), "Rower");
     EXPECT_EQ(Dlg->cmbBoat->currentIndex(), 4);
-    Dlg->reject();
+    QTest::keyClick(Dlg.get(), Qt::Key_Escape);
     EXPECT_EQ(Dlg->Training.Ini.Weight, 95);  // Cancel keeps the load
     Dlg->show();  // a later showing starts afresh
     EXPECT_EQ(Dlg->edtWeight->text(), "80");
@@ -124,7 +135,7 @@ TEST_F(NewSessionDialogTest, FilesThatAreNoUserFileLeaveTheRecord) {
     const QString garbage = Home.filePath(QStringLiteral("bad.ini"));
     ASSERT_TRUE(WriteAllBytes(garbage, QByteArray(kUserFileSize, 'x')));
     Dlg->show();
-    Dlg->edtWeight->setText("66");
+    Type(Dlg->edtWeight, "66");
     const TTraining before = Dlg->Training;
     // The stroke file gets our message; the unreadable one the file layer's (through the prompt).
     for (const QString& name : {stg, garbage, Home.filePath(QStringLiteral("missing.ini"))}) {
@@ -143,11 +154,11 @@ TEST_F(NewSessionDialogTest, OpenButtonLoadsTheChosenFile) {
         return answer;
     };
     Dlg->show();
-    Dlg->btnOpen->click();  // cancelled
+    ClickAt(Dlg->btnOpen);  // cancelled
     EXPECT_EQ(Dlg->edtWeight->text(), "80");
     EXPECT_TRUE(filter.contains("*.stg") && filter.contains("*.ini")) << filter.toStdString();
     answer = UserFile(70, "Picked");
-    Dlg->btnOpen->click();
+    ClickAt(Dlg->btnOpen);
     EXPECT_EQ(Dlg->edtWeight->text(), "70");
     EXPECT_EQ(Dlg->edtName->text(), "Picked");
 }

@@ -6,6 +6,7 @@
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
+#include "support/UiInput.h"
 
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -25,6 +26,7 @@
 #include "widgets/UiUtils.h"
 
 #include <QMdiArea>
+#include <QMenu>
 #include <QMessageBox>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
@@ -44,44 +46,46 @@ namespace {
 TEST(GoalRuler, TicksLabelsAndMarker) {
     const QStringList strokeLabels{"1", "2", "3", "4", "5", "6"};
     const QStringList metreLabels{"200", "400", "600", "800", "1000", "1200", "1400", "1600", "1800"};
+    // Marker: the tick its right edge stands on, or -1 for between the first and the last.
     const struct {
         const char* Name;
         int Target;
         double Value;
         bool Finished;
-        int Step, Ticks;
+        int Ticks;
         QStringList Labels;
+        int MarkerTick;
     } cases[] = {
-        {"7 strokes", 7, 3, false, 1, 8, strokeLabels},
-        {"2000 m", 2000, 500, false, 200, 11, metreLabels},
-        {"2000 m passed", 2000, 2150, false, 200, 11, metreLabels},
-        {"2000 m finished early", 2000, 1990, true, 200, 11, metreLabels},
-        {"5 strokes", 5, 0, false, 1, 6, {"1", "2", "3", "4"}},
+        {"7 strokes", 7, 3, false, 8, strokeLabels, 3},
+        {"2000 m", 2000, 500, false, 11, metreLabels, -1},
+        {"2000 m passed", 2000, 2150, false, 11, metreLabels, 10},
+        {"2000 m finished early", 2000, 1990, true, 11, metreLabels, 10},
+        {"5 strokes", 5, 0, false, 6, {"1", "2", "3", "4"}, 0},
     };
     const int left = 100, top = 0, right = 500, bottom = 30;
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
         const TGoalRuler r = GoalRulerGeometry(left, top, right, bottom, c.Target, c.Value, c.Finished);
-        ASSERT_FALSE(r.Empty) << c.Name;
-        EXPECT_EQ(r.Step, c.Step) << c.Name;
-        ASSERT_EQ(r.Ticks, c.Ticks) << c.Name;
-        ASSERT_EQ(int(r.TickX.size()), c.Ticks) << c.Name;
-        // w = (right - 4) - (left + 3); scale = w / (target + step); tick k at k x step x scale.
-        const double scale = double((right - 4) - (left + 3)) / (c.Target + c.Step);
-        for (int k = 1; k <= c.Ticks; ++k)
-            EXPECT_EQ(r.TickX[std::size_t(k - 1)], left + 3 + int(std::nearbyint(k * c.Step * scale))) << c.Name << k;
+        ASSERT_FALSE(r.Empty);
+        ASSERT_EQ(r.Ticks, c.Ticks);
+        ASSERT_EQ(int(r.TickX.size()), c.Ticks);
+        // Evenly spaced inside the ruler.
+        EXPECT_GT(r.TickX.front(), left);
+        EXPECT_LT(r.TickX.back(), right);
+        for (int k = 2; k < c.Ticks; ++k)
+            EXPECT_NEAR(r.TickX[std::size_t(k)] - r.TickX[std::size_t(k - 1)], r.TickX[1] - r.TickX[0], 1) << k;
         QStringList labels;
         for (const TGoalRulerLabel& l : r.Labels)
             labels << l.Text;
-        EXPECT_EQ(labels, c.Labels) << c.Name;
+        EXPECT_EQ(labels, c.Labels);
         // Labels stand on ticks 2 .. ticks - 1.
-        EXPECT_EQ(r.Labels.front().X, r.TickX[1]) << c.Name;
-        EXPECT_EQ(r.Labels.back().X, r.TickX[std::size_t(c.Ticks - 2)]) << c.Name;
-        // The marker's right edge stands at the value: 0 on tick 1, the target on the last tick.
-        const double v = c.Finished ? c.Target : std::min(c.Value, double(c.Target));
-        EXPECT_EQ(r.Marker.right(), left + 3 + int(std::nearbyint(v * scale + c.Step * scale))) << c.Name;
+        EXPECT_EQ(r.Labels.front().X, r.TickX[1]);
+        EXPECT_EQ(r.Labels.back().X, r.TickX[std::size_t(c.Ticks - 2)]);
+        if (c.MarkerTick >= 0)
+            EXPECT_EQ(r.Marker.right(), r.TickX[std::size_t(c.MarkerTick)]);
+        else
+            EXPECT_TRUE(r.Marker.right() > r.TickX.front() && r.Marker.right() < r.TickX.back());
     }
-    const TGoalRuler passed = GoalRulerGeometry(left, top, right, bottom, 2000, 2150, false);
-    EXPECT_EQ(passed.Marker.right(), passed.TickX.back());
     EXPECT_TRUE(GoalRulerGeometry(left, top, right, bottom, 0, 100, false).Empty);
 }
 
@@ -152,6 +156,48 @@ TEST_F(RowLayoutTest, RoundTripAndReadOnlyFile) {
     ASSERT_EQ(::chmod(QFile::encodeName(locked).constData(), 0444), 0);
     row->SaveLayout(locked);
     EXPECT_EQ(ReadAllBytes(locked), QByteArray("[Row]\nLeftChart=0\n"));
+}
+
+// The ticked entries of a menu, those of its submenus after the submenu's title.
+QStringList Ticked(const QMenu* menu) {
+    QStringList ticked;
+    for (QAction* a : menu->actions()) {
+        if (a->menu()) {
+            for (const QString& t : Ticked(a->menu()))
+                ticked << a->text() + " " + t;
+        } else if (a->isChecked()) {
+            ticked << a->text();
+        }
+    }
+    return ticked;
+}
+
+// A right click on a chart opens its menu with the layout's choices ticked, also after a
+// layout file changed them.
+TEST_F(RowLayoutTest, ChartMenusTickTheLayoutsChoices) {
+    const struct {
+        QByteArray Row;
+        QStringList Left, Right;
+    } cases[] = {
+        {"LeftIndex=0\nLeftReference=1\nLeftPrevious=0\nRightIndex=-2\nRightX=5\nRightY=-1\nRightZ=12\n",
+         {"&Force curve", "&Reference curve"},
+         {"&Stroke data", "&X-Axis " + StrokeParameterCaption(5), "&Y-Axis Empty", "&Z-Axis " + StrokeParameterCaption(12)}},
+        {"LeftIndex=-1\nLeftReference=0\nLeftPrevious=1\nRightIndex=-1\nRightX=0\nRightY=3\nRightZ=-1\n",
+         {"&Empty", "&Previous curve"},
+         {"&Empty", "&X-Axis " + StrokeParameterCaption(0), "&Y-Axis " + StrokeParameterCaption(3), "&Z-Axis Empty"}},
+    };
+    for (const auto& c : cases) {
+        row->LoadLayout(Write(QStringLiteral("menus.srl"), "[Row]\nLeftChart=1\nRightChart=1\n" + c.Row), 0);
+        QCoreApplication::processEvents();
+        RightClickAt(row->pnlChartLeft);
+        ASSERT_TRUE(row->popLeft->isVisible());
+        EXPECT_EQ(Ticked(row->popLeft), c.Left);
+        row->popLeft->close();
+        RightClickAt(row->pnlChartRight);
+        ASSERT_TRUE(row->popRight->isVisible());
+        EXPECT_EQ(Ticked(row->popRight), c.Right);
+        row->popRight->close();
+    }
 }
 
 TEST_F(RowLayoutTest, BothChartsOff) {

@@ -175,7 +175,7 @@ TEST_F(TrainingWindowSave, SettingsAndHistoryListsOfTwoWindows)
     TfrmMain main;
     TfrmTraining* first = main.NewTraining(GetUserIniFileName(false));
     TfrmTraining* second = main.NewTraining(GetUserIniFileName(false));
-    EXPECT_EQ(first->BoundsWidth, 400);
+    EXPECT_EQ(QRect(first->BoundsLeft, first->BoundsTop, first->BoundsWidth, first->BoundsHeight), QRect(5, 6, 400, 300));
     EXPECT_EQ(first->sgdIntervals->columnWidth(1), 60);
     EXPECT_EQ(first->cmbName->count(), 1);
 

@@ -1,6 +1,8 @@
 // Input to windows as a person gives it (window tests only: it needs the window library).
 #pragma once
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QTest>
 #include <QWidget>
 
@@ -16,5 +18,20 @@ inline QWidget* ClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1), Qt::Keyboa
     if (!under)
         under = window;
     QTest::mouseClick(under, Qt::LeftButton, modifiers, under->mapFrom(window, at));
+    return under;
+}
+
+// The context-menu request a right click on a point of `widget` (its centre by default) gives to
+// whatever lies under that point; it goes up to the parents until one takes it.
+inline QWidget* RightClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1)) {
+    if (pos == QPoint(-1, -1))
+        pos = widget->rect().center();
+    QWidget* window = widget->window();
+    const QPoint at = widget->mapTo(window, pos);
+    QWidget* under = window->childAt(at);
+    if (!under)
+        under = window;
+    QContextMenuEvent event(QContextMenuEvent::Mouse, under->mapFrom(window, at), window->mapToGlobal(at));
+    QApplication::sendEvent(under, &event);
     return under;
 }
