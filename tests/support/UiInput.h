@@ -6,10 +6,9 @@
 #include <QTest>
 #include <QWidget>
 
-// Clicks a point of `widget` (its centre by default) on whatever lies under that point of its
-// window, so that a widget lying over it takes the click as it would on screen. Returns the
-// widget that was clicked.
-inline QWidget* ClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1), Qt::KeyboardModifiers modifiers = {}) {
+// What lies on top at a point of `widget` (its centre by default) in its window, and that point
+// in the found widget's own terms.
+inline QWidget* WidgetUnder(QWidget* widget, QPoint& pos) {
     if (pos == QPoint(-1, -1))
         pos = widget->rect().center();
     QWidget* window = widget->window();
@@ -17,21 +16,24 @@ inline QWidget* ClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1), Qt::Keyboa
     QWidget* under = window->childAt(at);
     if (!under)
         under = window;
-    QTest::mouseClick(under, Qt::LeftButton, modifiers, under->mapFrom(window, at));
+    pos = under->mapFrom(window, at);
+    return under;
+}
+
+// Clicks a point of `widget` (its centre by default) on whatever lies under that point of its
+// window, so that a widget lying over it takes the click as it would on screen. Returns the
+// widget that was clicked.
+inline QWidget* ClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1), Qt::KeyboardModifiers modifiers = {}) {
+    QWidget* under = WidgetUnder(widget, pos);
+    QTest::mouseClick(under, Qt::LeftButton, modifiers, pos);
     return under;
 }
 
 // The context-menu request a right click on a point of `widget` (its centre by default) gives to
 // whatever lies under that point; it goes up to the parents until one takes it.
 inline QWidget* RightClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1)) {
-    if (pos == QPoint(-1, -1))
-        pos = widget->rect().center();
-    QWidget* window = widget->window();
-    const QPoint at = widget->mapTo(window, pos);
-    QWidget* under = window->childAt(at);
-    if (!under)
-        under = window;
-    QContextMenuEvent event(QContextMenuEvent::Mouse, under->mapFrom(window, at), window->mapToGlobal(at));
+    QWidget* under = WidgetUnder(widget, pos);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, under->mapToGlobal(pos));
     QApplication::sendEvent(under, &event);
     return under;
 }
