@@ -157,6 +157,9 @@ TEST_F(ForceCurveWindowTest, BrowseButtonsAndTheirEnableStates) {
     Press(window->rbtBrowseAverage);
     EXPECT_EQ(Training(1).Header.CurveMode, kCurveModeAverage);
     EXPECT_FALSE(window->btbFirst->isEnabled());
+    // Another training opened keeps the selection.
+    form->NewTraining(QString());
+    EXPECT_EQ(window->clbTrainings->currentRow(), 1);
 }
 
 TEST_F(ForceCurveWindowTest, ShiftActsOnEveryOpenTraining) {
