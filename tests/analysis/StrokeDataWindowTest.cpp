@@ -359,6 +359,7 @@ TEST_F(StrokeDataTest, BaseCaptionsFollowTheCurveMode)
         const char* caption;
     };
     for (const TCase& c : {TCase{1, 0, 1, 0, "Row"}, TCase{3, 0, 2, 0, "Row (2/3)"},
+                           TCase{3, 0, 1, 0, "Row (1/3)"},
                            TCase{3, 1, 2, 0, "Row [A] (3)"}, TCase{3, 2, 2, 1, "Row [Int 2]"}}) {
         t.StrokeData.resize(std::size_t(c.strokes + 1));
         t.Header.CurveMode = std::uint8_t(c.mode);
