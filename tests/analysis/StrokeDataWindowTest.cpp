@@ -180,8 +180,10 @@ TEST_F(StrokeDataTest, GridRowsFollowTheActiveTrainings)
         EXPECT_EQ(Column(w->sgdData, 0), c.captions);
         if (c.captions[0].isEmpty())
             EXPECT_TRUE(w->FChart->Model().Series.empty());
-        else
+        else {
             EXPECT_EQ(w->sgdData->item(0, 5)->text().trimmed(), QStringLiteral("20"));  // the strokes
+            EXPECT_FALSE(Column(w->sgdData, 1).contains(QString()));  // the first value column too
+        }
     }
 }
 
