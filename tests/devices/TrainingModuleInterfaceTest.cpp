@@ -67,9 +67,11 @@ protected:
         std::unique_ptr<TTestVS> vs(CreateInterface<TTestVS>(nullptr));
         vs->SetClock(&Clock);
         vs->SetPorts(QStringList(ports, module.Pty.SlavePath()));
-        Clock.OnWait = [this, &module, speed](unsigned ms) {
+        Clock.OnWait = [this, &module, speed, port = vs.get()](unsigned ms) {
             Clock.Advance(std::int64_t(ms) * speed);
             module.Poll();
+            // What the module said arrives before the clock runs on, however slow the machine.
+            WaitUntil([&] { return port->ReceivedBytes() >= module.Pty.Written(); }, 200);
         };
         return vs;
     }

@@ -51,8 +51,10 @@ void TPtyPeer::Write(const std::string& bytes) {
     clock.start();
     while (done < bytes.size() && clock.elapsed() < 3000) {
         const ssize_t n = ::write(FMaster, bytes.data() + done, bytes.size() - done);
-        if (n > 0)
+        if (n > 0) {
             done += std::size_t(n);
+            FWritten += std::uint64_t(n);
+        }
         else if (n < 0 && (errno == EINTR || errno == EAGAIN))
             WaitUntil([] { return false; }, 1);  // the port is still draining the line
         else

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <termios.h>
@@ -21,6 +22,7 @@ public:
     termios SlaveAttributes() const;
 
     void Write(const std::string& bytes);
+    std::uint64_t Written() const { return FWritten; }  // bytes written so far
     std::string ReadAvailable();
     // Reads what the port wrote until count bytes are in, pumping events; less on time-out.
     std::string Read(std::size_t count, int timeoutMs = 3000);
@@ -28,6 +30,7 @@ public:
 
 private:
     int FMaster = -1;
+    std::uint64_t FWritten = 0;
     int FSlave = -1;  // kept open so the line settings survive between opens of the port
     QString FSlavePath;
 };
