@@ -179,30 +179,39 @@ protected:
 
 }  // namespace
 
-TEST_F(ProgramTest, SwitchXPlusRegistersWritesReadmeAndEnds)
+// The switches answer and end without a window, so with no settings file and no socket. -X+
+// registers the file types; both write the readme, or only touch one that is there.
+TEST_F(ProgramTest, SwitchesAnswerAndEndWithoutAWindow)
 {
     const QString program = CopyProgram();
-    auto p = Start({QStringLiteral("-X+")}, program);
-    ASSERT_TRUE(p->waitForFinished(kFinishMs));
-    EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(p->exitCode(), 0) << p->readAll().toStdString();
     const QString readme = QFileInfo(program).absolutePath() + QStringLiteral("/readme.txt");
-    EXPECT_EQ(ReadAllBytes(readme), "Kavelo Training " + QByteArray("1.0.0.0") + "\n");
-    // The file types went to the user's data folders; no window, so no settings file and no socket.
+    const auto run = [&](const char* option) {
+        auto p = Start({QLatin1String(option)}, program);
+        EXPECT_TRUE(p->waitForFinished(kFinishMs));
+        EXPECT_EQ(p->exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p->exitCode(), 0) << option;
+        return p->readAll();
+    };
+    const QByteArray version = "Kavelo Training 1.0.0.0\n";
+    EXPECT_TRUE(run("--help").contains("usage: kvwt [FILE...]"));
+    EXPECT_EQ(run("--version"), version);
+    // An answer that cannot be written is no success.
+    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
+        QProcess full;
+        full.setProcessEnvironment(Environment());
+        full.setStandardOutputFile(QStringLiteral("/dev/full"));
+        full.start(program, {option});
+        ASSERT_TRUE(full.waitForFinished(kFinishMs));
+        EXPECT_EQ(full.exitCode(), 1) << option.toStdString();
+        EXPECT_TRUE(full.readAllStandardError().contains("No space left on device")) << option.toStdString();
+    }
+    EXPECT_FALSE(QFile::exists(readme));
+    run("-X+");
+    EXPECT_EQ(ReadAllBytes(readme), version);
     EXPECT_FALSE(FilesUnder(root.filePath(QStringLiteral("home/.local/share"))).isEmpty());
-    EXPECT_FALSE(QFile::exists(SettingsFile()));
-    EXPECT_TRUE(RunEntries().isEmpty());
-}
-
-TEST_F(ProgramTest, SwitchXDWritesOrTouchesReadmeAndEnds)
-{
-    const QString program = CopyProgram();
-    const QString readme = QFileInfo(program).absolutePath() + QStringLiteral("/readme.txt");
-    auto first = Start({QStringLiteral("/XD")}, program);
-    ASSERT_TRUE(first->waitForFinished(kFinishMs));
-    EXPECT_EQ(first->exitCode(), 0);
-    const QByteArray content = ReadAllBytes(readme);
-    EXPECT_TRUE(content.startsWith("Kavelo Training"));
+    ASSERT_TRUE(QFile::remove(readme));
+    run("/XD");
+    EXPECT_EQ(ReadAllBytes(readme), version);
 
     // An existing readme keeps its text and gets a new date.
     ASSERT_TRUE(WriteAllBytes(readme, "mine\n"));
@@ -211,12 +220,11 @@ TEST_F(ProgramTest, SwitchXDWritesOrTouchesReadmeAndEnds)
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
         ASSERT_TRUE(f.setFileTime(QDateTime(QDate(2001, 2, 3), QTime(4, 5)), QFileDevice::FileModificationTime));
     }
-    auto second = Start({QStringLiteral("-xd")}, program);
-    ASSERT_TRUE(second->waitForFinished(kFinishMs));
-    EXPECT_EQ(second->exitCode(), 0);
+    run("-xd");
     EXPECT_EQ(ReadAllBytes(readme), "mine\n");
     EXPECT_GT(QFileInfo(readme).lastModified().date().year(), 2001);
     EXPECT_FALSE(QFile::exists(SettingsFile()));
+    EXPECT_TRUE(RunEntries().isEmpty());
 }
 
 TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
@@ -242,7 +250,7 @@ TEST_F(ProgramTest, TwoCopiesStartedTogetherShareOneWindow)
     Stop(*running);
 }
 
-TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
+TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOverAndOptionsStayThere)
 {
     WriteTraining(QStringLiteral("three.stg"));
     WriteTraining(QStringLiteral("four.stg"));
@@ -256,11 +264,15 @@ TEST_F(ProgramTest, ACrashedCopysSocketIsTakenOver)
     auto restarted = Start({});
     output.clear();
     ASSERT_TRUE(WaitForOutput(*restarted, output, {"listening on"})) << output.toStdString();
-    auto second = Start({QStringLiteral("three.stg"), root.filePath(QStringLiteral("four.stg"))});
+    // An option is said and never handed over as a file.
+    auto second = Start({QStringLiteral("--frobnicate"), QStringLiteral("three.stg"),
+                         root.filePath(QStringLiteral("four.stg"))});
     ASSERT_TRUE(second->waitForFinished(kFinishMs));
     EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_TRUE(second->readAll().contains("unknown option --frobnicate"));
     EXPECT_TRUE(WaitForOutput(*restarted, output, {Opening("three.stg"), Opening("four.stg")})) << output.toStdString();
     EXPECT_LT(output.indexOf(Opening("three.stg")), output.indexOf(Opening("four.stg")));
+    EXPECT_FALSE(output.contains("Opening file \"--")) << output.toStdString();
     Stop(*restarted);
 }
 
@@ -281,45 +293,6 @@ TEST_F(ProgramTest, ASecondCopyOpensItsFilesWhenTheRunningOneDoesNotAnswer)
     EXPECT_EQ(second->state(), QProcess::Running);
     Stop(*second);
     ::kill(pid_t(first->processId()), SIGCONT);
-    Stop(*first);
-}
-
-TEST_F(ProgramTest, HelpAndVersionAnswerAndEndWithoutAWindow)
-{
-    auto help = Start({QStringLiteral("--help")});
-    ASSERT_TRUE(help->waitForFinished(kFinishMs));
-    EXPECT_EQ(help->exitCode(), 0);
-    const QByteArray usage = help->readAll();
-    for (const char* text : {"usage: kvwt [FILE...]", "-X+", "-X-", "-XD", "--version"})
-        EXPECT_TRUE(usage.contains(text)) << text << "\n" << usage.toStdString();
-    auto version = Start({QStringLiteral("--version")});
-    ASSERT_TRUE(version->waitForFinished(kFinishMs));
-    EXPECT_EQ(version->exitCode(), 0);
-    EXPECT_EQ(version->readAll(), "Kavelo Training 1.0.0.0\n");
-    // An answer that cannot be written is no success.
-    for (const QString& option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
-        QProcess full;
-        full.setProcessEnvironment(Environment());
-        full.setStandardOutputFile(QStringLiteral("/dev/full"));
-        full.start(CopyProgram(), {option});
-        ASSERT_TRUE(full.waitForFinished(kFinishMs));
-        EXPECT_EQ(full.exitCode(), 1) << option.toStdString();
-        EXPECT_TRUE(full.readAllStandardError().contains("No space left on device")) << option.toStdString();
-    }
-    EXPECT_FALSE(QFile::exists(SettingsFile()));
-    EXPECT_TRUE(RunEntries().isEmpty());
-}
-
-TEST_F(ProgramTest, AnOptionIsNeverHandedOverAsAFile)
-{
-    auto first = Start({});
-    QByteArray output;
-    ASSERT_TRUE(WaitForOutput(*first, output, {"Orderly end on"})) << output.toStdString();
-    auto second = Start({QStringLiteral("--frobnicate"), QStringLiteral("five.stg")});
-    ASSERT_TRUE(second->waitForFinished(kFinishMs));
-    EXPECT_TRUE(second->readAll().contains("unknown option --frobnicate"));
-    EXPECT_TRUE(WaitForOutput(*first, output, {Opening("five.stg")})) << output.toStdString();
-    EXPECT_FALSE(output.contains("Opening file \"--")) << output.toStdString();
     Stop(*first);
 }
 

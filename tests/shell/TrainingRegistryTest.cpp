@@ -93,8 +93,12 @@ TEST_F(RegistryTest, IdsAndOrderStayWhileWindowsAreActivated)
             EXPECT_EQ(form->IndexOfTraining(101 + n), child);
         }
     }
-    EXPECT_EQ(form->TrainingId(3), -1);
-    EXPECT_EQ(form->ChildIndexOfTraining(3), -1);
+    // Outside 0 .. count - 1: no window.
+    for (int n : {-1, 3}) {
+        EXPECT_EQ(form->TrainingWindow(n), nullptr) << n;
+        EXPECT_EQ(form->TrainingId(n), -1) << n;
+        EXPECT_EQ(form->ChildIndexOfTraining(n), -1) << n;
+    }
     EXPECT_EQ(form->IndexOfTraining(99), -1);
 }
 
@@ -167,6 +171,9 @@ TEST_F(RegistryTest, OpeningFilesAndItsMessages)
     ASSERT_TRUE(form->OpenFile(QString(), run));
     ASSERT_EQ(form->TrainingCount(), 2);
     EXPECT_EQ(form->TrainingWindow(1)->Training.Id, 102);
+    // Opened at its first stroke, active when it has strokes.
+    EXPECT_EQ(form->TrainingWindow(1)->Training.Header.CurrentStroke, 1);
+    EXPECT_EQ(form->TrainingWindow(1)->Training.Header.Active, 1);
     EXPECT_EQ(form->RecentFiles, QStringList({run}));
     EXPECT_EQ(form->FilesOpened, 2);
     EXPECT_EQ(form->LastDir, QFileInfo(run).absolutePath());

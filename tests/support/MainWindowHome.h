@@ -2,6 +2,7 @@
 // (window tests only: it needs the window library).
 #pragma once
 
+#include "support/EnvOverride.h"
 #include "support/MessageBoxes.h"
 #include "shell/MainWindow.h"
 #include "shell/SplashWindow.h"
@@ -15,14 +16,12 @@ class TMainWindowHome : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(home.isValid());
-        qputenv("HOME", QFile::encodeName(home.path()));
         SplashDisplayTimeOverride = 0;
         NewForm();
     }
     void TearDown() override {
         form.reset();
         SplashDisplayTimeOverride = -1;
-        qputenv("HOME", oldHome);
     }
     void NewForm() {
         form.reset();
@@ -31,7 +30,7 @@ protected:
     }
 
     QTemporaryDir home;
-    QByteArray oldHome = qgetenv("HOME");
+    TEnvOverride homeVar{"HOME", QFile::encodeName(home.path())};
     TMessageBoxes boxes;
     QStringList& messages = boxes.Texts;
     std::unique_ptr<TfrmMain> form;

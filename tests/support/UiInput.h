@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QTest>
 #include <QWidget>
 
@@ -36,4 +38,18 @@ inline QWidget* RightClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1)) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, under->mapToGlobal(pos));
     QApplication::sendEvent(under, &event);
     return under;
+}
+
+// Opens `menu` from the menu bar and clicks `item` in it; false when either is not there to click.
+inline bool ChooseFromMenu(QMenuBar* bar, QMenu* menu, QAction* item) {
+    const QRect title = bar->actionGeometry(menu->menuAction());
+    if (title.isEmpty() || ClickAt(bar, title.center()) != bar || !menu->isVisible())
+        return false;
+    const QRect line = menu->actionGeometry(item);
+    if (line.isEmpty() || !item->isVisible()) {
+        menu->hide();
+        return false;
+    }
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, line.center());
+    return true;
 }
