@@ -182,9 +182,7 @@ TfrmChart::TfrmChart(TMDIMain* owner) : TMDIChild(owner)
     CreateControls();
     CreateActions();
     CreateChart();
-    resize(489, 313);
-    if (QWidget* frame = ChildFrame(this); frame != this)
-        frame->resize(frame->size() - size() + QSize(489, 313));
+    SetDesignSize(489, 313);
 }
 
 TfrmChart::~TfrmChart() = default;

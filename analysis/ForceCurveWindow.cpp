@@ -155,9 +155,7 @@ TfrmForceCurves::TfrmForceCurves(TMDIMain* owner) : TfrmChart(owner) {
     ArrangeBrowseControls();
     SetPlayGlyph(true);
 
-    resize(565, 476);
-    if (QWidget* frame = ChildFrame(this); frame != this)
-        frame->resize(frame->size() - size() + QSize(565, 476));
+    SetDesignSize(565, 476);
 }
 
 TfrmForceCurves::~TfrmForceCurves() = default;

@@ -154,7 +154,7 @@ TfrmTraining::TfrmTraining(TMDIMain* owner) : TMDIChild(owner)
         setPalette(pal);
         setAutoFillBackground(true);
     }
-    resize(640, 480);
+    SetDesignSize(640, 480);
 
     FIntervals = new TTrainingGridModel(TTrainingGridModel::gkIntervals, &Training, this);
     FStrokes = new TTrainingGridModel(TTrainingGridModel::gkStrokeData, &Training, this);

@@ -3,8 +3,11 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStyle>
+#include <QStyleOptionTitleBar>
 #include <QTest>
 #include <QWidget>
 
@@ -51,5 +54,46 @@ inline bool ChooseFromMenu(QMenuBar* bar, QMenu* menu, QAction* item) {
         return false;
     }
     QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, line.center());
+    return true;
+}
+
+// Where a button of an MDI child's title bar (close, minimise, restore ...) lies in its frame; an
+// invalid point when the title bar shows no such button.
+inline QPoint TitleBarButton(QMdiSubWindow* frame, QStyle::SubControl button) {
+    QStyleOptionTitleBar bar;
+    bar.initFrom(frame);
+    bar.subControls = QStyle::SC_All;
+    bar.titleBarFlags = frame->windowFlags();
+    bar.titleBarState = frame->windowState();
+    const int border = frame->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, frame);
+    bar.rect = QRect(border, border, frame->width() - 2 * border,
+                     frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, frame));
+    const QRect rect = frame->style()->subControlRect(QStyle::CC_TitleBar, &bar, button, frame);
+    return rect.isEmpty() ? QPoint(-1, -1) : rect.center();
+}
+
+// Clicks a button of an MDI child's title bar; a maximised child whose buttons stand in the menu
+// bar is clicked there. The buttons answer a pointer that came over them. False when there is no
+// such button to click.
+inline bool ClickTitleBarButton(QMdiSubWindow* frame, QStyle::SubControl button) {
+    QWidget* target = frame;
+    QPoint at = TitleBarButton(frame, button);
+    QWidget* inMenuBar = frame->maximizedButtonsWidget();
+    if (frame->isMaximized() && inMenuBar && inMenuBar->isVisible()) {
+        const QStyle::SubControl mdi = button == QStyle::SC_TitleBarCloseButton ? QStyle::SC_MdiCloseButton
+                                       : button == QStyle::SC_TitleBarMinButton ? QStyle::SC_MdiMinButton
+                                                                                 : QStyle::SC_MdiNormalButton;
+        QStyleOptionComplex controls;
+        controls.initFrom(inMenuBar);
+        controls.subControls = QStyle::SC_MdiMinButton | QStyle::SC_MdiNormalButton | QStyle::SC_MdiCloseButton;
+        const QRect rect = inMenuBar->style()->subControlRect(QStyle::CC_MdiControls, &controls, mdi, inMenuBar);
+        target = inMenuBar;
+        at = rect.isEmpty() ? QPoint(-1, -1) : rect.center();
+    }
+    if (at == QPoint(-1, -1) || target->childAt(at))
+        return false;
+    QTest::mouseMove(target, target->rect().center());
+    QTest::mouseMove(target, at);
+    QTest::mouseClick(target, Qt::LeftButton, {}, at);
     return true;
 }
