@@ -33,6 +33,7 @@ QMessageBox::StandardButtons ButtonsOf(TMsgButtons buttons)
     case TMsgButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case TMsgButtons::YesNo:
+    case TMsgButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case TMsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -68,7 +69,8 @@ QStringList PromptFilterToQt(const QString& filter)
 TMsgResult TUiPrompt::Ask(const QString& text, TMsgKind kind, TMsgButtons buttons)
 {
     const QMessageBox::StandardButton answer =
-        ShowMessageBox(QApplication::activeWindow(), IconOf(kind), text, ButtonsOf(buttons));
+        ShowMessageBox(QApplication::activeWindow(), IconOf(kind), text, ButtonsOf(buttons),
+                       buttons == TMsgButtons::YesNoDefaultNo ? QMessageBox::No : QMessageBox::NoButton);
     switch (answer) {
     case QMessageBox::Ok:
         return TMsgResult::Ok;
@@ -78,7 +80,8 @@ TMsgResult TUiPrompt::Ask(const QString& text, TMsgKind kind, TMsgButtons button
         return TMsgResult::No;
     default:
         // A closed box is the cautious answer.
-        return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel;
+        return buttons == TMsgButtons::YesNo || buttons == TMsgButtons::YesNoDefaultNo ? TMsgResult::No
+                                                                                       : TMsgResult::Cancel;
     }
 }
 

@@ -23,6 +23,7 @@ TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons) {
     case TMsgButtons::Ok:
         return TMsgResult::Ok;
     case TMsgButtons::YesNo:
+    case TMsgButtons::YesNoDefaultNo:
         return TMsgResult::No;
     case TMsgButtons::OkCancel:
     case TMsgButtons::YesNoCancel:

@@ -6,7 +6,8 @@
 #include <QString>
 
 enum class TMsgKind { Warning, Error, Information, Confirmation };
-enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default button, for questions whose Yes loses data.
+enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class TMsgResult { Ok, Cancel, Yes, No };
 
 // A save-file dialog. Filter keeps the "description|pattern|description|pattern" form (the

@@ -129,7 +129,8 @@ bool ConfirmResetTraining(TTraining& training, int reason, bool& wasReset) {
         break;
     }
     text += QStringLiteral("Do you wish to continue?");
-    if (PromptUser(text, TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes) return false;
+    // Yes erases the recorded session: Enter must not.
+    if (PromptUser(text, TMsgKind::Confirmation, TMsgButtons::YesNoDefaultNo) != TMsgResult::Yes) return false;
     ResetTraining(training);
     wasReset = true;
     return true;
