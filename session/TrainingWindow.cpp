@@ -12,6 +12,7 @@
 #include "widgets/ShapeSample.h"
 #include "widgets/UiUtils.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
@@ -22,6 +23,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -200,6 +202,17 @@ TfrmTraining::TfrmTraining(TMDIMain* owner) : TMDIChild(owner)
 
     pclTraining->setCurrentIndex(0);
     ReadHistoryLists();
+
+    // Coming back to the window is not entering a setting: the frame gives the focus back to
+    // the field last focused, which must not ask the reset question; the pages take it instead.
+    if (QMdiSubWindow* frame = SubWindow())
+        connect(frame, &QMdiSubWindow::windowStateChanged, this,
+                [this](Qt::WindowStates old, Qt::WindowStates now) {
+                    if ((old & Qt::WindowActive) && !(now & Qt::WindowActive))
+                        FComingBack = true;
+                    else if (!(old & Qt::WindowActive) && (now & Qt::WindowActive))
+                        QTimer::singleShot(0, this, [this] { FComingBack = false; });
+                });
 }
 
 TfrmTraining::~TfrmTraining() = default;
@@ -1024,12 +1037,25 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
         if (watched == shpWindow || watched == shpDialog)
             FormResize();
         break;
-    case QEvent::FocusIn:
-        if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit))
-            ConfirmSettingChange(edit);
-        else if (auto* combo = qobject_cast<QComboBox*>(watched); combo && FSettingCombos.contains(combo))
-            ConfirmSettingChange(combo);
+    case QEvent::FocusIn: {
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (!FSettingEdits.contains(qobject_cast<QLineEdit*>(watched)) &&
+            !FSettingCombos.contains(qobject_cast<QComboBox*>(watched)))
+            break;
+        // The focus given back when the program's window or a popup closes, or by the frame of
+        // this window as it becomes active again, is not the user's entering of a setting.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (FComingBack && reason == Qt::OtherFocusReason) {
+            QTimer::singleShot(0, this, [this, control = QPointer<QWidget>(control)] {
+                if (control && control->hasFocus())
+                    pclTraining->setFocus(Qt::OtherFocusReason);
+            });
+            break;
+        }
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            ConfirmSettingChange(control);
         break;
+    }
     case QEvent::FocusOut:
         if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit)) {
             EditExit(edit);

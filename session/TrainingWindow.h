@@ -174,6 +174,7 @@ private:
     QList<QComboBox*> FHistoryCombos;
     bool FRefreshing = false;  // controls are being set from the record
     bool FAsking = false;      // the reset question is open
+    bool FComingBack = false;  // deactivated: the focus the frame gives back is not the user's
 
     void CreateWorkoutPage();
     void CreateGeneralPage();

@@ -547,7 +547,7 @@ TEST_F(RowSession, ClosedWhileConnectedTheResultsFollowTheCloseQuestion) {
         // The row window's own close button on its title bar.
         QMdiSubWindow* frame = row->SubWindow();
         frame->showNormal();
-        ASSERT_TRUE(ClickTitleBarButton(frame, QStyle::SC_TitleBarCloseButton));
+        ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarCloseButton));
         for (int i = 0; i < 50; ++i)
             QCoreApplication::processEvents();
         watcher.stop();

@@ -1,8 +1,10 @@
 // The training window driven through its widgets: settings by Tag, limit and interval mode,
 // the reset question, the " (*)" marks, the grids over a two-hour training.
 #include "support/FakePrompt.h"
+#include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
+#include "support/UiInput.h"
 #include "analysis/ForceCurveWindow.h"
 #include "analysis/StrokeDataWindow.h"
 #include "devices/InterfaceFactory.h"
@@ -12,7 +14,10 @@
 #include "session/TrainingGridModels.h"
 #include "session/TrainingWindow.h"
 #include "shell/ChartOptionsDialog.h"
+#include "shell/MainWindow.h"
 #include "shell/SelectColumnsDialog.h"
+#include "shell/StatusPanels.h"
+#include "shell/UiPrompt.h"
 #include "widgets/ColorGrid.h"
 
 #include <QApplication>
@@ -23,6 +28,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -165,6 +172,86 @@ TEST_F(TrainingWindowTest, TheResetQuestion)
     EXPECT_EQ(window->StrokeModel()->rowCount(), 0);
     QTest::keyClicks(window->edtLimitValue, QStringLiteral("500"));
     EXPECT_EQ(prompt.Texts.size(), 1);
+}
+
+// The reset question's default button is No: Enter in it keeps the recorded session.
+TEST_F(TrainingWindowTest, EnterInTheResetQuestionKeepsTheSession)
+{
+    Rowed(20);
+    TUiPrompt boxes;
+    SetPrompt(&boxes);
+    QStringList asked;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked << box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    ClickAt(window->edtWeight);
+    SetPrompt(&prompt);
+    EXPECT_EQ(asked, QStringList{"Changing this value will reset the training session.\nDo you wish to continue?"});
+    EXPECT_EQ(window->StrokeModel()->rowCount(), 20);
+    EXPECT_FALSE(window->edtWeight->hasFocus());
+}
+
+// Training windows in the main window, as a person switches between them.
+class TrainingWindowsInMain : public TMainWindowHome {
+protected:
+    TFakePrompt prompt{TMsgResult::No};
+    static void SetUpTestSuite() { EnsureParameterTables(); }
+};
+
+// Coming back to a training window asks nothing: only entering a setting asks the reset question.
+TEST_F(TrainingWindowsInMain, ComingBackToAWindowAsksNoResetQuestion)
+{
+    form->TrainingViewMode = 0;
+    form->show();
+    for (int i = 0; i < 200 && !form->StartupDone; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    TfrmTraining* rowed = form->NewTraining(QString());
+    TfrmTraining* other = form->NewTraining(QString());
+    form->TileMosaic();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(ClickTitleBar(rowed->SubWindow(), QStyle::SC_TitleBarLabel));
+    ClickAt(rowed->edtWeight);
+    ASSERT_TRUE(rowed->edtWeight->hasFocus());  // an empty training: entered without a question
+
+    // A session records into it; the user looks at another window and comes back.
+    rowed->Training = MakeRowedTraining(20);
+    rowed->RefreshTraining();
+    ASSERT_TRUE(ClickTitleBar(other->SubWindow(), QStyle::SC_TitleBarLabel));
+    ASSERT_EQ(form->ActiveMDIChild(), other);
+    ASSERT_TRUE(ClickTitleBar(rowed->SubWindow(), QStyle::SC_TitleBarLabel));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->ActiveMDIChild(), rowed);
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+    EXPECT_TRUE(rowed->pclTraining->hasFocus());
+
+    // The same through the status bar's window panels (shown once the start-up banner is over).
+    form->SetShowWindowPanels(true);
+    TStatusPanels* bar = form->StatusBar;
+    for (TfrmTraining* window : {other, rowed}) {
+        int panel = form->FirstWindowPanel;
+        while (panel < bar->Count() && bar->Panel(panel).Text != window->windowTitle())
+            ++panel;
+        ASSERT_LT(panel, bar->Count());
+        const QPoint at(bar->PanelLeft(panel) + 3, bar->height() / 2);
+        QTest::mouseMove(bar, at);
+        ClickAt(bar, at);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form->ActiveMDIChild(), window);
+    }
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+    EXPECT_TRUE(rowed->pclTraining->hasFocus());
+
+    // The program's window given back the focus asks nothing either; entering the field asks.
+    QApplication::setActiveWindow(nullptr);
+    rowed->edtWeight->setFocus();
+    QApplication::setActiveWindow(form.get());
+    EXPECT_TRUE(prompt.Texts.isEmpty());
+    ClickAt(rowed->cmbBoat);
+    EXPECT_EQ(prompt.Texts.size(), 1);
+    EXPECT_EQ(rowed->StrokeModel()->rowCount(), 20);
 }
 
 TEST_F(TrainingWindowTest, TheModifiedMarkAppearsOnceAndGoes)

@@ -63,13 +63,13 @@ TEST_F(ChildPlacement, WindowsComeBackAtTheirSavedOrDesignSize)
             QCoreApplication::processEvents();
             if (start.Start == MinimisedByItsButton) {
                 frame->move(0, 0);  // beside the other window its buttons lie beyond the visible area
-                ASSERT_TRUE(ClickTitleBarButton(frame, QStyle::SC_TitleBarMinButton));
+                ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarMinButton));
             } else if (start.Start == SavedBounds) {
-                ASSERT_TRUE(ClickTitleBarButton(frame, QStyle::SC_TitleBarMaxButton));
+                ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarMaxButton));
             }
             ASSERT_TRUE(frame->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
 
-            ASSERT_TRUE(ClickTitleBarButton(frame, QStyle::SC_TitleBarNormalButton));
+            ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarNormalButton));
             EXPECT_FALSE(frame->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
             if (start.Start == SavedBounds) {
                 EXPECT_EQ(frame->geometry(), QRect(30, 40, 700, 520));

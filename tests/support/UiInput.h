@@ -57,9 +57,9 @@ inline bool ChooseFromMenu(QMenuBar* bar, QMenu* menu, QAction* item) {
     return true;
 }
 
-// Where a button of an MDI child's title bar (close, minimise, restore ...) lies in its frame; an
-// invalid point when the title bar shows no such button.
-inline QPoint TitleBarButton(QMdiSubWindow* frame, QStyle::SubControl button) {
+// Where a part of an MDI child's title bar (its label, the close, minimise, restore ... buttons)
+// lies in its frame; an invalid point when the title bar shows no such part.
+inline QPoint TitleBarPart(QMdiSubWindow* frame, QStyle::SubControl button) {
     QStyleOptionTitleBar bar;
     bar.initFrom(frame);
     bar.subControls = QStyle::SC_All;
@@ -72,12 +72,12 @@ inline QPoint TitleBarButton(QMdiSubWindow* frame, QStyle::SubControl button) {
     return rect.isEmpty() ? QPoint(-1, -1) : rect.center();
 }
 
-// Clicks a button of an MDI child's title bar; a maximised child whose buttons stand in the menu
+// Clicks a part of an MDI child's title bar; a maximised child whose buttons stand in the menu
 // bar is clicked there. The buttons answer a pointer that came over them. False when there is no
-// such button to click.
-inline bool ClickTitleBarButton(QMdiSubWindow* frame, QStyle::SubControl button) {
+// such part to click.
+inline bool ClickTitleBar(QMdiSubWindow* frame, QStyle::SubControl button) {
     QWidget* target = frame;
-    QPoint at = TitleBarButton(frame, button);
+    QPoint at = TitleBarPart(frame, button);
     QWidget* inMenuBar = frame->maximizedButtonsWidget();
     if (frame->isMaximized() && inMenuBar && inMenuBar->isVisible()) {
         const QStyle::SubControl mdi = button == QStyle::SC_TitleBarCloseButton ? QStyle::SC_MdiCloseButton
