@@ -685,8 +685,9 @@ bool TfrmForceCurves::ExportStrokeFile() {
 
     TTraining target;
     BuildStrokeExport(source, Scaling(), target);
-    if (!SaveTrainingAs(fileName, target, kStrokeContent)) {
-        ShowMessageBox(this, QMessageBox::Critical, tr("Could not write the file %1.").arg(fileName));
+    if (QString why; !SaveTrainingAs(fileName, target, kStrokeContent, why)) {
+        ShowMessageBox(this, QMessageBox::Critical,
+                       tr("Could not write the file %1.").arg(fileName) + QStringLiteral("\n") + why);
         return false;
     }
     return true;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 std::function<bool(TSaveDialogRequest&)> TUiPrompt::SaveDialogHook;
 
@@ -96,6 +97,12 @@ bool TUiPrompt::AskSaveFileName(TSaveDialogRequest& request)
     if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.FilterIndex - 1]);
     dialog.setDefaultSuffix(request.DefaultExt);
+    // A type chosen in the dialog gives a name typed without extension that type's extension.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &request](const QString& filter) {
+        static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = pattern.match(filter);
+        dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : request.DefaultExt);
+    });
     if (!request.FileName.isEmpty())
         dialog.selectFile(request.FileName);
     if (!request.OverwritePrompt)

@@ -388,6 +388,23 @@ QString LocateUserFile(bool writeMode, const QString& fileName) {
 
 QString GetUserIniFileName(bool writeMode) { return LocateUserFile(writeMode, SettingsFileName()); }
 
+bool IsProgramSettingsFile(const QString& fileName) {
+    if (fileName.isEmpty())
+        return false;
+    const QString place = QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
+    for (const QString& settings : {GetUserIniFileName(false), GetUserIniFileName(true), GetExeIniFileName()}) {
+        if (settings.isEmpty())
+            continue;
+        if (SameFile(fileName, settings) || place == QDir::cleanPath(QFileInfo(settings).absoluteFilePath()))
+            return true;
+    }
+    return false;
+}
+
+QString SettingsFileOverwriteReason() {
+    return QStringLiteral("This is the program's own settings file: choose another name.");
+}
+
 bool MoveSettingsFileOnce(const QString& programFolder, const QString& userFolder,
                           const QString& fileName) {
     if (programFolder.isEmpty() || userFolder.isEmpty() || SameFile(programFolder, userFolder))

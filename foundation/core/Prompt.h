@@ -42,5 +42,6 @@ public:
 void SetPrompt(TPrompt* prompt);
 TPrompt* GetPrompt();
 TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons);
-// Without a prompt the dialog counts as cancelled.
+// Without a prompt the dialog counts as cancelled. A name that is the program's own settings
+// file is refused with a message, as if cancelled.
 bool PromptSaveFileName(TSaveDialogRequest& request);

@@ -4,12 +4,16 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMdiSubWindow>
+#include <QPointer>
+#include <QTimer>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
 #include <QStyleOptionTitleBar>
 #include <QTest>
 #include <QWidget>
+#include <deque>
+#include <functional>
 
 // What lies on top at a point of `widget` (its centre by default) in its window, and that point
 // in the found widget's own terms.
@@ -97,3 +101,27 @@ inline bool ClickTitleBar(QMdiSubWindow* frame, QStyle::SubControl button) {
     QTest::mouseClick(target, Qt::LeftButton, {}, at);
     return true;
 }
+
+// Answers the modal windows of a run as they come up: each new one by the next step, the input a
+// person gives it. The steps left over tell what never came up.
+class TModalSteps {
+public:
+    explicit TModalSteps(std::deque<std::function<void(QWidget* modal)>> steps) : Steps(std::move(steps)) {
+        QObject::connect(&FWatch, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || FMet.contains(modal) || Steps.empty())
+                return;
+            FMet << modal;
+            // Run from outside this timer: a step may open the next modal window, which this
+            // timer must see while the step waits in it.
+            QTimer::singleShot(0, modal, [step = Steps.front(), modal] { step(modal); });
+            Steps.pop_front();
+        });
+        FWatch.start(5);
+    }
+    std::deque<std::function<void(QWidget* modal)>> Steps;
+
+private:
+    QTimer FWatch;
+    QList<QPointer<QWidget>> FMet;
+};
