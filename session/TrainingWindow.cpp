@@ -2,6 +2,7 @@
 
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
+#include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
 #include "platform/IniFiles.h"
@@ -27,6 +28,7 @@
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -41,6 +43,9 @@ namespace {
 constexpr int kTextLimit = int(kShortStringMax);  // what the file holds of each text
 constexpr int kMaxWeight = 32767;  // what the user file can store
 constexpr int kMaxSetting = 65535;
+// What can be typed into a setting field: digits, and for a time up to two ':' (h:mm:ss).
+const QRegularExpression kNumberInput(QStringLiteral("\\d{0,5}"));
+const QRegularExpression kTimeInput(QStringLiteral("\\d{0,5}(:\\d{0,2}){0,2}"));
 const QDate kDayZero(1899, 12, 30);
 
 int Tag(const QObject* control)
@@ -128,6 +133,30 @@ int& PeriodField(TStgIni& ini, bool work, bool& isTime)
         return work ? ini.WorkTime : ini.RestTime;
     default:
         return work ? ini.WorkStrokes : ini.RestStrokes;
+    }
+}
+
+// The field of a setting edit by its Tag, and whether it holds a time; null for none.
+int* SettingField(TStgIni& ini, int tag, bool& isTime)
+{
+    isTime = false;
+    switch (tag) {
+    case 2:
+        return &ini.Weight;
+    case 3:
+        return &LimitField(ini, isTime);
+    case 4:
+        return &PeriodField(ini, true, isTime);
+    case 5:
+        return &PeriodField(ini, false, isTime);
+    case 6:
+        return &ini.StartValue;
+    case 7:
+        return &ini.StepValue;
+    case 8:
+        return &ini.StepRest;
+    default:
+        return nullptr;
     }
 }
 
@@ -283,10 +312,12 @@ void TfrmTraining::CreateWorkoutPage()
     grid->addWidget(btnReset, 2, 3);
     connect(btnReset, &QPushButton::clicked, this, &TfrmTraining::Reset);
 
+    FNumberInput = new QRegularExpressionValidator(kNumberInput, this);
+    FTimeInput = new QRegularExpressionValidator(kTimeInput, this);
     for (QLineEdit* edit : FSettingEdits) {
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { EditChanged(edit); });
-        connect(edit, &QLineEdit::returnPressed, this, [this, edit] { EditExit(edit); });
+        connect(edit, &QLineEdit::returnPressed, this, [this, edit] { EditExit(edit, false); });
     }
     for (QComboBox* combo : FSettingCombos) {
         combo->installEventFilter(this);
@@ -536,6 +567,7 @@ void TfrmTraining::FillSettingControls()
     const TStgIni& ini = Training.Ini;
     for (QLineEdit* edit : FSettingEdits) {
         const QSignalBlocker block(edit);
+        edit->setValidator(IsTimeSetting(Tag(edit)) ? FTimeInput : FNumberInput);
         edit->setText(SettingText(Tag(edit)));
     }
     const std::pair<QComboBox*, int> combos[] = {
@@ -787,81 +819,67 @@ QString TfrmTraining::SettingText(int tag) const
 {
     TStgIni ini = Training.Ini;
     bool isTime = false;
-    int value = 0;
-    switch (tag) {
-    case 2:
-        value = ini.Weight;
-        break;
-    case 3:
-        value = LimitField(ini, isTime);
-        break;
-    case 4:
-        value = PeriodField(ini, true, isTime);
-        break;
-    case 5:
-        value = PeriodField(ini, false, isTime);
-        break;
-    case 6:
-        value = ini.StartValue;
-        break;
-    case 7:
-        value = ini.StepValue;
-        break;
-    case 8:
-        value = ini.StepRest;
-        break;
-    default:
+    const int* field = SettingField(ini, tag, isTime);
+    if (!field)
         return QString();
-    }
-    return isTime ? TimeText(value) : QString::number(value);
+    return isTime ? TimeText(*field) : QString::number(*field);
 }
 
-bool TfrmTraining::StoreSetting(int tag, const QString& text)
+bool TfrmTraining::IsTimeSetting(int tag) const
 {
-    TStgIni& ini = Training.Ini;
-    int* field = nullptr;
+    TStgIni ini = Training.Ini;
     bool isTime = false;
-    switch (tag) {
-    case 2:
-        field = &ini.Weight;
-        break;
-    case 3:
-        field = &LimitField(ini, isTime);
-        break;
-    case 4:
-        field = &PeriodField(ini, true, isTime);
-        break;
-    case 5:
-        field = &PeriodField(ini, false, isTime);
-        break;
-    case 6:
-        field = &ini.StartValue;
-        break;
-    case 7:
-        field = &ini.StepValue;
-        break;
-    case 8:
-        field = &ini.StepRest;
-        break;
-    default:
+    SettingField(ini, tag, isTime);
+    return isTime;
+}
+
+int TfrmTraining::SettingMaximum(int tag)
+{
+    return tag == 2 ? kMaxWeight : kMaxSetting;
+}
+
+bool TfrmTraining::ReadSetting(int tag, const QString& text, int& value) const
+{
+    TStgIni ini = Training.Ini;
+    bool isTime = false;
+    if (!SettingField(ini, tag, isTime))
         return false;
-    }
-    long long value = 0;
+    long long read = 0;
     if (isTime) {
         int seconds = 0;
         if (!ParseTimeText(text, seconds))
             return false;
-        value = seconds;
-    } else if (!ParseInteger(text, value)) {
+        read = seconds;
+    } else if (!ParseInteger(text, read)) {
         return false;
     }
-    const int stored = int(std::clamp<long long>(value, 0, tag == 2 ? kMaxWeight : kMaxSetting));
+    if (read < 0 || read > SettingMaximum(tag))
+        return false;
+    value = int(read);
+    return true;
+}
+
+QString TfrmTraining::SettingRefusal(int tag, const QString& text) const
+{
+    if (IsTimeSetting(tag))
+        return QStringLiteral("'%1' is not a time from %2 to %3 (hours:minutes:seconds).")
+            .arg(text, TimeText(0), TimeText(SettingMaximum(tag)));
+    return QStringLiteral("'%1' is not a whole number from 0 to %2.").arg(text).arg(SettingMaximum(tag));
+}
+
+bool TfrmTraining::StoreSetting(int tag, const QString& text)
+{
+    int value = 0;
+    if (!ReadSetting(tag, text, value))
+        return false;
+    TStgIni& ini = Training.Ini;
     const TStgIni old = ini;
-    *field = stored;
+    bool isTime = false;
+    *SettingField(ini, tag, isTime) = value;
     if (tag == 4)
-        ini.WorkValue = stored;
+        ini.WorkValue = value;
     else if (tag == 5)
-        ini.RestValue = stored;
+        ini.RestValue = value;
     if (!(old == ini))
         Training.Header.Modified = 1;
     return true;
@@ -907,12 +925,33 @@ void TfrmTraining::EditChanged(QLineEdit* edit)
     }
 }
 
-void TfrmTraining::EditExit(QLineEdit* edit)
+void TfrmTraining::EditExit(QLineEdit* edit, bool leaving)
 {
     if (FRefreshing)
         return;
+    const int tag = Tag(edit);
+    const QString text = edit->text().trimmed();
+    int value = 0;
+    const bool taken = !text.isEmpty() && ReadSetting(tag, text, value);
+    if (!taken && FEntryEdit == edit && !(Training.Ini == FEntryIni)) {
+        // A text that makes no value keeps what the field held when entered, not a value taken
+        // on the way there ("0:00:6" of "0:00:61").
+        Training.Ini = FEntryIni;
+        RefreshHeader();
+        NotifyMain();
+    }
+    if (!taken && !text.isEmpty()) {
+        // Said once the focus has settled where the user put it.
+        QTimer::singleShot(0, this, [why = SettingRefusal(tag, text)] {
+            PromptUser(why, TMsgKind::Warning, TMsgButtons::Ok);
+        });
+    }
+    if (leaving)
+        FEntryEdit = nullptr;
+    else if (taken && FEntryEdit == edit)
+        FEntryIni = Training.Ini;  // Enter keeps what was typed
     const QSignalBlocker block(edit);
-    SetLineText(edit, SettingText(Tag(edit)));
+    SetLineText(edit, SettingText(tag));
 }
 
 void TfrmTraining::ComboChanged(QComboBox* combo)
@@ -1052,13 +1091,18 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
             });
             break;
         }
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
-            ConfirmSettingChange(control);
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            ConfirmSettingChange(control)) {
+            if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                FEntryEdit = edit;
+                FEntryIni = Training.Ini;
+            }
+        }
         break;
     }
     case QEvent::FocusOut:
         if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit)) {
-            EditExit(edit);
+            EditExit(edit, true);
         } else {
             for (QComboBox* combo : FHistoryCombos)
                 if (watched == combo || watched == combo->lineEdit())

@@ -64,13 +64,15 @@ protected:
         window->Training = MakeRowedTraining(strokes, intervalStrokes);
         window->RefreshTraining();
     }
-    // Types into a setting field and leaves it.
-    void Type(QLineEdit* edit, const QString& text)
+    // Clicks into a setting field, types over its text and leaves it by Tab (or ends it by
+    // another key); what the field then said is in prompt.Texts.
+    void Type(QLineEdit* edit, const QString& text, Qt::Key end = Qt::Key_Tab)
     {
-        edit->setFocus();
-        edit->selectAll();
+        ClickAt(edit);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(edit, text);
-        window->pclTraining->setFocus();
+        QTest::keyClick(edit, end);
+        QCoreApplication::processEvents();
     }
     void Choose(QComboBox* combo, int index)
     {
@@ -79,13 +81,16 @@ protected:
     }
 };
 
-// Edits land in the field of their Tag, limit and mode, are clamped; texts that make no value
-// raise nothing and leaving the field puts the last value back.
-TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
+// Edits land in the field of their Tag, limit and mode. What the field cannot hold is refused
+// visibly: it cannot be typed, or the field turns back to what it held when entered and says
+// why; it is never stored as another value.
+TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagOrAreRefusedVisibly)
 {
     using E = QLineEdit* TfrmTraining::*;
     const E weight = &TfrmTraining::edtWeight, limit = &TfrmTraining::edtLimitValue,
             work = &TfrmTraining::edtWorkPeriod, rest = &TfrmTraining::edtRestPeriod;
+    const QString number = "'%1' is not a whole number from 0 to %2.";
+    const QString time = "'%1' is not a time from 0:00:00 to 18:12:15 (hours:minutes:seconds).";
     const struct {
         int limit, intervalBy;
         E edit;
@@ -93,27 +98,39 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
         std::int32_t TStgIni::*field;
         std::int32_t expected;
         QString shown;  // the text after leaving the field
+        QString said;
+        Qt::Key end = Qt::Key_Tab;
     } cases[] = {
-        {0, 0, weight, "300", &TStgIni::Weight, 300, "300"},
-        {0, 0, weight, "99999", &TStgIni::Weight, 32767, "32767"},
-        {0, 0, limit, "70000", &TStgIni::LimitStrokes, 65535, "65535"},
-        {0, 0, limit, "-5", &TStgIni::LimitStrokes, 0, "0"},
-        {1, 0, limit, "1234", &TStgIni::LimitEnergy, 1234, "1234"},
-        {2, 0, limit, "2000", &TStgIni::LimitDistance, 2000, "2000"},
-        {3, 0, limit, "1:30", &TStgIni::LimitTime, 90, "0:01:30"},
-        {3, 0, limit, "1:00:00", &TStgIni::LimitTime, 3600, "1:00:00"},
-        {3, 0, limit, "95", &TStgIni::LimitTime, 95, "0:01:35"},
-        {3, 0, weight, "8o", &TStgIni::Weight, 8, "8"},
-        {3, 0, weight, "abc", &TStgIni::Weight, 8, "8"},
-        {3, 0, limit, "1:75", &TStgIni::LimitTime, 67, "0:01:07"},
-        {3, 0, limit, "x:10", &TStgIni::LimitTime, 67, "0:01:07"},
-        {3, 0, limit, "1:2:3:4", &TStgIni::LimitTime, 3723, "1:02:03"},
-        {4, 0, limit, "6", &TStgIni::LimitIntervals, 6, "6"},
-        {4, 0, work, "25", &TStgIni::WorkStrokes, 25, "25"},
-        {4, 1, work, "900", &TStgIni::WorkEnergy, 900, "900"},
-        {4, 2, rest, "250", &TStgIni::RestDistance, 250, "250"},
-        {4, 3, rest, "0:45", &TStgIni::RestTime, 45, "0:00:45"},
-        {4, 3, work, "2:00", &TStgIni::WorkTime, 120, "0:02:00"},
+        {0, 0, weight, "300", &TStgIni::Weight, 300, "300", ""},
+        {0, 0, weight, "32768", &TStgIni::Weight, 300, "300", number.arg("32768").arg(32767)},
+        {0, 0, limit, "500", &TStgIni::LimitStrokes, 500, "500", ""},
+        {0, 0, limit, "70000", &TStgIni::LimitStrokes, 500, "500", number.arg("70000").arg(65535)},
+        {0, 0, limit, "65535", &TStgIni::LimitStrokes, 65535, "65535", ""},
+        {0, 0, limit, "-5", &TStgIni::LimitStrokes, 5, "5", ""},  // no sign can be typed
+        {1, 0, limit, "1234", &TStgIni::LimitEnergy, 1234, "1234", ""},
+        {2, 0, limit, "2000", &TStgIni::LimitDistance, 2000, "2000", ""},
+        // Only five digits can be typed: the sixth on is not taken.
+        {2, 0, limit, "99999999999", &TStgIni::LimitDistance, 2000, "2000", number.arg("99999").arg(65535)},
+        {3, 0, limit, "1:30", &TStgIni::LimitTime, 90, "0:01:30", ""},
+        {3, 0, limit, "1:00:00", &TStgIni::LimitTime, 3600, "1:00:00", ""},
+        {3, 0, limit, "95", &TStgIni::LimitTime, 95, "0:01:35", ""},
+        {3, 0, limit, "0:00:61", &TStgIni::LimitTime, 95, "0:01:35", time.arg("0:00:61")},
+        {3, 0, limit, "99:99:99", &TStgIni::LimitTime, 95, "0:01:35", time.arg("99:99:99")},
+        {3, 0, limit, "25:00:00", &TStgIni::LimitTime, 95, "0:01:35", time.arg("25:00:00")},
+        {3, 0, limit, "0:00:61", &TStgIni::LimitTime, 95, "0:01:35", time.arg("0:00:61"), Qt::Key_Return},
+        {3, 0, limit, "18:12:15", &TStgIni::LimitTime, 65535, "18:12:15", ""},
+        {3, 0, limit, "x:10", &TStgIni::LimitTime, 65535, "18:12:15", time.arg(":10")},
+        {3, 0, limit, "1:2:3:4", &TStgIni::LimitTime, 3754, "1:02:34", ""},  // a third ':' is not taken
+        {3, 0, weight, "8o", &TStgIni::Weight, 8, "8", ""},
+        {3, 0, weight, "abc", &TStgIni::Weight, 8, "8", ""},
+        {4, 0, limit, "6", &TStgIni::LimitIntervals, 6, "6", ""},
+        {4, 0, work, "25", &TStgIni::WorkStrokes, 25, "25", ""},
+        {4, 1, work, "900", &TStgIni::WorkEnergy, 900, "900", ""},
+        {4, 2, rest, "250", &TStgIni::RestDistance, 250, "250", ""},
+        {4, 2, rest, "65536", &TStgIni::RestDistance, 250, "250", number.arg("65536").arg(65535)},
+        {4, 3, rest, "0:45", &TStgIni::RestTime, 45, "0:00:45", ""},
+        {4, 3, work, "2:00", &TStgIni::WorkTime, 120, "0:02:00", ""},
+        {4, 3, work, "0:00:61", &TStgIni::WorkTime, 120, "0:02:00", time.arg("0:00:61")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -122,9 +139,11 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
             Choose(window->cmbIntervalBy, c.intervalBy);
         QLineEdit* edit = window.get()->*c.edit;
         ASSERT_TRUE(edit->isEnabled());
-        Type(edit, c.text);
+        prompt.Texts.clear();
+        Type(edit, c.text, c.end);
         EXPECT_EQ(window->Training.Ini.*c.field, c.expected);
         EXPECT_EQ(edit->text(), c.shown);
+        EXPECT_EQ(prompt.Texts, c.said.isEmpty() ? QStringList() : QStringList{c.said});
         if (c.edit == work) {
             EXPECT_EQ(window->Training.Ini.WorkValue, c.expected);
         }
@@ -133,7 +152,6 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
         }
     }
     EXPECT_EQ(window->Training.Header.Modified, 1);
-    EXPECT_TRUE(prompt.Texts.isEmpty());  // an empty training is not asked about
 }
 
 // A declined reset leaves the record untouched; an accepted one clears the strokes, keeps the
