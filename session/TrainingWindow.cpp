@@ -2,6 +2,7 @@
 
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
+#include "foundation/core/DateTimeUtils.h"
 #include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
@@ -47,6 +48,7 @@ constexpr int kMaxSetting = 65535;
 const QRegularExpression kNumberInput(QStringLiteral("\\d{0,5}"));
 const QRegularExpression kTimeInput(QStringLiteral("\\d{0,5}(:\\d{0,2}){0,2}"));
 const QDate kDayZero(1899, 12, 30);
+constexpr int kLastHeaderDay = 72999;  // a header date lies below day 73000
 
 int Tag(const QObject* control)
 {
@@ -387,7 +389,9 @@ void TfrmTraining::CreateGeneralPage()
     cmbEvent = historyCombo();
     dtpDate = new QDateEdit(gbxRecording);
     dtpDate->setCalendarPopup(true);
-    dtpDate->setMinimumDate(QDate(1900, 1, 1));
+    // The day before the first date a header can hold stands for no date.
+    dtpDate->setDateRange(kDayZero, kDayZero.addDays(kLastHeaderDay));
+    dtpDate->setSpecialValueText(QStringLiteral("-"));
     dtpTime = new QTimeEdit(gbxRecording);
     dtpTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     pnlRecInterface = new QLabel(gbxRecording);
@@ -629,9 +633,13 @@ void TfrmTraining::RefreshHeader()
         const QString note = Cp1252ToQString(h.Note);
         if (memNote->toPlainText() != note)
             memNote->setPlainText(note);
-        const double day = std::floor(h.Date);
+        // No date (NaN, huge, negative) is shown as "-" in both, never as some other day.
+        const bool isDate = IsHeaderDate(h.Date);
+        const double day = isDate ? std::floor(h.Date) : 0.0;
         dtpDate->setDate(kDayZero.addDays(qint64(day)));
-        dtpTime->setTime(QTime(0, 0).addMSecs(int(std::nearbyint((h.Date - day) * 86400000.0)) % 86400000));
+        dtpTime->setSpecialValueText(isDate ? QString() : QStringLiteral("-"));
+        dtpTime->setTime(isDate ? QTime(0, 0).addMSecs(int(std::nearbyint((h.Date - day) * 86400000.0)) % 86400000)
+                                : QTime(0, 0));
     }
     for (QWidget* w : {static_cast<QWidget*>(edtTitle), static_cast<QWidget*>(cmbName),
                        static_cast<QWidget*>(cmbDescription), static_cast<QWidget*>(dtpDate),
@@ -1035,10 +1043,12 @@ void TfrmTraining::DateChanged()
         return;
     TStgHeader& h = Training.Header;
     const double day = double(kDayZero.daysTo(dtpDate->date()));
-    const double oldDay = std::floor(h.Date);
-    if (day == oldDay)
+    const bool isDate = IsHeaderDate(h.Date);
+    if (day < 1.0 || (isDate && day == std::floor(h.Date))) {
+        RefreshHeader();  // "-" is no date to store
         return;
-    h.Date = day + (h.Date - oldDay);
+    }
+    h.Date = day + (isDate ? h.Date - std::floor(h.Date) : 0.0);
     h.Modified = 1;
     RefreshHeader();
     NotifyMain();
@@ -1049,9 +1059,10 @@ void TfrmTraining::TimeChanged()
     if (FRefreshing)
         return;
     TStgHeader& h = Training.Header;
-    const double day = std::floor(h.Date);
+    // A time given to no date takes today's.
+    const double day = IsHeaderDate(h.Date) ? std::floor(h.Date) : std::floor(Now());
     const double time = dtpTime->time().msecsSinceStartOfDay() / 86400000.0;
-    if (std::abs(h.Date - day - time) < 0.5 / 86400.0)
+    if (IsHeaderDate(h.Date) && std::abs(h.Date - day - time) < 0.5 / 86400.0)
         return;
     h.Date = day + time;
     h.Modified = 1;

@@ -189,8 +189,10 @@ QString FormatHeaderText(const std::string& text) {
     return text.empty() ? QStringLiteral("-") : Cp1252ToQString(text);
 }
 
+bool IsHeaderDate(TDateTime date) { return date >= 1.0 && date < 73000.0; }
+
 QString FormatHeaderDate(TDateTime date) {
-    if (!(date >= 1.0 && date < 73000.0)) return QStringLiteral("-");
+    if (!IsHeaderDate(date)) return QStringLiteral("-");
     const QDateTime dt = DateTimeToQDateTime(date);
     const QLocale locale = QLocale::system();
     QString text = locale.toString(dt.date(), QLocale::ShortFormat);

@@ -41,6 +41,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 namespace {
 
 class TrainingWindowTest : public ::testing::Test {
@@ -352,6 +355,39 @@ TEST_F(TrainingWindowTest, RecordingFieldsAndDates)
     EXPECT_EQ(window->Training.Header.Event, "Club race \xe9");
     window->memNote->setPlainText(QString(300, QLatin1Char('n')));
     EXPECT_EQ(window->Training.Header.Note.size(), kShortStringMax);
+}
+
+// A header date that is no date (a damaged or hostile file) shows as "-", not as today or a
+// clamped day; an edit of its time or its date stores a date.
+TEST_F(TrainingWindowTest, NoDateShowsAsADashAndAnEditStoresADate)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double date : {nan, 1e300, -1e300, -5.0, 0.5, 73000.0, inf}) {
+        for (QAbstractSpinBox* picker : {static_cast<QAbstractSpinBox*>(window->dtpTime),
+                                         static_cast<QAbstractSpinBox*>(window->dtpDate)}) {
+            SCOPED_TRACE(std::to_string(date) + (picker == window->dtpTime ? " time" : " date"));
+            TStgHeader& h = window->Training.Header;
+            h.Date = date;
+            h.Modified = 0;
+            window->RefreshHeader();
+            EXPECT_EQ(window->dtpDate->text(), "-");
+            EXPECT_EQ(window->dtpTime->text(), "-");
+
+            ClickAt(picker);
+            QTest::keyClick(picker, Qt::Key_Up);
+            ASSERT_TRUE(IsHeaderDate(h.Date)) << h.Date;
+            EXPECT_EQ(h.Modified, 1);
+            EXPECT_NE(window->dtpDate->text(), "-");
+            EXPECT_NE(window->dtpTime->text(), "-");
+            if (picker == window->dtpTime) {
+                EXPECT_EQ(window->dtpDate->date(), QDate::currentDate());  // a time alone takes today
+                EXPECT_EQ(window->dtpTime->time(), QTime(1, 0));
+            } else {
+                EXPECT_EQ(h.Date, std::floor(h.Date));  // a day alone at midnight
+            }
+        }
+    }
 }
 
 // Runs fn on the modal dialog once it is shown, then closes it with OK or Cancel.
