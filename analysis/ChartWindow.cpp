@@ -10,6 +10,7 @@
 #include "shell/MainWindow.h"
 #include "shell/SelectColumnsDialog.h"
 #include "widgets/ChartWidget.h"
+#include "widgets/GridCellDelegate.h"
 #include "widgets/UiUtils.h"
 
 #include <QAction>
@@ -125,27 +126,16 @@ private:
 };
 
 // The data grid: fixed column 0 with the legend line of the row's training, text 2 pixels in.
-class TDataGridDelegate : public QStyledItemDelegate {
+class TDataGridDelegate : public TGridCellDelegate {
 public:
-    explicit TDataGridDelegate(TfrmChart* window) : QStyledItemDelegate(window), FWindow(window) {}
+    explicit TDataGridDelegate(TfrmChart* window) : TGridCellDelegate(window), FWindow(window) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
+        TGridCellDelegate::paint(painter, option, index);
         painter->save();
-        const QWidget* grid = option.widget;
-        const bool fixed = index.column() == 0;
-        QColor back = fixed ? grid->palette().color(QPalette::Button) : grid->palette().color(QPalette::Base);
-        QColor text = fixed ? QColor(Qt::black) : grid->palette().color(QPalette::Text);
-        if (!fixed && (option.state & QStyle::State_Selected)) {
-            back = grid->palette().color(QPalette::Highlight);
-            text = grid->palette().color(QPalette::HighlightedText);
-        }
-        painter->fillRect(option.rect, back);
-        painter->setPen(text);
-        painter->setFont(option.font);
-        painter->drawText(option.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                          index.data().toString());
-        if (fixed) {
+        if (index.column() == 0) {
+            const QColor back = CellBackground(option, index);
             QColor colour = Qt::black;
             int width = 0;
             int style = kPenClear;

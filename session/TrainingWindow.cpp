@@ -11,6 +11,7 @@
 #include "shell/ChartOptionsDialog.h"
 #include "shell/MainWindow.h"
 #include "shell/SelectColumnsDialog.h"
+#include "widgets/GridCellDelegate.h"
 #include "widgets/ShapeSample.h"
 #include "widgets/UiUtils.h"
 
@@ -498,6 +499,7 @@ void TfrmTraining::CreateGridPages()
 void TfrmTraining::SetupGrid(QTableView* grid, TTrainingGridModel* model)
 {
     grid->setModel(model);
+    grid->setItemDelegate(new TGridCellDelegate(grid));  // column 0 drawn as the fixed column
     grid->verticalHeader()->hide();
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -647,6 +649,7 @@ void TfrmTraining::RefreshHeader()
                        static_cast<QWidget*>(cmbEvent), static_cast<QWidget*>(memNote)})
         w->setEnabled(true);
 
+    // Where the data came from, only while there is data: an emptied training keeps the text.
     if (!IsEmptyTraining(Training)) {
         QString source;
         if (h.InterfaceType != 0)
@@ -658,8 +661,6 @@ void TfrmTraining::RefreshHeader()
             source += QString::asprintf("%u.%u.%u.%u", v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
         }
         pnlRecInterface->setText(source + QStringLiteral("  "));
-    } else {
-        pnlRecInterface->clear();
     }
 
     // The line sample: a solid pen fills the shape with the colour, other styles draw only the

@@ -357,6 +357,47 @@ TEST_F(TrainingWindowTest, RecordingFieldsAndDates)
     EXPECT_EQ(window->Training.Header.Note.size(), kShortStringMax);
 }
 
+// Column 0 of the grids is drawn as the fixed column: the button colour and black numbers, whatever
+// colours the options give the grid. Where the data came from changes only while there is data.
+TEST_F(TrainingWindowTest, FixedColumnAndTheSourceOfTheData)
+{
+    Rowed(40, 10);
+    window->Training.Ini.SessionLimit = 4;  // the intervals grid shows
+    window->Training.Header.InterfaceType = 2;
+    window->SetColors(QApplication::font(), QColor(0, 0, 255), QColor(220, 220, 220), QColor(255, 255, 200));
+    QTableView* grid = window->sgdIntervals;
+    ASSERT_TRUE(grid->isVisible());
+    const QImage image = grid->viewport()->grab().toImage();
+    const auto inks = [&](const QRect& cell) {
+        int black = 0, blue = 0;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                black += c.red() < 100 && c.green() < 100 && c.blue() < 100;
+                blue += c.blue() - c.red() > 60;
+            }
+        return std::pair{black, blue};
+    };
+    const QRect fixed = grid->visualRect(grid->model()->index(0, 0));
+    const QRect value = grid->visualRect(grid->model()->index(0, 1));
+    EXPECT_EQ(image.pixelColor(fixed.topLeft() + QPoint(1, 1)), grid->palette().color(QPalette::Button));
+    EXPECT_GT(inks(fixed).first, 0);
+    EXPECT_EQ(inks(fixed).second, 0);
+    EXPECT_GT(inks(value).second, 0);
+    // Nothing drawn above the text's place, 2 pixels in.
+    int above = 0;
+    for (int x = fixed.left(); x <= fixed.right(); ++x)
+        above += image.pixelColor(x, fixed.top() + 1) != grid->palette().color(QPalette::Button);
+    EXPECT_EQ(above, 0);
+
+    const QString source = window->pnlRecInterface->text();
+    ASSERT_FALSE(source.isEmpty());
+    prompt.Answers = {TMsgResult::Yes};
+    ClickAt(window->btnReset);
+    ASSERT_TRUE(IsEmptyTraining(window->Training));
+    EXPECT_EQ(window->pnlRecInterface->text(), source);
+}
+
 // A header date that is no date (a damaged or hostile file) shows as "-", not as today or a
 // clamped day; an edit of its time or its date stores a date.
 TEST_F(TrainingWindowTest, NoDateShowsAsADashAndAnEditStoresADate)
