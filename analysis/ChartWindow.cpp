@@ -801,7 +801,8 @@ void TfrmChart::SetColors(const QFont& font, const QColor& textColor, const QCol
         axis->AxisColor = QColorToColorRef(FontColor);
     }
     FChart->Refresh();
-    // The grid's rows are not rebuilt here: colouring never changes what the grid holds.
+    // Row heights and column 0 follow the font; the kinds fill the values in again.
+    FillDataGridHeader();
     update();
 }
 

@@ -47,6 +47,15 @@ inline QWidget* RightClickAt(QWidget* widget, QPoint pos = QPoint(-1, -1)) {
     return under;
 }
 
+// The pointer moved, no button held, onto a point of `widget` (its centre by default): the move
+// goes to whatever lies under that point, and on to the widgets that follow hovering.
+inline QWidget* HoverAt(QWidget* widget, QPoint pos = QPoint(-1, -1)) {
+    QWidget* under = WidgetUnder(widget, pos);
+    QMouseEvent move(QEvent::MouseMove, pos, under->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(under, &move);
+    return under;
+}
+
 // Opens `menu` from the menu bar and clicks `item` in it; false when either is not there to click.
 inline bool ChooseFromMenu(QMenuBar* bar, QMenu* menu, QAction* item) {
     const QRect title = bar->actionGeometry(menu->menuAction());
