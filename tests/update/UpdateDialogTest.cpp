@@ -237,8 +237,9 @@ TEST_F(UpdateDialogTest, UpdateReplacesTheProgramOnlyAsChecked) {
         EXPECT_EQ(Buttons(), "---");
         EXPECT_EQ(Boxes.size(), 1u);
         EXPECT_EQ(ReadAllBytes(Program), Old);  // nothing happens while the program runs
-        if (!c.ChangedTo.isNull())
+        if (!c.ChangedTo.isNull()) {
             ASSERT_TRUE(WriteProgram(Dlg->Target(), c.ChangedTo, 0644));
+        }
 
         ::close(Dlg->Replacer->WaitFd);  // the program ends
         EXPECT_EQ(WaitExit(Dlg->Replacer->Pid), c.Exit);
@@ -454,8 +455,9 @@ TEST_F(UpdateDialogTest, HomepageOpensOnlyWebAddresses) {
         ClickOn(Dlg->btnHomepage);
         EXPECT_EQ(Opened, c.Opens ? QStringList{QString::fromLatin1(c.Homepage)} : QStringList());
         ASSERT_EQ(Boxes.size(), c.Opens ? 0u : 1u);
-        if (!c.Opens)
+        if (!c.Opens) {
             EXPECT_TRUE(Boxes[0].second.contains(QLatin1String(c.Homepage)));
+        }
     }
 }
 
