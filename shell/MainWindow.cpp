@@ -227,7 +227,8 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
     LoadSettings();
     ++TimesStarted;
 
-    HelpUpdate->setVisible(false);
+    // Without an address there is nothing to check; with one, Help > Update is there to choose.
+    HelpUpdate->setVisible(!UpdateAddress.isEmpty());
     disconnect(HelpAbout, &QAction::triggered, this, nullptr);
     connect(HelpAbout, &QAction::triggered, this, &TfrmMain::HelpAboutShow);
     FirstShow = true;
