@@ -242,6 +242,33 @@ TEST_F(HttpClientTest, EachKindOfRequest) {
     }
 }
 
+// A stream that gives less than it announced ends the POST with the reason, instead of leaving
+// the server waiting for the rest.
+TEST_F(HttpClientTest, APostWhoseStreamEndsEarlyFails) {
+    TLoopbackServer server([](TLoopbackConnection& conn) {
+        conn.ReadRequest();
+        conn.ReadToEnd();
+    });
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("form"));
+    {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(20000, 'x'));
+    }
+    QFile stream(name);
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    Http.URL = server.Url();
+    Http.SendStream = &stream;
+    int error = -1;
+    Http.OnRequestDone = [&](THttpCli*, THttpRequest, int e) { error = e; };
+    Http.RequestAsync(httpPOST);  // 20,000 bytes announced
+    ASSERT_TRUE(QFile::resize(name, 100));
+    ASSERT_TRUE(WaitUntil([&] { return error >= 0; }, 10000));
+    EXPECT_EQ(error, httperrReadFailed);
+    EXPECT_EQ(Http.RequestErrorText(), "Cannot read the data to post: it ended after 100 of 20000 bytes");
+}
+
 // A client used in a thread of its own: with MultiThreaded its synchronous requests wait in the
 // socket's message pump on that thread, and finish while the application's thread handles
 // nothing; a quit of the thread ends the waiting request as aborted.
