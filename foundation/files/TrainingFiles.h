@@ -140,7 +140,8 @@ bool WriteStgFile(const QString& fileName, const TTraining& training);
 // nothing then.
 bool EncodeStgFileForReader(const TTraining& training, std::vector<std::uint8_t>& bytes);
 // Reads a whole training (the record is cleared first). Files older than the chunked format
-// fail here; their header can still be read by ReadStgHeader.
+// fail here; their header can still be read by ReadStgHeader. A stroke record cut by the end of
+// the file also sounds a tone (2500 Hz, 100 ms).
 bool ReadStgFile(const QString& fileName, TTraining& training);
 // Reads only the file information. `version` is the version read (also when the read fails
 // after it; 0 when it could not be read).
