@@ -178,8 +178,8 @@ bool ReadUserFile(const QString& fileName, TTraining& training);
 // A training without stroke 1 writes a zero stroke and curve.
 bool WriteStrFile(const QString& fileName, const TTraining& training);
 bool WriteUserFile(const QString& fileName, const TTraining& training);
-// The same from and to memory. The decoders set the stroke arrays (.str), Ini and Header.Name and
-// leave the rest of the record as it is.
+// The same from and to memory. The decoders set the stroke arrays and Workout (.str: the stroke's
+// totals), Ini and Header.Name and leave the rest of the record as it is.
 bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& training);
 bool DecodeUserFile(const std::uint8_t* data, std::size_t size, TTraining& training);
 std::vector<std::uint8_t> EncodeStrFile(const TTraining& training);
