@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -320,13 +321,28 @@ bool DecodeStgHeader(const std::uint8_t* data, std::size_t size, TStgHeader& hea
     return DecodeHeader(src, header, version);
 }
 
+namespace {
+
+std::uint64_t EncodedSize(const TTraining& t) {
+    return 8 + 7 * kChunkHeadSize + kStgHeaderSize + kStgIniSize + kStgWorkoutSize +
+           std::uint64_t{HighestIndex(t.StrokeData.size())} * kStgStrokeDataSize +
+           std::uint64_t{HighestIndex(t.ForceCurves.size())} * kStgForceCurveSize +
+           std::uint64_t{t.Intervals.size()} * kStgIntervalSize +
+           std::uint64_t{HighestIndex(t.RawData.size())} * kStgRawDataSize;
+}
+
+} // namespace
+
+std::int32_t StgFileSize(const TTraining& t) {
+    return static_cast<std::int32_t>(
+        std::min<std::uint64_t>(EncodedSize(t), std::numeric_limits<std::int32_t>::max()));
+}
+
 std::vector<std::uint8_t> EncodeStgFile(const TTraining& t) {
     const std::size_t strokes = HighestIndex(t.StrokeData.size());
     const std::size_t curves = HighestIndex(t.ForceCurves.size());
     const std::size_t raws = HighestIndex(t.RawData.size());
-    TByteWriter w(8 + 7 * kChunkHeadSize + kStgHeaderSize + kStgIniSize + kStgWorkoutSize +
-                  strokes * kStgStrokeDataSize + curves * kStgForceCurveSize +
-                  t.Intervals.size() * kStgIntervalSize + raws * kStgRawDataSize);
+    TByteWriter w(static_cast<std::size_t>(EncodedSize(t)));
     w.WriteBytes(TrainingMagic.data(), TrainingMagic.size());
     w.WriteI32(StgWriterVersion());
 

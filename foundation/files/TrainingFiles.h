@@ -133,6 +133,8 @@ bool RegisterFileAssociation(bool doRegister, const QString& extension, const QS
 inline constexpr qint64 kMaxStgFileSize = qint64{128} << 20;
 // The packed version this program writes into .stg files; never 0.
 std::int32_t StgWriterVersion();
+// The size of the .stg file the training is written as (what Header.FileSize stores).
+std::int32_t StgFileSize(const TTraining& training);
 // Writes the training through a temporary file in the target folder that replaces the target
 // only when complete; on failure the old file is left as it was. True when written.
 bool WriteStgFile(const QString& fileName, const TTraining& training);
