@@ -507,13 +507,27 @@ QString ShortenPath(const QString& path, const TTextWidthProc& textWidth, int ma
 }
 
 bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg) {
+    QString error;
+    return RegisterFileAssociations(zti, ztr, zts, str, stg, error);
+}
+
+bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg, QString& error,
+                              const QString& sysRoot) {
+    error.clear();
     const TDesktopFileTypeTarget target = DefaultDesktopFileTypeTarget(GetProductName());
+    // A copy on a stick would leave the desktop pointing at a program that goes with the stick.
+    if (IsOnRemovableMediaIn(target.ProgramPath, sysRoot)) {
+        error = QStringLiteral("The program runs from removable media: file types are registered only for a "
+                               "copy on a fixed drive");
+        return false;
+    }
     bool ok = RegisterOneType(target, zts, QStringLiteral("zts"), QStringLiteral("ZtIV Session"), 5);
     ok = RegisterOneType(target, stg, QStringLiteral("stg"), QStringLiteral("Training"), 4) && ok;
     ok = RegisterOneType(target, str, QStringLiteral("str"), QStringLiteral("Stroke"), 6) && ok;
     ok = RegisterOneType(target, ztr, QStringLiteral("ztr"), QStringLiteral("ZtIV Stroke"), 6) && ok;
     ok = RegisterOneType(target, zti, QStringLiteral("zti"), QStringLiteral("ZtIV User"), 5) && ok;
     UpdateDesktopDatabases(target);
+    if (!ok) error = QStringLiteral("The file types could not be registered");
     return ok;
 }
 

@@ -114,8 +114,12 @@ QString TrainingLabelText(const TStgHeader& header, std::uint8_t fields, bool mu
 // Drops leading folders of a '/' path, marking the cut with "...", until it fits maxWidth.
 QString ShortenPath(const QString& path, const TTextWidthProc& textWidth, int maxWidth);
 // File types with the desktop: shared-mime-info types, a .desktop entry and icons in the user's
-// data folder. False when some file could not be written or removed.
+// data folder. Nothing is registered or removed for a program on removable media (sysRoot is
+// where that is looked up). False, with the reason, when nothing was done or some file could not
+// be written or removed.
 bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg);
+bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg, QString& error,
+                              const QString& sysRoot = QStringLiteral("/sys"));
 // shellExtension and propertySheet have no desktop counterpart and are ignored.
 bool RegisterFileAssociation(bool doRegister, const QString& extension, const QString& description,
                              bool shellExtension, bool propertySheet, int iconIndex);
