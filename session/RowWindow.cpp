@@ -367,7 +367,9 @@ void TfrmRow::UpdateConnectButton() {
 }
 
 void TfrmRow::FocusConnectButton() {
-    if (ConnectButton && ConnectButton->isEnabled() && ConnectButton->isVisible())
+    // The button is this window's active control; while another window is in front it stays so
+    // until this window is activated again.
+    if (ConnectButton && ConnectButton->isEnabled() && ConnectButton->isVisible() && IsActiveChild())
         ConnectButton->setFocus();
 }
 
@@ -475,6 +477,7 @@ void TfrmRow::resizeEvent(QResizeEvent* event) {
     PlaceButton();
     if (FValueData)
         FValueData->UpdateAreas();
+    FocusConnectButton();
 }
 
 void TfrmRow::SubWindowActivated() {

@@ -8,6 +8,8 @@
 #include "support/QtPrinters.h"
 #include "support/UiInput.h"
 
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
@@ -20,12 +22,16 @@
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
+#include "shell/StatusPanels.h"
 #include "widgets/ChartWidget.h"
 #include "shell/UiPrompt.h"
 #include "session/ResultsDialog.h"
 #include "widgets/UiUtils.h"
 
+#include <QCheckBox>
+#include <QListWidget>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStyleOptionTitleBar>
@@ -594,6 +600,75 @@ TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
     emit area->subWindowActivated(row->SubWindow());
     EXPECT_FALSE(MessageWindowVisible());
     CloseMessageWindow();
+}
+
+// ---------------------------------------------------------------- the windows beside a session
+
+// The session button takes the focus only while the row window is the current one: a window
+// opened or chosen while the session rows stays in front, and so does one whose chart is copied.
+TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
+    QApplication::setActiveWindow(form.get());
+    QMdiArea* area = form->MdiArea;
+    QMenuBar* bar = form->menuBar();
+    Connect();
+    RowUntilStroke(3);
+    EXPECT_EQ(area->currentSubWindow(), row->SubWindow());
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseStrokeData));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    ASSERT_TRUE(strokeData);
+    RowUntilStroke(6);
+    EXPECT_EQ(area->currentSubWindow(), strokeData->SubWindow()) << "opened while rowing";
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewTraining));
+    TfrmTraining* training = row->TrainingWindow();
+    ASSERT_EQ(area->currentSubWindow(), training->SubWindow());
+    RowUntilStroke(9);
+    EXPECT_EQ(area->currentSubWindow(), training->SubWindow()) << "chosen while rowing";
+
+    // Back in the row window its button is the control in use again, stroke after stroke.
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    ASSERT_EQ(area->currentSubWindow(), row->SubWindow());
+    ClickAt(row->memLog);
+    RowUntilStroke(11);
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(curves);
+    ClickAt(curves->metCurve);
+    ASSERT_EQ(form->focusWidget(), curves->metCurve);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuEdit, form->EditCopyChart));
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow()) << "its chart copied";
+    EXPECT_EQ(form->focusWidget(), curves->metCurve);
+    RowUntilStroke(13);
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
+}
+
+// The log writes in the window's font; a resize gives the session button the focus, but only
+// while the row window is the current one.
+TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
+    QApplication::setActiveWindow(form.get());
+    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
+    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
+    Connect();
+    RowUntilStroke(2);
+    // A click on the status bar turns to the log, a click in it takes the focus there.
+    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
+    ASSERT_TRUE(row->memLog->isVisible());
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
+    form->resize(form->size() + QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
+    QMdiSubWindow* front = form->MdiArea->currentSubWindow();
+    ASSERT_NE(front, row->SubWindow());
+    form->resize(form->size() - QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
 }
 
 }  // namespace
