@@ -671,4 +671,21 @@ TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
     EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
 }
 
+// A warm-up that ends because its device went (not by the button) clears every status panel:
+// the goal ruler is back for the next session.
+TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
+    row->Session->View.ConnectDialog = [](TConnectChoice& c) {
+        c = TConnectChoice{QStringLiteral("DEMO"), 2, 1};
+        return true;
+    };
+    Connect();
+    RowUntilStroke(2);
+    ASSERT_TRUE(row->WarmingUpPanel());
+    Replay->Close();  // unplugged: the interface closes itself
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(row->WarmingUpPanel());
+    for (int panel = rpSource; panel <= rpTime; ++panel)
+        EXPECT_EQ(row->StatusBar->Panel(panel).Text.toStdString(), "") << panel;
+}
+
 }  // namespace
