@@ -160,19 +160,25 @@ void TfrmRow::SetupLeftChart() {
     if (!t || t->Header.CurrentStroke == 0)
         for (int s : {kOldSeries, kNewSeries})
             m.Series[std::size_t(s)].Points.clear();
+    SetupReferenceCurves();
+    FLeftChart->Refresh();
+}
+
+void TfrmRow::SetupReferenceCurves() {
+    TChartModel& m = FLeftChart->EditModel();
     m.Series.resize(2);
     TfrmMain* main = MainWindow();
-    if (LeftReference && main) {
-        // The other trainings' shown curves, read in place.
-        const int count = main->TrainingCount() + 4;
-        for (int n = 0; n < count; ++n) {
-            const TTraining* other = main->TrainingPtr(n);
-            if (!other || (t && other->Id == t->Id))
-                continue;
-            CreateForceCurveSeries(m, *other, false, false, false, 0, 0);
-        }
+    if (!LeftReference || !main)
+        return;
+    // The shown curves of the other trainings and of the spare records, read in place.
+    const TTraining* t = Training();
+    const int count = main->TrainingCount() + 4;
+    for (int n = 0; n < count; ++n) {
+        const TTraining* other = main->TrainingPtr(n);
+        if (!other || (t && other->Id == t->Id))
+            continue;
+        CreateForceCurveSeries(m, *other, false, false, false, 0, 0);
     }
-    FLeftChart->Refresh();
 }
 
 int TfrmRow::LiveStrokeLimit() const {
@@ -271,12 +277,16 @@ void TfrmRow::DriveStarted() {
 
 void TfrmRow::RecoveryStarted() {
     StatusBar->update();
-    if (!FLeftChart)
-        return;
-    // The drive just finished stays in view through the recovery; the reference curves stay as
-    // they are (they change only with the list of trainings).
-    FLeftChart->EditModel().Series[kOldSeries].Points.clear();
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    if (FLeftChart) {
+        // The drive just finished stays in view through the recovery; the reference curves
+        // follow the trainings opened, closed or browsed meanwhile.
+        FLeftChart->EditModel().Series[kOldSeries].Points.clear();
+        SetupReferenceCurves();
+        FLeftChart->Refresh();
+    }
+    // The windows that show trainings take the stroke just rowed.
+    if (TfrmMain* main = MainWindow())
+        main->TrainingsChanged(true);
 }
 
 void TfrmRow::CurveDelivered() {

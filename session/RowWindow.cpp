@@ -326,8 +326,13 @@ void TfrmRow::WireSession() {
             self->SaveLayout(GetUserIniFileName(true));
     };
     v.RefreshTraining = [self] {
-        if (self && self->FTrainingWindow)
+        if (!self)
+            return;
+        if (self->FTrainingWindow)
             self->FTrainingWindow->RefreshTraining();
+        // The session's training changed as a whole (reset, interval, end): so do its views.
+        if (TfrmMain* main = self->MainWindow())
+            main->RefreshViews();
     };
     v.RefreshStrokeData = [self] {
         if (self && self->FTrainingWindow)

@@ -194,6 +194,8 @@ private:
     void CreateMenus();
     void WireSession();
     void CreateLeftChart();
+    // The left chart's series after the live two: the curves of the other trainings.
+    void SetupReferenceCurves();
     void CreateRightChart();
     void SetupValueData();
     void CreateBottomValues();

@@ -6,6 +6,7 @@
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
+#include "support/TrainingBuilder.h"
 #include "support/UiInput.h"
 
 #include "analysis/ForceCurveWindow.h"
@@ -686,6 +687,79 @@ TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
     EXPECT_FALSE(row->WarmingUpPanel());
     for (int panel = rpSource; panel <= rpTime; ++panel)
         EXPECT_EQ(row->StatusBar->Panel(panel).Text.toStdString(), "") << panel;
+}
+
+// The stroke-data and force-curve windows follow the session: each stroke as it is rowed, the
+// whole session when it ends.
+TEST_F(RowByHand, AnalysisWindowsFollowTheSession) {
+    TFakePrompt prompt(TMsgResult::Yes);  // disconnect: Yes
+    QMenuBar* bar = form->menuBar();
+    Connect();
+    RowUntilStroke(10);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseStrokeData));
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(strokeData && curves);
+    const TTraining& t = row->TrainingWindow()->Training;
+    // The power series: strokes from 2 on that have power.
+    const auto powered = [&t](int n) {
+        int count = 0;
+        for (int k = 2; k <= n; ++k)
+            count += t.StrokeData[std::size_t(k)].Power > 0;
+        return count;
+    };
+    const auto powerPoints = [strokeData] {
+        const std::vector<TChartSeries>& series = strokeData->FChart->Model().Series;
+        return series.empty() ? -1 : int(series.front().Points.size());
+    };
+    for (const int n : {10, 25, 40}) {
+        RowUntilStroke(n);
+        EXPECT_EQ(powerPoints(), powered(n)) << n;
+        EXPECT_EQ(curves->metCurve->text().toStdString(), std::to_string(n));
+        EXPECT_EQ(curves->sgdData->item(0, 1)->text().trimmed().toStdString(), std::to_string(n));
+    }
+
+    // The rower ends the session in the row window.
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    Click(row->ConnectButton);
+    ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+    const int n = row->Session->Recorder().StrokeCount();
+    ASSERT_EQ(int(t.StrokeData.size()) - 1, n);
+    EXPECT_EQ(powerPoints(), powered(n));
+    for (int column = 0; column < kSessionParameterCount; ++column)
+        EXPECT_EQ(strokeData->sgdData->item(0, column + 1)->text().toStdString(),
+                  FormatSessionParameter(t, column).toStdString()) << column;
+    EXPECT_EQ(curves->sgdData->item(0, 0)->text().toStdString(), curves->GetTrainingCaption(0).toStdString());
+    EXPECT_TRUE(curves->btbFirst->isEnabled());
+    EXPECT_FALSE(curves->btbLast->isEnabled());
+}
+
+// The left chart follows the list of trainings: the curve of a training opened during the session
+// appears at the next recovery, and goes at the next after the training closed.
+TEST_F(RowByHand, LeftChartFollowsTheTrainingsOpenedAndClosed) {
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    QMenuBar* bar = form->menuBar();
+    const auto references = [this] { return int(row->LeftChartWidget()->Model().Series.size()) - 2; };
+    Connect();
+    RowUntilStroke(3);
+    ASSERT_EQ(references(), 0);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileOpen));
+    ASSERT_EQ(form->TrainingCount(), 2);
+    RowUntilStroke(5);
+    ASSERT_EQ(references(), 1);
+    const TTraining& other = form->TrainingWindow(1)->Training;
+    const TChartSeries& curve = row->LeftChartWidget()->Model().Series[2];
+    EXPECT_EQ(curve.Color, TChartColor(other.Header.Color));
+    EXPECT_EQ(int(curve.Points.size()), kForceCurveSamples);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileClose));  // the opened one is in front
+    ASSERT_EQ(form->TrainingCount(), 1);
+    RowUntilStroke(7);
+    EXPECT_EQ(references(), 0);
 }
 
 }  // namespace
