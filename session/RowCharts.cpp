@@ -110,12 +110,8 @@ void TfrmRow::CreateLeftChart() {
     m.Right.Visible = false;
     m.Top.Visible = false;
     m.DefaultCapacity = kForceCurveSamples;
-    TChartSeries& old = m.AddSeries(TSeriesKind::Line);
-    old.Title = QStringLiteral("Old");
-    old.Color = FOldColor;
-    TChartSeries& now = m.AddSeries(TSeriesKind::Line);
-    now.Title = QStringLiteral("New");
-    now.Color = FNewColor;
+    m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("Old");
+    m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("New");
     chart->SetModel(std::move(m));
     chart->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](const QPoint& pos) {
@@ -123,9 +119,25 @@ void TfrmRow::CreateLeftChart() {
             popLeft->popup(chart->mapToGlobal(pos));
     });
     FLeftChart = chart;
+    ApplyLiveCurveLook();
     ApplyChartColors(chart);
     chart->show();
     LayoutCharts();
+}
+
+void TfrmRow::ApplyLiveCurveLook() {
+    const TTraining* t = Training();
+    TChartModel& m = FLeftChart->EditModel();
+    for (int s : {kOldSeries, kNewSeries}) {
+        TChartSeries& series = m.Series[std::size_t(s)];
+        series.Color = s == kOldSeries ? FOldColor : FNewColor;
+        if (t) {
+            series.PenStyle = t->Header.PenStyle;
+            series.PenWidth = std::max<int>(t->Header.PenWidth, 1);
+        }
+        for (TChartPoint& point : series.Points)
+            point.Color = series.Color;
+    }
 }
 
 void TfrmRow::CreateRightChart() {

@@ -520,15 +520,7 @@ void TfrmRow::RefreshTraining() {
     FNewColor = std::uint32_t(t->Header.Color);
     FOldColor = InvertColor(FNewColor);
     if (FLeftChart) {
-        TChartModel& m = FLeftChart->EditModel();
-        for (int s = 0; s < 2 && s < int(m.Series.size()); ++s) {
-            TChartSeries& series = m.Series[std::size_t(s)];
-            series.Color = s == 0 ? FOldColor : FNewColor;
-            series.PenStyle = t->Header.PenStyle;
-            series.PenWidth = std::max<int>(t->Header.PenWidth, 1);
-            for (TChartPoint& point : series.Points)
-                point.Color = series.Color;
-        }
+        ApplyLiveCurveLook();
         FLeftChart->replot(QCustomPlot::rpQueuedReplot);
     }
     if (TInterface* iface = Session->CurrentInterface()) {

@@ -196,6 +196,8 @@ private:
     void CreateLeftChart();
     // The left chart's series after the live two: the curves of the other trainings.
     void SetupReferenceCurves();
+    // The live two in the training's colours (the previous drive's inverted) and pen.
+    void ApplyLiveCurveLook();
     void CreateRightChart();
     void SetupValueData();
     void CreateBottomValues();

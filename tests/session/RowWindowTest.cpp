@@ -762,4 +762,49 @@ TEST_F(RowByHand, LeftChartFollowsTheTrainingsOpenedAndClosed) {
     EXPECT_EQ(references(), 0);
 }
 
+// Turning the left chart off and on again (its menu's Empty, then Force curve) brings back the
+// same chart: the live curves in the training's colours and pen, the reference curves no others.
+TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+    const TTraining& t = row->TrainingWindow()->Training;
+    ASSERT_GT(t.Header.PenWidth, 1);
+    // What each series draws with: colour, pen and, for a reference, its points.
+    const auto looks = [this] {
+        QStringList looks;
+        const std::vector<TChartSeries>& series = row->LeftChartWidget()->Model().Series;
+        for (std::size_t i = 0; i < series.size(); ++i)
+            looks << QStringLiteral("%1 %2 %3 %4")
+                         .arg(series[i].Color)
+                         .arg(series[i].PenStyle)
+                         .arg(series[i].PenWidth)
+                         .arg(i >= 2 ? int(series[i].Points.size()) : -1);
+        return looks.join(QStringLiteral("; ")).toStdString();
+    };
+    const auto choose = [this](const QString& text) {
+        RightClickAt(row->pnlChartLeft);
+        ASSERT_TRUE(row->popLeft->isVisible());
+        for (QAction* a : row->popLeft->actions())
+            if (a->text() == text)
+                QTest::mouseClick(row->popLeft, Qt::LeftButton, {}, row->popLeft->actionGeometry(a).center());
+    };
+    Connect();
+    RowUntilStroke(4);
+    const std::string before = looks();
+    ASSERT_EQ(std::count(before.begin(), before.end(), ';'), 2) << before;  // one reference curve
+    EXPECT_NE(before.find(QStringLiteral("; %1 %2 %3 -1;").arg(t.Header.Color).arg(t.Header.PenStyle)
+                              .arg(t.Header.PenWidth).toStdString()),
+              std::string::npos) << before;
+    choose(QStringLiteral("&Empty"));
+    ASSERT_FALSE(row->LeftChartWidget());
+    choose(QStringLiteral("&Force curve"));
+    ASSERT_TRUE(row->LeftChartWidget());
+    RowUntilStroke(6);
+    EXPECT_EQ(looks(), before);
+}
+
 }  // namespace
