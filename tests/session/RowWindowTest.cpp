@@ -807,4 +807,34 @@ TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
     EXPECT_EQ(looks(), before);
 }
 
+// A curve number typed in the force-curve window while the session rows is not overwritten by
+// the strokes that redraw the window before it is entered.
+TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
+    QApplication::setActiveWindow(form.get());
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    TTraining other = MakeRowedTraining(20);
+    other.Header.Title = "Other";
+    ASSERT_TRUE(WriteStgFile(file, other));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+    Connect();
+    RowUntilStroke(3);
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(curves);
+    // The other training is selected, its curve number typed.
+    const TTraining& opened = form->TrainingWindow(1)->Training;
+    ASSERT_EQ(opened.Header.Title, "Other");
+    QListWidget* list = curves->clbTrainings;
+    ClickAt(list->viewport(), list->visualItemRect(list->item(1)).center() + QPoint(20, 0));
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QStringLiteral("7"));
+    RowUntilStroke(5);
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    EXPECT_EQ(opened.Header.CurrentStroke, 7);
+}
+
 }  // namespace
