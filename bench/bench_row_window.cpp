@@ -40,20 +40,7 @@ struct TRowBench {
         Row = std::make_unique<TfrmRow>(nullptr, Window.get());
         Row->resize(1280, 800);
         Row->show();
-        TSessionController& s = *Row->Session;
-        s.SetClock(&Clock);
-        s.CreateInterfaceOfKind = [this](std::uint8_t, QObject* owner) -> TInterface* {
-            Replay = CreateInterface<TReplay>(owner);
-            return Replay;
-        };
-        s.View.ConnectDialog = [](TConnectChoice& c) {
-            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
-            return true;
-        };
-        s.View.ShowResults = [](TTraining&) {};
-        s.View.ShowMessageWindow = [](const QString&) {};
-        s.View.CloseMessageWindow = [] {};
-        s.ButtonClick();
+        StartReplaySession(*Row->Session, Clock, Replay);
         QCoreApplication::processEvents();
     }
 

@@ -194,6 +194,10 @@ private:
     void CreateMenus();
     void WireSession();
     void CreateLeftChart();
+    // The left chart's series after the live two: the curves of the other trainings.
+    void SetupReferenceCurves();
+    // The live two in the training's colours (the previous drive's inverted) and pen.
+    void ApplyLiveCurveLook();
     void CreateRightChart();
     void SetupValueData();
     void CreateBottomValues();

@@ -6,8 +6,11 @@
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
+#include "support/TrainingBuilder.h"
 #include "support/UiInput.h"
 
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
@@ -20,12 +23,16 @@
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
+#include "shell/StatusPanels.h"
 #include "widgets/ChartWidget.h"
 #include "shell/UiPrompt.h"
 #include "session/ResultsDialog.h"
 #include "widgets/UiUtils.h"
 
+#include <QCheckBox>
+#include <QListWidget>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStyleOptionTitleBar>
@@ -594,6 +601,240 @@ TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
     emit area->subWindowActivated(row->SubWindow());
     EXPECT_FALSE(MessageWindowVisible());
     CloseMessageWindow();
+}
+
+// ---------------------------------------------------------------- the windows beside a session
+
+// The session button takes the focus only while the row window is the current one: a window
+// opened or chosen while the session rows stays in front, and so does one whose chart is copied.
+TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
+    QApplication::setActiveWindow(form.get());
+    QMdiArea* area = form->MdiArea;
+    QMenuBar* bar = form->menuBar();
+    Connect();
+    RowUntilStroke(3);
+    EXPECT_EQ(area->currentSubWindow(), row->SubWindow());
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseStrokeData));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    ASSERT_TRUE(strokeData);
+    RowUntilStroke(6);
+    EXPECT_EQ(area->currentSubWindow(), strokeData->SubWindow()) << "opened while rowing";
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewTraining));
+    TfrmTraining* training = row->TrainingWindow();
+    ASSERT_EQ(area->currentSubWindow(), training->SubWindow());
+    RowUntilStroke(9);
+    EXPECT_EQ(area->currentSubWindow(), training->SubWindow()) << "chosen while rowing";
+
+    // Back in the row window its button is the control in use again, stroke after stroke.
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    ASSERT_EQ(area->currentSubWindow(), row->SubWindow());
+    ClickAt(row->memLog);
+    RowUntilStroke(11);
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(curves);
+    ClickAt(curves->metCurve);
+    ASSERT_EQ(form->focusWidget(), curves->metCurve);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuEdit, form->EditCopyChart));
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow()) << "its chart copied";
+    EXPECT_EQ(form->focusWidget(), curves->metCurve);
+    RowUntilStroke(13);
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
+}
+
+// The log writes in the window's font; a resize gives the session button the focus, but only
+// while the row window is the current one.
+TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
+    QApplication::setActiveWindow(form.get());
+    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
+    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
+    Connect();
+    RowUntilStroke(2);
+    // A click on the status bar turns to the log, a click in it takes the focus there.
+    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
+    ASSERT_TRUE(row->memLog->isVisible());
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
+    form->resize(form->size() + QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
+    QMdiSubWindow* front = form->MdiArea->currentSubWindow();
+    ASSERT_NE(front, row->SubWindow());
+    form->resize(form->size() - QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
+}
+
+// A warm-up that ends because its device went (not by the button) clears every status panel:
+// the goal ruler is back for the next session.
+TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
+    row->Session->View.ConnectDialog = [](TConnectChoice& c) {
+        c = TConnectChoice{QStringLiteral("DEMO"), 2, 1};
+        return true;
+    };
+    Connect();
+    RowUntilStroke(2);
+    ASSERT_TRUE(row->WarmingUpPanel());
+    Replay->Close();  // unplugged: the interface closes itself
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(row->WarmingUpPanel());
+    for (int panel = rpSource; panel <= rpTime; ++panel)
+        EXPECT_EQ(row->StatusBar->Panel(panel).Text.toStdString(), "") << panel;
+}
+
+// The stroke-data and force-curve windows follow the session: each stroke as it is rowed, the
+// whole session when it ends.
+TEST_F(RowByHand, AnalysisWindowsFollowTheSession) {
+    TFakePrompt prompt(TMsgResult::Yes);  // disconnect: Yes
+    QMenuBar* bar = form->menuBar();
+    Connect();
+    RowUntilStroke(10);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseStrokeData));
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(strokeData && curves);
+    const TTraining& t = row->TrainingWindow()->Training;
+    // The power series: strokes from 2 on that have power.
+    const auto powered = [&t](int n) {
+        int count = 0;
+        for (int k = 2; k <= n; ++k)
+            count += t.StrokeData[std::size_t(k)].Power > 0;
+        return count;
+    };
+    const auto powerPoints = [strokeData] {
+        const std::vector<TChartSeries>& series = strokeData->FChart->Model().Series;
+        return series.empty() ? -1 : int(series.front().Points.size());
+    };
+    for (const int n : {10, 25, 40}) {
+        RowUntilStroke(n);
+        EXPECT_EQ(powerPoints(), powered(n)) << n;
+        EXPECT_EQ(curves->metCurve->text().toStdString(), std::to_string(n));
+        EXPECT_EQ(curves->sgdData->item(0, 1)->text().trimmed().toStdString(), std::to_string(n));
+    }
+
+    // The rower ends the session in the row window.
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    Click(row->ConnectButton);
+    ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+    const int n = row->Session->Recorder().StrokeCount();
+    ASSERT_EQ(int(t.StrokeData.size()) - 1, n);
+    EXPECT_EQ(powerPoints(), powered(n));
+    for (int column = 0; column < kSessionParameterCount; ++column)
+        EXPECT_EQ(strokeData->sgdData->item(0, column + 1)->text().toStdString(),
+                  FormatSessionParameter(t, column).toStdString()) << column;
+    EXPECT_EQ(curves->sgdData->item(0, 0)->text().toStdString(), curves->GetTrainingCaption(0).toStdString());
+    EXPECT_TRUE(curves->btbFirst->isEnabled());
+    EXPECT_FALSE(curves->btbLast->isEnabled());
+}
+
+// The left chart follows the list of trainings: the curve of a training opened during the session
+// appears at the next recovery, and goes at the next after the training closed.
+TEST_F(RowByHand, LeftChartFollowsTheTrainingsOpenedAndClosed) {
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    QMenuBar* bar = form->menuBar();
+    const auto references = [this] { return int(row->LeftChartWidget()->Model().Series.size()) - 2; };
+    Connect();
+    RowUntilStroke(3);
+    ASSERT_EQ(references(), 0);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileOpen));
+    ASSERT_EQ(form->TrainingCount(), 2);
+    RowUntilStroke(5);
+    ASSERT_EQ(references(), 1);
+    const TTraining& other = form->TrainingWindow(1)->Training;
+    const TChartSeries& curve = row->LeftChartWidget()->Model().Series[2];
+    EXPECT_EQ(curve.Color, TChartColor(other.Header.Color));
+    EXPECT_EQ(int(curve.Points.size()), kForceCurveSamples);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileClose));  // the opened one is in front
+    ASSERT_EQ(form->TrainingCount(), 1);
+    RowUntilStroke(7);
+    EXPECT_EQ(references(), 0);
+}
+
+// Turning the left chart off and on again (its menu's Empty, then Force curve) brings back the
+// same chart: the live curves in the training's colours and pen, the reference curves no others.
+TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+    const TTraining& t = row->TrainingWindow()->Training;
+    ASSERT_GT(t.Header.PenWidth, 1);
+    // What each series draws with: colour, pen and, for a reference, its points.
+    const auto looks = [this] {
+        QStringList looks;
+        const std::vector<TChartSeries>& series = row->LeftChartWidget()->Model().Series;
+        for (std::size_t i = 0; i < series.size(); ++i)
+            looks << QStringLiteral("%1 %2 %3 %4")
+                         .arg(series[i].Color)
+                         .arg(series[i].PenStyle)
+                         .arg(series[i].PenWidth)
+                         .arg(i >= 2 ? int(series[i].Points.size()) : -1);
+        return looks.join(QStringLiteral("; ")).toStdString();
+    };
+    const auto choose = [this](const QString& text) {
+        RightClickAt(row->pnlChartLeft);
+        ASSERT_TRUE(row->popLeft->isVisible());
+        for (QAction* a : row->popLeft->actions())
+            if (a->text() == text)
+                QTest::mouseClick(row->popLeft, Qt::LeftButton, {}, row->popLeft->actionGeometry(a).center());
+    };
+    Connect();
+    RowUntilStroke(4);
+    const std::string before = looks();
+    ASSERT_EQ(std::count(before.begin(), before.end(), ';'), 2) << before;  // one reference curve
+    EXPECT_NE(before.find(QStringLiteral("; %1 %2 %3 -1;").arg(t.Header.Color).arg(t.Header.PenStyle)
+                              .arg(t.Header.PenWidth).toStdString()),
+              std::string::npos) << before;
+    choose(QStringLiteral("&Empty"));
+    ASSERT_FALSE(row->LeftChartWidget());
+    choose(QStringLiteral("&Force curve"));
+    ASSERT_TRUE(row->LeftChartWidget());
+    RowUntilStroke(6);
+    EXPECT_EQ(looks(), before);
+}
+
+// A curve number typed in the force-curve window while the session rows is not overwritten by
+// the strokes that redraw the window before it is entered.
+TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
+    QApplication::setActiveWindow(form.get());
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    TTraining other = MakeRowedTraining(20);
+    other.Header.Title = "Other";
+    ASSERT_TRUE(WriteStgFile(file, other));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+    Connect();
+    RowUntilStroke(3);
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(curves);
+    // The other training is selected, its curve number typed.
+    const TTraining& opened = form->TrainingWindow(1)->Training;
+    ASSERT_EQ(opened.Header.Title, "Other");
+    QListWidget* list = curves->clbTrainings;
+    ClickAt(list->viewport(), list->visualItemRect(list->item(1)).center() + QPoint(20, 0));
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QStringLiteral("7"));
+    RowUntilStroke(5);
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    EXPECT_EQ(opened.Header.CurrentStroke, 7);
 }
 
 }  // namespace
