@@ -175,8 +175,9 @@ void TfrmRow::SetupLeftChart() {
     FLeftChart->Refresh();
 }
 
+// The data range: how many strokes before the last one the live chart keeps.
 int TfrmRow::LiveStrokeLimit() const {
-    return std::clamp(RollingCount, 1, kRowLiveStrokesMax);
+    return std::max(RollingCount, 1);
 }
 
 void TfrmRow::SetupRightChart() {

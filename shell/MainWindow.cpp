@@ -43,6 +43,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 TfrmMain* frmMain = nullptr;
 bool ShutdownRequested = false;
@@ -56,6 +57,8 @@ const QString kRecent = QStringLiteral("Recent");
 const QString kStatistics = QStringLiteral("Statistics");
 const QString kPosition = QStringLiteral("Position");
 const QString kStrokeData = QStringLiteral("StrokeData");
+const QString kRow = QStringLiteral("Row");
+const QString kGeneral = QStringLiteral("General");
 
 constexpr int kBannerMs = 60000 * 10;
 constexpr int kNormalWidth = 800;
@@ -305,13 +308,21 @@ void TfrmMain::LoadSettings()
     RunningTime = RowingTime = 0;
     TimesStarted = RowingSessions = FilesOpened = FilesSaved = 0;
 
+    const QString name = GetUserIniFileName(false);
+    if (!name.isEmpty()) {
+        // How many strokes before the last one the row window's live chart shows: without the
+        // key as many as it shows now (all of them at first); raised to 5 by the stroke table.
+        // Kept one short of the integer limit, so that counting one past it cannot overflow.
+        const TIniFile ini(name);
+        RollingCount = std::min(ini.ReadInteger(kRow, QStringLiteral("DataRange"), RollingCount),
+                                std::numeric_limits<int>::max() - 1);
+    }
     BuildStrokeParameters();
     BuildIntervalParameters();
     BuildSessionParameters();
     BuildSplitParameters();
 
     int left = -1, top = -1, width = -1, height = -1;
-    const QString name = GetUserIniFileName(false);
     if (!name.isEmpty()) {
         TIniFile ini(name);
         LoadParameterSettings(ini, kStrokeData, StrokeParameters);

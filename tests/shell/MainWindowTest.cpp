@@ -184,6 +184,35 @@ TEST_F(MainTest, StatisticsAndAxesAddUpOverTwoRunsWithEitherSeparator)
     EXPECT_EQ(form.RowingTime, 0.0);
 }
 
+// [Row] DataRange: how many strokes before the last one the row window's live chart shows. It
+// stays in the file through the program's own saves.
+TEST_F(MainTest, DataRangeFromTheSettingsFile)
+{
+    const int saved = RollingCount;
+    const struct {
+        QByteArray Text;
+        int Before;
+        int Expected;
+    } cases[] = {
+        {"[Row]\nDataRange=600\nLeftChart=1\n", 65535, 600},
+        {"[Row]\nDataRange=2\n", 65535, 5},  // fewer than 5 are 5
+        {"[Row]\nLeftChart=1\n", 1234, 1234},  // no key: as it was
+        // One short of the limit, so that the stroke one past it can still be counted.
+        {"[Row]\nDataRange=2147483647\n", 65535, 2147483646},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteAllBytes(Ini(), c.Text));
+        RollingCount = c.Before;
+        {
+            TfrmMain form;
+            EXPECT_EQ(RollingCount, c.Expected) << c.Text.constData();
+        }
+        const QByteArray key = c.Text.mid(6, c.Text.indexOf('\n', 6) - 6);
+        EXPECT_TRUE(ReadAllBytes(Ini()).contains("[Row]\n" + key + "\n")) << key.constData();
+    }
+    RollingCount = saved;
+}
+
 TEST_F(MainTest, DecliningTheExitQuestionKeepsTheProgramRunning)
 {
     TfrmMain form;
