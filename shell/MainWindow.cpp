@@ -425,6 +425,9 @@ void TfrmMain::ApplyOptions()
     if (UseSystemFont)
         OptionsFont = QApplication::font("QMessageBox");
     setFont(OptionsFont);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, UseSystemFont ? QApplication::palette().color(QPalette::Button) : BackColor);
+    setPalette(pal);
     update();
     TakeMainLook(NewRowDialog());
     TakeMainLook(*ResultsDialog());
@@ -439,8 +442,12 @@ void TfrmMain::ApplyOptions()
 
 void TfrmMain::ShowWelcome()
 {
-    // The welcome page has nothing to show yet, so the settings file is not read for it here;
-    // once it has, [General] Welcome keeps the version that last showed it.
+    // [General] Welcome holds the version that last showed the welcome page (nothing writes it
+    // yet, and the page has nothing to show: HelpWelcome does nothing).
+    const QString name = GetUserIniFileName(false);
+    const int shown = name.isEmpty() ? 0 : TIniFile(name).ReadInteger(kGeneral, QStringLiteral("Welcome"), 0);
+    if (std::int64_t(shown) < std::int64_t(GetFileVersionInt()))
+        HelpWelcome->trigger();
 }
 
 bool TfrmMain::MoveToDataFolder(const QString& mask)

@@ -22,6 +22,7 @@
 #include <QApplication>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QProgressBar>
 #include <QLabel>
 #include <QTableWidget>
@@ -211,6 +212,31 @@ TEST_F(MainTest, DataRangeFromTheSettingsFile)
         EXPECT_TRUE(ReadAllBytes(Ini()).contains("[Row]\n" + key + "\n")) << key.constData();
     }
     RollingCount = saved;
+}
+
+// The welcome page's action runs at the first show while [General] Welcome is below the
+// program's version.
+TEST_F(MainTest, WelcomeRunsBelowTheProgramsVersion)
+{
+    const std::int64_t version = GetFileVersionInt();
+    const std::pair<QByteArray, int> cases[] = {
+        {QByteArray(), 1},
+        {"[General]\nWelcome=" + QByteArray::number(version - 1) + "\n", 1},
+        {"[General]\nWelcome=" + QByteArray::number(version) + "\n", 0},
+        {"[General]\nWelcome=" + QByteArray::number(version + 1) + "\n", 0},
+    };
+    for (const auto& [text, runs] : cases) {
+        if (!text.isEmpty()) {
+            ASSERT_TRUE(WriteAllBytes(Ini(), text));
+        }
+        TfrmMain form;
+        QSignalSpy welcome(form.HelpWelcome, &QAction::triggered);
+        form.show();
+        FinishStartup(form);
+        EXPECT_EQ(welcome.count(), runs) << text.constData();
+        form.ConfirmExit = false;
+        form.close();
+    }
 }
 
 TEST_F(MainTest, DecliningTheExitQuestionKeepsTheProgramRunning)
@@ -526,4 +552,13 @@ TEST_F(MainTest, ApplyOptionsReachesTheDialogsAndEveryChildWindow)
                                   &SelectColumnsDialog()};
     for (QWidget* window : windows)
         EXPECT_EQ(window->font().pointSize(), 17) << window->metaObject()->className();
+
+    // The main window takes the back colour, or the button face with the system font.
+    form.BackColor = QColor(200, 180, 160);
+    form.ApplyOptions();
+    EXPECT_EQ(form.palette().color(QPalette::Window), form.BackColor);
+    EXPECT_EQ(form.StatusBar->palette().color(QPalette::Window), form.BackColor);
+    form.UseSystemFont = true;
+    form.ApplyOptions();
+    EXPECT_EQ(form.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
 }
