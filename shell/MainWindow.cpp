@@ -218,10 +218,6 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
         UpdateWindowPanels();
         StatusBarResize();
     };
-    StatusBar->OnDblClick = [this](TStatusPanels*) {
-        if (OverVersionPanel)
-            HelpAboutShow();
-    };
 
     OnInstanceMessage = [this] { OtherInstance(); };
     setAcceptDrops(true);

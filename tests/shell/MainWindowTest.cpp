@@ -2,6 +2,7 @@
 #include "support/FileHelpers.h"
 #include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
+#include "support/UiInput.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "platform/FileNames.h"
@@ -237,6 +238,34 @@ TEST_F(MainTest, WelcomeRunsBelowTheProgramsVersion)
         form.ConfirmExit = false;
         form.close();
     }
+}
+
+// A double click on the version panel shows the plain About box, elsewhere on the bar nothing.
+TEST_F(MainTest, VersionPanelDoubleClickShowsThePlainAboutBox)
+{
+    TfrmMain form;
+    form.show();
+    FinishStartup(form);
+    TMessageBoxes boxes;
+    QString modal;  // a window that came up instead, closed again
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&modal] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            modal = QString::fromLatin1(w->metaObject()->className());
+            w->close();
+        }
+    });
+    closer.start(10);
+    for (const int x : {form.StatusBar->Panel(0).Width / 2, form.StatusBar->PanelLeft(2) + 20}) {
+        QPoint at(x, form.StatusBar->height() / 2);
+        QWidget* under = WidgetUnder(form.StatusBar, at);
+        QTest::mouseMove(under, at);
+        QTest::mouseDClick(under, Qt::LeftButton, Qt::NoModifier, at);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(boxes.Texts, QStringList{AboutBoxText(QString())});
+    EXPECT_TRUE(modal.isEmpty()) << modal.toStdString();
+    form.ConfirmExit = false;
 }
 
 TEST_F(MainTest, DecliningTheExitQuestionKeepsTheProgramRunning)
