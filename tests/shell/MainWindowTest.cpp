@@ -469,6 +469,51 @@ TEST(AboutBox, VersionRowsOpenTheirLinks)
     AddGridRow(QString(), QStringLiteral("4"), nullptr);
 }
 
+// The Version page lists the 14 keys in their order, empty values too.
+TEST(AboutBox, VersionPageHasARowForEveryKey)
+{
+    TfrmAbout about;
+    about.show();
+    const char* const keys[] = {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
+                                "LegalTrademarks", "OriginalFilename", "ProductName", "ProductVersion", "SpecialBuild",
+                                "Comments", "Website", "Email", "DevelopedBy"};
+    QTableWidget* grid = about.stgVersion;
+    ASSERT_EQ(grid->rowCount(), 14);
+    for (int row = 0; row < 14; ++row) {
+        const QString key = QString::fromLatin1(keys[row]);
+        EXPECT_EQ(grid->item(row, 0)->text(), key);
+        EXPECT_EQ(grid->item(row, 1)->text(), GetVersionInfoValue(key)) << keys[row];
+    }
+    EXPECT_EQ(grid->item(11, 1)->text(), QString());  // this program has no website
+}
+
+// The name and website panels take the dialog's text colour; without themes a text that would
+// vanish in the panel's background is inverted, with themes it is left alone.
+TEST(AboutBox, PanelTextInvertedOnlyWithoutThemes)
+{
+    const QString style = QApplication::style()->name();
+    for (const char* name : {"windows", "fusion"}) {
+        QApplication::setStyle(QString::fromLatin1(name));
+        const bool themes = ThemesActive();
+        EXPECT_EQ(themes, std::strcmp(name, "fusion") == 0);
+        TfrmAbout about;
+        const QColor text = about.palette().color(QPalette::Active, QPalette::WindowText);
+        const QColor inverted = ColorRefToQColor(InvertColor(QColorToColorRef(text)));
+        QPalette namePal = about.pnlName->palette();
+        namePal.setColor(QPalette::Window, text);
+        about.pnlName->setPalette(namePal);
+        // The website panel's colour is the window colour handed over.
+        about.SetColors(QApplication::font(), text, Qt::white, text);
+        for (const auto& [panel, what] : {std::pair{about.pnlName, "name"}, std::pair{about.pnlWebsite, "website"}})
+            EXPECT_EQ(panel->palette().color(QPalette::Active, QPalette::WindowText), themes ? text : inverted)
+                << name << " " << what;
+        // A panel that can be read keeps the dialog's text colour.
+        about.SetColors(QApplication::font(), text, Qt::white, inverted);
+        EXPECT_EQ(about.pnlWebsite->palette().color(QPalette::Active, QPalette::WindowText), text) << name;
+    }
+    QApplication::setStyle(style);
+}
+
 TEST(MessageWindow, EscOrItsFrameClosesItForGood)
 {
     ShowMessageWindow(QStringLiteral("Searching for the ergometer ..."));
