@@ -110,7 +110,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     imgAbout->setPixmap(picture);
     imgIcon = new QLabel(general);
     imgIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    pnlName = new QLabel(QApplication::applicationDisplayName(), general);
+    pnlName = new QLabel(ApplicationTitle(), general);
     pnlName->setAlignment(Qt::AlignCenter);
     pnlName->setAutoFillBackground(true);
     pnlWebsite = new QLabel(general);

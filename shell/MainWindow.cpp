@@ -490,9 +490,10 @@ void TfrmMain::MigrateFiles()
 void TfrmMain::ReclameTimer()
 {
     BannerTimer->stop();
+    // The banner gives its room back first: the window panels share what is left of the bar.
+    StatusBarResize();
     SetShowWindowPanels(true);
     SetPanelElision(0);
-    StatusBarResize();
 }
 
 void TfrmMain::StatusBarResize()

@@ -268,6 +268,38 @@ TEST_F(MainTest, VersionPanelDoubleClickShowsThePlainAboutBox)
     form.ConfirmExit = false;
 }
 
+// When the banner has had its time, the window panels appear sized from the bar's width: each
+// its share of what the fixed panels leave (at most 100 pixels), the banner panel taking the
+// rest. The program's title is no display name, so no caption gets it added by the desktop.
+TEST_F(MainTest, WindowPanelsAppearSizedFromTheBar)
+{
+    TfrmMain form;
+    form.setWindowState(Qt::WindowNoState);
+    form.resize(1200, 700);
+    form.show();
+    FinishStartup(form);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(form.NewTraining(QString()));
+    QCoreApplication::processEvents();
+    TStatusPanels* bar = form.StatusBar;
+    ASSERT_EQ(bar->Count(), form.FirstWindowPanel);  // none during the banner
+    form.BannerTimer->start(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.BannerTimer->isActive(); }, 5000));
+    ASSERT_EQ(bar->Count(), form.FirstWindowPanel + 6);
+    const int fixed = bar->Panel(0).Width + bar->Panel(1).Width + bar->Panel(2).Width + form.LastFixedPanelWidth;
+    EXPECT_EQ(bar->Panel(2).Width, 300);
+    const int share = std::min((bar->contentsRect().width() - fixed) / 6, form.MaxPanelWidth);
+    for (int i = form.FirstWindowPanel; i < bar->Count(); ++i)
+        EXPECT_EQ(bar->Panel(i).Width, share) << i;
+    EXPECT_EQ(bar->PanelLeft(bar->Count() - 1) + share, bar->contentsRect().width());
+
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Rowing ergometer training - [")));
+    form.ConfirmExit = false;
+    for (TfrmTraining* window : form.TrainingWindows())
+        window->Training.Header.Modified = 0;
+}
+
 TEST_F(MainTest, DecliningTheExitQuestionKeepsTheProgramRunning)
 {
     TfrmMain form;
