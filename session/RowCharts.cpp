@@ -193,8 +193,9 @@ void TfrmRow::SetupReferenceCurves() {
     }
 }
 
+// The data range: how many strokes before the last one the live chart keeps.
 int TfrmRow::LiveStrokeLimit() const {
-    return std::clamp(RollingCount, 1, kRowLiveStrokesMax);
+    return std::max(RollingCount, 1);
 }
 
 void TfrmRow::SetupRightChart() {

@@ -240,6 +240,22 @@ TEST_F(RowLayoutTest, EmptySessionCountsWholeStrokes) {
         EXPECT_EQ(tick, std::floor(tick));
 }
 
+// The data range: the live chart shows that many strokes before the last one, from stroke 2 on,
+// however many that is.
+TEST_F(RowLayoutTest, LiveChartShowsTheDataRange) {
+    const int saved = RollingCount;
+    window->Training = MakeRowedTraining(700);
+    window->Training.Id = 101;
+    const std::pair<int, int> cases[] = {{600, 601}, {65535, 699}, {5, 6}};
+    for (const auto& [range, points] : cases) {
+        RollingCount = range;
+        row->LoadLayout(Write(QStringLiteral("range.srl"), "[Row]\nRightChart=1\nRightIndex=-2\nRightX=0\n"
+                                                           "RightY=3\nRightZ=-1\n"), 0);
+        EXPECT_EQ(row->RightSeriesPoints(0), points) << range;
+    }
+    RollingCount = saved;
+}
+
 TEST_F(RowLayoutTest, SettingsFileByPathAndMinimumSize) {
     const QString settings = GetUserIniFileName(true);
     EXPECT_TRUE(TfrmRow::IsSettingsFile(settings));
