@@ -244,6 +244,7 @@ void TSessionController::ButtonClick() {
 
 void TSessionController::ResetSession() {
     FRecorder.ResetSession();
+    FStrokesShown = false;
     FPacketCount = 0;
     FRecordedPackets = 0;
     FProtocolErrors = 0;
@@ -734,7 +735,11 @@ void TSessionController::StrokeData(const TStgStrokeData& data) {
         View.StrokeRecorded(outcome);
     if (!self)
         return;
-    if (outcome.Finished || outcome.IntervalEnded) {
+    // The session's first stroke refreshes the whole training window too: it was emptied by
+    // the reset, and its Reset button and totals would wait for the session's end.
+    const bool firstStroke = !outcome.Idle && !FStrokesShown;
+    FStrokesShown = FStrokesShown || !outcome.Idle;
+    if (outcome.Finished || outcome.IntervalEnded || firstStroke) {
         if (View.RefreshTraining)
             View.RefreshTraining();
     } else if (!outcome.Idle && View.RefreshStrokeData) {

@@ -342,6 +342,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
     const double metres = double(stroke.Distance) - start.Distance;
 
     double length = 0, peak = 0, peakPos = 0, relPeakPos = 0, ratio = 0, k = 0, drive = 0, perStroke = 0;
+    int ratios = 0;  // strokes with a ratio: one whose recovery was not measured has none
     double beats = 0;  // heart beats: each stroke's pulse over its own duration
     float before = start.Time;  // the interval may start at an idle record, after its stroke
     for (int s = first; s <= last; ++s) {
@@ -351,6 +352,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
         peakPos += d.PeakForcePos;
         relPeakPos += d.RelPeakForcePos;
         ratio += d.DriveRatio;
+        ratios += d.DriveRatio != 0 ? 1 : 0;
         k += d.K;
         drive += d.DriveTime;
         perStroke += d.DistancePerStroke;
@@ -379,7 +381,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
     avg.PeakForce = SafeDivide(Single(peak), n);
     avg.PeakForcePos = SafeDivide(Single(peakPos), n);
     avg.RelPeakForcePos = SafeDivide(Single(relPeakPos), n);
-    avg.DriveRatio = SafeDivide(Single(ratio), n);
+    avg.DriveRatio = SafeDivide(Single(ratio), Single(ratios));
     avg.K = SafeDivide(Single(k), n);
     avg.DriveTime = SafeDivide(Single(drive), n);
     avg.DistancePerStroke = SafeDivide(Single(perStroke), n);

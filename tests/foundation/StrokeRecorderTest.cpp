@@ -316,6 +316,18 @@ INSTANTIATE_TEST_SUITE_P(
                       RestStopCase{"ByTimeLateSilent", 3, 60, 30, false, 1, 4, {kBeep, kLate, kLate}, false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// The first stroke has no ratio (no recovery before it): the interval's ratio is that of the
+// strokes that have one.
+TEST_F(RecorderTest, IntervalRatioOfTheStrokesWithOne) {
+    Intervals(1, 3, 0);
+    TStgStrokeData first = Steady(1, 0);
+    first.DriveRatio = 0;
+    Row(first);
+    Row(Steady(2));
+    ASSERT_TRUE(Row(Steady(3)).IntervalEnded);
+    EXPECT_EQ(Training.Intervals[0].Stroke.DriveRatio, RoundToEighth(2.01f));
+}
+
 TEST_F(RecorderTest, IntervalFieldsOfEveryStroke) {
     Intervals(3, 3, 0);
     for (int n = 1; n <= 4; ++n)
