@@ -316,6 +316,19 @@ INSTANTIATE_TEST_SUITE_P(
                       RestStopCase{"ByTimeLateSilent", 3, 60, 30, false, 1, 4, {kBeep, kLate, kLate}, false}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+// Intervals without a work period would end a work part at every stroke: the programme does not
+// run, and the strokes are recorded as in a session without a goal.
+TEST_F(RecorderTest, NoProgrammeWithoutAWorkPeriod) {
+    Intervals(2, 0, 2);
+    for (int n = 1; n <= 12; ++n)
+        EXPECT_FALSE(Row(Steady(n)).IntervalEnded) << n;
+    EXPECT_FALSE(Rec.Finished());
+    EXPECT_TRUE(Training.Intervals.empty());
+    EXPECT_EQ(Training.StrokeData[12].IntervalNumber, 0);
+    Rec.Closing();
+    EXPECT_EQ(Training.Workout.Distance, 120.0f);
+}
+
 // The first stroke has no ratio (no recovery before it): the interval's ratio is that of the
 // strokes that have one.
 TEST_F(RecorderTest, IntervalRatioOfTheStrokesWithOne) {

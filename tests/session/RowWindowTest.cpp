@@ -5,6 +5,7 @@
 #include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
+#include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
 #include "support/UiInput.h"
 
@@ -593,6 +594,23 @@ INSTANTIATE_TEST_SUITE_P(
                       TResetRoad{"WarmUpContinuedReset", 2, TResetWhen::Continued, false},
                       TResetRoad{"WarmUpContinuedSetting", 2, TResetWhen::Continued, true}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// An interval programme without a work period does not start: the button says why and
+// connects nothing.
+TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
+    TStgIni& ini = row->TrainingWindow()->Training.Ini;
+    ini.SessionLimit = 4;
+    ini.IntervalBy = 3;
+    ini.WorkTime = 0;
+    TMessageBoxes boxes;
+    Click(row->ConnectButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.Texts.size(), 1);
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("The interval programme has no work period.")));
+    EXPECT_FALSE(Replay);
+    EXPECT_EQ(row->Session->Phase(), TSessionPhase::Idle);
+    EXPECT_EQ(row->ConnectButton->text(), QStringLiteral("&Connect"));
+}
 
 TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
     Connect();
