@@ -9,6 +9,8 @@
 #include "support/QtPrinters.h"
 #include "support/UiInput.h"
 
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
@@ -26,6 +28,8 @@
 #include "session/ResultsDialog.h"
 #include "widgets/UiUtils.h"
 
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
 #include <QMenu>
 #include <QMessageBox>
@@ -33,6 +37,9 @@
 #include <QTimer>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QToolButton>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -594,6 +601,42 @@ INSTANTIATE_TEST_SUITE_P(
                       TResetRoad{"WarmUpContinuedReset", 2, TResetWhen::Continued, false},
                       TResetRoad{"WarmUpContinuedSetting", 2, TResetWhen::Continued, true}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// The analysis windows opened during a session show the strokes recorded: the stroke-data
+// grid's count, and the force-curve window's list, scroll bar, Last and Play.
+TEST_F(RowByHand, AnalysisWindowsShowTheStrokesRecorded) {
+    form->FirstShow = false;
+    Connect();
+    RowUntilStroke(35);
+    const int strokes = row->Session->Recorder().StrokeCount();
+    EXPECT_EQ(row->TrainingWindow()->Training.StrokeData.size(), std::size_t(strokes + 1));
+
+    TfrmStrokeData* data = ShowStrokeData(form.get());
+    ASSERT_TRUE(data);
+    ASSERT_EQ(data->sgdData->rowCount(), 1);
+    EXPECT_EQ(data->sgdData->item(0, 5)->text().trimmed(), QString::number(strokes));  // "Strokes"
+
+    TfrmForceCurves* curves = OpenForceCurveWindow(form.get());
+    ASSERT_TRUE(curves);
+    QListWidget* list = curves->clbTrainings;
+    ASSERT_GE(list->count(), 1);
+    ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
+    ClickAt(curves->btbLast);
+    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
+    EXPECT_EQ(curves->sbrCurves->maximum(), strokes);
+    const QString caption = curves->sgdData->item(0, 0)->text();
+    EXPECT_TRUE(caption.endsWith(QStringLiteral("(%1/%1)").arg(strokes))) << caption.toStdString();
+    // Play from five before the last runs to the last and stops there.
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QString::number(strokes - 5));
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    ClickAt(curves->btbPlay);
+    for (int i = 0; i < 10 && curves->tmrPlay->isActive(); ++i)
+        curves->tmrPlayTimer();
+    EXPECT_FALSE(curves->tmrPlay->isActive());
+    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
+}
 
 // An interval programme without a work period does not start: the button says why and
 // connects nothing.
