@@ -2,16 +2,10 @@
 
 #include "devices/serial/SerialPort.h"
 
-#include <QLoggingCategory>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-
-// Lines of the slider's stream that are no protocol line: off unless
-// QT_LOGGING_RULES="kv.device.protocol.debug=true".
-Q_LOGGING_CATEGORY(lcDeviceProtocol, "kv.device.protocol", QtInfoMsg)
 
 namespace {
 
@@ -277,9 +271,8 @@ void TKVInterface::ProcessReceiveBuffer() {
             // A line that is no protocol line is dropped byte by byte, as a later part of it
             // may still be one; it is traced once.
             if (length > 0 && FJunkLineLeft == 0) {
-                qCDebug(lcDeviceProtocol).noquote()
-                    << QStringLiteral("???? : ") +
-                           KvLineExcerpt(std::string_view(FReceiveBuffer).substr(0, length - 1));
+                DebugTrace(QStringLiteral("???? : ") +
+                           KvLineExcerpt(std::string_view(FReceiveBuffer).substr(0, length - 1)));
                 FJunkLineLeft = length;
             }
             if (FJunkLineLeft > 0)

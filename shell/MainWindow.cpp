@@ -162,9 +162,10 @@ int HandleStartSwitches(const QStringList& params, const std::array<bool, 8>& fl
         std::fprintf(stderr, "kvwt: cannot write %s\n", qPrintable(ReadmeFileName()));
         return -1;  // the program starts as usual
     }
-    bool ok = RegisterFileAssociations(chosen[0], chosen[1], chosen[2], chosen[3], chosen[4]);
+    QString why;
+    bool ok = RegisterFileAssociations(chosen[0], chosen[1], chosen[2], chosen[3], chosen[4], why);
     if (!ok)
-        std::fprintf(stderr, "kvwt: the file types could not be registered\n");
+        std::fprintf(stderr, "kvwt: %s\n", qPrintable(why));
     if (!WriteReadme()) {
         std::fprintf(stderr, "kvwt: cannot write %s\n", qPrintable(ReadmeFileName()));
         ok = false;
@@ -227,7 +228,8 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
     LoadSettings();
     ++TimesStarted;
 
-    HelpUpdate->setVisible(false);
+    // Without an address there is nothing to check; with one, Help > Update is there to choose.
+    HelpUpdate->setVisible(!UpdateAddress.isEmpty());
     disconnect(HelpAbout, &QAction::triggered, this, nullptr);
     connect(HelpAbout, &QAction::triggered, this, &TfrmMain::HelpAboutShow);
     FirstShow = true;
