@@ -500,6 +500,8 @@ void TKVInterface::Continue() {
         if (FSourceKind == kSourceDemo) {
             FDueTick = Clock().NowMs() - 1;  // no catch-up for the paused time
             SetTimerEnabled(true);
+        } else {
+            FRecoveryWhole = false;  // what the device sent meanwhile is lost
         }
         SetState(kvsContinued);
         if (self)
@@ -514,6 +516,15 @@ void TKVInterface::Reset() {
     DebugTrace(QStringLiteral("TKVInterface.Reset"));
     if (FState != kvsOpened)
         return;
+    if (FActive && FSampleCount > 0) {
+        // The rower rows on: numbering and totals start afresh with the next stroke, which is
+        // measured whole; the stroke under way is not counted.
+        FStrokeCount = 0;
+        FTotalEnergy = 0;
+        FTotalDistance = 0;
+        FSkipStroke = true;
+        return;
+    }
     ResetReceiveStats();
     ResetSession();
 }

@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -56,6 +57,39 @@ void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TSt
                     int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
 // Element 0 of the training's stroke arrays (which must not be empty) set to that average.
 void SetAverageStroke(TTraining& training);
+
+// The average of AverageStrokes kept up stroke by stroke, at the same cost whatever the number of
+// strokes: running sums of energy and length (the same as AverageStrokes gives), and the curves
+// summed per stretch length, so that a new mean length stretches one sum per length. Plateaus
+// are smoothed in those sums rather than curve by curve: a sample may differ by about 1 N from
+// AverageStrokes where several curves of one length have plateaus in different places.
+class TRunningStrokeAverage {
+public:
+    void Clear();
+    // Stroke `number` stored with its curve (strokes come in rising order).
+    void Add(int number, const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket);
+    // The curve of a stored stroke replaced (Present unchanged).
+    void ReplaceCurve(int number, const TStgStrokeData& stroke, const TStgForceCurve& before,
+                      const TStgForceCurve& after, int sprocket);
+    void Result(int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve) const;
+    int Highest() const { return FHighest; }
+
+private:
+    struct TBundle {
+        double Length = 0;
+        int Curves = 0;
+        std::array<double, kForceCurveSamples> Sum{};
+    };
+    void AddCurve(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket, int sign);
+
+    int FHighest = 0;
+    int FCount = 0;
+    float FEnergySum = 0;
+    float FLengthSum = 0;
+    TStgStrokeData FFirst;
+    TStgForceCurve FFirstCurve;
+    std::vector<TBundle> FBundles;
+};
 
 // Dispatch and names
 //

@@ -5,6 +5,7 @@
 #include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
+#include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
 #include "support/UiInput.h"
@@ -30,6 +31,7 @@
 #include "widgets/UiUtils.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -39,6 +41,9 @@
 #include <QTimer>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QToolButton>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -514,6 +519,160 @@ TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
     EXPECT_EQ(saved.Header.Protocol, protocol);
     const TResultsSummary results = CalcResultsSummary(saved);
     EXPECT_LE(results.AvgRatio, results.MaxRatio);
+}
+
+// Every road to a reset in the middle of a session: a direct or a warm-up session (whose Start
+// is itself a reset), reset while rowing, while paused or after a pause and its continue, by the
+// training window's Reset or by a setting being changed. What is recorded from then on is the
+// strokes since the reset, each measured whole: the first one's time is its own duration, the
+// totals are the strokes' own sums, and no average lies beyond its maximum.
+enum class TResetWhen { Rowing, Paused, Continued };
+struct TResetRoad {
+    const char* Name;
+    std::uint8_t ConnectType;
+    TResetWhen When;
+    bool BySetting;
+};
+
+class ResetRoad : public RowByHand, public ::testing::WithParamInterface<TResetRoad> {};
+
+TEST_P(ResetRoad, GivesTheStrokesSinceTheReset) {
+    const TResetRoad& road = GetParam();
+    TFakePrompt prompt(TMsgResult::Yes);
+    TfrmTraining* window = row->TrainingWindow();
+    // A training made from a user's settings keeps them editable during the session.
+    window->Training.Header.SourceContentKind = 7;
+    row->Session->View.ConnectDialog = [&](TConnectChoice& c) {
+        c = TConnectChoice{QStringLiteral("DEMO"), road.ConnectType, 1};
+        return true;
+    };
+    Connect();
+    RowUntilStroke(5);
+    if (road.ConnectType == 2) {
+        Click(row->ConnectButton);  // Start
+        ASSERT_FALSE(row->Session->WarmingUp());
+        RowUntilStroke(4);
+    }
+    if (road.When != TResetWhen::Rowing) {
+        prompt.Answers.push_back(TMsgResult::No);  // paused, and stay connected
+        Click(row->ConnectButton);
+        ASSERT_EQ(row->Session->ButtonAction(), TButtonAction::Continue);
+    }
+    if (road.When == TResetWhen::Continued) {
+        Click(row->ConnectButton);
+        for (int r = 0; r < 300; ++r)  // a second of rowing
+            FeedOne();
+    }
+    form->MdiArea->setActiveSubWindow(window->SubWindow());
+    QCoreApplication::processEvents();
+    const qsizetype asked = prompt.Texts.size();
+    Click(road.BySetting ? static_cast<QWidget*>(window->edtWeight) : window->btnReset);
+    ASSERT_EQ(prompt.Texts.size(), asked + 1);
+    ASSERT_EQ(row->Session->Recorder().StrokeCount(), 0);
+    form->MdiArea->setActiveSubWindow(row->SubWindow());  // back to the row window
+    QCoreApplication::processEvents();
+    if (road.When == TResetWhen::Paused)
+        Click(row->ConnectButton);  // continue
+    RowUntilStroke(11);
+    Click(row->ConnectButton);  // pause, and disconnect
+    ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Results, 1);
+
+    const TTraining saved = SaveAndRead(QStringLiteral("reset.stg"));
+    ASSERT_EQ(saved.StrokeData.size(), 12u);
+    const TStgStrokeData& first = saved.StrokeData[1];
+    EXPECT_NEAR(first.Time, (first.DriveRatio + 1) * first.DriveTime, 0.15) << "the first stroke is whole";
+    double energy = 0, seconds = 0;
+    for (std::size_t n = 1; n <= 11; ++n) {
+        const TStgStrokeData& s = saved.StrokeData[n];
+        EXPECT_EQ(s.Number, n);
+        EXPECT_GT(s.Power, 0) << n;
+        EXPECT_GT(s.DriveRatio, 0) << n;
+        energy += s.Energy;
+        seconds += (s.DriveRatio + 1) * s.DriveTime;
+        EXPECT_NEAR(s.EnergySum * 1000, energy, 62.5 + 0.5 * n) << n;  // kept to eighths of a kJ
+        EXPECT_NEAR(s.Time, seconds, 0.15 * n) << n;
+    }
+    const TResultsSummary results = CalcResultsSummary(saved);
+    EXPECT_LE(saved.Workout.AvgPower, results.MaxPower);
+    EXPECT_GE(GetSessionParameterValue(saved, 5), results.Min500mTime);
+    EXPECT_LE(GetSessionParameterValue(saved, 6), results.MaxStrokeRate);
+    EXPECT_LE(results.AvgRatio, results.MaxRatio);
+    for (std::size_t n = 1; n <= 11; ++n) {  // the fastest 500 m is the strongest stroke's
+        const TStgStrokeData& s = saved.StrokeData[n];
+        EXPECT_EQ(s.Power == results.MaxPower, GetStrokeParameterValue(s, 9, saved.Ini) == results.Min500mTime)
+            << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, ResetRoad,
+    ::testing::Values(TResetRoad{"DirectRowingReset", 0, TResetWhen::Rowing, false},
+                      TResetRoad{"DirectRowingSetting", 0, TResetWhen::Rowing, true},
+                      TResetRoad{"DirectPausedReset", 0, TResetWhen::Paused, false},
+                      TResetRoad{"DirectPausedSetting", 0, TResetWhen::Paused, true},
+                      TResetRoad{"DirectContinuedReset", 0, TResetWhen::Continued, false},
+                      TResetRoad{"DirectContinuedSetting", 0, TResetWhen::Continued, true},
+                      TResetRoad{"WarmUpRowingReset", 2, TResetWhen::Rowing, false},
+                      TResetRoad{"WarmUpRowingSetting", 2, TResetWhen::Rowing, true},
+                      TResetRoad{"WarmUpPausedReset", 2, TResetWhen::Paused, false},
+                      TResetRoad{"WarmUpPausedSetting", 2, TResetWhen::Paused, true},
+                      TResetRoad{"WarmUpContinuedReset", 2, TResetWhen::Continued, false},
+                      TResetRoad{"WarmUpContinuedSetting", 2, TResetWhen::Continued, true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// The analysis windows opened during a session show the strokes recorded: the stroke-data
+// grid's count, and the force-curve window's list, scroll bar, Last and Play.
+TEST_F(RowByHand, AnalysisWindowsShowTheStrokesRecorded) {
+    form->FirstShow = false;
+    Connect();
+    RowUntilStroke(35);
+    const int strokes = row->Session->Recorder().StrokeCount();
+    EXPECT_EQ(row->TrainingWindow()->Training.StrokeData.size(), std::size_t(strokes + 1));
+
+    TfrmStrokeData* data = ShowStrokeData(form.get());
+    ASSERT_TRUE(data);
+    ASSERT_EQ(data->sgdData->rowCount(), 1);
+    EXPECT_EQ(data->sgdData->item(0, 5)->text().trimmed(), QString::number(strokes));  // "Strokes"
+
+    TfrmForceCurves* curves = OpenForceCurveWindow(form.get());
+    ASSERT_TRUE(curves);
+    QListWidget* list = curves->clbTrainings;
+    ASSERT_GE(list->count(), 1);
+    ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
+    ClickAt(curves->btbLast);
+    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
+    EXPECT_EQ(curves->sbrCurves->maximum(), strokes);
+    const QString caption = curves->sgdData->item(0, 0)->text();
+    EXPECT_TRUE(caption.endsWith(QStringLiteral("(%1/%1)").arg(strokes))) << caption.toStdString();
+    // Play from five before the last runs to the last and stops there.
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QString::number(strokes - 5));
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    ClickAt(curves->btbPlay);
+    for (int i = 0; i < 10 && curves->tmrPlay->isActive(); ++i)
+        curves->tmrPlayTimer();
+    EXPECT_FALSE(curves->tmrPlay->isActive());
+    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
+}
+
+// An interval programme without a work period does not start: the button says why and
+// connects nothing.
+TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
+    TStgIni& ini = row->TrainingWindow()->Training.Ini;
+    ini.SessionLimit = 4;
+    ini.IntervalBy = 3;
+    ini.WorkTime = 0;
+    TMessageBoxes boxes;
+    Click(row->ConnectButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.Texts.size(), 1);
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("The interval programme has no work period.")));
+    EXPECT_FALSE(Replay);
+    EXPECT_EQ(row->Session->Phase(), TSessionPhase::Idle);
+    EXPECT_EQ(row->ConnectButton->text(), QStringLiteral("&Connect"));
 }
 
 TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
