@@ -14,6 +14,7 @@
 #include "widgets/UiUtils.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QEvent>
@@ -27,6 +28,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -914,6 +916,13 @@ QImage TfrmChart::ChartPicture()
     for (std::size_t i = 0; i < panels.size(); ++i)
         shown[i] = !panels[i]->isHidden();
     const int selected = SelectedIndex();
+    // A control going out of sight would hand the focus on to the next one in line; the window
+    // holds it meanwhile and gives it back.
+    QPointer<QWidget> focused = QApplication::focusWidget();
+    if (focused && isAncestorOf(focused))
+        setFocus(Qt::OtherFocusReason);
+    else
+        focused.clear();
 
     FontColor = Qt::black;
     SetColors(font(), Qt::black, Qt::white, Qt::white);
@@ -934,6 +943,8 @@ QImage TfrmChart::ChartPicture()
     for (std::size_t i = 0; i < panels.size(); ++i)
         panels[i]->setVisible(shown[i]);
     SelectIndex(selected);
+    if (focused && focused->isVisible() && focused->isEnabled())
+        focused->setFocus(Qt::OtherFocusReason);
 
     QPainter painter(&image);
     painter.setPen(Qt::black);

@@ -496,7 +496,10 @@ void TfrmForceCurves::clbTrainingsClick() {
     btbFirst->setEnabled(c.Back);
     btbPrevious->setEnabled(c.Back);
     metCurve->setEnabled(c.StepsEnabled());
-    metCurve->setText(QString::number(c.Number));
+    // A number being typed stays until it is entered, whatever redraws meanwhile (a session's
+    // strokes do at every recovery).
+    if (!metCurve->hasFocus() || !metCurve->isModified())
+        metCurve->setText(QString::number(c.Number));
     btbNext->setEnabled(c.Forward);
     btbLast->setEnabled(c.Forward);
     btbDelete->setEnabled(c.DeleteEnabled);
@@ -675,6 +678,7 @@ void TfrmForceCurves::metCurveExit() {
     if (FInCurveExit) return;
     FInCurveExit = true;
     const QString text = metCurve->text().trimmed();
+    metCurve->setModified(false);  // entered: the redraw shows the number as it is now
     bool ok = false;
     const int number = text.toInt(&ok);
     if (!ok) {

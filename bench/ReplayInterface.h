@@ -3,6 +3,9 @@
 #pragma once
 
 #include "devices/FlywheelInterface.h"
+#include "devices/session/SessionController.h"
+
+#include <QPointer>
 
 class TReplayClock : public TClock {
 public:
@@ -40,3 +43,21 @@ protected:
         SetState(kvsOpened);
     }
 };
+
+// Starts a session that plays through a replay interface on clock: the connect dialog picks the
+// demo at once, nothing is shown, and replay points to the interface the session made.
+inline void StartReplaySession(TSessionController& s, TReplayClock& clock, QPointer<TReplay>& replay) {
+    s.SetClock(&clock);
+    s.CreateInterfaceOfKind = [&replay](std::uint8_t, QObject* owner) -> TInterface* {
+        replay = CreateInterface<TReplay>(owner);
+        return replay;
+    };
+    s.View.ConnectDialog = [](TConnectChoice& c) {
+        c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
+        return true;
+    };
+    s.View.ShowResults = [](TTraining&) {};
+    s.View.ShowMessageWindow = [](const QString&) {};
+    s.View.CloseMessageWindow = [] {};
+    s.ButtonClick();
+}

@@ -1,7 +1,8 @@
 // The row window while rowing, offscreen at 1280 x 800: the demo recording is fed to the session
 // through a replay interface, and each iteration takes one stroke's worth of it (every pulse,
 // force sample and the stroke record) and then paints the whole window once. Also: painting
-// after a single force sample (what a queued repaint during the drive costs).
+// after a single force sample (what a queued repaint during the drive costs), and the last
+// strokes of a 3,600-stroke session whose live chart shows all of its strokes.
 #include "bench/BenchMain.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
@@ -16,6 +17,8 @@
 #include <QFile>
 #include <QImage>
 #include <QPainter>
+
+#include <memory>
 
 namespace {
 
@@ -40,35 +43,27 @@ struct TRowBench {
         Row = std::make_unique<TfrmRow>(nullptr, Window.get());
         Row->resize(1280, 800);
         Row->show();
-        TSessionController& s = *Row->Session;
-        s.SetClock(&Clock);
-        s.CreateInterfaceOfKind = [this](std::uint8_t, QObject* owner) -> TInterface* {
-            Replay = CreateInterface<TReplay>(owner);
-            return Replay;
-        };
-        s.View.ConnectDialog = [](TConnectChoice& c) {
-            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
-            return true;
-        };
-        s.View.ShowResults = [](TTraining&) {};
-        s.View.ShowMessageWindow = [](const QString&) {};
-        s.View.CloseMessageWindow = [] {};
-        s.ButtonClick();
+        StartReplaySession(*Row->Session, Clock, Replay);
         QCoreApplication::processEvents();
     }
 
-    // Feeds records until one more stroke is stored; false at the end of the recording.
-    bool NextStroke() {
+    // Feeds records until one more stroke is stored; false at the end of the recording, or, with
+    // Loop, the recording starts again.
+    bool NextStroke(bool loop = false) {
         const int before = Row->Session->Recorder().StrokeCount();
         const auto* data = reinterpret_cast<const unsigned char*>(Bytes.constData());
         const qsizetype records = (Bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
-        while (Replay && Record < records && Row->Session->Recorder().StrokeCount() == before) {
+        if (records <= 0)
+            return false;
+        while (Replay && (loop || Record < records) && Row->Session->Recorder().StrokeCount() == before) {
+            if (Record >= records)
+                Record = 0;
             const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * Record++;
             const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
             Clock.Advance(double(ticks) / kKvTicksPerSecond);
             Replay->Feed(ticks, p[2]);
         }
-        return Replay && Record < records;
+        return Replay && (loop || Record < records);
     }
 
     void Paint() {
@@ -77,9 +72,13 @@ struct TRowBench {
     }
 };
 
+// Made on first use, gone before the application object.
+std::unique_ptr<TRowBench> SharedBench;
+
 TRowBench& Bench() {
-    static TRowBench bench;
-    return bench;
+    if (!SharedBench)
+        SharedBench = std::make_unique<TRowBench>();
+    return *SharedBench;
 }
 
 void StrokeAndRepaint(benchmark::State& state) {
@@ -103,11 +102,41 @@ void RepaintOnly(benchmark::State& state) {
 }
 BENCHMARK(RepaintOnly)->Unit(benchmark::kMillisecond);
 
+// The last strokes of a 3,600-stroke session, with the data range as the argument (65535: all
+// strokes).
+constexpr int kLongSession = 3600;
+constexpr int kTimedStrokes = 200;
+
+void LongSessionLastStrokes(benchmark::State& state) {
+    const int saved = RollingCount;
+    RollingCount = int(state.range(0));
+    {
+        TRowBench b;
+        // Rowed up to the last strokes untimed; the recording starts again whenever it ends.
+        while (b.Row->Session->Recorder().StrokeCount() < kLongSession - kTimedStrokes && b.NextStroke(true))
+            QCoreApplication::processEvents();
+        for (auto _ : state) {
+            if (!b.NextStroke(true)) {
+                state.SkipWithError("the session ended");
+                break;
+            }
+            QCoreApplication::processEvents();
+            b.Paint();
+        }
+        state.counters["stroke"] = b.Row->Session->Recorder().StrokeCount();
+        state.counters["points"] = b.Row->RightSeriesPoints(0);
+    }
+    RollingCount = saved;
+}
+BENCHMARK(LongSessionLastStrokes)->Unit(benchmark::kMillisecond)->Iterations(kTimedStrokes)->Arg(500)->Arg(65535);
+
 }  // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     BuildStrokeParameters();
-    return RunBenchmarks(argc, argv);
+    const int result = RunBenchmarks(argc, argv);
+    SharedBench.reset();
+    return result;
 }

@@ -2,16 +2,10 @@
 
 #include "devices/serial/SerialPort.h"
 
-#include <QLoggingCategory>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-
-// Lines of the slider's stream that are no protocol line: off unless
-// QT_LOGGING_RULES="kv.device.protocol.debug=true".
-Q_LOGGING_CATEGORY(lcDeviceProtocol, "kv.device.protocol", QtInfoMsg)
 
 namespace {
 
@@ -277,9 +271,8 @@ void TKVInterface::ProcessReceiveBuffer() {
             // A line that is no protocol line is dropped byte by byte, as a later part of it
             // may still be one; it is traced once.
             if (length > 0 && FJunkLineLeft == 0) {
-                qCDebug(lcDeviceProtocol).noquote()
-                    << QStringLiteral("???? : ") +
-                           KvLineExcerpt(std::string_view(FReceiveBuffer).substr(0, length - 1));
+                DebugTrace(QStringLiteral("???? : ") +
+                           KvLineExcerpt(std::string_view(FReceiveBuffer).substr(0, length - 1)));
                 FJunkLineLeft = length;
             }
             if (FJunkLineLeft > 0)
@@ -507,6 +500,8 @@ void TKVInterface::Continue() {
         if (FSourceKind == kSourceDemo) {
             FDueTick = Clock().NowMs() - 1;  // no catch-up for the paused time
             SetTimerEnabled(true);
+        } else {
+            FRecoveryWhole = false;  // what the device sent meanwhile is lost
         }
         SetState(kvsContinued);
         if (self)
@@ -521,6 +516,15 @@ void TKVInterface::Reset() {
     DebugTrace(QStringLiteral("TKVInterface.Reset"));
     if (FState != kvsOpened)
         return;
+    if (FActive && FSampleCount > 0) {
+        // The rower rows on: numbering and totals start afresh with the next stroke, which is
+        // measured whole; the stroke under way is not counted.
+        FStrokeCount = 0;
+        FTotalEnergy = 0;
+        FTotalDistance = 0;
+        FSkipStroke = true;
+        return;
+    }
     ResetReceiveStats();
     ResetSession();
 }

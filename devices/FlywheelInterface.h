@@ -278,6 +278,10 @@ private:
     double FTotalEnergy = 0;
     double FTotalDistance = 0;
     double FLastStrokeTime = 0;
+    double FTimeOrigin = 0;       // the session's time 0 on the engine's time line
+    bool FFromRest = true;        // the next stroke is the session's first, from rest
+    bool FRecoveryWhole = false;  // the next stroke's recovery is measured whole
+    bool FSkipStroke = false;     // the stroke under way at a reset is not counted
 
     // Demo playback (untInterfaceKVDemo.cpp)
     bool DemoStopped() const;

@@ -152,10 +152,9 @@ void TInterface::SetState(TKeloState NewState) {
     if (NewState == FState)
         return;
     const TKeloState old = FState;
-    DebugLog(QStringLiteral("State"),
-             QStringLiteral("%1 %2 -> %3 (%4)")
-                 .arg(FOpenName, TableText(StateNames, old), TableText(StateNames, NewState),
-                      TableText(InterfaceTypeNames, FInterfaceType)));
+    DebugTrace(QStringLiteral("State %1 %2 -> %3 (%4)")
+                   .arg(FOpenName, TableText(StateNames, old), TableText(StateNames, NewState),
+                        TableText(InterfaceTypeNames, FInterfaceType)));
     FState = NewState;
     if (OnStateChange) {
         // The handler may destroy the interface: then there is no state event to fire.

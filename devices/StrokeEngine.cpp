@@ -49,6 +49,10 @@ void TKVInterface::ResetSession() {
     FTotalEnergy = 0;
     FTotalDistance = 0;
     FLastStrokeTime = 0;
+    FTimeOrigin = 0;
+    FFromRest = true;
+    FRecoveryWhole = false;  // the first stroke has no recovery before it
+    FSkipStroke = false;
     FPhase = 0;
     FSampleCount = 0;
     FPulseCount = 0;
@@ -88,8 +92,16 @@ void TKVInterface::AnalysePulse(bool Split) {
     FSplitSeen = FSplitSeen || Split;
 
     if (!AllPulsesValid()) {
-        if (FActive && FSampleCount > 0)
+        if (FActive && FSampleCount > 0) {
+            if (FSkipStroke) {
+                // Reset, and the rower stops before the stroke under way ended: the session
+                // starts from rest, as after a reset while stopped.
+                ResetSession();
+                return;
+            }
             FPauseTick = Clock().NowMs();
+            FRecoveryWhole = false;  // the next stroke's recovery holds the stop
+        }
         FActive = 0;
         FPhase = 0;
         FHeartRateFilled = 0;  // the next steady run seeds the history afresh
@@ -301,12 +313,25 @@ bool TKVInterface::SendForceData(int i, bool driveEnd) {
 }
 
 void TKVInterface::SendStrokeRecord() {
-    ++FStrokeCount;
     const int sc = FSampleCount;
     const TKVEngineSample& c = FSampleTable[std::size_t(sc)];
     const TKVEngineSample& b = FSampleTable[std::size_t(sc - 1)];
     const TKVEngineSample& start = FSampleTable[std::size_t(FDriveStart)];
-    const bool first = FStrokeCount == 1;
+    if (FSkipStroke) {
+        // The stroke under way at a reset belongs to the time before it: the session counts
+        // from its end, so that its first stroke is measured whole.
+        FSkipStroke = false;
+        FFromRest = false;
+        FRecoveryWhole = true;
+        FLastStrokeTime = b.Time;
+        FTimeOrigin = b.Time;
+        return;
+    }
+    ++FStrokeCount;
+    const bool first = FFromRest;
+    const bool whole = FRecoveryWhole;
+    FFromRest = false;
+    FRecoveryWhole = true;
 
     const double q0 = first ? FSampleTable[1].SpeedSquare
                             : FSampleTable[std::size_t(FDriveStart - 1)].SpeedSquare;
@@ -331,26 +356,29 @@ void TKVInterface::SendStrokeRecord() {
     const double speed = BoatSpeed(FBoatType, FModel.CubeRootMass, power);
 
     TStgStrokeData& d = FStrokeData;
+    const double time = b.Time - FTimeOrigin;  // on the session's time line
     d.Number = Word(FStrokeCount);
     if (first) {
         d.Power = 0;
         d.AvgPower = 0;
         d.StrokeRate = 0;
-        FTotalDistance = (b.Time / 2) * std::sqrt(Div(2 * work, FModel.Mass));
+        FTotalDistance = (time / 2) * std::sqrt(Div(2 * work, FModel.Mass));
     } else {
         d.Power = float(power);
-        d.AvgPower = float(Div(FTotalEnergy, b.Time));
+        d.AvgPower = float(Div(FTotalEnergy, time));
         d.StrokeRate = float(Div(60, strokeTime));
         FTotalDistance += strokeTime * speed;
     }
     d.TargetPower = 0;
-    d.Time = float(b.Time);
+    d.Time = float(time);
     d.Length = float(length);
     d.DriveTime = float(driveTime);
-    d.DriveRatio = float(Div(recoverTime, driveTime));
+    // A recovery not measured whole (none before the first stroke, or one that holds a stop)
+    // gives no ratio; the first stroke's power, and so its speed, are not known.
+    d.DriveRatio = whole ? float(Div(recoverTime, driveTime)) : 0.0f;
     d.Distance = float(FTotalDistance);
     d.DistancePerStroke = float(strokeTime * speed * 100);
-    d.Est500mTime = float(Div(500, speed));
+    d.Est500mTime = first ? 0.0f : float(Div(500, speed));
     d.Energy = float(work);
     d.EnergySum = float(FTotalEnergy / 1000);
     d.Pulse = float(std::nearbyint(c.HeartRate));
@@ -370,7 +398,7 @@ void TKVInterface::SendIdleRecord() {
     TStgStrokeData& d = FStrokeData;
     d = TStgStrokeData{};
     const double time =
-        FLastStrokeTime + FPendingTime + double(Clock().NowMs() - FPauseTick) / 1000;
+        FLastStrokeTime + FPendingTime + double(Clock().NowMs() - FPauseTick) / 1000 - FTimeOrigin;
     d.Number = Word(FStrokeCount);
     d.Time = float(time);
     d.AvgPower = float(Div(FTotalEnergy, time));

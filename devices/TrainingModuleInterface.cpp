@@ -311,8 +311,7 @@ void TVSInterface::Receive() {
                 FDataSeen = 1;
                 FReceivedBytes += packet.size();
                 FReceiveBuffer += packet;
-                if (FLogPortEvents)
-                    LogBuffer();
+                LogBuffer();
             }
             ProcessFrames();
             if (!self || FPort->ClusterCount() == 0)

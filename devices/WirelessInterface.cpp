@@ -388,43 +388,72 @@ void TKWInterface::LoadAntLib() {
 void TKWInterface::UnloadAntLib() {
     if (!FAntLoadedFlag || FAntConnectedFlag)
         return;
-    QPointer<TKWInterface> self(this);
     StatusMessage(kDashes);
     StatusMessage(QStringLiteral("Unloading AntLib ..."));
     SetFlag(FAntBusyFlag, true);
-    FShared->ResponseEnabled = false;
-    FAnt.Nap(AntDelay);
-    if (!StickTaken())
-        FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
-    Wait(AntDelay);
-    if (!self)
+    // The stick itself is left alone while another interface holds it.
+    const std::vector<TStep> steps = {
+        RemoveResponseFunctionStep(!StickTaken()),
+        RemoveChannelEventFunctionStep(!StickTaken()),
+        {"ANT_UnassignAllResponseFunctions",
+         [this] {
+             if (!StickTaken())
+                 FAnt.UnassignAllResponseFunctions();
+         }},
+        {"FreeAntLibrary",
+         [this] {
+             if (FreeAntLibrary())
+                 SetFlag(FAntLoadedFlag, false);
+         }},
+    };
+    if (!RunSteps(steps, [] { return true; }))
         return;
-    FShared->ChannelEventEnabled = false;
-    FAnt.Nap(AntDelay);
-    if (!StickTaken())
-        FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
-    Wait(AntDelay);
-    if (!self)
-        return;
-    if (!StickTaken())
-        FAnt.UnassignAllResponseFunctions();
-    Wait(AntDelay);
-    if (!self)
-        return;
-    if (FreeAntLibrary())
-        SetFlag(FAntLoadedFlag, false);
     FPortList.clear();
     SetFlag(FAntBusyFlag, false);
     StatusMessage(FAntLoadedFlag ? QStringLiteral("Error unloading AntLib.")
                                  : QStringLiteral("Done unloading AntLib."));
 }
 
+TKWInterface::TStep TKWInterface::RemoveResponseFunctionStep(bool callStick) {
+    return {"Remove ANT_AssignResponseFunction", [this, callStick] {
+                FShared->ResponseEnabled = false;
+                FAnt.Nap(AntDelay);
+                if (callStick)
+                    FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
+            }};
+}
+
+TKWInterface::TStep TKWInterface::RemoveChannelEventFunctionStep(bool callStick) {
+    return {"Remove ANT_AssignChannelEventFunction", [this, callStick] {
+                FShared->ChannelEventEnabled = false;
+                FAnt.Nap(AntDelay);
+                if (callStick)
+                    FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
+            }};
+}
+
+bool TKWInterface::RunSteps(const std::vector<TStep>& steps, const std::function<bool()>& goOn) {
+    QPointer<TKWInterface> self(this);
+    for (const TStep& step : steps) {
+        if (!goOn())
+            break;
+        StatusMessage(QString::fromLatin1(step.Name));
+        if (!self)
+            return false;
+        step.Run();
+        if (!self)
+            return false;
+        Wait(AntDelay);
+        if (!self)
+            return false;
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------- device list
 
 void GetAntRegistryDevices(QStringList& List, const TUsbLookup& usb) {
     List.clear();
-    if (usb.VirtualMachine)
-        return;
     const QDir base(usb.SysfsRoot + QStringLiteral("/bus/usb/devices"));
     const auto read = [](const QString& path) {
         QFile f(path);
@@ -441,7 +470,7 @@ void GetAntRegistryDevices(QStringList& List, const TUsbLookup& usb) {
         QString serial = read(dir + QStringLiteral("serial"));
         if (serial.isEmpty())
             serial = QStringLiteral("0");
-        DebugTrace(QStringLiteral("DeviceNum = %1").arg(List.size()));
+        DebugTrace(QStringLiteral("DeviceNum = ") + DecHex(unsigned(List.size())));
         DebugTrace(QStringLiteral("DeviceDescription = ") + description);
         DebugTrace(QStringLiteral("DeviceSerial = ") + serial);
         DebugTrace(QStringLiteral("DevicePID = ") + DecHex(pid));
@@ -657,23 +686,12 @@ void TKWInterface::Disconnect() {
 void TKWInterface::ComPortClose() {
     if (!FAntLoadedFlag || !FAntConnectedFlag)
         return;
-    QPointer<TKWInterface> self(this);
     StatusMessage(kDashes);
     StatusMessage(QStringLiteral("Disconnecting from ANT device ..."));
     SetFlag(FAntBusyFlag, true);
-    const std::vector<std::pair<const char*, std::function<void()>>> steps = {
-        {"Remove ANT_AssignResponseFunction",
-         [this] {
-             FShared->ResponseEnabled = false;
-             FAnt.Nap(AntDelay);
-             FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
-         }},
-        {"Remove ANT_AssignChannelEventFunction",
-         [this] {
-             FShared->ChannelEventEnabled = false;
-             FAnt.Nap(AntDelay);
-             FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
-         }},
+    const std::vector<TStep> steps = {
+        RemoveResponseFunctionStep(true),
+        RemoveChannelEventFunctionStep(true),
         {"ANT_UnAssignChannel", [this] { FAnt.UnAssignChannel(AntChannel); }},
         {"ANT_UnassignAllResponseFunctions", [this] { FAnt.UnassignAllResponseFunctions(); }},
         {"Remove thread",
@@ -694,19 +712,8 @@ void TKWInterface::ComPortClose() {
              SetFlag(FAntConnectedFlag, false);
          }},
     };
-    for (const auto& [name, run] : steps) {
-        if (!FAntConnectedFlag)
-            break;
-        StatusMessage(QString::fromLatin1(name));
-        if (!self)
-            return;
-        run();
-        if (!self)
-            return;
-        Wait(AntDelay);
-        if (!self)
-            return;
-    }
+    if (!RunSteps(steps, [this] { return FAntConnectedFlag; }))
+        return;
     if (!FAntConnectedFlag)
         ReleaseStick();
     SetFlag(FAntBusyFlag, false);

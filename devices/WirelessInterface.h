@@ -11,9 +11,11 @@
 #include <atomic>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class TKWInterface;
 
@@ -168,6 +170,15 @@ private:
     bool GetAntLibrary(QString& error);
     bool FreeAntLibrary();
     void ScanDevices();
+    // A take-down step: its status line, then the call; AntDelay follows each.
+    struct TStep {
+        const char* Name;
+        std::function<void()> Run;
+    };
+    TStep RemoveResponseFunctionStep(bool callStick);
+    TStep RemoveChannelEventFunctionStep(bool callStick);
+    // Runs the steps while goOn() holds; false when the interface went away meanwhile.
+    bool RunSteps(const std::vector<TStep>& steps, const std::function<bool()>& goOn);
     // The three flags: OnStatusUpdate when one changes.
     void SetFlag(bool& flag, bool value);
     void Wait(unsigned ms);
@@ -184,6 +195,5 @@ private:
     TUsbLookup FUsb = TUsbLookup::System();
 };
 
-// The sticks the system knows (description-PID-serial from sysfs; List cleared first; nothing
-// on a virtual machine).
+// The sticks the system knows (description-PID-serial from sysfs; List cleared first).
 void GetAntRegistryDevices(QStringList& List, const TUsbLookup& usb = TUsbLookup::System());

@@ -54,6 +54,7 @@ THttpCli::THttpCli(QObject* parent)
     FCtrlSocket->OnSessionConnected = [this](TWSocket*, std::uint16_t e) { SocketSessionConnected(e); };
     FCtrlSocket->OnSessionClosed = [this](TWSocket*, std::uint16_t e) { SocketSessionClosed(e); };
     FCtrlSocket->OnDataAvailable = [this](TWSocket*, std::uint16_t) { SocketDataAvailable(); };
+    FCtrlSocket->OnDataSent = [this](TWSocket*, std::uint16_t) { Guarded([this] { SocketDataSent(); }); };
     // Errors of the socket never raise inside its events; they end the request through the
     // close that follows them.
     FCtrlSocket->OnError = [this](TWSocket*) {
@@ -97,18 +98,23 @@ THttpCli::~THttpCli() {
     FCtrlSocket->OnSessionConnected = nullptr;
     FCtrlSocket->OnSessionClosed = nullptr;
     FCtrlSocket->OnDataAvailable = nullptr;
+    FCtrlSocket->OnDataSent = nullptr;
     FCtrlSocket->OnError = nullptr;
     FCtrlSocket->OnBgException = nullptr;
 }
 
 bool THttpCli::DocComplete() const {
-    return FEnded && FRequestError == 0 && !FRaised && StatusCode() < 400 &&
-           FReader.HeaderEnded() &&
-           (FReader.ContentLength < 0 || FReader.RcvdCount == FReader.ContentLength);
+    return FEnded && FRequestError == 0 && !FRaised && StatusCode() < 400 && FReader.HeaderEnded() &&
+           FReader.BodyWhole();
 }
 
 void THttpCli::Get() { RequestSync(httpGET); }
+void THttpCli::Post() { RequestSync(httpPOST); }
+void THttpCli::Head() { RequestSync(httpHEAD); }
 void THttpCli::GetASync() { RequestAsync(httpGET); }
+
+bool THttpCli::MultiThreaded() const { return FCtrlSocket->MultiThreaded; }
+void THttpCli::SetMultiThreaded(bool value) { FCtrlSocket->MultiThreaded = value; }
 
 void THttpCli::Abort() {
     if (!FEnded)
@@ -122,13 +128,20 @@ void THttpCli::RequestSync(THttpRequest request) {
     RequestAsync(request);
     if (FState != httpReady) {
         std::shared_ptr<bool> alive = FAlive;
-        QEventLoop loop;
-        FWaitLoop = &loop;
-        loop.exec();
+        if (MultiThreaded()) {
+            // The socket's own pump, waiting for each event; false once the thread is told to end.
+            while (*alive && FState != httpReady && FCtrlSocket->MessagePump(true)) {
+            }
+        } else {
+            QEventLoop loop;
+            FWaitLoop = &loop;
+            loop.exec();
+        }
         if (!*alive)  // the client went away while it waited
             throw EHttpException("HTTP request aborted", httperrAborted);
         FWaitLoop = nullptr;
-        // The loop was ended from outside (the program is quitting): the request ends here.
+        // The wait was ended from outside (the program or the thread is quitting): the request
+        // ends here.
         if (!FEnded)
             Abort();
         if (FState != httpReady)
@@ -148,8 +161,10 @@ void THttpCli::RequestSync(THttpRequest request) {
 void THttpCli::RequestAsync(THttpRequest request) {
     if (FState != httpReady)
         throw EHttpException("HTTP component is busy", httperrBusy);
-    if (request != httpGET)  // only GET is built: nothing here posts or asks for heads
+    if (request == httpPOST && (!SendStream || !SendStream->isReadable()))
         throw EHttpException("HTTP component has nothing to post", httperrNothingToPost);
+    if (request != httpGET && request != httpPOST && request != httpHEAD)
+        throw EHttpException("HTTP component knows no such request", httperrAborted);
     TUrlParts url;
     ParseURL(URL, url);
     if (url.Proto != "http")
@@ -160,8 +175,13 @@ void THttpCli::RequestAsync(THttpRequest request) {
     FRaised = nullptr;
     FRelocations = 0;
     FRequestType = request;
+    FSendAllowed = false;
+    FSentCount = 0;
+    // What is announced is what is sent: the stream from where it stands to its end.
+    FSendLeft = request == httpPOST ? std::max<qint64>(SendStream->size() - SendStream->pos(), 0) : 0;
     SetState(httpNotConnected);
     FReader.MaxBodySize = MaxBodySize;
+    FReader.ExpectBody = request != httpHEAD;
     FReader.Reset();
     FRequestError = 0;
     FRequestErrorText.clear();
@@ -288,7 +308,39 @@ void THttpCli::SocketSessionConnected(int error) {
         OnSessionConnected(this);
     SetState(httpWaitingHeader);
     RestartIdle();
-    SendRequest(FRequestType == httpHEAD ? "HEAD" : "GET");
+    SendRequest(FRequestType == httpHEAD ? "HEAD" : FRequestType == httpPOST ? "POST" : "GET");
+    if (FRequestType == httpPOST && !FEnded) {
+        if (OnSendBegin)
+            OnSendBegin(this);
+        FSendAllowed = true;
+        Guarded([this] { SocketDataSent(); });
+    }
+}
+
+void THttpCli::SocketDataSent() {
+    if (FEnded || !FSendAllowed || FRequestType != httpPOST)
+        return;
+    RestartIdle();
+    char block[SendBlockSize];
+    const qint64 n = FSendLeft > 0 ? SendStream->read(block, std::min<qint64>(SendBlockSize, FSendLeft)) : 0;
+    if (n < 0 || (n == 0 && FSendLeft > 0))
+        throw EHttpException("Cannot read the data to post: " +
+                                 (n < 0 ? SendStream->errorString().toStdString()
+                                        : "it ended after " + std::to_string(FSentCount) + " of " +
+                                              std::to_string(FSentCount + FSendLeft) + " bytes"),
+                             httperrReadFailed);
+    if (n == 0) {
+        FSendAllowed = false;
+        if (OnSendEnd)
+            OnSendEnd(this);
+        return;
+    }
+    FSendLeft -= n;
+    FSentCount += n;
+    if (OnSendData)
+        OnSendData(this, block, int(n));
+    if (!FEnded)
+        FCtrlSocket->Send(block, int(n));
 }
 
 void THttpCli::SendRequest(const char* method) {
@@ -304,10 +356,14 @@ void THttpCli::SendRequest(const char* method) {
     add("Accept: ", Accept);
     add("Referer: ", Reference);
     add("Accept-Language: ", AcceptLanguage);
+    if (FRequestType == httpPOST)
+        add("Content-Type: ", ContentTypePost);
     add("User-Agent: ", Agent);
     lines.push_back("Host: " + FTargetHost);
     if (NoCache)
         lines.push_back("Pragma: no-cache");
+    if (FRequestType == httpPOST)
+        lines.push_back("Content-Length: " + std::to_string(FSendLeft));
     if (ModifiedSince != 0)
         lines.push_back("If-Modified-Since: " + RFC1123DateStr(ModifiedSince) + " GMT");
     if (!FUser.empty())
@@ -387,7 +443,7 @@ void THttpCli::SocketSessionClosed(int error) {
 // Response
 
 void THttpCli::HeaderEnded() {
-    if (!FReader.Relocation && FReader.ContentLength != 0) {
+    if (!FReader.Relocation && FReader.ExpectBody && FReader.ContentLength != 0) {
         std::size_t dot = FDocName.rfind('.');
         std::string ext = dot == std::string::npos ? std::string() : LowerCase(FDocName.substr(dot));
         if ((ext.empty() || ext == ".exe") && FReader.ContentType == "text/html")
@@ -468,6 +524,7 @@ void THttpCli::Relocate() {
         FPath = FLocation;
     }
     FConnected = false;
+    FSendAllowed = false;
     if (FRequestType == httpPOST)
         FRequestType = httpGET;
     if (OnLocationChange)
@@ -501,6 +558,7 @@ void THttpCli::Finish() {
         return;
     FEnded = true;
     FConnected = false;
+    FSendAllowed = false;
     FIdleTimer->stop();
     FRequestTimer->stop();
     auto fire = [this](const TNotifyEvent& event) {
@@ -519,7 +577,7 @@ void THttpCli::Finish() {
             FRequestError = httperrHeaderIncomplete;
             FRequestErrorText = "Connection closed before the end of the HTTP header";
         }
-    } else if (FRequestError == 0 && FReader.ContentLength >= 0 && FReader.RcvdCount < FReader.ContentLength) {
+    } else if (FRequestError == 0 && !FReader.BodyWhole()) {
         FRequestError = httperrBodyIncomplete;
         FRequestErrorText = "Incomplete download: " + std::to_string(FReader.RcvdCount) + " of " +
                             std::to_string(FReader.ContentLength) + " bytes received";

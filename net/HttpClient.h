@@ -1,7 +1,13 @@
-// HTTP/1.0 client on one TWSocket. Get is synchronous: it starts the request and runs a nested
-// event loop until the request has ended (windows repaint, progress moves), then raises
+// HTTP/1.0 client on one TWSocket. Get, Post and Head are synchronous: they start the request
+// and wait for its end in a nested event loop (windows repaint, progress moves; with
+// MultiThreaded the socket's own message pump on the client's thread), then raise
 // EHttpException for a status of 400 or more, a failed connection, a cut-off response, a
-// time-out, an abort, or an exception out of one of the document handlers.
+// time-out, an abort, or an exception out of one of the document handlers. RequestAsync starts
+// any of them and returns at once; OnRequestDone tells the end.
+//
+// A POST sends SendStream from where it stands to its end, announced as its Content-Length, in
+// blocks of SendBlockSize (OnSendBegin, OnSendData for each block, OnSendEnd); a relocated POST
+// goes on as a GET. The answer to a HEAD ends with its header.
 //
 // Use from a window:
 //     THttpCli http(this);
@@ -55,6 +61,7 @@ public:
     static constexpr int DefaultIdleTimeoutMs = 15000;
     static constexpr int DefaultRequestTimeoutMs = 30 * 60 * 1000;
     static constexpr int MaxRelocations = 10;
+    static constexpr int SendBlockSize = 8193;  // read from SendStream for each send
 
     explicit THttpCli(QObject* parent = nullptr);
     ~THttpCli() override;
@@ -79,6 +86,7 @@ public:
     std::string ContentTypePost = "application/x-www-form-urlencoded";
     std::string ContentRangeBegin, ContentRangeEnd;  // cleared after each request
     QIODevice* RcvdStream = nullptr;  // the body is written here as well, when set
+    QIODevice* SendStream = nullptr;  // what a POST sends; open for reading
     // A request ends with error 10060 after this long without any progress, or this long in all.
     int IdleTimeoutMs = DefaultIdleTimeoutMs;
     int RequestTimeoutMs = DefaultRequestTimeoutMs;
@@ -87,8 +95,17 @@ public:
     std::int64_t MaxBodySize = -1;
 
     void Get();        // synchronous
+    void Post();
+    void Head();
     void GetASync();   // returns at once; OnRequestDone tells the end
+    void RequestSync(THttpRequest request);
+    void RequestAsync(THttpRequest request);
     void Abort();      // ends the running request with httperrAborted
+
+    // The client and its socket are used in a thread of their own: the synchronous requests wait
+    // in the socket's message pump, which a quit of that thread ends (the request is aborted).
+    bool MultiThreaded() const;
+    void SetMultiThreaded(bool value);
 
     // The request and its response
     THttpState State() const { return FState; }
@@ -101,6 +118,8 @@ public:
     std::int64_t ContentLength() const { return FReader.ContentLength; }
     const std::string& ContentType() const { return FReader.ContentType; }
     std::int64_t RcvdCount() const { return FReader.RcvdCount; }
+    std::int64_t SentCount() const { return FSentCount; }  // body bytes of a POST handed to the socket
+    THttpRequest RequestType() const { return FRequestType; }  // httpGET once a POST was relocated
     const std::vector<std::string>& RcvdHeader() const { return FReader.RcvdHeader; }
     const std::vector<std::string>& AuthenticateList() const { return FReader.AuthenticateList; }
     const std::string& AcceptRanges() const { return FReader.AcceptRanges; }
@@ -122,20 +141,22 @@ public:
     TNotifyEvent OnDocBegin;
     TDocDataEvent OnDocData;
     TNotifyEvent OnDocEnd;
+    TNotifyEvent OnSendBegin;
+    TDocDataEvent OnSendData;
+    TNotifyEvent OnSendEnd;
     THttpRequestDone OnRequestDone;
     TNotifyEvent OnLocationChange;
     TCookieRcvdEvent OnCookie;
     TNotifyEvent OnSocketError;
 
 private:
-    void RequestSync(THttpRequest request);
-    void RequestAsync(THttpRequest request);
     void StartRequest();
     void SetState(THttpState state);
     void PostReady();
     void SendRequest(const char* method);
     void SocketDnsLookupDone(int error);
     void SocketSessionConnected(int error);
+    void SocketDataSent();
     void SocketDataAvailable();
     void SocketSessionClosed(int error);
     void LocationHeader(const std::string& value);
@@ -160,6 +181,9 @@ private:
     unsigned FRequestSerial = 0;
     bool FEnded = true;
     bool FConnected = false;
+    bool FSendAllowed = false;
+    std::int64_t FSendLeft = 0;  // of the body announced
+    std::int64_t FSentCount = 0;
     int FRequestError = 0;
     std::string FRequestErrorText;
     std::exception_ptr FRaised;

@@ -132,9 +132,9 @@ void THttpResponseReader::ProcessHeaderLine(const std::string& line, const char*
     }
 
     if (line.empty()) {
-        if (!Relocation && MaxBodySize >= 0 && ContentLength > MaxBodySize)
+        if (!Relocation && ExpectBody && MaxBodySize >= 0 && ContentLength > MaxBodySize)
             throw EHttpException(BodyTooLarge(MaxBodySize), httperrTooLarge);
-        if (Relocation) {
+        if (Relocation || !ExpectBody) {
             FStep = rsDone;
         } else if (ContentLength != 0) {
             FStep = rsBody;

@@ -24,6 +24,7 @@ inline constexpr int httperrAborted = 9;
 inline constexpr int httperrWriteFailed = 10;      // the received-data stream refused the body
 inline constexpr int httperrHeaderTooLong = 11;    // more than MaxHeaderSize bytes of header
 inline constexpr int httperrTooLarge = 12;         // a body beyond the caller's MaxBodySize
+inline constexpr int httperrReadFailed = 13;       // the send stream did not give what it holds
 
 class EHttpException : public std::runtime_error {
 public:
@@ -53,9 +54,14 @@ public:
     bool HeaderEnded() const { return FStep != rsHeader; }
     // The body has reached its Content-Length (at once for a length of 0).
     bool Complete() const;
+    // Nothing of the body is missing: no body was expected, none was announced, or all of it came.
+    bool BodyWhole() const { return !ExpectBody || ContentLength < 0 || RcvdCount >= ContentLength; }
 
     // The body may not be longer than this (-1: no limit); kept by Reset.
     std::int64_t MaxBodySize = -1;
+    // false for the answer to a HEAD request: its header ends it, whatever length it names.
+    // Kept by Reset.
+    bool ExpectBody = true;
 
     // Set by the header parser (and by whoever follows the relocation); cleared by Reset.
     bool Relocation = false;

@@ -1,6 +1,7 @@
 #include "net/Socket.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QMetaObject>
 #include <QPointer>
 #include <QSocketNotifier>
@@ -8,6 +9,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -24,6 +26,14 @@ std::string Trimmed(const std::string& s) {
         return {};
     std::size_t e = s.find_last_not_of(" \t");
     return s.substr(b, e - b + 1);
+}
+
+constexpr int PumpDrained = 0x5057;  // the message pump's own end of its loop
+
+std::string AddressText(const sockaddr_in& address) {
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+    return text;
 }
 
 // Errors of a send that mean the connection is gone.
@@ -151,9 +161,21 @@ int WSocketResolveProto(const std::string& text) {
 // ---------------------------------------------------------------------------------------------
 // TWSocket
 
-TWSocket::TWSocket(QObject* parent) : QObject(parent) {}
+struct TWSocket::TLookupChannel {
+    std::mutex Lock;
+    TWSocket* Socket;
+};
+
+TWSocket::TWSocket(QObject* parent)
+    : QObject(parent), FLookupChannel(std::make_shared<TLookupChannel>()) {
+    FLookupChannel->Socket = this;
+}
 
 TWSocket::~TWSocket() {
+    {
+        std::lock_guard<std::mutex> lock(FLookupChannel->Lock);
+        FLookupChannel->Socket = nullptr;
+    }
     FDestroying = true;
     FLookupPending = false;
     ++FLookupSerial;
@@ -207,10 +229,14 @@ int TWSocket::RcvdCount() const {
 }
 
 void TWSocket::SocketError(const char* operation, int code) {
-    FLastErrorMessage = "Error " + std::to_string(code) + " in function " + operation + "\r\n" +
-                        WinsockErrorText(code);
     if ((code == WSAECONNRESET || code == WSAENOTCONN) && FHSocket >= 0)
         InternalClose(false, code);
+    ReportError(operation, code);
+}
+
+void TWSocket::ReportError(const char* operation, int code) {
+    FLastErrorMessage = "Error " + std::to_string(code) + " in function " + operation + "\r\n" +
+                        WinsockErrorText(code);
     FLastError = code;
     if (OnError) {
         OnError(this);
@@ -246,11 +272,11 @@ void TWSocket::DnsLookup(const std::string& host) {
         return;
     }
     // getaddrinfo blocks: it runs on a thread of its own, whose result comes back through the
-    // event loop and is dropped when the socket is gone or the lookup was cancelled.
+    // socket's own thread's event loop and is dropped when the socket is gone or the lookup was
+    // cancelled.
     FLookupPending = true;
     unsigned serial = FLookupSerial;
-    QPointer<TWSocket> self(this);
-    std::thread([self, serial, host]() {
+    std::thread([channel = FLookupChannel, serial, host]() {
         addrinfo hints{};
         hints.ai_family = AF_INET;
         hints.ai_socktype = SOCK_STREAM;
@@ -265,10 +291,12 @@ void TWSocket::DnsLookup(const std::string& host) {
         if (res)
             freeaddrinfo(res);
         int error = rc == 0 && list.empty() ? 11004 : SocketErrorFromResolver(rc);
-        if (QCoreApplication* app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [self, serial, list, error]() {
-                if (self)
-                    self->LookupDone(serial, list, error);
+        // Held while posting, so the socket cannot go away meanwhile; a posted call whose socket
+        // goes away later is dropped with it.
+        std::lock_guard<std::mutex> lock(channel->Lock);
+        if (TWSocket* socket = channel->Socket)
+            QMetaObject::invokeMethod(socket, [socket, serial, list, error]() {
+                socket->LookupDone(serial, list, error);
             }, Qt::QueuedConnection);
     }).detach();
 }
@@ -330,6 +358,7 @@ void TWSocket::Connect() {
     ++FConnection;
     FCloseInvoked = false;
     FPeerClosed = false;
+    FReceiveShut = false;
     FPeerError = 0;
     ChangeState(wsOpened);
     if (FState != wsOpened) {
@@ -492,12 +521,12 @@ int TWSocket::Receive(void* buffer, int length) {
         FLastError = WSAENOTCONN;
         return -1;
     }
-    if (FReadNotifier && FState == wsConnected)
+    if (FReadNotifier && FState == wsConnected && !FReceiveShut)
         FReadNotifier->setEnabled(true);
     ssize_t n = ::recv(FHSocket, buffer, std::size_t(std::max(length, 0)), 0);
     if (n >= 0) {
         FReadCount += std::uint32_t(n);
-        if (n == 0 && length > 0)
+        if (n == 0 && length > 0 && !FReceiveShut)
             FPeerClosed = true;
         return int(n);
     }
@@ -647,10 +676,98 @@ void TWSocket::Close() {
     InternalClose(true, 0);
 }
 
+int TWSocket::Shutdown(TShutdownHow how) {
+    if (FHSocket < 0 || FState != wsConnected) {
+        ReportError("Shutdown", WSAENOTCONN);
+        return -1;
+    }
+    if (::shutdown(FHSocket, how) < 0) {
+        SocketError("Shutdown", SocketErrorFromErrno(errno));
+        return -1;
+    }
+    if (how != sdSend) {
+        // The end of input the system reports from now on would otherwise read as the peer's
+        // close, over and over.
+        FReceiveShut = true;
+        if (FReadNotifier)
+            FReadNotifier->setEnabled(false);
+    }
+    return 0;
+}
+
 void TWSocket::Abort() {
     FLookupPending = false;
     ++FLookupSerial;
     FSendQueue.clear();
     FAllSent = true;
     InternalClose(false, 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Ends of the connection
+
+int TWSocket::PeerName(sockaddr_in& name) {
+    if (FHSocket < 0 || FState != wsConnected) {
+        FLastError = WSAENOTCONN;
+        return -1;
+    }
+    socklen_t length = sizeof name;
+    if (::getpeername(FHSocket, reinterpret_cast<sockaddr*>(&name), &length) < 0) {
+        FLastError = SocketErrorFromErrno(errno);
+        return -1;
+    }
+    return 0;
+}
+
+std::string TWSocket::PeerAddr() {
+    sockaddr_in name{};
+    if (PeerName(name) < 0) {
+        ReportError("GetPeerName", FLastError);
+        return "error";
+    }
+    return AddressText(name);
+}
+
+std::string TWSocket::PeerPort() {
+    sockaddr_in name{};
+    if (PeerName(name) < 0) {
+        ReportError("GetPeerName", FLastError);
+        return "error";
+    }
+    return std::to_string(ntohs(name.sin_port));
+}
+
+std::string TWSocket::LocalName(bool port) const {
+    sockaddr_in name{};
+    socklen_t length = sizeof name;
+    if (FHSocket < 0 || (FState != wsBound && FState != wsConnected && FState != wsListening) ||
+        ::getsockname(FHSocket, reinterpret_cast<sockaddr*>(&name), &length) < 0)
+        return "error";
+    return port ? std::to_string(ntohs(name.sin_port)) : AddressText(name);
+}
+
+std::string TWSocket::LocalAddrText() const { return LocalName(false); }
+std::string TWSocket::LocalPortText() const { return LocalName(true); }
+
+// ---------------------------------------------------------------------------------------------
+// Message pump
+
+bool TWSocket::MessagePump(bool waitForMore) {
+    if (!MultiThreaded) {
+        QCoreApplication::processEvents(waitForMore ? QEventLoop::WaitForMoreEvents : QEventLoop::AllEvents);
+        return !FTerminated;
+    }
+    // The thread's own loop, ended by an end posted behind what waits now: a quit of the thread
+    // ends it with another code, or at once when it came before.
+    QPointer<TWSocket> self(this);
+    QEventLoop loop;
+    if (waitForMore)
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    QMetaObject::invokeMethod(&loop, [&loop] { loop.exit(PumpDrained); }, Qt::QueuedConnection);
+    const bool quit = loop.exec() != PumpDrained;
+    if (!self)  // an event handler freed the socket
+        return false;
+    if (quit)
+        FTerminated = true;
+    return !FTerminated;
 }

@@ -1,4 +1,4 @@
-// Asynchronous IPv4 TCP client socket on the main thread: name lookup on a helper thread,
+// Asynchronous IPv4 TCP client socket on the thread that made it: name lookup on a helper thread,
 // non-blocking connect, a send queue of 1,460-byte chunks written as the stack accepts them,
 // and events for connected, data available (with a drain loop), data sent and closed (once a
 // connection). Readiness comes from QSocketNotifier; nothing here blocks.
@@ -13,10 +13,12 @@
 #include <deque>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QSocketNotifier;
+struct sockaddr_in;
 
 enum TSocketState : std::uint8_t {
     wsInvalidState, wsOpened, wsBound, wsConnecting, wsConnected, wsAccepting, wsListening, wsClosed
@@ -24,6 +26,8 @@ enum TSocketState : std::uint8_t {
 
 enum TWSocketOption : unsigned { wsoNoReceiveLoop = 1, wsoTcpNoDelay = 2 };
 enum TSocketSendFlags : std::uint8_t { wsSendNormal, wsSendUrgent };
+// What Shutdown ends: receiving, sending or both (the values shutdown() takes).
+enum TShutdownHow : int { sdReceive = 0, sdSend = 1, sdBoth = 2 };
 
 // Name, port and protocol resolution (blocking; ESocketException on failure). Addresses and
 // ports are returned in network order.
@@ -87,6 +91,31 @@ public:
     void Close();
     // Close without the orderly shutdown, dropping what is queued.
     void Abort();
+    // Ends receiving, sending or both of a connected socket; 0, or -1 with the error reported.
+    // After receiving has ended nothing more is read, and the peer's end is heard of at the next
+    // send or Close only.
+    int Shutdown(TShutdownHow how);
+
+    // The other end of a connected socket: 0, or -1 with LastError (10057 when not connected).
+    int PeerName(sockaddr_in& name);
+    // Its address and port as text; while not connected "error", and error 10057 is reported
+    // (OnError, or raised without it).
+    std::string PeerAddr();
+    std::string PeerPort();
+    // The address and port this end is bound to, as text; "error" unless the socket is bound,
+    // connected or listening.
+    std::string LocalAddrText() const;
+    std::string LocalPortText() const;
+
+    // The socket is used in a thread of its own: waits on it handle that thread's events
+    // themselves (MessagePump) instead of running the application's pump.
+    bool MultiThreaded = false;
+    // The message pump. Without MultiThreaded the application's pump runs once; with it the events
+    // waiting for the calling thread are handled until none is left (with waitForMore, after
+    // waiting for the first). A quit of that thread (QThread::quit or exit, or the application's
+    // exit on its main thread) sets Terminated and makes it return false.
+    bool MessagePump(bool waitForMore = false);
+    bool Terminated() const { return FTerminated; }
 
     unsigned ComponentOptions = 0;  // TWSocketOption bits
     TSocketSendFlags SendFlags = wsSendNormal;
@@ -105,6 +134,9 @@ private:
     void ChangeState(TSocketState newState);
     void CheckClosed(const char* what) const;
     void SocketError(const char* operation, int code);
+    // The error in the socket error's form, without closing: OnError, or raised without it.
+    void ReportError(const char* operation, int code);
+    std::string LocalName(bool port) const;
     void InternalClose(bool shutdownFirst, int error);
     void DropNotifiers();
     void ResetDefaults();
@@ -131,6 +163,8 @@ private:
     bool FAllSent = true;
     bool FCloseInvoked = false;
     bool FPeerClosed = false;  // Receive saw the end or a connection-ending error
+    bool FReceiveShut = false;  // Shutdown ended receiving
+    bool FTerminated = false;
     int FPeerError = 0;
     bool FReadCalled = false;
     bool FDestroying = false;
@@ -141,4 +175,7 @@ private:
     std::vector<std::string> FDnsResultList;
     unsigned FLookupSerial = 0;
     bool FLookupPending = false;
+    // How a lookup thread reaches the socket, in the socket's own thread, while it lives.
+    struct TLookupChannel;
+    std::shared_ptr<TLookupChannel> FLookupChannel;
 };

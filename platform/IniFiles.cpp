@@ -84,12 +84,18 @@ struct TFileStamp {
     ino_t Ino = 0;
     off_t Size = 0;
     long long MTimeNs = 0;
+    // A rewrite in place that keeps size and modification time (cp -p, touch -r) still changes
+    // the change time, which no one can set back.
+    long long CTimeNs = 0;
     bool operator==(const TFileStamp&) const = default;
 };
 
+long long Nanoseconds(const struct timespec& t) {
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
 TFileStamp StampOf(const struct stat& st) {
-    return {true, st.st_dev, st.st_ino, st.st_size,
-            static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec};
+    return {true, st.st_dev, st.st_ino, st.st_size, Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
 }
 
 TFileStamp StatFile(const QByteArray& path) {

@@ -4,6 +4,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
 namespace {
 
 // Small text files of /proc and sysfs; bounded so a strange file cannot take much memory.
@@ -31,7 +34,35 @@ bool HasHypervisorFlag(const QString& cpuinfo) {
     return false;
 }
 
+// A block device's folder in sysfs: the disk itself when it is a partition, then its own flag,
+// else those of the devices it is mapped onto.
+bool IsBlockFolderRemovable(const QString& folder, int depth) {
+    if (folder.isEmpty() || depth > 8)
+        return false;
+    QString disk = folder;
+    if (QFileInfo::exists(folder + QStringLiteral("/partition")))
+        disk = QFileInfo(folder).absolutePath();
+    if (ReadTrimmed(disk + QStringLiteral("/removable")) == QLatin1String("1"))
+        return true;
+    const QDir slaves(disk + QStringLiteral("/slaves"));
+    for (const QString& name : slaves.entryList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::System, QDir::Name))
+        if (IsBlockFolderRemovable(QFileInfo(slaves.filePath(name)).canonicalFilePath(), depth + 1))
+            return true;
+    return false;
+}
+
 }  // namespace
+
+bool IsOnRemovableMediaIn(const QString& fileName, const QString& sysRoot) {
+    struct stat st {};
+    if (fileName.isEmpty() || ::stat(QFile::encodeName(fileName).constData(), &st) != 0)
+        return false;
+    const QString link = QStringLiteral("%1/dev/block/%2:%3")
+                             .arg(sysRoot)
+                             .arg(major(st.st_dev))
+                             .arg(minor(st.st_dev));
+    return IsBlockFolderRemovable(QFileInfo(link).canonicalFilePath(), 0);
+}
 
 QString ProgramFilePath() {
     // Read once: a program file replaced while it runs (an update, a rebuild) reads back as

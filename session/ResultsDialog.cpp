@@ -65,6 +65,7 @@ TResultsSummary CalcResultsSummary(const TTraining& training) {
     TResultsSummary s;
     const std::size_t n = training.StrokeData.empty() ? 0 : training.StrokeData.size() - 1;
     double ratioSum = 0;
+    int ratios = 0;
     for (std::size_t i = 1; i <= n; ++i) {
         const TStgStrokeData& stroke = training.StrokeData[i];
         const float power = GetStrokeParameterValue(stroke, kColPower, training.Ini);
@@ -79,9 +80,11 @@ TResultsSummary CalcResultsSummary(const TTraining& training) {
             s.Min500mTime = time500;
             s.Has500mTime = true;
         }
+        // A stroke whose recovery was not measured has no ratio (0): it is no part of the mean.
         ratioSum += ratio;
+        ratios += ratio != 0 ? 1 : 0;
     }
-    s.AvgRatio = SafeDivide(static_cast<float>(ratioSum), static_cast<float>(n));
+    s.AvgRatio = SafeDivide(static_cast<float>(ratioSum), static_cast<float>(ratios));
     return s;
 }
 

@@ -110,12 +110,8 @@ void TfrmRow::CreateLeftChart() {
     m.Right.Visible = false;
     m.Top.Visible = false;
     m.DefaultCapacity = kForceCurveSamples;
-    TChartSeries& old = m.AddSeries(TSeriesKind::Line);
-    old.Title = QStringLiteral("Old");
-    old.Color = FOldColor;
-    TChartSeries& now = m.AddSeries(TSeriesKind::Line);
-    now.Title = QStringLiteral("New");
-    now.Color = FNewColor;
+    m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("Old");
+    m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("New");
     chart->SetModel(std::move(m));
     chart->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](const QPoint& pos) {
@@ -123,9 +119,25 @@ void TfrmRow::CreateLeftChart() {
             popLeft->popup(chart->mapToGlobal(pos));
     });
     FLeftChart = chart;
+    ApplyLiveCurveLook();
     ApplyChartColors(chart);
     chart->show();
     LayoutCharts();
+}
+
+void TfrmRow::ApplyLiveCurveLook() {
+    const TTraining* t = Training();
+    TChartModel& m = FLeftChart->EditModel();
+    for (int s : {kOldSeries, kNewSeries}) {
+        TChartSeries& series = m.Series[std::size_t(s)];
+        series.Color = s == kOldSeries ? FOldColor : FNewColor;
+        if (t) {
+            series.PenStyle = t->Header.PenStyle;
+            series.PenWidth = std::max<int>(t->Header.PenWidth, 1);
+        }
+        for (TChartPoint& point : series.Points)
+            point.Color = series.Color;
+    }
 }
 
 void TfrmRow::CreateRightChart() {
@@ -160,23 +172,30 @@ void TfrmRow::SetupLeftChart() {
     if (!t || t->Header.CurrentStroke == 0)
         for (int s : {kOldSeries, kNewSeries})
             m.Series[std::size_t(s)].Points.clear();
-    m.Series.resize(2);
-    TfrmMain* main = MainWindow();
-    if (LeftReference && main) {
-        // The other trainings' shown curves, read in place.
-        const int count = main->TrainingCount() + 4;
-        for (int n = 0; n < count; ++n) {
-            const TTraining* other = main->TrainingPtr(n);
-            if (!other || (t && other->Id == t->Id))
-                continue;
-            CreateForceCurveSeries(m, *other, false, false, false, 0, 0);
-        }
-    }
+    SetupReferenceCurves();
     FLeftChart->Refresh();
 }
 
+void TfrmRow::SetupReferenceCurves() {
+    TChartModel& m = FLeftChart->EditModel();
+    m.Series.resize(2);
+    TfrmMain* main = MainWindow();
+    if (!LeftReference || !main)
+        return;
+    // The shown curves of the other trainings and of the spare records, read in place.
+    const TTraining* t = Training();
+    const int count = main->TrainingCount() + 4;
+    for (int n = 0; n < count; ++n) {
+        const TTraining* other = main->TrainingPtr(n);
+        if (!other || (t && other->Id == t->Id))
+            continue;
+        CreateForceCurveSeries(m, *other, false, false, false, 0, 0);
+    }
+}
+
+// The data range: how many strokes before the last one the live chart keeps.
 int TfrmRow::LiveStrokeLimit() const {
-    return std::clamp(RollingCount, 1, kRowLiveStrokesMax);
+    return std::max(RollingCount, 1);
 }
 
 void TfrmRow::SetupRightChart() {
@@ -271,12 +290,16 @@ void TfrmRow::DriveStarted() {
 
 void TfrmRow::RecoveryStarted() {
     StatusBar->update();
-    if (!FLeftChart)
-        return;
-    // The drive just finished stays in view through the recovery; the reference curves stay as
-    // they are (they change only with the list of trainings).
-    FLeftChart->EditModel().Series[kOldSeries].Points.clear();
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    if (FLeftChart) {
+        // The drive just finished stays in view through the recovery; the reference curves
+        // follow the trainings opened, closed or browsed meanwhile.
+        FLeftChart->EditModel().Series[kOldSeries].Points.clear();
+        SetupReferenceCurves();
+        FLeftChart->Refresh();
+    }
+    // The windows that show trainings take the stroke just rowed.
+    if (TfrmMain* main = MainWindow())
+        main->TrainingsChanged(true);
 }
 
 void TfrmRow::CurveDelivered() {

@@ -425,6 +425,7 @@ void TfrmRow::SetColors(const QFont& font, const QColor& fontColor, const QColor
     if (fontColor.isValid())
         SetEnabledColor(logPal, QPalette::Text, fontColor);
     memLog->setPalette(logPal);
+    memLog->setFont(font);
     for (TChartWidget* chart : {FLeftChart.data(), FRightChart.data()})
         if (chart)
             ApplyChartColors(chart);

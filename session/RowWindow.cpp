@@ -326,8 +326,13 @@ void TfrmRow::WireSession() {
             self->SaveLayout(GetUserIniFileName(true));
     };
     v.RefreshTraining = [self] {
-        if (self && self->FTrainingWindow)
+        if (!self)
+            return;
+        if (self->FTrainingWindow)
             self->FTrainingWindow->RefreshTraining();
+        // The session's training changed as a whole (reset, interval, end): so do its views.
+        if (TfrmMain* main = self->MainWindow())
+            main->RefreshViews();
     };
     v.RefreshStrokeData = [self] {
         if (self && self->FTrainingWindow)
@@ -367,13 +372,20 @@ void TfrmRow::UpdateConnectButton() {
 }
 
 void TfrmRow::FocusConnectButton() {
-    if (ConnectButton && ConnectButton->isEnabled() && ConnectButton->isVisible())
+    // The button is this window's active control; while another window is in front it stays so
+    // until this window is activated again.
+    if (ConnectButton && ConnectButton->isEnabled() && ConnectButton->isVisible() && IsActiveChild())
         ConnectButton->setFocus();
 }
 
 void TfrmRow::SetPanel(int panel, const QString& text) {
     if (panel <= 0 || panel >= StatusBar->Count())
         return;
+    // Cleared, the goal panel is the ruler again: the warm-up's text goes with the session.
+    if (panel == rpGoal && text.isEmpty() && FWarmingUpPanel) {
+        FWarmingUpPanel = false;
+        StatusBar->update();
+    }
     if (StatusBar->Panel(panel).Text == text)
         return;
     StatusBar->SetPanelText(panel, text);
@@ -475,6 +487,7 @@ void TfrmRow::resizeEvent(QResizeEvent* event) {
     PlaceButton();
     if (FValueData)
         FValueData->UpdateAreas();
+    FocusConnectButton();
 }
 
 void TfrmRow::SubWindowActivated() {
@@ -507,15 +520,7 @@ void TfrmRow::RefreshTraining() {
     FNewColor = std::uint32_t(t->Header.Color);
     FOldColor = InvertColor(FNewColor);
     if (FLeftChart) {
-        TChartModel& m = FLeftChart->EditModel();
-        for (int s = 0; s < 2 && s < int(m.Series.size()); ++s) {
-            TChartSeries& series = m.Series[std::size_t(s)];
-            series.Color = s == 0 ? FOldColor : FNewColor;
-            series.PenStyle = t->Header.PenStyle;
-            series.PenWidth = std::max<int>(t->Header.PenWidth, 1);
-            for (TChartPoint& point : series.Points)
-                point.Color = series.Color;
-        }
+        ApplyLiveCurveLook();
         FLeftChart->replot(QCustomPlot::rpQueuedReplot);
     }
     if (TInterface* iface = Session->CurrentInterface()) {

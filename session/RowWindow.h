@@ -41,8 +41,6 @@ inline constexpr int kRowBottomValuesMin = 100;
 inline constexpr int kRowChartsMin = 225;
 inline constexpr int kRowMinPageWidth = kRowRightValuesMin + kRowChartsMin;    // 365
 inline constexpr int kRowMinPageHeight = kRowBottomValuesMin + kRowChartsMin;  // 325
-// The live stroke chart shows at most this many strokes, whatever the data range says.
-inline constexpr int kRowLiveStrokesMax = 500;
 // Force-curve chart: fixed axes.
 inline constexpr double kForceChartLength = 176;
 inline constexpr double kForceChartForce = 780;
@@ -194,6 +192,10 @@ private:
     void CreateMenus();
     void WireSession();
     void CreateLeftChart();
+    // The left chart's series after the live two: the curves of the other trainings.
+    void SetupReferenceCurves();
+    // The live two in the training's colours (the previous drive's inverted) and pen.
+    void ApplyLiveCurveLook();
     void CreateRightChart();
     void SetupValueData();
     void CreateBottomValues();

@@ -110,7 +110,7 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
     imgAbout->setPixmap(picture);
     imgIcon = new QLabel(general);
     imgIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    pnlName = new QLabel(QApplication::applicationDisplayName(), general);
+    pnlName = new QLabel(ApplicationTitle(), general);
     pnlName->setAlignment(Qt::AlignCenter);
     pnlName->setAutoFillBackground(true);
     pnlWebsite = new QLabel(general);
@@ -156,12 +156,8 @@ TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent)
 void TfrmAbout::FillVersion()
 {
     stgVersion->setRowCount(0);
-    // Empty values show nothing: their rows are left out.
-    for (const char* key : kVersionKeys) {
-        const QString value = GetVersionInfoValue(QString::fromLatin1(key));
-        if (!value.isEmpty())
-            AddGridRow(QString::fromLatin1(key), value, stgVersion);
-    }
+    for (const char* key : kVersionKeys)
+        AddGridRow(QString::fromLatin1(key), GetVersionInfoValue(QString::fromLatin1(key)), stgVersion);
     const QString website = GetVersionInfoValue(QStringLiteral("Website"));
     pnlWebsite->setText(website);
     pnlWebsite->setCursor(website.isEmpty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
@@ -252,7 +248,15 @@ void TfrmAbout::SetColors(const QFont& font, const QColor& textColor, const QCol
     pnlName->setFont(bold);
     QPalette webPal = pnlWebsite->palette();
     webPal.setColor(QPalette::Window, windowColor);
-    if (webPal.color(QPalette::WindowText) == windowColor)
-        SetEnabledColor(webPal, QPalette::WindowText, ColorRefToQColor(InvertColor(QColorToColorRef(windowColor))));
     pnlWebsite->setPalette(webPal);
+    // The panels take the dialog's text colour; without themes one that would vanish in the
+    // panel's own background is turned to its opposite.
+    const QColor text = palette().color(QPalette::Active, QPalette::WindowText);
+    const bool themes = ThemesActive();
+    for (QLabel* panel : {pnlName, pnlWebsite}) {
+        QPalette p = panel->palette();
+        const bool vanishes = !themes && text == p.color(QPalette::Active, QPalette::Window);
+        SetEnabledColor(p, QPalette::WindowText, vanishes ? ColorRefToQColor(InvertColor(QColorToColorRef(text))) : text);
+        panel->setPalette(p);
+    }
 }

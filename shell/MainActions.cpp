@@ -233,7 +233,21 @@ void TfrmMain::CreateMainActions()
 
 void TfrmMain::WireWindows()
 {
-    CheckForUpdate = [this](const QString& address) { return ::CheckForUpdate(address, this); };
+    CheckForUpdate = [this](const QString& address) {
+        QString error;
+        switch (::CheckForUpdate(address, this, &error)) {
+        case ucNoUpdate:
+            return false;  // the frame says so
+        case ucFailed:
+            ShowMessageBox(this, QMessageBox::Warning,
+                           tr("The check for a new version at %1 failed:").arg(address) + QLatin1Char('\n') + error);
+            return true;
+        case ucOffered:
+        case ucCancelled:
+            break;
+        }
+        return true;
+    };
     ShowStrokeData = [](TfrmMain* main) { ::ShowStrokeData(main); };
     ShowForceCurves = [](TfrmMain* main) { OpenForceCurveWindow(main); };
     RowTrainingId = [](QWidget* row) {

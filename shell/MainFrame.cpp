@@ -134,9 +134,8 @@ void SetActionTag(QAction* action, int tag)
 TFormMain::TFormMain(QWidget* parent, const QString& iniFileName)
     : QMainWindow(parent), FIniFileName(iniFileName.isEmpty() ? GetExeIniFileName() : iniFileName)
 {
-    setWindowTitle(GetFileDescription());
-    if (!GetFileDescription().isEmpty())
-        QApplication::setApplicationDisplayName(GetFileDescription());
+    // No display name for the application: the desktop would add it to every window's caption.
+    setWindowTitle(ApplicationTitle());
 
     FileExit = NewAction(tr("E&xit"), tr("Exit the program"), QStringLiteral("application-exit"));
     File_Menu = nullptr;  // set below: the top-level items are the menus' own actions
@@ -463,7 +462,7 @@ void TFormMain::HelpUpdateExecute()
         ShowMessageBox(this, QMessageBox::Information,
                        tr("No update available.") + QLatin1Char('\n') +
                            tr("You're already running the latest version") + QLatin1Char('\n') +
-                           tr("of ") + QApplication::applicationDisplayName() + QStringLiteral(" (") +
+                           tr("of ") + ApplicationTitle() + QStringLiteral(" (") +
                            GetFileVersion() + QStringLiteral(")."));
     FUpdateRunning = false;
     UpdateActions();

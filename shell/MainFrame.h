@@ -72,7 +72,8 @@ public:
     QPointer<QWidget> FindEdit;  // the edit field that last had the focus
     int HoverPanel = -1;         // the status panel last under the mouse
 
-    // Asks the update service; true when it found (and handled) an update.
+    // Asks the update service; false when it found no newer version, true when it has dealt with
+    // the outcome itself (an update offered, a failure told, a cancel).
     std::function<bool(const QString& address)> CheckForUpdate;
 
     void SetFullscreen(bool value);

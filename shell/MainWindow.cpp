@@ -43,6 +43,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 TfrmMain* frmMain = nullptr;
 bool ShutdownRequested = false;
@@ -56,6 +57,8 @@ const QString kRecent = QStringLiteral("Recent");
 const QString kStatistics = QStringLiteral("Statistics");
 const QString kPosition = QStringLiteral("Position");
 const QString kStrokeData = QStringLiteral("StrokeData");
+const QString kRow = QStringLiteral("Row");
+const QString kGeneral = QStringLiteral("General");
 
 constexpr int kBannerMs = 60000 * 10;
 constexpr int kNormalWidth = 800;
@@ -162,9 +165,10 @@ int HandleStartSwitches(const QStringList& params, const std::array<bool, 8>& fl
         std::fprintf(stderr, "kvwt: cannot write %s\n", qPrintable(ReadmeFileName()));
         return -1;  // the program starts as usual
     }
-    bool ok = RegisterFileAssociations(chosen[0], chosen[1], chosen[2], chosen[3], chosen[4]);
+    QString why;
+    bool ok = RegisterFileAssociations(chosen[0], chosen[1], chosen[2], chosen[3], chosen[4], why);
     if (!ok)
-        std::fprintf(stderr, "kvwt: the file types could not be registered\n");
+        std::fprintf(stderr, "kvwt: %s\n", qPrintable(why));
     if (!WriteReadme()) {
         std::fprintf(stderr, "kvwt: cannot write %s\n", qPrintable(ReadmeFileName()));
         ok = false;
@@ -215,10 +219,6 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
         UpdateWindowPanels();
         StatusBarResize();
     };
-    StatusBar->OnDblClick = [this](TStatusPanels*) {
-        if (OverVersionPanel)
-            HelpAboutShow();
-    };
 
     OnInstanceMessage = [this] { OtherInstance(); };
     setAcceptDrops(true);
@@ -227,7 +227,8 @@ TfrmMain::TfrmMain(QWidget* parent) : TMDIMain(parent, MainIniFileName())
     LoadSettings();
     ++TimesStarted;
 
-    HelpUpdate->setVisible(false);
+    // Without an address there is nothing to check; with one, Help > Update is there to choose.
+    HelpUpdate->setVisible(!UpdateAddress.isEmpty());
     disconnect(HelpAbout, &QAction::triggered, this, nullptr);
     connect(HelpAbout, &QAction::triggered, this, &TfrmMain::HelpAboutShow);
     FirstShow = true;
@@ -305,13 +306,21 @@ void TfrmMain::LoadSettings()
     RunningTime = RowingTime = 0;
     TimesStarted = RowingSessions = FilesOpened = FilesSaved = 0;
 
+    const QString name = GetUserIniFileName(false);
+    if (!name.isEmpty()) {
+        // How many strokes before the last one the row window's live chart shows: without the
+        // key as many as it shows now (all of them at first); raised to 5 by the stroke table.
+        // Kept one short of the integer limit, so that counting one past it cannot overflow.
+        const TIniFile ini(name);
+        RollingCount = std::min(ini.ReadInteger(kRow, QStringLiteral("DataRange"), RollingCount),
+                                std::numeric_limits<int>::max() - 1);
+    }
     BuildStrokeParameters();
     BuildIntervalParameters();
     BuildSessionParameters();
     BuildSplitParameters();
 
     int left = -1, top = -1, width = -1, height = -1;
-    const QString name = GetUserIniFileName(false);
     if (!name.isEmpty()) {
         TIniFile ini(name);
         LoadParameterSettings(ini, kStrokeData, StrokeParameters);
@@ -414,6 +423,9 @@ void TfrmMain::ApplyOptions()
     if (UseSystemFont)
         OptionsFont = QApplication::font("QMessageBox");
     setFont(OptionsFont);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, UseSystemFont ? QApplication::palette().color(QPalette::Button) : BackColor);
+    setPalette(pal);
     update();
     TakeMainLook(NewRowDialog());
     TakeMainLook(*ResultsDialog());
@@ -428,8 +440,12 @@ void TfrmMain::ApplyOptions()
 
 void TfrmMain::ShowWelcome()
 {
-    // The welcome page has nothing to show yet, so the settings file is not read for it here;
-    // once it has, [General] Welcome keeps the version that last showed it.
+    // [General] Welcome holds the version that last showed the welcome page (nothing writes it
+    // yet, and the page has nothing to show: HelpWelcome does nothing).
+    const QString name = GetUserIniFileName(false);
+    const int shown = name.isEmpty() ? 0 : TIniFile(name).ReadInteger(kGeneral, QStringLiteral("Welcome"), 0);
+    if (std::int64_t(shown) < std::int64_t(GetFileVersionInt()))
+        HelpWelcome->trigger();
 }
 
 bool TfrmMain::MoveToDataFolder(const QString& mask)
@@ -476,9 +492,10 @@ void TfrmMain::MigrateFiles()
 void TfrmMain::ReclameTimer()
 {
     BannerTimer->stop();
+    // The banner gives its room back first: the window panels share what is left of the bar.
+    StatusBarResize();
     SetShowWindowPanels(true);
     SetPanelElision(0);
-    StatusBarResize();
 }
 
 void TfrmMain::StatusBarResize()

@@ -4,6 +4,7 @@
 #include "widgets/UiUtils.h"
 
 #include <QCloseEvent>
+#include <QMdiArea>
 #include <QMdiSubWindow>
 
 TMDIChild::TMDIChild(TMDIMain* owner) : QWidget(nullptr), FOwner(owner)
@@ -18,6 +19,13 @@ TMDIChild::TMDIChild(TMDIMain* owner) : QWidget(nullptr), FOwner(owner)
 QMdiSubWindow* TMDIChild::SubWindow() const
 {
     return qobject_cast<QMdiSubWindow*>(parentWidget());
+}
+
+bool TMDIChild::IsActiveChild() const
+{
+    QMdiSubWindow* sub = SubWindow();
+    QMdiArea* area = sub ? sub->mdiArea() : nullptr;
+    return !area || area->currentSubWindow() == sub;
 }
 
 void TMDIChild::Close()

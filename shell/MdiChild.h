@@ -20,6 +20,9 @@ public:
 
     TMDIMain* Owner() const { return FOwner; }
     QMdiSubWindow* SubWindow() const;
+    // Whether this is the frame's current child (a window of its own always is). Focusing a
+    // control of another child brings that child to the front.
+    bool IsActiveChild() const;
     void Close();  // closes the sub-window (asks CloseQuery first)
     // Placement from the settings: 1 the given bounds (all -1 maximised, all 0 minimised),
     // 2 filling the owner's client area, 3 maximised; anything else leaves the window as it is.

@@ -16,6 +16,7 @@ namespace {
 
 const QString kToolbars = QStringLiteral("Toolbars");
 constexpr int kGap = 2;  // between tool bars placed side by side
+constexpr int kSpacerWidth = 10;  // what a menu separator leaves between two buttons
 
 bool HasButton(const QAction* entry)
 {
@@ -93,23 +94,30 @@ void TMenuBar::CreateToolbars()
         bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
         bar->setIconSize(QSize(16, 16));
         bar->setContentsMargins(6, 0, 0, 0);  // room to grip the bar
-        bool pendingSeparator = false;
-        int buttons = 0;
-        for (QAction* entry : entries) {
-            if (entry->isSeparator()) {
-                pendingSeparator = true;
-            } else if (HasButton(entry)) {
-                if (pendingSeparator && buttons > 0)
-                    bar->addSeparator();
-                bar->addAction(entry);
-                if (FDoubleWidth)
-                    if (QWidget* button = bar->widgetForAction(entry))
-                        button->setFixedWidth(2 * button->sizeHint().width());
-                ++buttons;
-                pendingSeparator = false;
-            } else {
-                pendingSeparator = false;
+        // Walked from the last entry up: a separator is a spacer only right before a button
+        // (a nullptr below stands for a spacer).
+        QList<QAction*> controls;
+        bool buttonAfter = false;
+        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            QAction* entry = *it;
+            const bool button = HasButton(entry);
+            if (button)
+                controls.prepend(entry);
+            else if (entry->isSeparator() && buttonAfter)
+                controls.prepend(nullptr);
+            buttonAfter = button;
+        }
+        for (QAction* entry : controls) {
+            if (!entry) {
+                auto* spacer = new QWidget(bar);
+                spacer->setFixedWidth(kSpacerWidth);
+                bar->addWidget(spacer);
+                continue;
             }
+            bar->addAction(entry);
+            if (FDoubleWidth)
+                if (QWidget* button = bar->widgetForAction(entry))
+                    button->setFixedWidth(2 * button->sizeHint().width());
         }
         bar->adjustSize();
         bar->installEventFilter(this);

@@ -2,6 +2,7 @@
 
 #include "foundation/core/AppUtils.h"
 #include "shell/MainWindow.h"
+#include "widgets/UiUtils.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -105,7 +106,7 @@ TfrmSplash::TfrmSplash(QWidget* owner)
     imgIcon->setFixedWidth(50);
     imgIcon->setAlignment(Qt::AlignCenter);
     imgIcon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    pnlName = new QLabel(QApplication::applicationDisplayName(), pnlTitle);
+    pnlName = new QLabel(ApplicationTitle(), pnlTitle);
     QFont bold = pnlName->font();
     bold.setBold(true);
     pnlName->setFont(bold);

@@ -230,8 +230,10 @@ bool TfrmMain::OpenFile(const QString& iniFile, const QString& fileName)
         }
     }
     if (training.Header.ContentKind != 6) {
-        training.Header.Active = training.StrokeData.size() > 1 ? 1 : 0;
-        training.Header.CurrentStroke = 1;
+        // Browsing starts at the first stroke; without strokes there is no curve to show.
+        const bool strokes = training.StrokeData.size() > 1;
+        training.Header.Active = strokes ? 1 : 0;
+        training.Header.CurrentStroke = strokes ? 1 : 0;
     }
 
     const int id = NextTrainingId();

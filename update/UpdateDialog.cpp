@@ -63,6 +63,14 @@ QString WithExtension(const QString& name, const QString& ext) {
 
 QString ErrorText(const std::exception& e) { return QString::fromUtf8(e.what()); }
 
+// "Not Found (HTTP status 404)", or the status alone when the server gave no reason.
+QString HttpStatusText(const THttpCli& http) {
+    const QString status = QStringLiteral("HTTP status %1").arg(http.StatusCode());
+    return http.ReasonPhrase().empty() ? status
+                                       : WebTextToQString(http.ReasonPhrase()) + QStringLiteral(" (") + status +
+                                             QLatin1Char(')');
+}
+
 // The wait cursor for as long as the check runs.
 struct TWaitCursor {
     TWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -167,7 +175,10 @@ void TfrmUpdate::btnCloseClick() {
 
 bool TfrmUpdate::Check(const QString& address) {
     FNewer = false;
+    FDocumentRead = false;
+    FCheckCancelled = false;
     LastError.clear();
+    FDocument.Load({});
     lblCurrentName_->setText(GetFileDescription());
     lblCurrentVersion_->setText(CurrentVersion);
     FText.Clear();
@@ -194,16 +205,23 @@ bool TfrmUpdate::Check(const QString& address) {
     FCheckingWindow = &checking;
     const auto hide = qScopeGuard([this] { FCheckingWindow = nullptr; });
     checking.show();
+    THttpCli http(this);
+    http.URL = address.toStdString();
+    http.OnDocData = [this](THttpCli* s, const char* d, int n) { HttpCheckData(s, d, n); };
+    http.OnDocEnd = [this](THttpCli* s) { HttpCheckEnd(s); };
     try {
-        THttpCli http(this);
-        http.URL = address.toStdString();
-        http.OnDocData = [this](THttpCli* s, const char* d, int n) { HttpCheckData(s, d, n); };
-        http.OnDocEnd = [this](THttpCli* s) { HttpCheckEnd(s); };
         Run(http);
+        // No document at all (an empty answer) is no update document either.
+        if (LastError.isEmpty() && !FDocumentRead)
+            HttpCheckEnd(&http);
     } catch (const std::exception& e) {
         FNewer = false;
-        LastError = ErrorText(e);
+        // An error status is named with its number; the client's own failures say theirs.
+        const bool status = dynamic_cast<const EHttpException*>(&e) && http.RequestError() == 0 &&
+                            http.StatusCode() >= 400;
+        LastError = status ? HttpStatusText(http) : ErrorText(e);
     }
+    FCheckCancelled = FCancelled;
     checking.hide();
     FCancelled = false;
     EnableButtons();
@@ -213,11 +231,25 @@ bool TfrmUpdate::Check(const QString& address) {
 void TfrmUpdate::HttpCheckData(THttpCli*, const char* data, int length) { FText.Add(data, length); }
 
 void TfrmUpdate::HttpCheckEnd(THttpCli* sender) {
-    // An error page, a cut-off or an overflowing document offers nothing.
-    if (!sender->DocComplete() || sender->StatusCode() != 200 || FText.Overflowed())
+    // An error page or a cut-off answer is the request's failure, which Get raises.
+    if (!sender->DocComplete())
         return;
+    if (sender->StatusCode() != 200) {
+        LastError = QStringLiteral("The server answered %1 instead of the update document.").arg(HttpStatusText(*sender));
+        return;
+    }
+    if (FText.Overflowed()) {
+        LastError = QStringLiteral("The update document is larger than %1 bytes.").arg(UpdateTextBufferSize - 1);
+        return;
+    }
     FDocument.Load(WebTextToQString(FText.Text()));
     const auto value = [this](const char* key) { return FDocument.Value(QString::fromLatin1(key)); };
+    if (!IsVersionText(value(ukVersion))) {
+        FDocument.Load({});
+        LastError = QStringLiteral("The answer is not an update document: it has no \"Version\" of four numbers (a.b.c.d).");
+        return;
+    }
+    FDocumentRead = true;
     FNewer = IsNewerVersion(value(ukVersion), CurrentVersion);
     lblLatestName_->setText(value(ukName));
     lblLatestDescription_->setText(value(ukDescription));
@@ -466,7 +498,7 @@ bool TfrmUpdate::FinishDownload(const TDownloadFacts& facts, bool selfReplace, q
 
 // ---------------------------------------------------------------------------------------------
 
-bool CheckForUpdate(const QString& address, QWidget* parent, QString* error) {
+TUpdateCheck CheckForUpdate(const QString& address, QWidget* parent, QString* error) {
     TfrmUpdate dialog(parent);
     QPointer<QWidget> window = parent ? parent->window() : nullptr;
     dialog.OnTerminate = [&dialog, window] {
@@ -487,5 +519,9 @@ bool CheckForUpdate(const QString& address, QWidget* parent, QString* error) {
         dialog.exec();
     if (dialog.Replacer)
         HoldUntilExit(*dialog.Replacer);
-    return newer;
+    if (newer)
+        return ucOffered;
+    if (dialog.CheckCancelled())
+        return ucCancelled;
+    return dialog.LastError.isEmpty() ? ucNoUpdate : ucFailed;
 }

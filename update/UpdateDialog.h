@@ -26,9 +26,12 @@ public:
     ~TfrmUpdate() override;
 
     // Requests the update document and fills the window; true when it offers a newer version.
-    // A failed request leaves it false and its reason in LastError.
+    // A check that fails (the request, the server's answer, or an answer that is no update
+    // document) leaves it false and its reason in LastError; so does a cancelled one, which
+    // CheckCancelled tells apart.
     bool Check(const QString& address);
     bool Newer() const { return FNewer; }
+    bool CheckCancelled() const { return FCheckCancelled; }
     QString LastError;
 
     // Whether the running program can replace itself: its file is known, the replacement program
@@ -108,11 +111,17 @@ private:
     QString FTarget;
     std::int32_t FCounter = 0;
     bool FNewer = false;
+    bool FDocumentRead = false;    // the check's answer was an update document
+    bool FCheckCancelled = false;
     THttpCli* FRequest = nullptr;  // the request running now
     bool FCancelled = false;       // by the user: no message about it
     QDialog* FCheckingWindow = nullptr;
 };
 
-// Shows the dialog when the address offers a newer version; true then. parent's window is asked
-// to close once an update has been started. error gets the reason of a failed check.
-bool CheckForUpdate(const QString& address, QWidget* parent = nullptr, QString* error = nullptr);
+// How a check for a new version ended.
+enum TUpdateCheck { ucNoUpdate, ucOffered, ucFailed, ucCancelled };
+
+// Shows the dialog when the address offers a newer version (ucOffered). ucNoUpdate only after a
+// check that got an update document; ucFailed with its reason in error; ucCancelled when the
+// user stopped it. parent's window is asked to close once an update has been started.
+TUpdateCheck CheckForUpdate(const QString& address, QWidget* parent = nullptr, QString* error = nullptr);

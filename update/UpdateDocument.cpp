@@ -49,19 +49,36 @@ QString TUpdateDocument::Value(const QString& key) const {
     return {};
 }
 
-TVersionParts VersionStrToParts(const QString& text) {
+namespace {
+
+bool ParseVersion(const QString& text, TVersionParts& result) {
     const QStringList parts = text.trimmed().split(QLatin1Char('.'));
-    TVersionParts result{};
+    result = {};
     if (parts.size() != 4)
-        return {};
+        return false;
     for (int i = 0; i < 4; ++i) {
         bool ok = false;
         const qulonglong n = parts[i].toULongLong(&ok);
-        if (!ok || n > 0xFFFFFFFFull || parts[i].isEmpty() || !parts[i][0].isDigit())
-            return {};
+        if (!ok || n > 0xFFFFFFFFull || parts[i].isEmpty() || !parts[i][0].isDigit()) {
+            result = {};
+            return false;
+        }
         result[std::size_t(i)] = std::uint32_t(n);
     }
+    return true;
+}
+
+}  // namespace
+
+TVersionParts VersionStrToParts(const QString& text) {
+    TVersionParts result;
+    ParseVersion(text, result);
     return result;
+}
+
+bool IsVersionText(const QString& text) {
+    TVersionParts result;
+    return ParseVersion(text, result);
 }
 
 bool IsNewerVersion(const QString& offered, const QString& current) {

@@ -57,6 +57,8 @@ inline constexpr const char* ukInstallSha256 = "InstallSHA256";
 // tuple, so parts above 255 keep their order.
 using TVersionParts = std::array<std::uint32_t, 4>;
 TVersionParts VersionStrToParts(const QString& text);
+// The text is a version: four numbers joined by dots.
+bool IsVersionText(const QString& text);
 bool IsNewerVersion(const QString& offered, const QString& current);
 
 // The text after the last "/" of the address (the whole address when it has none).

@@ -40,6 +40,54 @@ double ClampPixel(double v) {
     return std::clamp(v, -kPixelLimit, kPixelLimit);
 }
 
+// Consecutive points in one pixel column draw one upright stroke there: the first, the lowest,
+// the highest and the last of them, in their order, draw the same, so a line of thousands of
+// strokes costs what the chart's width costs.
+void KeepColumnExtremes(std::vector<QPointF>& pixels) {
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < pixels.size();) {
+        const double column = std::floor(pixels[i].x());
+        std::size_t lo = i, hi = i, j = i + 1;
+        for (; j < pixels.size() && std::floor(pixels[j].x()) == column; ++j) {
+            if (pixels[j].y() < pixels[lo].y()) lo = j;
+            if (pixels[j].y() > pixels[hi].y()) hi = j;
+        }
+        // Ascending, and never ahead of what is still to be read.
+        const std::size_t keep[] = {i, std::min(lo, hi), std::max(lo, hi), j - 1};
+        for (std::size_t k = 0; k < 4; ++k)
+            if (k == 0 || keep[k] != keep[k - 1]) pixels[out++] = pixels[keep[k]];
+        i = j;
+    }
+    pixels.resize(out);
+}
+
+// A wide pen strokes a polyline as one outline, and filling that grows far faster than its
+// length. Pieces of a few dozen points look the same: a solid line's pieces share a segment, so
+// that every join is drawn; a dashed line's share a point and carry the pattern on.
+void DrawPolyline(QPainter* painter, QPen pen, const std::vector<QPointF>& pixels) {
+    constexpr int kPiece = 16;
+    const int n = static_cast<int>(pixels.size());
+    if (pen.widthF() <= 1 || n <= kPiece) {
+        painter->setPen(pen);
+        painter->drawPolyline(pixels.data(), n);
+        return;
+    }
+    const bool solid = pen.style() == Qt::SolidLine;
+    const double offset = pen.dashOffset();
+    double walked = 0;  // along the line up to the piece's first point
+    for (int start = 0; start < n - 1;) {
+        const int count = std::min(kPiece, n - start);
+        if (!solid)
+            pen.setDashOffset(offset + walked / pen.widthF());
+        painter->setPen(pen);
+        painter->drawPolyline(pixels.data() + start, count);
+        const int next = start + count - (solid && start + count < n ? 2 : 1);
+        for (int k = start; k < next; ++k)
+            walked += QLineF(pixels[std::size_t(k)], pixels[std::size_t(k) + 1]).length();
+        start = next;
+    }
+}
+
 // Every series of the description, drawn straight from its points in series order: one
 // plottable for the whole chart keeps thousands of force curves cheap.
 class TSeriesPlottable : public QCPAbstractPlottable {
@@ -121,8 +169,9 @@ private:
         const bool oneColour = std::all_of(s.Points.begin(), s.Points.end(),
                                            [first](const TChartPoint& p) { return p.Color == first; });
         if (oneColour) {
-            painter->setPen(pen);
-            painter->drawPolyline(pixels.data(), static_cast<int>(pixels.size()));
+            std::vector<QPointF> thin(pixels);  // the marks still need every point
+            KeepColumnExtremes(thin);
+            DrawPolyline(painter, pen, thin);
             return;
         }
         for (std::size_t i = 1; i < pixels.size(); ++i) {

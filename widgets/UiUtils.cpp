@@ -200,6 +200,12 @@ bool ThemesActive()
     return style && style->name().compare(QLatin1String("windows"), Qt::CaseInsensitive) != 0;
 }
 
+QString ApplicationTitle()
+{
+    const QString description = GetFileDescription();
+    return description.isEmpty() ? QCoreApplication::applicationName() : description;
+}
+
 bool IsShiftDown()
 {
     return QGuiApplication::queryKeyboardModifiers() & Qt::ShiftModifier;
@@ -211,7 +217,7 @@ QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon ic
 {
     if (MessageBoxHook)
         return MessageBoxHook(icon, text, buttons);
-    QMessageBox box(icon, QApplication::applicationDisplayName(), text, buttons, parent);
+    QMessageBox box(icon, ApplicationTitle(), text, buttons, parent);
     if (defaultButton != QMessageBox::NoButton)
         box.setDefaultButton(defaultButton);
     return QMessageBox::StandardButton(box.exec());

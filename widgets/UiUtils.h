@@ -45,6 +45,10 @@ void SetEnabledColor(QPalette& palette, QPalette::ColorRole role, const QColor& 
 bool ThemesActive();
 bool IsShiftDown();
 
+// The program's title (its file description) for captions and message boxes; never given to
+// the window library as the display name, which the desktop would add to every caption.
+QString ApplicationTitle();
+
 // Message boxes of the window library. Tests replace MessageBoxHook to answer without a window.
 using TMessageBoxHook = std::function<QMessageBox::StandardButton(
     QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons buttons)>;

@@ -117,8 +117,11 @@ bool SerialLineToTermios(termios& t, std::uint32_t baud, std::uint8_t dataBits,
     case 2: t.c_cflag |= CSTOPB; break;
     default: valid = false;
     }
+    // Bytes with errors are marked rather than turned into zeros, so that the reader can hand
+    // them on as received or replace them.
+    t.c_iflag &= ~PARMRK;
     if (flags & DCB_fParity)
-        t.c_iflag |= INPCK;
+        t.c_iflag |= INPCK | PARMRK;
     if (flags & (DCB_fOutxCtsFlow | DCB_fRtsHandshake))
         t.c_cflag |= CRTSCTS;
     if (flags & DCB_fOutX)
@@ -133,6 +136,33 @@ bool SerialLineToTermios(termios& t, std::uint32_t baud, std::uint8_t dataBits,
     ::cfsetospeed(&t, code != 0 ? code : B9600);  // other rates: SetLineSpeed afterwards
 
     return valid;
+}
+
+std::uint32_t SerialUnmarkErrors(std::string& bytes, std::string& carry, bool replace, char replacement) {
+    const std::string in = carry + bytes;
+    carry.clear();
+    std::string out;
+    out.reserve(in.size());
+    std::uint32_t errors = 0;
+    for (std::size_t i = 0; i < in.size();) {
+        if (in[i] != '\xff') {
+            out += in[i++];
+        } else if (i + 1 == in.size() || (in[i + 1] == '\0' && i + 2 == in.size())) {
+            carry = in.substr(i);  // the rest of the mark is still in the queue
+            break;
+        } else if (in[i + 1] == '\xff') {
+            out += '\xff';
+            i += 2;
+        } else if (in[i + 1] == '\0') {
+            out += replace ? replacement : in[i + 2];
+            errors = CE_RXPARITY;
+            i += 3;
+        } else {
+            out += in[i++];  // no mark the tty layer makes: taken as it is
+        }
+    }
+    bytes = std::move(out);
+    return errors;
 }
 
 TSerialPortNG::TSerialPortNG(QObject* parent) : QObject(parent) {
@@ -268,6 +298,12 @@ void TSerialPortNG::ApplyLineSettings() {
         err = EINVAL;
     else if (::tcsetattr(FFd, TCSANOW, &t) != 0 || !SetLineSpeed(FFd, FBaudRate))
         err = errno;
+    // The reader follows what the tty does now, also after a setting it refused in part (a
+    // pseudo terminal takes parity checking but no parity bit).
+    termios now{};
+    if (::tcgetattr(FFd, &now) == 0)
+        FMarkErrors = (now.c_iflag & PARMRK) != 0;
+    FReplaceErrors = (flags & DCB_fErrorChar) != 0;
     if (err != 0)
         ProcessError(802, std::uint32_t(err), 0,
                      QStringLiteral("Error setting CommState, 87 indicate that Parms are incorrect"));
@@ -506,12 +542,16 @@ void TSerialPortNG::SendString(const std::string& s) {
 }
 
 std::string TSerialPortNG::ReadNextClusterAsString() {
+    return ReadNextCluster().Data;
+}
+
+TSerialCluster TSerialPortNG::ReadNextCluster() {
     std::lock_guard lock(FLock);
     if (FClusters.empty())
         return {};
     if (FKeepCluster)
         return FClusters.front();
-    std::string result = std::move(FClusters.front());
+    TSerialCluster result = std::move(FClusters.front());
     FClusters.pop_front();
     return result;
 }
@@ -622,6 +662,7 @@ void TSerialPortNG::WorkerRun(int fd, int generation) {
     bool txEmptyPending = false;
     std::int64_t lastRead = NowMs();
     char buffer[MaxPacket];
+    std::string markCarry;  // the start of an error mark cut by the end of a read
 
     while (!FStop) {
         std::uint32_t mask = 0;
@@ -768,14 +809,23 @@ void TSerialPortNG::WorkerRun(int fd, int generation) {
                 const ssize_t n = ::read(fd, buffer, std::min<std::size_t>(std::size_t(inq), MaxPacket));
                 if (n > 0) {
                     FReadRequest = false;
-                    std::string cluster(buffer, std::size_t(n));
-                    if (cluster.find(FEventChar.load()) != std::string::npos)
+                    TSerialCluster cluster{std::string(buffer, std::size_t(n)), commError};
+                    if (FMarkErrors) {
+                        if (SerialUnmarkErrors(cluster.Data, markCarry, FReplaceErrors, FParityErrorChar) != 0) {
+                            cluster.CommError |= CE_RXPARITY;
+                            FCommError |= CE_RXPARITY;
+                            mask |= EV_ERR;
+                        }
+                    } else if (!markCarry.empty()) {
+                        cluster.Data.insert(0, std::exchange(markCarry, {}));  // marking was switched off
+                    }
+                    if (cluster.Data.find(FEventChar.load()) != std::string::npos)
                         mask |= EV_RXFLAG;
                     // The tty layer cannot drop NUL bytes itself.
                     if (FStripNullChars || (FFlowControl & DCB_fNull))
-                        std::erase(cluster, '\0');
+                        std::erase(cluster.Data, '\0');
                     lastRead = NowMs();
-                    if (!cluster.empty()) {
+                    if (!cluster.Data.empty()) {
                         {
                             std::lock_guard lock(FLock);
                             FClusters.push_back(std::move(cluster));

@@ -82,6 +82,18 @@ bool SerialLineToTermios(termios& t, std::uint32_t baud, std::uint8_t dataBits,
 // Character time in µs for a baud rate, from the fixed table (1100 below 110 baud).
 std::uint32_t SerialCharDelayForBaud(std::uint32_t baud);
 
+// With parity checking on, the tty layer marks what it read (PARMRK): a byte received with a
+// parity or framing error as FF 00 b, a real FF as FF FF. Undoes the marking in place: a marked
+// byte becomes `replacement` when `replace` is set, else stays as received. A mark cut by the end
+// of the bytes waits in `carry` for the next read. CE_RXPARITY when a marked byte was found.
+std::uint32_t SerialUnmarkErrors(std::string& bytes, std::string& carry, bool replace, char replacement);
+
+// One packet read from the line, with the line errors (CE_ bits) at the time of its read.
+struct TSerialCluster {
+    std::string Data;
+    std::uint32_t CommError = 0;
+};
+
 class TSerialPortNG : public QObject {
     Q_OBJECT
 
@@ -108,7 +120,7 @@ public:
     void SetBaudRate(std::uint32_t value);
     std::uint8_t ParityType() const { return FParityType; }
     void SetParityType(std::uint8_t value);
-    char ParityErrorChar() const { return FParityErrorChar; }
+    char ParityErrorChar() const { return FParityErrorChar.load(); }
     void SetParityErrorChar(char value);
     bool ParityErrorReplacement() const { return FParityErrorReplacement; }
     void SetParityErrorReplacement(bool value);
@@ -193,6 +205,8 @@ public:
     void SendData(const void* data, std::size_t count);
     void SendString(const std::string& s);
     std::string ReadNextClusterAsString();
+    // The oldest packet and its error word (empty when none); removed unless KeepCluster is set.
+    TSerialCluster ReadNextCluster();
     std::size_t ClusterCount() const;
     void ProcessError(std::uint32_t place, std::uint32_t code, std::uint8_t noise,
                       const QString& msg);
@@ -242,7 +256,7 @@ private:
     QString FCommPort = QStringLiteral("COM2");
     std::uint32_t FBaudRate = 9600;
     std::uint8_t FParityType = 0;
-    char FParityErrorChar = 0;
+    std::atomic<char> FParityErrorChar{0};
     bool FParityErrorReplacement = false;
     std::uint8_t FStopBits = 0;
     std::uint8_t FDataBits = 8;
@@ -276,6 +290,9 @@ private:
     std::atomic<bool> FThreadQuietMode{false};
     std::atomic<bool> FStop{false};
     std::atomic<bool> FLost{false};  // the worker saw the device vanish
+    // As the line is set: the tty marks bytes with errors, and the reader replaces them.
+    std::atomic<bool> FMarkErrors{false};
+    std::atomic<bool> FReplaceErrors{false};
     std::atomic<std::uint32_t> FCommError{0};
     std::atomic<std::uint32_t> FInQueue{0};
     std::atomic<std::uint32_t> FOutQueue{0};
@@ -284,7 +301,7 @@ private:
     std::atomic<std::uint32_t> FWrittenBytes{0};
 
     mutable std::mutex FLock;                            // guards the two below
-    std::deque<std::string> FClusters;  // packets read, oldest first
+    std::deque<TSerialCluster> FClusters;  // packets read, oldest first
     struct {
         std::string Data;         // bytes still to write
         std::size_t Count = 0;    // bytes of the whole write

@@ -113,8 +113,12 @@ QString GetK3PortBySerial(const QString& Serial, const TUsbLookup& usb) {
 void GetVSPortList(QStringList& List, const TUsbLookup& usb) {
     if (usb.VirtualMachine)
         return;
+    const QList<TUsbSerialPort> adapters = AdapterPorts(usb, kVSUVendor, kVSUProduct);
+    // No module adapter at all: the module may sit on a plain port, so every port stays.
+    if (adapters.isEmpty())
+        return;
     QStringList narrowed;
-    for (const TUsbSerialPort& port : AdapterPorts(usb, kVSUVendor, kVSUProduct))
+    for (const TUsbSerialPort& port : adapters)
         if (List.contains(port.PortName) && !narrowed.contains(port.PortName))
             narrowed.append(port.PortName);
     List = narrowed;

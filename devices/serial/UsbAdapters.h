@@ -44,5 +44,6 @@ QString GetK3DeviceID(const QString& PortName, const TUsbLookup& usb = TUsbLooku
 // The port of the FTDI adapter with that serial number; "?" when none, empty on a virtual machine.
 QString GetK3PortBySerial(const QString& Serial, const TUsbLookup& usb = TUsbLookup::System());
 // Narrows List to the ports of the training module's adapters that are present (possibly to
-// none); on a virtual machine List stays as it is.
+// none, when none of them is in List); without any such adapter, and on a virtual machine, List
+// stays as it is.
 void GetVSPortList(QStringList& List, const TUsbLookup& usb = TUsbLookup::System());

@@ -25,6 +25,14 @@ QString KindName(std::uint8_t kind) {
     return TableText(InterfaceTypeNames, kind);
 }
 
+// Settings that ask for an interval programme that cannot run.
+bool ProgrammeWithoutWork(const TTraining* t) {
+    return t && t->Ini.SessionLimit == 4 && !IntervalProgrammeRuns(t->Ini);
+}
+
+const QString kNoWorkPeriod = QStringLiteral(
+    "The interval programme has no work period.\nPlease set a work period above 0 in the training window.");
+
 QString ElapsedText(std::int64_t ms) {
     const std::int64_t s = ms / 1000;
     return QStringLiteral("%1:%2:%3")
@@ -244,6 +252,7 @@ void TSessionController::ButtonClick() {
 
 void TSessionController::ResetSession() {
     FRecorder.ResetSession();
+    FStrokesShown = false;
     FPacketCount = 0;
     FRecordedPackets = 0;
     FProtocolErrors = 0;
@@ -266,6 +275,11 @@ void TSessionController::Connect() {
     TTraining* t = Training();
     if (!t)
         return;
+    if (ProgrammeWithoutWork(t)) {
+        QueueError(kNoWorkPeriod);
+        Focus();
+        return;
+    }
     // Asked every time: ConfirmResetTraining passes an empty training without a question, and a
     // recorded session is never wiped unasked.
     bool wasReset = false;
@@ -624,6 +638,8 @@ void TSessionController::RestartOnInterface(bool rowContent) {
     // The reset emptied the training's session set-up: what follows is recorded from the same
     // interface.
     ApplySessionSetup(rowContent);
+    if (!FWarmingUp && ProgrammeWithoutWork(Training()))
+        QueueError(kNoWorkPeriod);  // the session goes on without the programme
     FRestartMs = FClock->NowMs();
     EnableButton(true);
 }
@@ -734,7 +750,11 @@ void TSessionController::StrokeData(const TStgStrokeData& data) {
         View.StrokeRecorded(outcome);
     if (!self)
         return;
-    if (outcome.Finished || outcome.IntervalEnded) {
+    // The session's first stroke refreshes the whole training window too: it was emptied by
+    // the reset, and its Reset button and totals would wait for the session's end.
+    const bool firstStroke = !outcome.Idle && !FStrokesShown;
+    FStrokesShown = FStrokesShown || !outcome.Idle;
+    if (outcome.Finished || outcome.IntervalEnded || firstStroke) {
         if (View.RefreshTraining)
             View.RefreshTraining();
     } else if (!outcome.Idle && View.RefreshStrokeData) {

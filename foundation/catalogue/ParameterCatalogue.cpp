@@ -219,9 +219,14 @@ float ProjectionFactor(const TStgStrokeData& s, const TStgIni& ini) {
     return SafeDivide(1, share);
 }
 
+// The drive and the recovery; a stroke without a ratio (its recovery was not measured) has no
+// known duration, so neither a stroke time nor a speed.
+double StrokeSeconds(const TStgStrokeData& s) {
+    return s.DriveRatio != 0 ? (static_cast<double>(s.DriveRatio) + 1) * s.DriveTime : 0.0;
+}
+
 float SpeedMps(const TStgStrokeData& s) {
-    return SafeDivide(static_cast<float>(s.DistancePerStroke / 100.0),
-                      static_cast<float>((static_cast<double>(s.DriveRatio) + 1) * s.DriveTime));
+    return SafeDivide(static_cast<float>(s.DistancePerStroke / 100.0), static_cast<float>(StrokeSeconds(s)));
 }
 
 float AvgSpeedMps(const TStgStrokeData& s) {
@@ -269,7 +274,7 @@ double StrokeValue(const TStgStrokeData& s, int i, const TStgIni& ini) {
     case 18:
         return static_cast<double>(s.DriveTime) * s.DriveRatio;
     case 19:
-        return (static_cast<double>(s.DriveRatio) + 1) * s.DriveTime;
+        return StrokeSeconds(s);
     case 20:
         return s.DriveRatio;
     case 21:

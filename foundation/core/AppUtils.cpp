@@ -506,7 +506,21 @@ void Delay(unsigned milliseconds) {
     }
 }
 
-void Sound(int frequency, int milliseconds) { PlayTone(frequency, milliseconds); }
+namespace {
+std::function<void(int, int)>& SoundHook() {
+    static std::function<void(int, int)> hook;
+    return hook;
+}
+} // namespace
+
+void Sound(int frequency, int milliseconds) {
+    if (SoundHook())
+        SoundHook()(frequency, milliseconds);
+    else
+        PlayTone(frequency, milliseconds);
+}
+
+void SetSoundHook(std::function<void(int, int)> hook) { SoundHook() = std::move(hook); }
 
 void NoSound() {}
 

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 using Word = std::uint16_t;
 
@@ -105,6 +106,8 @@ bool InRangeSingle(float value, float min, float max);
 void Delay(unsigned milliseconds);
 void Sound(int frequency, int milliseconds);  // starts the tone and returns at once
 void NoSound();
+// Where Sound goes instead of the speaker (tests); empty: the speaker again.
+void SetSoundHook(std::function<void(int frequency, int milliseconds)> hook);
 
 // Platform
 bool IsWinNT();  // always true here

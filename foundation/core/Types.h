@@ -132,9 +132,8 @@ inline constexpr int kStgForceCurveSize = 163;
 inline constexpr int kStgIntervalSize = 259;
 inline constexpr int kStgRawDataSize = 3;
 inline constexpr int kStgWorkoutSize = 16;
-// The size of the whole training record as the file layer counts it (Header.FileSize = this
-// + 84 x strokes + 163 x curves + 259 x intervals + 3 x raw samples): the stored fields plus a
-// 32-byte client block and four 4-byte array references of the original memory layout.
+// The size of the whole training record in the original memory layout: the stored fields plus a
+// 32-byte client block and four 4-byte array references.
 inline constexpr int kStgClientMemorySize = 32;
 inline constexpr int kArrayReferenceSize = 4;
 inline constexpr int kTrainingRecordSize = 2563;

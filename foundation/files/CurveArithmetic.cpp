@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 
@@ -48,30 +49,64 @@ double EstimateStrokeLength(const TStgForceCurve& curve, int sprocket) {
     return pos - spacing;
 }
 
-void ResampleForceCurve(std::span<const Word> samples, double step, std::span<double> output) {
+namespace {
+
+// Sample values of any width: a curve's words or a sum of curves.
+template <class T>
+void Resample(std::span<const T> samples, double step, std::span<double> output) {
     if (samples.empty() || samples.size() != output.size()) return;
     const std::size_t high = samples.size() - 1;
     const double h = static_cast<double>(high);
-    for (std::size_t j = 0; j <= high; ++j) {
+    const auto count = static_cast<std::int64_t>(samples.size());
+    // Signed indexes: their conversions to and from double are single instructions.
+    for (std::int64_t j = 0; j < count; ++j) {
         const double x = static_cast<double>(j) * step;
-        const double k = std::trunc(x);
-        const double f = x - k;
         double value = 0; // also for a step that is not a number
-        if (f == 0) {
-            if (k >= 0 && k <= h) value = samples[static_cast<std::size_t>(k)];
-        } else if (k >= h) {
-            value = samples[high];
-        } else if (k >= 0) {
-            const auto i = static_cast<std::size_t>(k);
-            value = samples[i] + (static_cast<double>(samples[i + 1]) - samples[i]) * f;
-        } else if (k < 0) {
-            value = samples[0] * step;
+        if (x >= 0 && x < h) {
+            // Between two samples, or on one (f = 0 gives the sample itself): the usual case,
+            // kept quick.
+            const auto i = static_cast<std::int64_t>(x);
+            const double f = x - static_cast<double>(i);
+            const auto a = static_cast<double>(samples[static_cast<std::size_t>(i)]);
+            value = a + (static_cast<double>(samples[static_cast<std::size_t>(i + 1)]) - a) * f;
+        } else {
+            const double k = std::trunc(x);
+            const double f = x - k;
+            if (f == 0) {
+                if (k >= 0 && k <= h) value = static_cast<double>(samples[static_cast<std::size_t>(k)]);
+            } else if (k >= h) {
+                value = static_cast<double>(samples[high]);
+            } else if (k >= 0) {  // -0: a step just below zero
+                const auto a = static_cast<double>(samples[0]);
+                value = a + (static_cast<double>(samples[1]) - a) * f;
+            } else if (k < 0) {
+                value = static_cast<double>(samples[0]) * step;
+            }
         }
-        output[j] = std::fabs(value);
+        output[static_cast<std::size_t>(j)] = std::fabs(value);
     }
     // Plateaus of equal samples become a slope towards the previous (already smoothed) value.
     for (std::size_t j = 1; j + 1 <= high; ++j)
         if (output[j] == output[j + 1] && output[j] > 0) output[j] = (output[j] + output[j - 1]) / 2;
+}
+
+// The length a curve is stretched from: the stroke's, else read off the curve, at least 1 cm.
+double StretchLength(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket) {
+    double length = stroke.Length;
+    if (length < 0) length = EstimateStrokeLength(curve, sprocket);
+    if (length <= 0) length = 1.0;
+    return length;
+}
+
+// Without a positive mean length there is nothing to stretch to.
+double StretchStep(double length, float meanLength) {
+    return meanLength > 0 ? SafeDivide(static_cast<float>(length), meanLength) : 1.0;
+}
+
+} // namespace
+
+void ResampleForceCurve(std::span<const Word> samples, double step, std::span<double> output) {
+    Resample(samples, step, output);
 }
 
 void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TStgForceCurve> curves,
@@ -105,12 +140,7 @@ void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TSt
     std::array<double, kForceCurveSamples> stretched{};
     for (std::size_t i = 2; i <= n; ++i) {
         if (!curves[i].Present) continue;
-        double length = strokes[i].Length;
-        if (length < 0) length = EstimateStrokeLength(curves[i], sprocket);
-        if (length <= 0) length = 1.0;
-        // Without a positive mean length there is nothing to stretch to.
-        const double step =
-            avgStroke.Length > 0 ? SafeDivide(static_cast<float>(length), avgStroke.Length) : 1.0;
+        const double step = StretchStep(StretchLength(strokes[i], curves[i], sprocket), avgStroke.Length);
         ResampleForceCurve(curves[i].Force, step, stretched);
         for (std::size_t k = 0; k < sum.size(); ++k)
             sum[k] += static_cast<float>(stretched[k]);
@@ -126,4 +156,72 @@ void SetAverageStroke(TTraining& training) {
     AverageStrokes(training.StrokeData, training.ForceCurves, training.Ini.Sprocket, stroke, curve);
     training.StrokeData[0] = stroke;
     training.ForceCurves[0] = curve;
+}
+
+// ---------------------------------------------------------------- the running average
+
+void TRunningStrokeAverage::Clear() {
+    *this = TRunningStrokeAverage{};
+}
+
+void TRunningStrokeAverage::Add(int number, const TStgStrokeData& stroke, const TStgForceCurve& curve,
+                                int sprocket) {
+    FHighest = std::max(FHighest, number);
+    if (number == 1) {
+        FFirst = stroke;
+        FFirstCurve = curve;
+    }
+    if (number < 2 || !curve.Present) return;
+    ++FCount;
+    FEnergySum += stroke.Energy;
+    FLengthSum += stroke.Length;
+    AddCurve(stroke, curve, sprocket, 1);
+}
+
+void TRunningStrokeAverage::ReplaceCurve(int number, const TStgStrokeData& stroke, const TStgForceCurve& before,
+                                         const TStgForceCurve& after, int sprocket) {
+    if (number == 1) FFirstCurve = after;
+    if (number < 2) return;
+    if (before.Present) AddCurve(stroke, before, sprocket, -1);
+    if (after.Present) AddCurve(stroke, after, sprocket, 1);
+}
+
+void TRunningStrokeAverage::AddCurve(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket,
+                                     int sign) {
+    const double length = StretchLength(stroke, curve, sprocket);
+    auto it = std::find_if(FBundles.begin(), FBundles.end(), [length](const TBundle& b) { return b.Length == length; });
+    if (it == FBundles.end()) {
+        FBundles.push_back(TBundle{length, 0, {}});
+        it = FBundles.end() - 1;
+    }
+    it->Curves += sign;
+    for (std::size_t k = 0; k < curve.Force.size(); ++k)
+        it->Sum[k] += sign * static_cast<double>(curve.Force[k]);  // whole numbers: exact
+    if (it->Curves == 0) FBundles.erase(it);
+}
+
+void TRunningStrokeAverage::Result(int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve) const {
+    avgStroke = TStgStrokeData{};
+    avgCurve = TStgForceCurve{};
+    if (FHighest < 1) return;
+    if (FHighest == 1) {
+        avgStroke = FFirst;
+        avgCurve = FFirstCurve;
+        CalcPeakForce(avgStroke, avgCurve, sprocket);
+        return;
+    }
+    const auto c = static_cast<float>(FCount);
+    avgStroke.Energy = SafeDivide(FEnergySum, c);
+    avgStroke.Length = SafeDivide(FLengthSum, c);
+    // Resampling is linear in the samples: the curves of one length are stretched together.
+    std::array<double, kForceCurveSamples> sum{};
+    std::array<double, kForceCurveSamples> stretched{};
+    for (const TBundle& b : FBundles) {
+        Resample(std::span<const double>(b.Sum), StretchStep(b.Length, avgStroke.Length), stretched);
+        for (std::size_t k = 0; k < sum.size(); ++k)
+            sum[k] += stretched[k];
+    }
+    for (std::size_t k = 0; k < sum.size(); ++k)
+        avgCurve.Force[k] = FloatToWord(SafeDivide(static_cast<float>(sum[k]), c));
+    CalcPeakForce(avgStroke, avgCurve, sprocket);
 }

@@ -111,14 +111,6 @@ QString FindFileAnyCase(const QString& folder, const QString& fileName) {
     return {};
 }
 
-std::int32_t StoredTrainingSize(const TTraining& t) {
-    const qint64 size = kTrainingRecordSize + qint64{kStgStrokeDataSize} * qint64(t.StrokeData.size()) +
-                        qint64{kStgForceCurveSize} * qint64(t.ForceCurves.size()) +
-                        qint64{kStgIntervalSize} * qint64(t.Intervals.size()) +
-                        qint64{kStgRawDataSize} * qint64(t.RawData.size());
-    return static_cast<std::int32_t>(std::min<qint64>(size, std::numeric_limits<std::int32_t>::max()));
-}
-
 // The content kind of an export-dialog filter entry, from its description's first letters.
 int KindOfFilterEntry(const QString& filter, int index) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -350,12 +342,12 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
 
     training.Magic = TrainingMagic;
     training.Version = static_cast<std::int32_t>(GetFileVersionInt());
-    h.FileSize = StoredTrainingSize(training);
     if (h.Guid == TGUID{} || fromDialog) h.Guid = NewGuid();
 
     // The target's own extension decides the branch: a reset training has FileFormat 0 but
     // still saves as its own .stg file.
-    if (FileFormatOfName(name) != kFileFormatStg) {
+    const bool ownStgFile = FileFormatOfName(name) == kFileFormatStg;
+    if (!ownStgFile) {
         h.SourceFileName = QStringToCp1252(name);
         h.FileName.clear();
         h.FileDate = 0;
@@ -379,6 +371,8 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
     }
 
     SetStrokeCount(training, -1);
+    // The size of the file as it will be written: the stored size field has a fixed length.
+    if (ownStgFile) h.FileSize = StgFileSize(training);
     h.Modified = 0;
     result.Target = name;
     const bool ok = SaveTrainingAs(name, training, kind, result.Error);
@@ -526,13 +520,27 @@ QString ShortenPath(const QString& path, const TTextWidthProc& textWidth, int ma
 }
 
 bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg) {
+    QString error;
+    return RegisterFileAssociations(zti, ztr, zts, str, stg, error);
+}
+
+bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg, QString& error,
+                              const QString& sysRoot) {
+    error.clear();
     const TDesktopFileTypeTarget target = DefaultDesktopFileTypeTarget(GetProductName());
+    // A copy on a stick would leave the desktop pointing at a program that goes with the stick.
+    if (IsOnRemovableMediaIn(target.ProgramPath, sysRoot)) {
+        error = QStringLiteral("The program runs from removable media: file types are registered only for a "
+                               "copy on a fixed drive");
+        return false;
+    }
     bool ok = RegisterOneType(target, zts, QStringLiteral("zts"), QStringLiteral("ZtIV Session"), 5);
     ok = RegisterOneType(target, stg, QStringLiteral("stg"), QStringLiteral("Training"), 4) && ok;
     ok = RegisterOneType(target, str, QStringLiteral("str"), QStringLiteral("Stroke"), 6) && ok;
     ok = RegisterOneType(target, ztr, QStringLiteral("ztr"), QStringLiteral("ZtIV Stroke"), 6) && ok;
     ok = RegisterOneType(target, zti, QStringLiteral("zti"), QStringLiteral("ZtIV User"), 5) && ok;
     UpdateDesktopDatabases(target);
+    if (!ok) error = QStringLiteral("The file types could not be registered");
     return ok;
 }
 

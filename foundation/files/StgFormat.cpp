@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -24,6 +25,9 @@ enum TStgChunk : std::uint8_t {
 };
 
 constexpr int kChunkHeadSize = 7;
+// The tone that tells of a stroke record cut short.
+constexpr int kCutStrokeToneHz = 2500;
+constexpr int kCutStrokeToneMs = 100;
 // Strokes and intervals are numbered by a Word; more cannot be stored faithfully. Raw samples
 // are bounded so that a file of tiny records cannot make us allocate without limit.
 constexpr std::int64_t kMaxStgStrokes = 65535;
@@ -77,25 +81,27 @@ private:
     QByteArray FBuffer;
 };
 
+enum class THeadRead { Ok, Failed, CutRecord };
+
 // Reads the chunk head at `at` and moves past it. A file cut short at a record boundary (a full
 // disk, a broken copy) holds the chunk's records up to its end: the count becomes what the file
 // holds, so the arrays are sized by it. A record cut in the middle makes the file unreadable.
-bool ReadChunkHead(TStgSource& src, std::uint64_t& at, TChunkHead& head) {
-    if (src.Size() - at < kChunkHeadSize) return false;
+THeadRead ReadChunkHead(TStgSource& src, std::uint64_t& at, TChunkHead& head) {
+    if (src.Size() - at < kChunkHeadSize) return THeadRead::Failed;
     const std::uint8_t* p = src.Bytes(at, kChunkHeadSize);
-    if (!p) return false;
+    if (!p) return THeadRead::Failed;
     TByteReader r(p, kChunkHeadSize);
     head.Type = r.ReadU8();
     head.Size = r.ReadU16();
     head.Count = r.ReadI32();
     at += kChunkHeadSize;
-    if (head.Type == kChunkEnd || head.Count < 0) return false;
+    if (head.Type == kChunkEnd || head.Count < 0) return THeadRead::Failed;
     const std::uint64_t remaining = src.Size() - at;
     const std::uint64_t bytes = static_cast<std::uint64_t>(head.Count) * head.Size;
-    if (bytes <= remaining) return true;
-    if (remaining % head.Size != 0) return false;
+    if (bytes <= remaining) return THeadRead::Ok;
+    if (remaining % head.Size != 0) return THeadRead::CutRecord;
     head.Count = static_cast<std::int32_t>(remaining / head.Size);
-    return true;
+    return THeadRead::Ok;
 }
 
 std::uint64_t ChunkBytes(const TChunkHead& head) { return static_cast<std::uint64_t>(head.Count) * head.Size; }
@@ -217,7 +223,8 @@ void ClampIndexes(TTraining& t) {
     t.Header.IntervalIndex = std::clamp(t.Header.IntervalIndex, 0, lastInterval);
 }
 
-bool DecodeStg(TStgSource& src, TTraining& t) {
+// cutStroke: set when the read failed on a stroke record cut by the end of the file.
+bool DecodeStg(TStgSource& src, TTraining& t, bool* cutStroke = nullptr) {
     t = TTraining{};
     SetStrokeCount(t, 0);
     std::int32_t version = 0;
@@ -228,7 +235,9 @@ bool DecodeStg(TStgSource& src, TTraining& t) {
     std::uint64_t at = 8;
     while (at < src.Size()) {
         TChunkHead head;
-        if (!ReadChunkHead(src, at, head)) return false;
+        const THeadRead read = ReadChunkHead(src, at, head);
+        if (read == THeadRead::CutRecord && head.Type == kChunkStrokes && cutStroke) *cutStroke = true;
+        if (read != THeadRead::Ok) return false;
         bool ok = true;
         if (head.Size > 0) {
             switch (head.Type) {
@@ -277,7 +286,7 @@ bool DecodeHeader(TStgSource& src, TStgHeader& header, std::int32_t& version) {
     std::uint64_t at = 8;
     while (at < src.Size()) {
         TChunkHead head;
-        if (!ReadChunkHead(src, at, head)) return false;
+        if (ReadChunkHead(src, at, head) != THeadRead::Ok) return false;
         if (head.Type == kChunkHeader && head.Size > 0 &&
             !ReadSingleRecordChunk(src, at, head, kStgHeaderSize, header, ReadStgHeaderRecord))
             return false;
@@ -312,13 +321,28 @@ bool DecodeStgHeader(const std::uint8_t* data, std::size_t size, TStgHeader& hea
     return DecodeHeader(src, header, version);
 }
 
+namespace {
+
+std::uint64_t EncodedSize(const TTraining& t) {
+    return 8 + 7 * kChunkHeadSize + kStgHeaderSize + kStgIniSize + kStgWorkoutSize +
+           std::uint64_t{HighestIndex(t.StrokeData.size())} * kStgStrokeDataSize +
+           std::uint64_t{HighestIndex(t.ForceCurves.size())} * kStgForceCurveSize +
+           std::uint64_t{t.Intervals.size()} * kStgIntervalSize +
+           std::uint64_t{HighestIndex(t.RawData.size())} * kStgRawDataSize;
+}
+
+} // namespace
+
+std::int32_t StgFileSize(const TTraining& t) {
+    return static_cast<std::int32_t>(
+        std::min<std::uint64_t>(EncodedSize(t), std::numeric_limits<std::int32_t>::max()));
+}
+
 std::vector<std::uint8_t> EncodeStgFile(const TTraining& t) {
     const std::size_t strokes = HighestIndex(t.StrokeData.size());
     const std::size_t curves = HighestIndex(t.ForceCurves.size());
     const std::size_t raws = HighestIndex(t.RawData.size());
-    TByteWriter w(8 + 7 * kChunkHeadSize + kStgHeaderSize + kStgIniSize + kStgWorkoutSize +
-                  strokes * kStgStrokeDataSize + curves * kStgForceCurveSize +
-                  t.Intervals.size() * kStgIntervalSize + raws * kStgRawDataSize);
+    TByteWriter w(static_cast<std::size_t>(EncodedSize(t)));
     w.WriteBytes(TrainingMagic.data(), TrainingMagic.size());
     w.WriteI32(StgWriterVersion());
 
@@ -395,7 +419,12 @@ bool ReadStgFile(const QString& fileName, TTraining& training) {
     TReadFile file(fileName);
     if (!OpenStgFile(file)) return false;
     TFileSource src(file);
-    if (!DecodeStg(src, training)) return false;
+    bool cutStroke = false;
+    if (!DecodeStg(src, training, &cutStroke)) {
+        // A stroke cut short is said aloud too: the file was written incompletely.
+        if (cutStroke) Sound(kCutStrokeToneHz, kCutStrokeToneMs);
+        return false;
+    }
     training.Header.FileName = StoredShortString(fileName);
     return true;
 }

@@ -149,9 +149,16 @@ bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& traini
     ReadStrokeRecord(r, training.StrokeData[1]);
     ReadForceRecord(r, training.ForceCurves[1]);
     training.ForceCurves[1].Number = 1;
+    training.ForceCurves[1].Present = 1; // the file always holds its stroke's curve
     if (!ReadUserRecord(r, training, false)) return false;
-    CalcPeakForce(training.StrokeData[1], training.ForceCurves[1], training.Ini.Sprocket);
-    SetAverageStroke(training);
+    TStgStrokeData& stroke = training.StrokeData[1];
+    CalcPeakForce(stroke, training.ForceCurves[1], training.Ini.Sprocket);
+    // The one stroke is the whole session: its average and, as the file stores no totals, the
+    // totals it had reached.
+    training.StrokeData[0] = stroke;
+    training.ForceCurves[0] = training.ForceCurves[1];
+    training.Workout = {.Distance = stroke.Distance, .Time = stroke.Time, .Energy = stroke.EnergySum,
+                        .AvgPower = stroke.AvgPower};
     return !r.Failed();
 }
 

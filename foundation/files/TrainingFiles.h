@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -59,6 +60,39 @@ void AverageStrokes(std::span<const TStgStrokeData> strokes, std::span<const TSt
                     int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve);
 // Element 0 of the training's stroke arrays (which must not be empty) set to that average.
 void SetAverageStroke(TTraining& training);
+
+// The average of AverageStrokes kept up stroke by stroke, at the same cost whatever the number of
+// strokes: running sums of energy and length (the same as AverageStrokes gives), and the curves
+// summed per stretch length, so that a new mean length stretches one sum per length. Plateaus
+// are smoothed in those sums rather than curve by curve: a sample may differ by about 1 N from
+// AverageStrokes where several curves of one length have plateaus in different places.
+class TRunningStrokeAverage {
+public:
+    void Clear();
+    // Stroke `number` stored with its curve (strokes come in rising order).
+    void Add(int number, const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket);
+    // The curve of a stored stroke replaced (Present unchanged).
+    void ReplaceCurve(int number, const TStgStrokeData& stroke, const TStgForceCurve& before,
+                      const TStgForceCurve& after, int sprocket);
+    void Result(int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve) const;
+    int Highest() const { return FHighest; }
+
+private:
+    struct TBundle {
+        double Length = 0;
+        int Curves = 0;
+        std::array<double, kForceCurveSamples> Sum{};
+    };
+    void AddCurve(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket, int sign);
+
+    int FHighest = 0;
+    int FCount = 0;
+    float FEnergySum = 0;
+    float FLengthSum = 0;
+    TStgStrokeData FFirst;
+    TStgForceCurve FFirstCurve;
+    std::vector<TBundle> FBundles;
+};
 
 // Dispatch and names
 //
@@ -119,8 +153,12 @@ QString TrainingLabelText(const TStgHeader& header, std::uint8_t fields, bool mu
 // Drops leading folders of a '/' path, marking the cut with "...", until it fits maxWidth.
 QString ShortenPath(const QString& path, const TTextWidthProc& textWidth, int maxWidth);
 // File types with the desktop: shared-mime-info types, a .desktop entry and icons in the user's
-// data folder. False when some file could not be written or removed.
+// data folder. Nothing is registered or removed for a program on removable media (sysRoot is
+// where that is looked up). False, with the reason, when nothing was done or some file could not
+// be written or removed.
 bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg);
+bool RegisterFileAssociations(bool zti, bool ztr, bool zts, bool str, bool stg, QString& error,
+                              const QString& sysRoot = QStringLiteral("/sys"));
 // shellExtension and propertySheet have no desktop counterpart and are ignored.
 bool RegisterFileAssociation(bool doRegister, const QString& extension, const QString& description,
                              bool shellExtension, bool propertySheet, int iconIndex);
@@ -138,6 +176,8 @@ bool RegisterFileAssociation(bool doRegister, const QString& extension, const QS
 inline constexpr qint64 kMaxStgFileSize = qint64{128} << 20;
 // The packed version this program writes into .stg files; never 0.
 std::int32_t StgWriterVersion();
+// The size of the .stg file the training is written as (what Header.FileSize stores).
+std::int32_t StgFileSize(const TTraining& training);
 // Writes the training through a temporary file in the target folder that replaces the target
 // only when complete; on failure the old file is left as it was. True when written.
 bool WriteStgFile(const QString& fileName, const TTraining& training);
@@ -145,7 +185,8 @@ bool WriteStgFile(const QString& fileName, const TTraining& training);
 // nothing then.
 bool EncodeStgFileForReader(const TTraining& training, std::vector<std::uint8_t>& bytes);
 // Reads a whole training (the record is cleared first). Files older than the chunked format
-// fail here; their header can still be read by ReadStgHeader.
+// fail here; their header can still be read by ReadStgHeader. A stroke record cut by the end of
+// the file also sounds a tone (2500 Hz, 100 ms).
 bool ReadStgFile(const QString& fileName, TTraining& training);
 // Reads only the file information. `version` is the version read (also when the read fails
 // after it; 0 when it could not be read).
@@ -182,8 +223,8 @@ bool ReadUserFile(const QString& fileName, TTraining& training);
 // A training without stroke 1 writes a zero stroke and curve.
 bool WriteStrFile(const QString& fileName, const TTraining& training);
 bool WriteUserFile(const QString& fileName, const TTraining& training);
-// The same from and to memory. The decoders set the stroke arrays (.str), Ini and Header.Name and
-// leave the rest of the record as it is.
+// The same from and to memory. The decoders set the stroke arrays and Workout (.str: the stroke's
+// totals), Ini and Header.Name and leave the rest of the record as it is.
 bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& training);
 bool DecodeUserFile(const std::uint8_t* data, std::size_t size, TTraining& training);
 std::vector<std::uint8_t> EncodeStrFile(const TTraining& training);

@@ -7,12 +7,10 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <vector>
 
 namespace {
 
-// Past the first strokes the session average is renewed after every 1/kAverageSpread of the
-// strokes so far: the cost per stroke stays the same however long the session gets.
-constexpr int kAverageSpread = 16;
 constexpr double kSecondsPerDay = 86400;
 
 const TStgStrokeData kZeroStroke{};
@@ -21,7 +19,35 @@ float Single(double value) {
     return static_cast<float>(value);
 }
 
+// Room for `size` elements, reserved ahead so that the arrays can end at what is recorded
+// without reallocating at every element.
+template <class T>
+void Reserve(std::vector<T>& v, std::size_t size, std::size_t room) {
+    if (v.capacity() < size)
+        v.reserve(std::max(size + room, 2 * v.capacity()));
+}
+
+void ReserveStrokes(TTraining& t, std::size_t size, std::size_t room) {
+    Reserve(t.StrokeData, size, room);
+    Reserve(t.ForceCurves, size, room);
+}
+
+// The value of a record in the interval's unit set to v (the boundary a part starts from).
+void SetStrokeValueInUnit(TStgStrokeData& record, std::int32_t unit, double v) {
+    switch (unit) {
+    case 0: record.Number = Word(std::clamp(v, 0.0, 65535.0)); break;
+    case 1: record.EnergySum = Single(v); break;
+    case 2: record.Distance = Single(v); break;
+    case 3: record.Time = Single(v); break;
+    default: break;
+    }
+}
+
 }  // namespace
+
+bool IntervalProgrammeRuns(const TStgIni& ini) {
+    return ini.SessionLimit == 4 && GetIntervalWork(ini) > 0;
+}
 
 double TStrokeRecorder::LiveLength(int puls) const {
     return puls >= 1 && puls <= kForceCurveSamples ? FLiveLength[std::size_t(puls - 1)] : 0.0;
@@ -52,9 +78,13 @@ void TStrokeRecorder::ResetSession() {
     FLiveSampleCount = 0;
     FRawIndex = 0;
     FLastIdle = TStgStrokeData{};
-    FAverageDue = 1;
-    if (TTraining* t = Training ? Training() : nullptr)
+    FLastRecord = TStgStrokeData{};
+    FAverage.Clear();
+    if (TTraining* t = Training ? Training() : nullptr) {
         ResetTraining(*t);
+        ReserveStrokes(*t, kStrokeRoom + 1, 0);
+        Reserve(t->RawData, kRawRoom + 1, 0);
+    }
     UpdateTargets();
 }
 
@@ -66,7 +96,7 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
         return outcome;
     }
     const TStgIni& ini = t->Ini;
-    const bool programme = !WarmingUp && ini.SessionLimit == 4;
+    const bool programme = !WarmingUp && IntervalProgrammeRuns(ini);
 
     if (data.Number <= FStrokeCount) {
         // The engine repeats the last stroke's number while the rower rests: such a record
@@ -79,6 +109,7 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
             EndRestIfDue(FLastIdle, ini);
             FillIntervalFields(FLastIdle, ini);
         }
+        FLastRecord = FLastIdle;
         if (!WarmingUp)
             RunGoal(*t, FLastIdle, t->StrokeData[std::size_t(FStrokeCount)]);
         UpdateValues(FLastIdle);
@@ -94,8 +125,10 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
     const int n = data.Number;
     FStrokeCount = n;
     FLastIdle = TStgStrokeData{};
-    if (t->StrokeData.size() <= std::size_t(n) || t->ForceCurves.size() <= std::size_t(n))
-        SetStrokeCount(*t, n + kStrokeGrowth);
+    if (t->StrokeData.size() <= std::size_t(n) || t->ForceCurves.size() <= std::size_t(n)) {
+        ReserveStrokes(*t, std::size_t(n) + 1, kStrokeRoom);
+        SetStrokeCount(*t, n);
+    }
 
     const bool noPower = StrokeHasNoPower(data);
     if (noPower)
@@ -117,11 +150,13 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
     if (!WarmingUp)
         RunGoal(*t, stored, StrokeBefore(*t, n));
 
+    FLastRecord = stored;
+    FAverage.Add(n, stored, curve, ini.Sprocket);
     if (FFinished) {
         SetStrokeCount(*t, n);
         UpdateSessionAverage();
     } else {
-        AverageIfDue(*t);
+        RunningAverage(*t);
     }
     UpdateValues(t->StrokeData[std::size_t(n)]);
     RefreshValueArea();
@@ -134,11 +169,13 @@ void TStrokeRecorder::ForceCurve(const TStgForceCurve& curve) {
     if (FFinished || !t || FStrokeCount < 1 || t->ForceCurves.size() <= std::size_t(FStrokeCount))
         return;
     const auto n = std::size_t(FStrokeCount);
+    const TStgForceCurve before = t->ForceCurves[n];
     t->ForceCurves[n].Force = curve.Force;
     TStgStrokeData stroke = t->StrokeData[n];
     CalcPeakForce(stroke, t->ForceCurves[n], t->Ini.Sprocket);
     RoundStroke(stroke, t->StrokeData[n]);
-    AverageIfDue(*t);
+    FAverage.ReplaceCurve(FStrokeCount, t->StrokeData[n], before, t->ForceCurves[n], t->Ini.Sprocket);
+    RunningAverage(*t);
 }
 
 double TStrokeRecorder::ForceData(int puls, double length, double force) {
@@ -176,12 +213,19 @@ void TStrokeRecorder::RawData(double wheel, int heartRaw, int heartCorrected, bo
     if (!allPulsesValid && Values && Values->ItemExists(kPulseColumn))
         Values->SetValue(kPulseColumn, true, heartCorrected);
     ++FRawIndex;
-    if (t->RawData.size() <= std::size_t(FRawIndex))
-        t->RawData.resize(std::size_t(FRawIndex) + kRawGrowth);
-    TStgRawData& raw = t->RawData[std::size_t(FRawIndex)];
     const double ticks = std::nearbyint(wheel * kRawTicksPerSecond);
-    raw.Interval = ticks >= 65535 ? Word(65535) : ticks > 0 ? Word(ticks) : Word(0);
-    raw.HeartRate = std::uint8_t(heartRaw & 0xFF);
+    const TStgRawData raw{ticks >= 65535 ? Word(65535) : ticks > 0 ? Word(ticks) : Word(0),
+                          std::uint8_t(heartRaw & 0xFF)};
+    std::vector<TStgRawData>& raws = t->RawData;
+    const auto at = std::size_t(FRawIndex);
+    if (raws.size() == at && raws.capacity() > at) {
+        raws.push_back(raw);  // every pulse but the first of a session
+        return;
+    }
+    Reserve(raws, at + 1, kRawRoom);
+    if (raws.size() <= at)
+        raws.resize(at + 1);
+    raws[at] = raw;
 }
 
 void TStrokeRecorder::Closing() {
@@ -226,36 +270,45 @@ void TStrokeRecorder::FillIntervalFields(TStgStrokeData& stroke, const TStgIni& 
     }
 }
 
-void TStrokeRecorder::EndRestIfDue(const TStgStrokeData& record, const TStgIni& ini) {
+bool TStrokeRecorder::EndRestIfDue(const TStgStrokeData& record, const TStgIni& ini) {
     if (FIntervalPhase != 1)
-        return;
+        return false;
     const double endRest = std::nearbyint((GetIntervalWork(ini) + GetIntervalRest(ini)) * FCurrentInterval);
-    if (GetStrokeValueByIntervalType(record, ini) < endRest)
-        return;
-    // The record that reaches the end of the rest still belongs to it (a stroke counted in
-    // strokes is a rest stroke; an idle record ends a stop in the rest): the next work part
-    // counts from it.
+    const double p = GetStrokeValueByIntervalType(record, ini);
+    if (p < endRest)
+        return false;
     FIntervalPhase = 0;
     ++FCurrentInterval;
-    FIntervalStart = record;
+    if (p == endRest) {
+        // A record that ends exactly at the rest's end (the last rest stroke by count) belongs
+        // to the rest: the next work part counts from it.
+        FIntervalStart = record;
+        return false;
+    }
+    // A record that ends past it belongs to the work part, which counts from the rest's end:
+    // the rower's totals of the record before, at the boundary by time, distance or count. A
+    // rower who starts late loses the time, one who starts early rows the first stroke in the
+    // rest.
+    FIntervalStart = FLastRecord;
+    const double from = GetStrokeValueByIntervalType(FLastRecord, ini);
+    SetStrokeValueInUnit(FIntervalStart, ini.IntervalBy, std::max(from, endRest));
+    return true;
 }
 
 bool TStrokeRecorder::RunIntervals(TTraining& t) {
     const TStgIni& ini = t.Ini;
-    const int n = FStrokeCount;
-    TStgStrokeData& stroke = t.StrokeData[std::size_t(n)];
+    TStgStrokeData& stroke = t.StrokeData[std::size_t(FStrokeCount)];
+    if (FIntervalPhase == 1 && !EndRestIfDue(stroke, ini)) {
+        FillIntervalFields(stroke, ini);
+        return false;
+    }
+    // The work phase, also for a stroke that ended past the end of the rest.
     const double p = GetStrokeValueByIntervalType(stroke, ini);
     const double w = GetIntervalWork(ini);
     const double r = GetIntervalRest(ini);
     const int i = FCurrentInterval;
     const double endWork = std::nearbyint(w + (w + r) * (i - 1));
     const double endRest = std::nearbyint((w + r) * i);
-
-    if (FIntervalPhase == 1) {
-        EndRestIfDue(stroke, ini);
-        FillIntervalFields(stroke, ini);
-        return false;
-    }
     if (p < endWork) {
         FillIntervalFields(stroke, ini);
         return false;
@@ -289,6 +342,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
     const double metres = double(stroke.Distance) - start.Distance;
 
     double length = 0, peak = 0, peakPos = 0, relPeakPos = 0, ratio = 0, k = 0, drive = 0, perStroke = 0;
+    int ratios = 0;  // strokes with a ratio: one whose recovery was not measured has none
     double beats = 0;  // heart beats: each stroke's pulse over its own duration
     float before = start.Time;  // the interval may start at an idle record, after its stroke
     for (int s = first; s <= last; ++s) {
@@ -298,6 +352,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
         peakPos += d.PeakForcePos;
         relPeakPos += d.RelPeakForcePos;
         ratio += d.DriveRatio;
+        ratios += d.DriveRatio != 0 ? 1 : 0;
         k += d.K;
         drive += d.DriveTime;
         perStroke += d.DistancePerStroke;
@@ -326,7 +381,7 @@ void TStrokeRecorder::SummariseInterval(TTraining& t, int interval) {
     avg.PeakForce = SafeDivide(Single(peak), n);
     avg.PeakForcePos = SafeDivide(Single(peakPos), n);
     avg.RelPeakForcePos = SafeDivide(Single(relPeakPos), n);
-    avg.DriveRatio = SafeDivide(Single(ratio), n);
+    avg.DriveRatio = SafeDivide(Single(ratio), Single(ratios));
     avg.K = SafeDivide(Single(k), n);
     avg.DriveTime = SafeDivide(Single(drive), n);
     avg.DistancePerStroke = SafeDivide(Single(perStroke), n);
@@ -393,12 +448,10 @@ void TStrokeRecorder::UpdateSessionAverage() {
                    t->StrokeData[0], t->ForceCurves[0]);
 }
 
-void TStrokeRecorder::AverageIfDue(TTraining& t) {
-    (void)t;
-    if (FStrokeCount < FAverageDue)
+void TStrokeRecorder::RunningAverage(TTraining& t) {
+    if (t.StrokeData.empty() || t.ForceCurves.empty())
         return;
-    UpdateSessionAverage();
-    FAverageDue = FStrokeCount + std::max(1, FStrokeCount / kAverageSpread);
+    FAverage.Result(t.Ini.Sprocket, t.StrokeData[0], t.ForceCurves[0]);
 }
 
 void TStrokeRecorder::UpdateValues(const TStgStrokeData& stroke) {

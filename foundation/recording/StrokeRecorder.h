@@ -8,11 +8,13 @@
 // The recorder knows no interface and no window: the session controller calls its handlers
 // from the interface's events and does what the outcome asks (close the interface, refresh
 // windows, show results). Per-stroke work does not grow with the session: the session average
-// (element 0) is renewed at every stroke for the first strokes and then at growing distances,
-// and exactly when the session closes.
+// (element 0) follows every stroke through running sums, and is worked out over all strokes
+// once more when the session closes. The stroke and raw-data arrays always end at the last
+// stroke and sample recorded; room for what follows is reserved, not added.
 #pragma once
 
 #include "foundation/core/Types.h"
+#include "foundation/files/TrainingFiles.h"
 
 #include <array>
 #include <functional>
@@ -34,16 +36,20 @@ struct TStrokeOutcome {
 // intervals), and the heart-rate column.
 inline constexpr std::array<int, 5> kGoalColumns{0, 11, 7, 5, 23};
 inline constexpr int kPulseColumn = 12;
-// The stroke arrays grow this far ahead of the stroke number, the raw-data array this far ahead
-// of the sample index.
-inline constexpr int kStrokeGrowth = 100;
-inline constexpr int kRawGrowth = 10000;
+// Room reserved for the stroke arrays and the raw-data array at a session's start (about two
+// hours of rowing); a longer session doubles it when full.
+inline constexpr int kStrokeRoom = 4096;
+inline constexpr int kRawRoom = 1 << 20;
 // A raw interval is stored in ticks of this many per second, at most 65535.
 inline constexpr double kRawTicksPerSecond = 614000;
 // Live force above this before the first stored stroke, at a sample below kStartSpikeSamples,
 // is a spike of the catch and is taken as 0.
 inline constexpr double kStartSpikeForce = 1000;
 inline constexpr int kStartSpikeSamples = 10;
+
+// An interval programme runs only with a work period: a work part of 0 would end at every
+// stroke.
+bool IntervalProgrammeRuns(const TStgIni& ini);
 
 class TStrokeRecorder {
 public:
@@ -95,19 +101,19 @@ public:
     double LiveForce(int puls) const;
     // The last idle record since the last stored stroke (Number 0 when none).
     const TStgStrokeData& LastIdle() const { return FLastIdle; }
-    // The stroke count at which the session average is renewed next.
-    int AverageDue() const { return FAverageDue; }
 
 private:
     // Stroke n - 1 of the training, or a zero stroke for n <= 1 (element 0 is the average).
     const TStgStrokeData& StrokeBefore(const TTraining& t, int n) const;
     bool RunIntervals(TTraining& t);
-    // In the rest phase, a record at or past the rest's end starts the next work part.
-    void EndRestIfDue(const TStgStrokeData& record, const TStgIni& ini);
+    // In the rest phase, a record at or past the rest's end starts the next work part. True when
+    // the record itself belongs to that work part (it ends past the rest's end).
+    bool EndRestIfDue(const TStgStrokeData& record, const TStgIni& ini);
     void FillIntervalFields(TStgStrokeData& stroke, const TStgIni& ini) const;
     void SummariseInterval(TTraining& t, int interval);
     void RunGoal(TTraining& t, const TStgStrokeData& current, const TStgStrokeData& prev);
-    void AverageIfDue(TTraining& t);
+    // Element 0 from the running sums.
+    void RunningAverage(TTraining& t);
 
     int FStrokeCount = 0;
     int FCurrentInterval = 1;
@@ -120,5 +126,6 @@ private:
     int FLiveSampleCount = 0;
     int FRawIndex = 0;
     TStgStrokeData FLastIdle;
-    int FAverageDue = 1;
+    TStgStrokeData FLastRecord;  // the latest record, stroke or idle, as stored
+    TRunningStrokeAverage FAverage;
 };

@@ -410,3 +410,17 @@ TEST_F(ForceCurveWindowTest, ClosingTheLastTrainingClosesTheWindow) {
     EXPECT_TRUE(!alive || alive->Closing || !alive->isVisible());
     EXPECT_EQ(form->frmForceCurves, nullptr);
 }
+
+// A training opened without strokes has no current curve, never one beyond its count.
+TEST_F(ForceCurveWindowTest, AnOpenedTrainingWithoutStrokesHasNoCurrentCurve) {
+    Open({3});
+    TTraining empty = MakeRowedTraining(0);
+    empty.Header.Title = "Empty";
+    const QString file = home.filePath(QStringLiteral("empty.stg"));
+    ASSERT_TRUE(WriteStgFile(file, empty));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_EQ(form->TrainingCount(), 2);
+    EXPECT_EQ(Training(1).Header.CurrentStroke, 0);
+    EXPECT_TRUE(window->GetTrainingCaption(1).endsWith(QStringLiteral(" (0/0)"))) << window->GetTrainingCaption(1).toStdString();
+}

@@ -51,7 +51,11 @@ TEST(InterfaceNeutral, OpensWithoutASource) {
     std::unique_ptr<T__Interface> none(CreateInterface<T__Interface>(nullptr));
     std::vector<TKeloState> states;
     none->OnStateChange = [&](TInterface*, TKeloState, TKeloState to) { states.push_back(to); };
+    ::testing::internal::CaptureStderr();
     none->Open(kSourceSerial, "ttyS9");
+    // The debug log names the source, both states and the kind of interface.
+    EXPECT_TRUE(QString::fromStdString(::testing::internal::GetCapturedStderr())
+                    .endsWith(" State ttyS9 Closed -> Opening (Unknown)\n"));
     EXPECT_EQ(states, (std::vector<TKeloState>{kvsOpening}));
     EXPECT_EQ(none->SourceName(), "ttyS9");
     EXPECT_FALSE(none->IsConnected());

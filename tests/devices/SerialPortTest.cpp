@@ -177,7 +177,6 @@ TEST_F(SerialPortTest, LineSettingsReachTheTty) {
     Open();
     Port->SetBaudRate(19200);
     Port->SetStopBits(2);
-    Port->SetParityErrorReplacement(true);  // stored only: the tty layer has no such thing
     Port->SetXONChar(0x21);
     Port->SetFlowControl(DCB_fOutxCtsFlow | DCB_fOutX | DCB_fInX);
     // Character size and parity: a pty refuses anything but 8N (see the termios test).
@@ -211,12 +210,12 @@ TEST(SerialLineToTermios, SizeParityAndStopBits) {
     ASSERT_TRUE(SerialLineToTermios(t, 9600, 7, 1, 0, 0, 17, 19));
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS7));
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), tcflag_t(PARENB | PARODD));
-    EXPECT_EQ(t.c_iflag & INPCK, 0u);  // checking comes with the parity flag bit
+    EXPECT_EQ(t.c_iflag & (INPCK | PARMRK), 0u);  // checking comes with the parity flag bit
     ASSERT_TRUE(SerialLineToTermios(t, 9600, 5, 2, 1, DCB_fParity, 17, 19));
     EXPECT_EQ(t.c_cflag & CSIZE, tcflag_t(CS5));
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), tcflag_t(PARENB));
     EXPECT_TRUE(t.c_cflag & CSTOPB);  // one and a half stop bits: two
-    EXPECT_TRUE(t.c_iflag & INPCK);
+    EXPECT_EQ(t.c_iflag & (INPCK | PARMRK | IGNPAR), tcflag_t(INPCK | PARMRK));
     ASSERT_TRUE(SerialLineToTermios(t, 9600, 8, 3, 0, 0, 17, 19));
     EXPECT_EQ(t.c_cflag & (PARENB | PARODD | CMSPAR), tcflag_t(PARENB | PARODD | CMSPAR));
     ASSERT_TRUE(SerialLineToTermios(t, 9600, 6, 4, 0, 0, 17, 19));
@@ -225,6 +224,69 @@ TEST(SerialLineToTermios, SizeParityAndStopBits) {
     EXPECT_FALSE(SerialLineToTermios(t, 9600, 4, 0, 0, 0, 17, 19));
     EXPECT_FALSE(SerialLineToTermios(t, 9600, 8, 5, 0, 0, 17, 19));
     EXPECT_FALSE(SerialLineToTermios(t, 9600, 8, 0, 3, 0, 17, 19));
+}
+
+// A marked byte (parity or framing error) is handed on as received or replaced, and tells the
+// packet's error word; marks cut by the end of a read wait for the rest.
+TEST(SerialUnmarkErrors, MarkedBytesAndDoubledFF) {
+    struct Case {
+        const char* Name;
+        std::vector<std::string> Reads;
+        bool Replace;
+        std::vector<std::string> Out;
+        std::vector<std::uint32_t> Errors;
+    };
+    const std::string ff("\xff"), mark("\xff\0", 2);
+    const std::vector<Case> cases = {
+        {"plain", {"abc"}, false, {"abc"}, {0}},
+        {"doubled FF", {"a" + ff + ff + "b"}, false, {"a\xff" "b"}, {0}},
+        {"marked byte as received", {"a" + mark + "x" + "b"}, false, {"axb"}, {CE_RXPARITY}},
+        {"marked byte replaced", {"a" + mark + "x" + "b"}, true, {"a?b"}, {CE_RXPARITY}},
+        {"marked zero (a break)", {mark + std::string(1, '\0')}, false, {std::string(1, '\0')}, {CE_RXPARITY}},
+        {"mark cut after FF", {"a" + ff, std::string(1, '\0') + "xb"}, true, {"a", "?b"}, {0, CE_RXPARITY}},
+        {"mark cut after 00", {"a" + mark, "x"}, false, {"a", "x"}, {0, CE_RXPARITY}},
+        {"doubled FF cut", {ff, ff + "c"}, false, {"", "\xff" "c"}, {0, 0}},
+        {"FF before another byte", {ff + "z"}, false, {"\xff" "z"}, {0}},
+    };
+    for (const Case& c : cases) {
+        std::string carry;
+        for (std::size_t i = 0; i < c.Reads.size(); ++i) {
+            std::string bytes = c.Reads[i];
+            EXPECT_EQ(SerialUnmarkErrors(bytes, carry, c.Replace, '?'), c.Errors[i]) << c.Name << " read " << i;
+            EXPECT_EQ(bytes, c.Out[i]) << c.Name << " read " << i;
+        }
+        EXPECT_TRUE(carry.empty()) << c.Name;
+    }
+}
+
+// Parity checking makes the tty mark what it reads; on a pseudo terminal, which has no parity
+// errors, that is the doubled FF, and every byte still arrives once, with no line error.
+TEST_F(SerialPortTest, ParityCheckingMarksBytesAndTheReaderUndoesIt) {
+    Port->SetClusterSize(64);
+    Port->SetRTOExtraDelayTime(0);
+    std::vector<std::uint32_t> words;
+    Port->OnRxClusterEvent = [this, &words](TSerialPortNG*) {
+        const TSerialCluster cluster = Port->ReadNextCluster();
+        Packets.push_back(cluster.Data);
+        words.push_back(cluster.CommError);
+    };
+    Open();
+    EXPECT_EQ(Peer.SlaveAttributes().c_iflag & (INPCK | PARMRK), 0u);
+    // A pseudo terminal has no parity bit: checking is asked for by the flag bit alone.
+    Port->SetFlowControl(DCB_fParity);
+    Port->SetParityErrorReplacement(true);
+    Port->SetParityErrorChar('?');
+    EXPECT_EQ(Port->ParityErrorChar(), '?');
+    EXPECT_EQ(Peer.SlaveAttributes().c_iflag & (INPCK | PARMRK | IGNPAR), tcflag_t(INPCK | PARMRK));
+    // The 64th byte read is the first half of a doubled FF.
+    const std::string bytes = std::string(63, 'x') + "\xff" + std::string("\0\xff\xff" "e", 5);
+    Peer.Write(bytes);
+    ASSERT_TRUE(WaitUntil([&] { return Received().size() >= bytes.size(); }));
+    EXPECT_EQ(Received(), bytes);
+    EXPECT_EQ(words, std::vector<std::uint32_t>(Packets.size(), 0u));
+    Port->SetFlowControl(0);
+    EXPECT_EQ(Peer.SlaveAttributes().c_iflag & (INPCK | PARMRK), 0u);
+    EXPECT_EQ(Errors(), 0);
 }
 
 TEST_F(SerialPortTest, FullClusterIsReadAtOnceShortOneWaitsForTheTimeOut) {

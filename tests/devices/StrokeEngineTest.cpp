@@ -585,6 +585,75 @@ TEST_F(EngineTest, IdleRecordsEveryTwoSecondsAndTheStopCountsInTheTime) {
     EXPECT_LT(peak, 1000.0);
 }
 
+// A stroke whose recovery was not measured whole gives no drive : recover ratio: the first
+// stroke (none before it) and the first after a stop (its recovery holds the stop). The first
+// stroke has no power, and so no 500 m time either.
+TEST_F(EngineTest, StrokesNotMeasuredWholeGiveNoRatio) {
+    const TDemoSynthResult model =
+        Synth({{30, 24, 24, 650, 650}, {20, 0, 0, 0, 0, true}, {30, 24, 24, 650, 650}});
+    Open();
+    Feed(model.Records);
+    ASSERT_GE(Strokes.size(), 20u);
+    ASSERT_FALSE(Idles.empty());
+    EXPECT_EQ(Strokes[0].DriveRatio, 0);
+    EXPECT_EQ(Strokes[0].Est500mTime, 0);
+    int noRatio = 0;
+    for (std::size_t i = 1; i < Strokes.size(); ++i) {
+        const bool afterStop = Strokes[i].Time - Strokes[i - 1].Time > 15;
+        noRatio += Strokes[i].DriveRatio == 0 ? 1 : 0;
+        if (afterStop) {
+            EXPECT_EQ(Strokes[i].DriveRatio, 0) << "stroke " << i + 1;
+        } else {
+            EXPECT_GT(Strokes[i].DriveRatio, 0.5) << i + 1;
+            EXPECT_LT(Strokes[i].DriveRatio, 5) << i + 1;
+            EXPECT_GT(Strokes[i].Est500mTime, 0) << i + 1;
+        }
+    }
+    EXPECT_EQ(noRatio, 1);
+}
+
+// A reset while the rower rows: numbering and totals start afresh, and the session counts from
+// the end of the stroke under way, which is not counted; the next one is measured whole. A
+// rower who stops before the stroke under way ends starts the session from rest.
+TEST_F(EngineTest, AResetWhileRowingCountsFromTheEndOfTheStrokeUnderWay) {
+    for (const bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopping" : "rowing on");
+        TearDown();
+        SetUp();
+        Strokes.clear();
+        Seconds = 0;
+        const TDemoSynthResult model = Synth({{20, 24, 24, 650, 650}});
+        const TDemoSynthResult after =
+            Synth(stop ? std::vector<TDemoSegment>{{10, 0, 0, 0, 0, true}, {20, 24, 24, 650, 650}}
+                       : std::vector<TDemoSegment>{{20, 24, 24, 650, 650}});
+        Open();
+        const std::size_t half = model.Records.size() / 2 + 37;  // within a stroke
+        Feed(std::vector<TStgRawData>(model.Records.begin(), model.Records.begin() + std::ptrdiff_t(half)));
+        ASSERT_GE(Strokes.size(), 3u);
+        Strokes.clear();
+        const double reset = Seconds;
+        Kv->Reset();
+        if (!stop)
+            Feed(std::vector<TStgRawData>(model.Records.begin() + std::ptrdiff_t(half), model.Records.end()));
+        Feed(after.Records);
+        ASSERT_GE(Strokes.size(), 5u);
+        const TStgStrokeData& first = Strokes[0];
+        EXPECT_EQ(first.Number, 1);
+        EXPECT_LE(first.Time, Seconds - reset);
+        EXPECT_NEAR(first.EnergySum * 1000, first.Energy, 0.01);
+        if (stop) {  // from rest
+            EXPECT_EQ(first.Power, 0);
+            EXPECT_EQ(first.DriveRatio, 0);
+        } else {
+            EXPECT_GT(first.Power, 100);
+            EXPECT_NEAR(first.Time, (first.DriveRatio + 1) * first.DriveTime, 1e-3) << "measured whole";
+            EXPECT_NEAR(first.AvgPower, first.Power, 1);
+        }
+        for (std::size_t i = 1; i < Strokes.size(); ++i)
+            EXPECT_EQ(Strokes[i].Number, i + 1);
+    }
+}
+
 TEST_F(EngineTest, AStopBeforeTheFirstStrokeKeepsTheTimeSinceTheOpen) {
     Open();
     Feed(Intervals({0.02, 0.02, 0.02, 0.02, 0.02}));

@@ -152,6 +152,16 @@ TEST_F(TrainingModuleTest, HandshakeStrokesAndWorkoutEnd) {
     EXPECT_TRUE(Errors.empty());
 }
 
+// Every packet is logged with the whole buffer it leaves, binary as hex then as it is.
+TEST_F(TrainingModuleTest, TheBufferIsLoggedWithEveryPacket) {
+    StartWorkout();
+    ASSERT_FALSE(Vs->LogPortEvents());
+    ::testing::internal::CaptureStderr();
+    Send(StrokeFrame(1).substr(0, 6));
+    const QString log = QString::fromStdString(::testing::internal::GetCapturedStderr());
+    EXPECT_TRUE(log.contains("ComPortRxCluster : Buffer = (6) FF FF 57 83 01 0 ")) << log.toStdString();
+}
+
 TEST_F(TrainingModuleTest, HandshakeSkipsWhatItDoesNotWait) {
     // A stroke before the start, junk, a start with a bad checksum, then the real start with a
     // stroke in the same packet: the stroke is handled once Open has returned.

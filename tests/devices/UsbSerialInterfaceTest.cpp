@@ -1,5 +1,6 @@
 #include "devices/FourthMarkInterface.h"
 #include "devices/SliderInterface.h"
+#include "devices/TrainingModuleInterface.h"
 #include "devices/UsbSerialInterface.h"
 #include "devices/serial/SerialPort.h"
 #include "devices/serial/UsbAdapters.h"
@@ -121,6 +122,25 @@ TEST_F(UsbAdapters, TrainingModulePortsNarrowTheList) {
     QStringList vm{"/dev/ttyS0", "/dev/ttyUSB0"};
     GetVSPortList(vm, Sys.Lookup(true));
     EXPECT_EQ(vm, (QStringList{"/dev/ttyS0", "/dev/ttyUSB0"}));
+}
+
+// The module's interface searches the module's adapters; without one (or on a virtual machine,
+// where the adapters are not looked up) every plain port is searched.
+TEST_F(UsbAdapters, TrainingModuleSearchesThePlainPortsWithoutItsAdapter) {
+    FakeUsbSysfs noModule;
+    noModule.AddUart("ttyS0");
+    noModule.AddAdapter("ttyUSB0", "0403", "6001", "A9K3XY01");
+    noModule.AddAdapter("ttyUSB1", "10c4", "82ba", "UNPLUGGED", false);
+    struct Case { const char* Name; TUsbLookup Lookup; QStringList Ports; };
+    for (const Case& c : {Case{"module adapters", Sys.Lookup(), {"/dev/ttyACM0", "/dev/ttyUSB3"}},
+                          Case{"virtual machine", Sys.Lookup(true),
+                               {"/dev/ttyACM0", "/dev/ttyS0", "/dev/ttyUSB0", "/dev/ttyUSB1", "/dev/ttyUSB3"}},
+                          Case{"no module adapter", noModule.Lookup(), {"/dev/ttyS0", "/dev/ttyUSB0"}}}) {
+        std::unique_ptr<TVSInterface> vs(CreateInterface<TVSInterface>(nullptr));
+        vs->SetUsbLookup(c.Lookup);
+        vs->ComPortUpdateList();
+        EXPECT_EQ(vs->PortList(), c.Ports) << c.Name;
+    }
 }
 
 TEST_F(UsbAdapters, K3PortListIsTheAdaptersOrThePlainListOnAVirtualMachine) {

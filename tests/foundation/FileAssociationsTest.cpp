@@ -60,3 +60,25 @@ TEST(FileAssociations, EachChoiceRegistersItsOwnType) {
             << file.toStdString();
     EXPECT_TRUE(FilesUnder(env.Home.path()).isEmpty()); // nothing outside the data folder
 }
+
+// A copy run from a stick registers nothing and removes nothing, and says why; the same program
+// on a fixed disk registers.
+TEST(FileAssociations, NothingForAProgramOnRemovableMedia) {
+    TTempDataHome env;
+    const TDesktopFileTypeTarget target = DefaultDesktopFileTypeTarget(GetProductName());
+    ASSERT_TRUE(RegisterFileAssociations(false, false, false, false, true)); // one registered before
+    QTemporaryDir sys;
+    ASSERT_TRUE(LinkBlockDeviceOf(sys.path(), ProgramFilePath(), "devices/usb1/1-1/block/sdb"));
+    ASSERT_TRUE(WriteAllBytes(sys.filePath("devices/usb1/1-1/block/sdb/removable"), QByteArray("1\n")));
+    QString error;
+    EXPECT_FALSE(RegisterFileAssociations(true, true, true, true, false, error, sys.path()));
+    EXPECT_EQ(error, "The program runs from removable media: file types are registered only for a copy on a "
+                     "fixed drive");
+    EXPECT_EQ(RegisteredDesktopFileTypes(target), QStringList{"stg"});
+
+    ASSERT_TRUE(WriteAllBytes(sys.filePath("devices/usb1/1-1/block/sdb/removable"), QByteArray("0\n")));
+    EXPECT_TRUE(RegisterFileAssociations(true, false, false, false, false, error, sys.path()));
+    EXPECT_TRUE(error.isEmpty());
+    EXPECT_EQ(RegisteredDesktopFileTypes(target), QStringList{"zti"});
+    ASSERT_TRUE(RegisterFileAssociations(false, false, false, false, false));
+}

@@ -237,6 +237,11 @@ TEST_F(Catalogue, SpeedsWithoutTimeOrDistanceAreZero) {
     // Never a division fault.
     for (int i : {21, 35, 36, 37, 38, 39, 40, 41})
         EXPECT_EQ(GetStrokeParameterValue(TStgStrokeData{}, i, ini), 0) << i;
+    // A stroke without a ratio (its recovery was not measured) has no stroke time, so no speed.
+    s.DriveRatio = 0;
+    for (int i : {18, 19, 21, 35, 36})
+        EXPECT_EQ(GetStrokeParameterValue(s, i, ini), 0) << i;
+    EXPECT_FLOAT_EQ(GetStrokeParameterValue(s, 17, ini), 1.0f);
 }
 
 TEST_F(Catalogue, ProjectionFollowsTheSessionLimit) {

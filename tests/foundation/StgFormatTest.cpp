@@ -1,5 +1,6 @@
 #include "support/ByteBuilder.h"
 #include "support/FileHelpers.h"
+#include "foundation/core/AppUtils.h"
 #include "foundation/files/FileIo.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
@@ -173,6 +174,36 @@ TEST(StgReader, AFileCutAtARecordEndIsReadACutRecordFails) {
     ASSERT_EQ(t.RawData.size(), 4u);
     EXPECT_EQ(t.RawData[3].Interval, 3000);
     EXPECT_EQ(t.Intervals.size(), 2u);
+}
+
+// A file cut inside a record fails; a cut stroke is also said by a 2500 Hz tone of 100 ms, and
+// only when a file is read (memory decodes, e.g. of the fuzzer, stay silent).
+TEST(StgFile, AStrokeCutShortSoundsTheToneAndFails) {
+    using TTones = std::vector<std::pair<int, int>>;
+    TTones tones;
+    SetSoundHook([&](int hz, int ms) { tones.emplace_back(hz, ms); });
+    QTemporaryDir dir;
+    const TStgFileBuilder file = BuildSampleStgFile();
+    const auto& b = file.Boundaries();
+    struct Case { const char* Name; std::size_t Length; bool Ok; bool Tone; };
+    for (const Case c : {Case{"in the second stroke", b[2] + 7 + kStgStrokeDataSize + 40, false, true},
+                         Case{"in the first stroke", b[2] + 7 + 1, false, true},
+                         Case{"after the second stroke", b[2] + 7 + 2 * kStgStrokeDataSize, true, false},
+                         Case{"in a curve", b[3] + 7 + 100, false, false},
+                         Case{"in the stroke chunk's head", b[2] + 3, false, false},
+                         Case{"in a raw sample", b[6] + 7 + 4, false, false}}) {
+        tones.clear();
+        const std::vector<std::uint8_t> cut(file.Bytes().begin(), file.Bytes().begin() + std::ptrdiff_t(c.Length));
+        const QString name = dir.filePath(QString::fromLatin1(c.Name) + QStringLiteral(".stg"));
+        ASSERT_TRUE(WriteAllBytes(name, cut));
+        TTraining t;
+        EXPECT_EQ(ReadStgFile(name, t), c.Ok) << c.Name;
+        EXPECT_EQ(tones, (c.Tone ? TTones{{2500, 100}} : TTones{})) << c.Name;
+        tones.clear();
+        EXPECT_EQ(DecodeStgFile(cut.data(), cut.size(), t), c.Ok) << c.Name;
+        EXPECT_TRUE(tones.empty()) << c.Name;
+    }
+    SetSoundHook(nullptr);
 }
 
 TEST(StgReader, HostileCountsAndSizes) {

@@ -1,3 +1,4 @@
+#include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
 #include "support/FileHelpers.h"
 #include "support/RecordPrinters.h"
@@ -109,7 +110,8 @@ TEST(UserAndStrFile, WrongSizesAndOtherFixedBytes) {
     EXPECT_FALSE(DecodeUser(std::vector<std::uint8_t>(text.begin(), text.end()), t));
     ASSERT_TRUE(DecodeStr(str, t));
     EXPECT_EQ(t.Ini, IniOf(kIni));
-    EXPECT_EQ(t.ForceCurves[1].Present, 0); // all-zero force: no curve, no peak
+    // All-zero force is still the stroke's curve (and the session's); it has no peak.
+    EXPECT_EQ((std::vector<int>{t.ForceCurves[1].Present, t.ForceCurves[0].Present}), (std::vector<int>{1, 1}));
     EXPECT_EQ(t.StrokeData[1].PeakForce, 0.0f);
 }
 
@@ -180,6 +182,12 @@ TEST(StrFile, ReaderFillsStrokeOneCurveAndAverage) {
     EXPECT_EQ(t.ForceCurves[0], t.ForceCurves[1]);
     EXPECT_EQ(t.Header.Name, "Eve");
     EXPECT_EQ(t.Ini, IniOf(values));
+    // The session's totals are those the stroke had reached: distance, time, energy sum and
+    // average power, and so the session values shown.
+    EXPECT_EQ(t.Workout, (TStgWorkout{.Distance = 480, .Time = 95, .Energy = 21, .AvgPower = 240}));
+    EXPECT_EQ(GetSessionParameterValue(t, 0), 480.0f);
+    EXPECT_EQ(GetSessionParameterValue(t, 3), 240.0f);
+    EXPECT_EQ(GetSessionParameterValue(t, 4), 1.0f);
 }
 
 class StrFileOnDisk : public ::testing::Test {

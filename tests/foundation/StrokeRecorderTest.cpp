@@ -53,7 +53,7 @@ protected:
 TEST_F(RecorderTest, StoresStrokesRoundedWithCurveAndPeak) {
     ASSERT_FALSE(Row(Steady(1, 0)).Idle);  // the engine's first stroke has no power
     Row(Steady(2));
-    ASSERT_EQ(Training.StrokeData.size(), std::size_t(2 + kStrokeGrowth));
+    ASSERT_EQ(Training.StrokeData.size(), 3u);
     EXPECT_EQ(Training.Header.CurrentStroke, 2);
 
     const TStgForceCurve& none = Training.ForceCurves[1];
@@ -102,7 +102,7 @@ TEST_F(RecorderTest, RawSamplesClampedAndTrimmedAtClose) {
     Rec.RawData(0.2, 150, 150, true);     // 122800 ticks
     Rec.RawData(0.001, 300, 150, true);   // heart keeps its low byte
     Rec.RawData(0.0010008, 70, 70, true); // 614.49 ticks
-    ASSERT_EQ(Training.RawData.size(), std::size_t(1 + kRawGrowth));
+    ASSERT_EQ(Training.RawData.size(), 4u);
     EXPECT_EQ(Training.RawData[1], (TStgRawData{65535, 150}));
     EXPECT_EQ(Training.RawData[2], (TStgRawData{614, 44}));
     EXPECT_EQ(Training.RawData[3].Interval, 614);
@@ -207,18 +207,29 @@ INSTANTIATE_TEST_SUITE_P(
                       IntervalCase{"NoRest", 2, 3, 0, 6, {3, 3}}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-// A rower who stops in every rest: an easy stroke (5 s, 10 m, 125 J), a stop of 30 s (idle
-// records every 2 s), then easy strokes until the rest is over. Each summary, and the live interval power
-// of each work stroke, covers the steady work strokes alone.
+// A rower who stops in every rest, three intervals. Work: steady strokes (2.5 s, 10 m, 250 J,
+// pulse 120). Rest: an easy stroke 5 s after the last work stroke (10 m, 125 J), a stop, then
+// strokes again. While the rower stands, one kind of source sends an idle record every 2 s
+// (a flywheel), the other nothing (the training module sends stroke frames only). By strokes
+// and distance the rest is rowed out in easy strokes; by time the rower starts again at the
+// beep, early or late: the first drive ends `Start` s after the rest's end. A stroke belongs to
+// the part in which it ends; a work part by time runs from the rest's end.
 struct RestStopCase {
     const char* Name;
     int By, Work, Rest;
-    int WorkStrokes;  // steady strokes in each work part
+    bool IdleRecords;
+    double First, Start;  // time only: the first drive's end in interval 1 and after each rest
+    struct Part {
+        int Strokes;
+        double Seconds;
+        int Metres;
+    } Parts[3];
+    bool SteadyPower;  // the live interval power of every work stroke is the rower's 100 W
 };
 
 class RestStopTest : public RecorderTest, public ::testing::WithParamInterface<RestStopCase> {};
 
-TEST_P(RestStopTest, SummariesCoverTheWorkOnly) {
+TEST_P(RestStopTest, SummariesCoverTheWorkParts) {
     const RestStopCase& c = GetParam();
     Intervals(3, 0, 0);
     Training.Ini.IntervalBy = c.By;
@@ -226,52 +237,109 @@ TEST_P(RestStopTest, SummariesCoverTheWorkOnly) {
     int* rest[] = {&Training.Ini.RestStrokes, nullptr, &Training.Ini.RestDistance, &Training.Ini.RestTime};
     *work[c.By] = c.Work;
     *rest[c.By] = c.Rest;
+    const bool byTime = c.By == 3;
 
     TStgStrokeData at;  // where the rower is
-    int idle = 0, records = 0;
-    while (!Rec.Finished() && ++records < 500) {
-        const bool resting = Rec.IntervalPhase() == 1;
-        if (!resting)
-            idle = 0;
-        if (resting && idle > 0 && idle <= 15) {
-            at.Time += 2;
-            ++idle;
-            ASSERT_TRUE(Rec.StrokeData(at).Idle);
-            continue;
-        }
-        const bool easy = resting;
-        idle += easy ? 1 : 0;
+    const auto stroke = [&](float seconds, float joules) {
         at.Number = Word(at.Number + 1);
-        at.Time += easy ? 5.0f : 2.5f;
+        at.Time = seconds;
         at.Distance += 10;
-        at.EnergySum += easy ? 0.125f : 0.25f;
+        at.EnergySum += joules / 1000;
         TStgStrokeData s = Steady(at.Number);
         s.Time = at.Time, s.Distance = at.Distance, s.EnergySum = at.EnergySum;
         Row(s);
-        if (!easy && Rec.IntervalPhase() == 0) {  // the stroke ending a work part shows the rest
-            const TStgStrokeData& stored = Training.StrokeData[at.Number];
-            EXPECT_EQ(stored.IntervalPower, 100) << "stroke " << at.Number;
+    };
+    const auto stand = [&](double until) {  // idle records while the rower stands
+        for (float t = at.Time + 2; c.IdleRecords && t < until; t += 2) {
+            TStgStrokeData idle = at;
+            idle.Time = t;
+            ASSERT_TRUE(Rec.StrokeData(idle).Idle);
         }
+    };
+    double beep = 0;
+    for (int interval = 1; interval <= 3 && !Rec.Finished(); ++interval) {
+        // Work until the recorder goes into the rest.
+        float t = float(byTime ? beep + (interval == 1 ? c.First : c.Start) : at.Time + 2.5);
+        while (!Rec.Finished() && !(Rec.CurrentInterval() == interval && Rec.IntervalPhase() == 1)) {
+            const int before = Rec.IntervalPhase();
+            stroke(t, 250);
+            if (c.SteadyPower && before == 0 && Rec.IntervalPhase() == 0) {  // the last shows the rest
+                EXPECT_EQ(Training.StrokeData[at.Number].IntervalPower, 100) << "stroke " << at.Number;
+            }
+            t += 2.5f;
+        }
+        if (Rec.Finished())
+            break;
+        // The rest.
+        stroke(at.Time + 5, 125);
+        if (byTime) {
+            beep = 90.0 * interval;
+            stand(beep + c.Start - 1);  // the next drive takes a second
+            continue;
+        }
+        stand(at.Time + 30);
+        at.Time += 30;
+        while (Rec.IntervalPhase() == 1)
+            stroke(at.Time + 5, 125);
     }
     ASSERT_TRUE(Rec.Finished());
     ASSERT_EQ(Training.Intervals.size(), 3u);
-    const int k = c.WorkStrokes;
-    for (const TStgInterval& iv : Training.Intervals) {
+    for (int i = 0; i < 3; ++i) {
+        const TStgInterval& iv = Training.Intervals[std::size_t(i)];
+        const RestStopCase::Part& e = c.Parts[i];
         SCOPED_TRACE(iv.Number);
-        EXPECT_EQ(iv.Stroke.Number, k);
-        EXPECT_EQ(iv.Time, FloatToWord(2.5 * k));
-        EXPECT_EQ(iv.Distance, 10 * k);
-        EXPECT_EQ(iv.AvgPower, 100);
-        EXPECT_EQ(iv.AvgRate, 24);
+        EXPECT_EQ(iv.Stroke.Number, e.Strokes);
+        EXPECT_FLOAT_EQ(iv.Stroke.Time, float(e.Seconds));
+        EXPECT_EQ(iv.Distance, e.Metres);
+        EXPECT_EQ(iv.AvgPower, FloatToWord(250.0 * e.Strokes / e.Seconds));
+        EXPECT_EQ(iv.AvgRate, FloatToWord(e.Strokes / (e.Seconds / 60)));
         EXPECT_EQ(iv.AvgPulse, 120);
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Programmes, RestStopTest,
-                         ::testing::Values(RestStopCase{"ByStrokes", 0, 5, 3, 5},
-                                           RestStopCase{"ByDistance", 2, 100, 50, 10},
-                                           RestStopCase{"ByTime", 3, 60, 30, 24}),
-                         [](const auto& info) { return std::string(info.param.Name); });
+constexpr RestStopCase::Part kTen{10, 25, 100}, kFive{5, 12.5, 50};
+constexpr RestStopCase::Part kBeep{25, 61, 250}, kEarly{25, 61.5, 250}, kLate{24, 61.5, 240};
+constexpr RestStopCase::Part kWhole{24, 60, 240};
+
+INSTANTIATE_TEST_SUITE_P(
+    Programmes, RestStopTest,
+    ::testing::Values(RestStopCase{"ByStrokes", 0, 5, 3, true, 0, 0, {kFive, kFive, kFive}, true},
+                      RestStopCase{"ByStrokesSilent", 0, 5, 3, false, 0, 0, {kFive, kFive, kFive}, true},
+                      RestStopCase{"ByDistance", 2, 100, 50, true, 0, 0, {kTen, kTen, kTen}, true},
+                      RestStopCase{"ByDistanceSilent", 2, 100, 50, false, 0, 0, {kTen, kTen, kTen}, true},
+                      RestStopCase{"ByTimeAtTheBeep", 3, 60, 30, true, 1, 1, {kBeep, kBeep, kBeep}, false},
+                      RestStopCase{"ByTimeAtTheBeepSilent", 3, 60, 30, false, 2.5, 2.5, {kWhole, kWhole, kWhole},
+                                   false},
+                      RestStopCase{"ByTimeEarly", 3, 60, 30, true, 1, -1, {kBeep, kEarly, kEarly}, false},
+                      RestStopCase{"ByTimeEarlySilent", 3, 60, 30, false, 1, -1, {kBeep, kEarly, kEarly}, false},
+                      RestStopCase{"ByTimeLate", 3, 60, 30, true, 1, 4, {kBeep, kLate, kLate}, false},
+                      RestStopCase{"ByTimeLateSilent", 3, 60, 30, false, 1, 4, {kBeep, kLate, kLate}, false}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// Intervals without a work period would end a work part at every stroke: the programme does not
+// run, and the strokes are recorded as in a session without a goal.
+TEST_F(RecorderTest, NoProgrammeWithoutAWorkPeriod) {
+    Intervals(2, 0, 2);
+    for (int n = 1; n <= 12; ++n)
+        EXPECT_FALSE(Row(Steady(n)).IntervalEnded) << n;
+    EXPECT_FALSE(Rec.Finished());
+    EXPECT_TRUE(Training.Intervals.empty());
+    EXPECT_EQ(Training.StrokeData[12].IntervalNumber, 0);
+    Rec.Closing();
+    EXPECT_EQ(Training.Workout.Distance, 120.0f);
+}
+
+// The first stroke has no ratio (no recovery before it): the interval's ratio is that of the
+// strokes that have one.
+TEST_F(RecorderTest, IntervalRatioOfTheStrokesWithOne) {
+    Intervals(1, 3, 0);
+    TStgStrokeData first = Steady(1, 0);
+    first.DriveRatio = 0;
+    Row(first);
+    Row(Steady(2));
+    ASSERT_TRUE(Row(Steady(3)).IntervalEnded);
+    EXPECT_EQ(Training.Intervals[0].Stroke.DriveRatio, RoundToEighth(2.01f));
+}
 
 TEST_F(RecorderTest, IntervalFieldsOfEveryStroke) {
     Intervals(3, 3, 0);
@@ -325,17 +393,58 @@ TEST_F(RecorderTest, SavedSessionReadsBackAsRecorded) {
     EXPECT_EQ(read.Workout, Training.Workout);
 }
 
-TEST_F(RecorderTest, SessionAverageRenewedAtGrowingDistances) {
-    std::vector<int> renewed;
-    for (int n = 1; n <= 80; ++n) {
-        const int due = Rec.AverageDue();
-        Row(Steady(n, 100.0f + n));
-        if (n == due)
-            renewed.push_back(n);
+// The arrays hold the strokes and samples recorded, at every stroke; the room for more is
+// reserved, so that storing does not reallocate each time.
+TEST_F(RecorderTest, ArraysEndAtWhatIsRecorded) {
+    const auto strokes = Training.StrokeData.data();
+    const auto raws = Training.RawData.capacity();
+    for (int n = 1; n <= 150; ++n) {
+        Row(Steady(n));
+        for (int k = 0; k < 7; ++k)
+            Rec.RawData(0.01, 150, 150, true);
+        ASSERT_EQ(Training.StrokeData.size(), std::size_t(n + 1)) << n;
+        ASSERT_EQ(Training.ForceCurves.size(), std::size_t(n + 1)) << n;
+        ASSERT_EQ(Training.RawData.size(), std::size_t(7 * n + 1)) << n;
+        ASSERT_EQ(Training.StrokeData.back().Number, n);
     }
-    EXPECT_EQ(renewed, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18,
-                                         19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 34, 36,
-                                         38, 40, 42, 44, 46, 48, 51, 54, 57, 60, 63, 66, 70, 74, 78}));
+    EXPECT_EQ(Training.StrokeData.data(), strokes);
+    EXPECT_EQ(Training.RawData.capacity(), raws);
+    // A stroke number that jumps numbers the strokes between.
+    Row(Steady(153));
+    ASSERT_EQ(Training.StrokeData.size(), 154u);
+    EXPECT_EQ(Training.StrokeData[152].Number, 152);
+    EXPECT_EQ(Training.ForceCurves[152].Present, 0);
+}
+
+// Element 0 is the average of the strokes so far at every stroke, kept up at the same cost
+// per stroke: energy and length as AverageStrokes gives them, the curve within 2 N (plateaus
+// of single curves are smoothed in the sums); exact once the session closes.
+TEST_F(RecorderTest, SessionAverageFollowsEveryStroke) {
+    Training.Ini.SessionLimit = 0;
+    Training.Ini.LimitStrokes = 0;
+    TStgStrokeData peak;
+    for (int n = 1; n <= 60; ++n) {
+        TStgStrokeData s = Steady(n, n == 1 ? 0.0f : 100.0f + n % 9);
+        s.Length = 120.0f + float(n * 7 % 23);
+        s.Energy = 280.0f + float(n % 11);
+        if (n == 17)
+            s.Power = 0;  // a stroke without power is left out
+        Rec.StartingStroke();
+        const int top = 15 + n % 5;  // a plateau at the peak, longer in some curves
+        for (int k = 1; k <= 40; ++k)
+            Rec.ForceData(k, k * 3.5, 12.0 * (k <= top ? k : k <= top + n % 3 ? top : 2 * top + n % 3 - k));
+        Rec.StartingRecover();
+        Rec.StrokeData(s);
+        TStgStrokeData exact;
+        TStgForceCurve exactCurve;
+        AverageStrokes(Training.StrokeData, Training.ForceCurves, Training.Ini.Sprocket, exact, exactCurve);
+        const TStgStrokeData& avg = Training.StrokeData[0];
+        ASSERT_EQ(avg.Energy, exact.Energy) << n;
+        ASSERT_EQ(avg.Length, exact.Length) << n;
+        for (std::size_t k = 0; k < exactCurve.Force.size(); ++k)
+            ASSERT_NEAR(Training.ForceCurves[0].Force[k], exactCurve.Force[k], 2) << n << " sample " << k;
+        ASSERT_NEAR(avg.PeakForce, exact.PeakForce, 2) << n;
+    }
     Rec.Closing();
     TTraining exact = Training;
     SetAverageStroke(exact);

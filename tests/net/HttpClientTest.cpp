@@ -1,4 +1,5 @@
 #include "net/HttpClient.h"
+#include "net/Socket.h"
 
 #include "support/LoopbackServer.h"
 #include "support/PtyPeer.h"
@@ -8,11 +9,13 @@
 #include <QFile>
 #include <QPointer>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTimer>
 
 #include <csignal>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <sys/resource.h>
 
 namespace {
@@ -120,6 +123,206 @@ TEST_F(HttpClientTest, SendsExactRequestBytes) {
         EXPECT_EQ(server.Requests()[0], expected);
         EXPECT_TRUE(http.ContentRangeBegin.empty());
     }
+}
+
+// Every kind of request against one server: what it received, byte for byte, and the client's
+// events in their order (c connected, sb/sd<n>/se sending, h header end, l relocation, b/e
+// document, done). A POST sends its stream in blocks; a relocated POST goes on as a GET; the
+// answer to a HEAD ends with its header even when it names a length and the server stays.
+TEST_F(HttpClientTest, EachKindOfRequest) {
+    const std::string host = "Host: 127.0.0.1\r\n";
+    const std::string postHead = DefaultAccept + "Content-Type: application/x-www-form-urlencoded\r\n" + DefaultAgent + host;
+    const auto pattern = [](std::size_t size) {
+        std::string bytes(size, '\0');
+        for (std::size_t i = 0; i < size; ++i)
+            bytes[i] = char(i * 31 + i / 8193);
+        return bytes;
+    };
+    // The send events of a body of this size.
+    const auto blocks = [](std::size_t size) {
+        std::string events = "sb ";
+        for (std::size_t left = size; left > 0; left -= std::min<std::size_t>(left, THttpCli::SendBlockSize))
+            events += "sd" + std::to_string(std::min<std::size_t>(left, THttpCli::SendBlockSize)) + " ";
+        return events + "se ";
+    };
+    struct TCase {
+        const char* Name;
+        THttpRequest Request;
+        int StreamSize;  // -1: no stream
+        qint64 StreamPos;
+        const char* Answer;  // "ok", "head" (a length, then silence) or "moved" (a relocation first)
+        std::vector<std::string> Received;
+        std::string Events;
+        int Code;
+    };
+    const std::string body1 = pattern(1), body8193 = pattern(8193), body100000 = pattern(100000);
+    const TCase cases[] = {
+        {"GET", httpGET, -1, 0, "ok", {"GET /form HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n"},
+         "c h b e done ", 0},
+        {"POST of 0 bytes", httpPOST, 0, 0, "ok", {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 0\r\n\r\n"},
+         "c " + blocks(0) + "h b e done ", 0},
+        {"POST of 1 byte", httpPOST, 1, 0, "ok",
+         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 1\r\n\r\n" + body1}, "c " + blocks(1) + "h b e done ", 0},
+        {"POST of one whole block", httpPOST, 8193, 0, "ok",
+         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 8193\r\n\r\n" + body8193},
+         "c " + blocks(8193) + "h b e done ", 0},
+        {"POST of 100,000 bytes", httpPOST, 100000, 0, "ok",
+         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 100000\r\n\r\n" + body100000},
+         "c " + blocks(100000) + "h b e done ", 0},
+        {"POST of what follows the stream's position", httpPOST, 8193, 8000, "ok",
+         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 193\r\n\r\n" + body8193.substr(8000)},
+         "c " + blocks(193) + "h b e done ", 0},
+        {"POST without a stream", httpPOST, -1, 0, "ok", {}, "", httperrNothingToPost},
+        {"HEAD", httpHEAD, -1, 0, "head", {"HEAD /form HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n"},
+         "c h done ", 0},
+        {"POST answered by a relocation", httpPOST, 8193, 0, "moved",
+         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 8193\r\n\r\n" + body8193,
+          "GET /next HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n"},
+         "c " + blocks(8193) + "h l c h b e done ", 0},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        std::mutex lock;
+        std::vector<std::string> received;
+        TLoopbackServer server([&](TLoopbackConnection& conn) {
+            std::string got = conn.ReadRequest();
+            const std::size_t length = got.find("Content-Length: ");
+            if (length != std::string::npos)
+                got += conn.Read(std::stoul(got.substr(length + 16)));
+            {
+                std::lock_guard<std::mutex> guard(lock);
+                received.push_back(got);
+            }
+            if (std::string(c.Answer) == "head") {
+                conn.Write("HTTP/1.0 200 OK\r\nContent-Length: 5000\r\n\r\n");
+                conn.ReadToEnd();  // until the client hangs up
+            } else if (std::string(c.Answer) == "moved" && conn.Index == 0) {
+                conn.Write("HTTP/1.0 302 Found\r\nLocation: /next\r\n\r\n");
+            } else {
+                conn.Write("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+            }
+        });
+        QBuffer stream;
+        stream.setData(QByteArray::fromStdString(pattern(std::size_t(std::max(c.StreamSize, 0)))));
+        stream.open(QIODevice::ReadOnly);
+        stream.seek(c.StreamPos);
+        THttpCli http;
+        http.URL = server.Url("/form");
+        if (c.StreamSize >= 0)
+            http.SendStream = &stream;
+        std::string events;
+        const auto note = [&events](const std::string& e) { return [&events, e](THttpCli*) { events += e + " "; }; };
+        http.OnSessionConnected = note("c");
+        http.OnSendBegin = note("sb");
+        http.OnSendData = [&](THttpCli*, const char*, int length) { events += "sd" + std::to_string(length) + " "; };
+        http.OnSendEnd = note("se");
+        http.OnHeaderEnd = note("h");
+        http.OnLocationChange = note("l");
+        http.OnDocBegin = note("b");
+        http.OnDocEnd = note("e");
+        http.OnRequestDone = [&](THttpCli*, THttpRequest, int error) { events += error ? "failed " : "done "; };
+        int code = 0;
+        try {
+            http.RequestSync(c.Request);
+        } catch (const EHttpException& e) {
+            code = e.ErrorCode;
+        }
+        DrainEvents();
+        EXPECT_EQ(code, c.Code);
+        EXPECT_EQ(events, c.Events);
+        std::lock_guard<std::mutex> guard(lock);
+        ASSERT_EQ(received.size(), c.Received.size());
+        for (std::size_t i = 0; i < received.size(); ++i)
+            EXPECT_TRUE(received[i] == c.Received[i]) << i << ": " << received[i].substr(0, 300);
+        EXPECT_EQ(http.SentCount(), c.Code ? 0 : std::max(c.StreamSize - int(c.StreamPos), 0));
+        if (c.Code == 0) {
+            EXPECT_EQ(http.RequestType(), std::string(c.Answer) == "moved" ? httpGET : c.Request);
+        }
+        EXPECT_EQ(http.State(), httpReady);
+    }
+}
+
+// A stream that gives less than it announced ends the POST with the reason, instead of leaving
+// the server waiting for the rest.
+TEST_F(HttpClientTest, APostWhoseStreamEndsEarlyFails) {
+    TLoopbackServer server([](TLoopbackConnection& conn) {
+        conn.ReadRequest();
+        conn.ReadToEnd();
+    });
+    QTemporaryDir dir;
+    const QString name = dir.filePath(QStringLiteral("form"));
+    {
+        QFile file(name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(20000, 'x'));
+    }
+    QFile stream(name);
+    ASSERT_TRUE(stream.open(QIODevice::ReadOnly | QIODevice::Unbuffered));
+    Http.URL = server.Url();
+    Http.SendStream = &stream;
+    int error = -1;
+    Http.OnRequestDone = [&](THttpCli*, THttpRequest, int e) { error = e; };
+    Http.RequestAsync(httpPOST);  // 20,000 bytes announced
+    ASSERT_TRUE(QFile::resize(name, 100));
+    ASSERT_TRUE(WaitUntil([&] { return error >= 0; }, 10000));
+    EXPECT_EQ(error, httperrReadFailed);
+    EXPECT_EQ(Http.RequestErrorText(), "Cannot read the data to post: it ended after 100 of 20000 bytes");
+}
+
+// A client used in a thread of its own: with MultiThreaded its synchronous requests wait in the
+// socket's message pump on that thread, and finish while the application's thread handles
+// nothing; a quit of the thread ends the waiting request as aborted.
+TEST(HttpClientThreadTest, MultiThreadedRequestsWaitInTheSocketsPump) {
+    TLoopbackServer server([](TLoopbackConnection& conn) {
+        const std::string request = conn.ReadRequest();
+        if (request.rfind("POST", 0) == 0) {
+            conn.Read(5);
+            conn.Write("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+        } else {
+            conn.Write("HTTP/1.0 200 OK\r\n\r\n");
+            conn.ReadToEnd();  // silent until the client hangs up
+        }
+    });
+    std::string body, events;
+    int code = -1, quitCode = -1;
+    bool terminated = false;
+    QThread* thread = QThread::create([&] {
+        THttpCli http;
+        http.SetMultiThreaded(true);
+        http.IdleTimeoutMs = 20000;  // a broken pump fails the test instead of hanging it
+        http.URL = "http://localhost:" + std::to_string(server.Port()) + "/form";
+        QBuffer stream;
+        stream.setData("a=1&b", 5);
+        stream.open(QIODevice::ReadOnly);
+        http.SendStream = &stream;
+        http.OnSendEnd = [&](THttpCli*) { events += "se "; };
+        http.OnDocData = [&](THttpCli* sender, const char* data, int length) {
+            body.append(data, std::size_t(length));
+            events += sender->thread() == QThread::currentThread() ? "d " : "elsewhere ";
+        };
+        try {
+            http.Post();
+            code = 0;
+        } catch (const EHttpException& e) {
+            code = e.ErrorCode;
+        }
+        http.OnHeaderEnd = [](THttpCli*) { QThread::currentThread()->quit(); };
+        try {
+            http.Get();
+            quitCode = 0;
+        } catch (const EHttpException& e) {
+            quitCode = e.ErrorCode;
+        }
+        terminated = http.CtrlSocket()->Terminated();
+    });
+    thread->start();
+    thread->wait();  // the application's thread handles nothing meanwhile
+    delete thread;
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(body, "ok");
+    EXPECT_EQ(events, "se d ");
+    EXPECT_EQ(quitCode, httperrAborted);
+    EXPECT_TRUE(terminated);
 }
 
 struct TResponseCase {

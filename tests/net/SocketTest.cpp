@@ -4,11 +4,14 @@
 #include "support/PtyPeer.h"
 
 #include <QCoreApplication>
+#include <QThread>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <atomic>
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 
 namespace {
 
@@ -37,6 +40,20 @@ TEST(SocketErrorsTest, CodesOutsideTheTable) {
     EXPECT_EQ(SocketErrorFromErrno(EPIPE), 10058);  // the peer has left: a send after shutdown
 }
 
+// Each call raises ESocketException with its message.
+using TRaisingCall = std::pair<std::function<void()>, const char*>;
+template <std::size_t N>
+void ExpectRaised(const TRaisingCall (&calls)[N]) {
+    for (const auto& [call, message] : calls) {
+        try {
+            call();
+            ADD_FAILURE() << message;
+        } catch (const ESocketException& e) {
+            EXPECT_STREQ(e.what(), message);
+        }
+    }
+}
+
 TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
     const std::pair<const char*, bool> dotted[] = {
         {"127.0.0.1", true}, {" 10 . 0 . 0 . 1 ", true}, {"255.255.255.255", true}, {"1.2.3", false},
@@ -48,7 +65,7 @@ TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
     EXPECT_EQ(WSocketResolvePort("8080", "tcp"), htons(8080));
     EXPECT_EQ(WSocketResolveProto("tcp"), 6);
     EXPECT_EQ(WSocketDecimal("  42abc"), 42);
-    const std::pair<std::function<void()>, const char*> errors[] = {
+    const TRaisingCall errors[] = {
         {[] { WSocketResolveHost(""); }, "WSocketResolveHost: '' Invalid Hostname."},
         {[] { WSocketResolveHost("1.2.3.400"); }, "WSocketResolveHost: '1.2.3.400' Invalid IP address."},
         {[] { WSocketResolvePort("", "tcp"); }, "WSocketResolvePort: Invalid Port."},
@@ -56,14 +73,7 @@ TEST(SocketResolveTest, AddressesPortsAndTheirErrors) {
         {[] { WSocketResolvePort("65616", "tcp"); }, "WSocketResolvePort: Port '65616' out of range."},
         {[] { WSocketResolveProto(" "); }, "WSocketResolveProto: Invalid Protocol."},
     };
-    for (const auto& [call, message] : errors) {
-        try {
-            call();
-            ADD_FAILURE() << message;
-        } catch (const ESocketException& e) {
-            EXPECT_STREQ(e.what(), message);
-        }
-    }
+    ExpectRaised(errors);
 }
 
 // Records a socket's session events in one text: c<error> connected, x<error> closed.
@@ -235,6 +245,131 @@ TEST_F(SocketTest, MisuseIsReported) {
     ConnectTo(server.Port());
     EXPECT_THROW(Socket.SetPort("80"), ESocketException);  // not while open
     Socket.Close();
+}
+
+// What a socket without a connection answers: its own end "error", the peer's 10057 through
+// OnError (and "error"), or raised without OnError; nothing of it closes or changes the socket.
+void ExpectNotConnectedAnswers(TWSocket& socket) {
+    const TSocketState state = socket.State();
+    EXPECT_EQ(socket.LocalAddrText(), "error");
+    EXPECT_EQ(socket.LocalPortText(), "error");
+    sockaddr_in name{};
+    EXPECT_EQ(socket.PeerName(name), -1);
+    EXPECT_EQ(socket.LastError(), WSAENOTCONN);
+    const TRaisingCall raised[] = {
+        {[&] { socket.PeerAddr(); }, "Error 10057 in function GetPeerName\r\nSocket is not connected"},
+        {[&] { socket.PeerPort(); }, "Error 10057 in function GetPeerName\r\nSocket is not connected"},
+        {[&] { socket.Shutdown(sdBoth); }, "Error 10057 in function Shutdown\r\nSocket is not connected"},
+    };
+    ExpectRaised(raised);
+    int errors = 0;
+    socket.OnError = [&errors](TWSocket*) { ++errors; };
+    EXPECT_EQ(socket.PeerAddr(), "error");
+    EXPECT_EQ(socket.PeerPort(), "error");
+    EXPECT_EQ(socket.Shutdown(sdSend), -1);
+    EXPECT_EQ(errors, 3);
+    EXPECT_EQ(socket.LastError(), WSAENOTCONN);
+    socket.OnError = nullptr;
+    EXPECT_EQ(socket.State(), state);
+}
+
+// Both ends of a connected pair as text, then Shutdown of each direction: the peer hears the end
+// of what was shut, what stays open goes on working, and the end of input that Linux reports
+// after the receiving side is shut is not taken for the peer's close. Closed, the socket answers
+// as one that never connected.
+TEST_F(SocketTest, QueriesAndShutdownOnAConnectedPair) {
+    Socket.OnDataSent = nullptr;
+    {
+        SCOPED_TRACE("never connected");
+        ExpectNotConnectedAnswers(Socket);
+    }
+    const struct {
+        const char* Name;
+        TShutdownHow How;
+        const char* Before;  // sent before the shutdown
+        const char* After;   // after it
+        const char* PeerGot;
+        const char* Received;  // from the peer's reply
+        const char* Log;       // before the local Close
+    } cases[] = {
+        {"send", sdSend, "ab", "", "ab", "reply", "c0 x0 "},
+        {"receive", sdReceive, "", "ping", "ping", "", "c0 "},
+        {"both", sdBoth, "ab", "", "ab", "", "c0 "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Log.clear();
+        Received.clear();
+        std::atomic<int> peerPort{0};
+        std::atomic<bool> served{false};
+        std::string peerGot;
+        TLoopbackServer server([&](TLoopbackConnection& conn) {
+            peerPort = conn.PeerPort();
+            // Up to the end of input when the client shuts its sending, else what it sends after.
+            peerGot = c.How == sdReceive ? conn.Read(4) : conn.ReadToEnd();
+            conn.Write("reply");
+            served = true;
+        });
+        ConnectTo(server.Port());
+        ASSERT_TRUE(WaitUntil([&] { return Socket.State() == wsConnected; }, 10000));
+        EXPECT_EQ(Socket.PeerAddr(), "127.0.0.1");
+        EXPECT_EQ(Socket.PeerPort(), std::to_string(server.Port()));
+        sockaddr_in name{};
+        ASSERT_EQ(Socket.PeerName(name), 0);
+        EXPECT_EQ(ntohs(name.sin_port), server.Port());
+        EXPECT_EQ(Socket.LocalAddrText(), "127.0.0.1");
+        const std::string localPort = Socket.LocalPortText();
+
+        Socket.Send(c.Before, int(std::strlen(c.Before)));
+        ASSERT_TRUE(WaitUntil([&] { return Socket.AllSent(); }, 10000));
+        EXPECT_EQ(Socket.Shutdown(c.How), 0);
+        Socket.Send(c.After, int(std::strlen(c.After)));
+        ASSERT_TRUE(WaitUntil([&] { return served.load() && (c.How != sdSend || Log.find('x') != std::string::npos); }, 10000));
+        DrainEvents();
+        EXPECT_EQ(peerGot, c.PeerGot);
+        EXPECT_EQ(Received, c.Received);
+        EXPECT_EQ(Log, c.Log);
+        EXPECT_EQ(localPort, std::to_string(peerPort.load()));
+        Socket.Close();
+        DrainEvents();
+        EXPECT_EQ(Log, "c0 x0 ");
+        ExpectNotConnectedAnswers(Socket);
+    }
+}
+
+// With MultiThreaded the socket works in a thread of its own whose event loop is its message pump:
+// a host name is looked up and handed back in that thread while the application's thread is
+// blocked; a quit of the thread ends the pump for good.
+TEST(SocketThreadTest, MultiThreadedSocketPumpsItsOwnThread) {
+    bool done = false, inThread = false, terminated = false, pumpedAfterQuit = true;
+    std::string result;
+    QThread* thread = QThread::create([&] {
+        TWSocket socket;
+        socket.MultiThreaded = true;
+        bool gaveUp = false;
+        QTimer safety;  // a broken pump fails the test instead of hanging it
+        QObject::connect(&safety, &QTimer::timeout, [&gaveUp] { gaveUp = true; });
+        safety.start(20000);
+        socket.OnDnsLookupDone = [&](TWSocket* s, std::uint16_t e) {
+            done = e == 0;
+            inThread = QThread::currentThread() == s->thread();
+            result = s->DnsResult();
+        };
+        socket.DnsLookup("localhost");
+        while (!done && !gaveUp && socket.MessagePump(true)) {
+        }
+        QThread::currentThread()->quit();
+        pumpedAfterQuit = socket.MessagePump();
+        terminated = socket.Terminated();
+    });
+    thread->start();
+    thread->wait();  // the application's thread handles nothing meanwhile
+    delete thread;
+    EXPECT_TRUE(done);
+    EXPECT_TRUE(inThread);
+    EXPECT_EQ(result, "127.0.0.1");
+    EXPECT_FALSE(pumpedAfterQuit);
+    EXPECT_TRUE(terminated);
 }
 
 TEST_F(SocketTest, NameLookupComesBackThroughTheEventLoop) {

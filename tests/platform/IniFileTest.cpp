@@ -10,7 +10,9 @@
 
 #include <cstdio>
 #include <functional>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <vector>
 #include <memory>
 
 namespace {
@@ -235,6 +237,34 @@ TEST_F(IniFileTest, ExternalChangeMergedBeforeWriting) {
     Put(Path(), "[Mine]\na=11\n");
     TIniFile later(Path());
     EXPECT_EQ(ini.ReadInteger("Mine", "a", 0), 11);
+}
+
+// Rewritten in place with the same size and the old modification time (cp -p, touch -r) while
+// an object holds the file: the next object reads what the file now says.
+TEST_F(IniFileTest, RewriteInPlaceKeepingSizeAndTimeIsSeen) {
+    Put(Path(), "[A]\na=1\n");
+    TIniFile held(Path());
+    ASSERT_EQ(held.ReadInteger("A", "a", 0), 1);
+    const QByteArray native = QFile::encodeName(Path());
+    struct stat before {};
+    ASSERT_EQ(::stat(native.constData(), &before), 0);
+    struct stat after {};
+    // Only the change time tells; it moves with the system clock's tick, so the rewrite is
+    // repeated until it has.
+    for (int i = 0; i < 1000000; ++i) {
+        Put(Path(), "[A]\na=2\n");
+        const struct timespec times[2] = {before.st_atim, before.st_mtim};
+        ASSERT_EQ(::utimensat(AT_FDCWD, native.constData(), times, 0), 0);
+        ASSERT_EQ(::stat(native.constData(), &after), 0);
+        if (after.st_ctim.tv_sec != before.st_ctim.tv_sec || after.st_ctim.tv_nsec != before.st_ctim.tv_nsec) break;
+    }
+    const auto same = [](const struct stat& st) {
+        return std::vector<long long>{(long long)st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+    };
+    ASSERT_EQ(same(after), same(before));
+    TIniFile next(Path());
+    EXPECT_EQ(next.ReadInteger("A", "a", 0), 2);
+    EXPECT_EQ(held.ReadInteger("A", "a", 0), 2); // one copy for both
 }
 
 TEST_F(IniFileTest, ManyChangesMergeAsTheirLastWord) {

@@ -1,12 +1,14 @@
-// Virtual-machine detection and the process list on fake /sys and /proc trees.
+// Virtual-machine detection, removable media and the process list on fake /sys and /proc trees.
 #include "platform/SystemProbe.h"
 
 #include "support/FileHelpers.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace {
 
@@ -78,6 +80,48 @@ TEST_F(FakeSystem, NoVirtualMachineOnBareOrMissingTrees) {
     QDir(Sys()).removeRecursively();
     EXPECT_EQ(Detect(&found), "Hypervisor");
     EXPECT_TRUE(found);
+}
+
+// The device of a file is looked up as the fake tree lays it out: a partition's disk, a mapped
+// device's disks beneath, the flag of each. Paths below are relative to sys/devices/.
+TEST_F(FakeSystem, RemovableMediaByTheDisksFlag) {
+    struct Case {
+        const char* Name;
+        QString Device;    // where the file's device entry leads
+        QStringList Flags; // disks whose removable flag is 1; every other disk says 0
+        QStringList Slaves; // the devices a mapped device lies on
+        bool Removable;
+    };
+    const QString stick = "usb1/1-1/host6/block/sdb", disk = "ata1/host0/block/sda", dm = "virtual/block/dm-0";
+    const std::vector<Case> cases = {
+        {"partition of a stick", stick + "/sdb1", {stick}, {}, true},
+        {"partition of a fixed disk", disk + "/sda2", {}, {}, false},
+        {"a stick without partitions", stick, {stick}, {}, true},
+        {"a partition's own flag is not the disk's", disk + "/sda1", {disk + "/sda1"}, {}, false},
+        {"encrypted on a stick", dm, {stick}, {stick + "/sdb1"}, true},
+        {"encrypted on a fixed disk", dm, {}, {disk + "/sda2"}, false},
+    };
+    const QString file = FDir.filePath("program");
+    ASSERT_TRUE(WriteAllBytes(file, QByteArray("ELF")));
+    int n = 0;
+    for (const Case& c : cases) {
+        const QString sys = FDir.filePath(QStringLiteral("sys%1").arg(++n));
+        const QString devices = sys + "/devices/";
+        ASSERT_TRUE(LinkBlockDeviceOf(sys, file, "devices/" + c.Device)) << c.Name;
+        for (const QString& d : {stick, disk, dm})
+            ASSERT_TRUE(WriteAllBytes(devices + d + "/removable", c.Flags.contains(d) ? "1\n" : "0\n"));
+        for (const QString& part : {stick + "/sdb1", disk + "/sda1", disk + "/sda2"})
+            ASSERT_TRUE(WriteAllBytes(devices + part + "/partition", "1\n"));
+        ASSERT_TRUE(WriteAllBytes(devices + disk + "/sda1/removable", c.Flags.contains(disk + "/sda1") ? "1\n" : "0\n"));
+        for (const QString& slave : c.Slaves) {
+            ASSERT_TRUE(QDir().mkpath(devices + dm + "/slaves"));
+            ASSERT_TRUE(QFile::link(devices + slave, devices + dm + "/slaves/" + QFileInfo(slave).fileName()));
+        }
+        EXPECT_EQ(IsOnRemovableMediaIn(file, sys), c.Removable) << c.Name;
+    }
+    // A file system on no block device, a missing file.
+    EXPECT_FALSE(IsOnRemovableMediaIn(file, FDir.filePath("nothing")));
+    EXPECT_FALSE(IsOnRemovableMediaIn(FDir.filePath("missing"), FDir.filePath("sys1")));
 }
 
 TEST_F(FakeSystem, ProcessListReadsExeLinksAndCommandLines) {

@@ -53,9 +53,10 @@ TEST_F(ResultsDialog, MaximaAndAverageRatio) {
         TResultsSummary Expected;
     } cases[] = {
         {"no strokes", TrainingOf({}), {0, 0, false, 0, 0, 0}},
+        // A stroke without a ratio is no part of the average.
         {"ties and zeros",
          TrainingOf({{250, 24, 110, 2.0f}, {250, 26, 0, 2.5f}, {0, 20, 0, 0}, {240, 26, 105, 1.5f}}),
-         {250, 105.0f / 86400, true, 26, 2.5f, 1.5f}},
+         {250, 105.0f / 86400, true, 26, 2.5f, 2.0f}},
         {"only strokes without power", TrainingOf({{0, 20, 0, 1}, {-5, 21, -1, 1}}), {0, 0, false, 21, 1, 1}},
     };
     for (const auto& c : cases) {

@@ -5,9 +5,13 @@
 #include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
 #include "support/MainWindowHome.h"
+#include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
+#include "support/TrainingBuilder.h"
 #include "support/UiInput.h"
 
+#include "analysis/ForceCurveWindow.h"
+#include "analysis/StrokeDataWindow.h"
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
@@ -20,18 +24,26 @@
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
+#include "shell/StatusPanels.h"
 #include "widgets/ChartWidget.h"
 #include "shell/UiPrompt.h"
 #include "session/ResultsDialog.h"
 #include "widgets/UiUtils.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QMdiArea>
+#include <QMenuBar>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStyleOptionTitleBar>
 #include <QTimer>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QToolButton>
 #include <QSplitter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -231,6 +243,22 @@ TEST_F(RowLayoutTest, EmptySessionCountsWholeStrokes) {
     ASSERT_FALSE(ticks.isEmpty());
     for (double tick : ticks)
         EXPECT_EQ(tick, std::floor(tick));
+}
+
+// The data range: the live chart shows that many strokes before the last one, from stroke 2 on,
+// however many that is.
+TEST_F(RowLayoutTest, LiveChartShowsTheDataRange) {
+    const int saved = RollingCount;
+    window->Training = MakeRowedTraining(700);
+    window->Training.Id = 101;
+    const std::pair<int, int> cases[] = {{600, 601}, {65535, 699}, {5, 6}};
+    for (const auto& [range, points] : cases) {
+        RollingCount = range;
+        row->LoadLayout(Write(QStringLiteral("range.srl"), "[Row]\nRightChart=1\nRightIndex=-2\nRightX=0\n"
+                                                           "RightY=3\nRightZ=-1\n"), 0);
+        EXPECT_EQ(row->RightSeriesPoints(0), points) << range;
+    }
+    RollingCount = saved;
 }
 
 TEST_F(RowLayoutTest, SettingsFileByPathAndMinimumSize) {
@@ -493,6 +521,160 @@ TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
     EXPECT_LE(results.AvgRatio, results.MaxRatio);
 }
 
+// Every road to a reset in the middle of a session: a direct or a warm-up session (whose Start
+// is itself a reset), reset while rowing, while paused or after a pause and its continue, by the
+// training window's Reset or by a setting being changed. What is recorded from then on is the
+// strokes since the reset, each measured whole: the first one's time is its own duration, the
+// totals are the strokes' own sums, and no average lies beyond its maximum.
+enum class TResetWhen { Rowing, Paused, Continued };
+struct TResetRoad {
+    const char* Name;
+    std::uint8_t ConnectType;
+    TResetWhen When;
+    bool BySetting;
+};
+
+class ResetRoad : public RowByHand, public ::testing::WithParamInterface<TResetRoad> {};
+
+TEST_P(ResetRoad, GivesTheStrokesSinceTheReset) {
+    const TResetRoad& road = GetParam();
+    TFakePrompt prompt(TMsgResult::Yes);
+    TfrmTraining* window = row->TrainingWindow();
+    // A training made from a user's settings keeps them editable during the session.
+    window->Training.Header.SourceContentKind = 7;
+    row->Session->View.ConnectDialog = [&](TConnectChoice& c) {
+        c = TConnectChoice{QStringLiteral("DEMO"), road.ConnectType, 1};
+        return true;
+    };
+    Connect();
+    RowUntilStroke(5);
+    if (road.ConnectType == 2) {
+        Click(row->ConnectButton);  // Start
+        ASSERT_FALSE(row->Session->WarmingUp());
+        RowUntilStroke(4);
+    }
+    if (road.When != TResetWhen::Rowing) {
+        prompt.Answers.push_back(TMsgResult::No);  // paused, and stay connected
+        Click(row->ConnectButton);
+        ASSERT_EQ(row->Session->ButtonAction(), TButtonAction::Continue);
+    }
+    if (road.When == TResetWhen::Continued) {
+        Click(row->ConnectButton);
+        for (int r = 0; r < 300; ++r)  // a second of rowing
+            FeedOne();
+    }
+    form->MdiArea->setActiveSubWindow(window->SubWindow());
+    QCoreApplication::processEvents();
+    const qsizetype asked = prompt.Texts.size();
+    Click(road.BySetting ? static_cast<QWidget*>(window->edtWeight) : window->btnReset);
+    ASSERT_EQ(prompt.Texts.size(), asked + 1);
+    ASSERT_EQ(row->Session->Recorder().StrokeCount(), 0);
+    form->MdiArea->setActiveSubWindow(row->SubWindow());  // back to the row window
+    QCoreApplication::processEvents();
+    if (road.When == TResetWhen::Paused)
+        Click(row->ConnectButton);  // continue
+    RowUntilStroke(11);
+    Click(row->ConnectButton);  // pause, and disconnect
+    ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Results, 1);
+
+    const TTraining saved = SaveAndRead(QStringLiteral("reset.stg"));
+    ASSERT_EQ(saved.StrokeData.size(), 12u);
+    const TStgStrokeData& first = saved.StrokeData[1];
+    EXPECT_NEAR(first.Time, (first.DriveRatio + 1) * first.DriveTime, 0.15) << "the first stroke is whole";
+    double energy = 0, seconds = 0;
+    for (std::size_t n = 1; n <= 11; ++n) {
+        const TStgStrokeData& s = saved.StrokeData[n];
+        EXPECT_EQ(s.Number, n);
+        EXPECT_GT(s.Power, 0) << n;
+        EXPECT_GT(s.DriveRatio, 0) << n;
+        energy += s.Energy;
+        seconds += (s.DriveRatio + 1) * s.DriveTime;
+        EXPECT_NEAR(s.EnergySum * 1000, energy, 62.5 + 0.5 * n) << n;  // kept to eighths of a kJ
+        EXPECT_NEAR(s.Time, seconds, 0.15 * n) << n;
+    }
+    const TResultsSummary results = CalcResultsSummary(saved);
+    EXPECT_LE(saved.Workout.AvgPower, results.MaxPower);
+    EXPECT_GE(GetSessionParameterValue(saved, 5), results.Min500mTime);
+    EXPECT_LE(GetSessionParameterValue(saved, 6), results.MaxStrokeRate);
+    EXPECT_LE(results.AvgRatio, results.MaxRatio);
+    for (std::size_t n = 1; n <= 11; ++n) {  // the fastest 500 m is the strongest stroke's
+        const TStgStrokeData& s = saved.StrokeData[n];
+        EXPECT_EQ(s.Power == results.MaxPower, GetStrokeParameterValue(s, 9, saved.Ini) == results.Min500mTime)
+            << n;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Roads, ResetRoad,
+    ::testing::Values(TResetRoad{"DirectRowingReset", 0, TResetWhen::Rowing, false},
+                      TResetRoad{"DirectRowingSetting", 0, TResetWhen::Rowing, true},
+                      TResetRoad{"DirectPausedReset", 0, TResetWhen::Paused, false},
+                      TResetRoad{"DirectPausedSetting", 0, TResetWhen::Paused, true},
+                      TResetRoad{"DirectContinuedReset", 0, TResetWhen::Continued, false},
+                      TResetRoad{"DirectContinuedSetting", 0, TResetWhen::Continued, true},
+                      TResetRoad{"WarmUpRowingReset", 2, TResetWhen::Rowing, false},
+                      TResetRoad{"WarmUpRowingSetting", 2, TResetWhen::Rowing, true},
+                      TResetRoad{"WarmUpPausedReset", 2, TResetWhen::Paused, false},
+                      TResetRoad{"WarmUpPausedSetting", 2, TResetWhen::Paused, true},
+                      TResetRoad{"WarmUpContinuedReset", 2, TResetWhen::Continued, false},
+                      TResetRoad{"WarmUpContinuedSetting", 2, TResetWhen::Continued, true}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+// The analysis windows opened during a session show the strokes recorded: the stroke-data
+// grid's count, and the force-curve window's list, scroll bar, Last and Play.
+TEST_F(RowByHand, AnalysisWindowsShowTheStrokesRecorded) {
+    form->FirstShow = false;
+    Connect();
+    RowUntilStroke(35);
+    const int strokes = row->Session->Recorder().StrokeCount();
+    EXPECT_EQ(row->TrainingWindow()->Training.StrokeData.size(), std::size_t(strokes + 1));
+
+    TfrmStrokeData* data = ShowStrokeData(form.get());
+    ASSERT_TRUE(data);
+    ASSERT_EQ(data->sgdData->rowCount(), 1);
+    EXPECT_EQ(data->sgdData->item(0, 5)->text().trimmed(), QString::number(strokes));  // "Strokes"
+
+    TfrmForceCurves* curves = OpenForceCurveWindow(form.get());
+    ASSERT_TRUE(curves);
+    QListWidget* list = curves->clbTrainings;
+    ASSERT_GE(list->count(), 1);
+    ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
+    ClickAt(curves->btbLast);
+    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
+    EXPECT_EQ(curves->sbrCurves->maximum(), strokes);
+    const QString caption = curves->sgdData->item(0, 0)->text();
+    EXPECT_TRUE(caption.endsWith(QStringLiteral("(%1/%1)").arg(strokes))) << caption.toStdString();
+    // Play from five before the last runs to the last and stops there.
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QString::number(strokes - 5));
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    ClickAt(curves->btbPlay);
+    for (int i = 0; i < 10 && curves->tmrPlay->isActive(); ++i)
+        curves->tmrPlayTimer();
+    EXPECT_FALSE(curves->tmrPlay->isActive());
+    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
+}
+
+// An interval programme without a work period does not start: the button says why and
+// connects nothing.
+TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
+    TStgIni& ini = row->TrainingWindow()->Training.Ini;
+    ini.SessionLimit = 4;
+    ini.IntervalBy = 3;
+    ini.WorkTime = 0;
+    TMessageBoxes boxes;
+    Click(row->ConnectButton);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(boxes.Texts.size(), 1);
+    EXPECT_TRUE(boxes.Texts[0].startsWith(QStringLiteral("The interval programme has no work period.")));
+    EXPECT_FALSE(Replay);
+    EXPECT_EQ(row->Session->Phase(), TSessionPhase::Idle);
+    EXPECT_EQ(row->ConnectButton->text(), QStringLiteral("&Connect"));
+}
+
 TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
     Connect();
     RowUntilStroke(4);
@@ -580,6 +762,240 @@ TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
     emit area->subWindowActivated(row->SubWindow());
     EXPECT_FALSE(MessageWindowVisible());
     CloseMessageWindow();
+}
+
+// ---------------------------------------------------------------- the windows beside a session
+
+// The session button takes the focus only while the row window is the current one: a window
+// opened or chosen while the session rows stays in front, and so does one whose chart is copied.
+TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
+    QApplication::setActiveWindow(form.get());
+    QMdiArea* area = form->MdiArea;
+    QMenuBar* bar = form->menuBar();
+    Connect();
+    RowUntilStroke(3);
+    EXPECT_EQ(area->currentSubWindow(), row->SubWindow());
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseStrokeData));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    ASSERT_TRUE(strokeData);
+    RowUntilStroke(6);
+    EXPECT_EQ(area->currentSubWindow(), strokeData->SubWindow()) << "opened while rowing";
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewTraining));
+    TfrmTraining* training = row->TrainingWindow();
+    ASSERT_EQ(area->currentSubWindow(), training->SubWindow());
+    RowUntilStroke(9);
+    EXPECT_EQ(area->currentSubWindow(), training->SubWindow()) << "chosen while rowing";
+
+    // Back in the row window its button is the control in use again, stroke after stroke.
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    ASSERT_EQ(area->currentSubWindow(), row->SubWindow());
+    ClickAt(row->memLog);
+    RowUntilStroke(11);
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(curves);
+    ClickAt(curves->metCurve);
+    ASSERT_EQ(form->focusWidget(), curves->metCurve);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuEdit, form->EditCopyChart));
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow()) << "its chart copied";
+    EXPECT_EQ(form->focusWidget(), curves->metCurve);
+    RowUntilStroke(13);
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
+}
+
+// The log writes in the window's font; a resize gives the session button the focus, but only
+// while the row window is the current one.
+TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
+    QApplication::setActiveWindow(form.get());
+    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
+    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
+    Connect();
+    RowUntilStroke(2);
+    // A click on the status bar turns to the log, a click in it takes the focus there.
+    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
+    ASSERT_TRUE(row->memLog->isVisible());
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
+    form->resize(form->size() + QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
+    QMdiSubWindow* front = form->MdiArea->currentSubWindow();
+    ASSERT_NE(front, row->SubWindow());
+    form->resize(form->size() - QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
+}
+
+// A warm-up that ends because its device went (not by the button) clears every status panel:
+// the goal ruler is back for the next session.
+TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
+    row->Session->View.ConnectDialog = [](TConnectChoice& c) {
+        c = TConnectChoice{QStringLiteral("DEMO"), 2, 1};
+        return true;
+    };
+    Connect();
+    RowUntilStroke(2);
+    ASSERT_TRUE(row->WarmingUpPanel());
+    Replay->Close();  // unplugged: the interface closes itself
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(row->WarmingUpPanel());
+    for (int panel = rpSource; panel <= rpTime; ++panel)
+        EXPECT_EQ(row->StatusBar->Panel(panel).Text.toStdString(), "") << panel;
+}
+
+// The stroke-data and force-curve windows follow the session: each stroke as it is rowed, the
+// whole session when it ends.
+TEST_F(RowByHand, AnalysisWindowsFollowTheSession) {
+    TFakePrompt prompt(TMsgResult::Yes);  // disconnect: Yes
+    QMenuBar* bar = form->menuBar();
+    Connect();
+    RowUntilStroke(10);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseStrokeData));
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(strokeData && curves);
+    const TTraining& t = row->TrainingWindow()->Training;
+    // The power series: strokes from 2 on that have power.
+    const auto powered = [&t](int n) {
+        int count = 0;
+        for (int k = 2; k <= n; ++k)
+            count += t.StrokeData[std::size_t(k)].Power > 0;
+        return count;
+    };
+    const auto powerPoints = [strokeData] {
+        const std::vector<TChartSeries>& series = strokeData->FChart->Model().Series;
+        return series.empty() ? -1 : int(series.front().Points.size());
+    };
+    for (const int n : {10, 25, 40}) {
+        RowUntilStroke(n);
+        EXPECT_EQ(powerPoints(), powered(n)) << n;
+        EXPECT_EQ(curves->metCurve->text().toStdString(), std::to_string(n));
+        EXPECT_EQ(curves->sgdData->item(0, 1)->text().trimmed().toStdString(), std::to_string(n));
+    }
+
+    // The rower ends the session in the row window.
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    Click(row->ConnectButton);
+    ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+    const int n = row->Session->Recorder().StrokeCount();
+    ASSERT_EQ(int(t.StrokeData.size()) - 1, n);
+    EXPECT_EQ(powerPoints(), powered(n));
+    for (int column = 0; column < kSessionParameterCount; ++column)
+        EXPECT_EQ(strokeData->sgdData->item(0, column + 1)->text().toStdString(),
+                  FormatSessionParameter(t, column).toStdString()) << column;
+    EXPECT_EQ(curves->sgdData->item(0, 0)->text().toStdString(), curves->GetTrainingCaption(0).toStdString());
+    EXPECT_TRUE(curves->btbFirst->isEnabled());
+    EXPECT_FALSE(curves->btbLast->isEnabled());
+}
+
+// The left chart follows the list of trainings: the curve of a training opened during the session
+// appears at the next recovery, and goes at the next after the training closed.
+TEST_F(RowByHand, LeftChartFollowsTheTrainingsOpenedAndClosed) {
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    QMenuBar* bar = form->menuBar();
+    const auto references = [this] { return int(row->LeftChartWidget()->Model().Series.size()) - 2; };
+    Connect();
+    RowUntilStroke(3);
+    ASSERT_EQ(references(), 0);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileOpen));
+    ASSERT_EQ(form->TrainingCount(), 2);
+    RowUntilStroke(5);
+    ASSERT_EQ(references(), 1);
+    const TTraining& other = form->TrainingWindow(1)->Training;
+    const TChartSeries& curve = row->LeftChartWidget()->Model().Series[2];
+    EXPECT_EQ(curve.Color, TChartColor(other.Header.Color));
+    EXPECT_EQ(int(curve.Points.size()), kForceCurveSamples);
+
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileClose));  // the opened one is in front
+    ASSERT_EQ(form->TrainingCount(), 1);
+    RowUntilStroke(7);
+    EXPECT_EQ(references(), 0);
+}
+
+// Turning the left chart off and on again (its menu's Empty, then Force curve) brings back the
+// same chart: the live curves in the training's colours and pen, the reference curves no others.
+TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+    const TTraining& t = row->TrainingWindow()->Training;
+    ASSERT_GT(t.Header.PenWidth, 1);
+    // What each series draws with: colour, pen and, for a reference, its points.
+    const auto looks = [this] {
+        QStringList looks;
+        const std::vector<TChartSeries>& series = row->LeftChartWidget()->Model().Series;
+        for (std::size_t i = 0; i < series.size(); ++i)
+            looks << QStringLiteral("%1 %2 %3 %4")
+                         .arg(series[i].Color)
+                         .arg(series[i].PenStyle)
+                         .arg(series[i].PenWidth)
+                         .arg(i >= 2 ? int(series[i].Points.size()) : -1);
+        return looks.join(QStringLiteral("; ")).toStdString();
+    };
+    const auto choose = [this](const QString& text) {
+        RightClickAt(row->pnlChartLeft);
+        ASSERT_TRUE(row->popLeft->isVisible());
+        for (QAction* a : row->popLeft->actions())
+            if (a->text() == text)
+                QTest::mouseClick(row->popLeft, Qt::LeftButton, {}, row->popLeft->actionGeometry(a).center());
+    };
+    Connect();
+    RowUntilStroke(4);
+    const std::string before = looks();
+    ASSERT_EQ(std::count(before.begin(), before.end(), ';'), 2) << before;  // one reference curve
+    EXPECT_NE(before.find(QStringLiteral("; %1 %2 %3 -1;").arg(t.Header.Color).arg(t.Header.PenStyle)
+                              .arg(t.Header.PenWidth).toStdString()),
+              std::string::npos) << before;
+    choose(QStringLiteral("&Empty"));
+    ASSERT_FALSE(row->LeftChartWidget());
+    choose(QStringLiteral("&Force curve"));
+    ASSERT_TRUE(row->LeftChartWidget());
+    RowUntilStroke(6);
+    EXPECT_EQ(looks(), before);
+}
+
+// A curve number typed in the force-curve window while the session rows is not overwritten by
+// the strokes that redraw the window before it is entered.
+TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
+    QApplication::setActiveWindow(form.get());
+    EnsureParameterTables();
+    const QString file = home.filePath(QStringLiteral("other.stg"));
+    TTraining other = MakeRowedTraining(20);
+    other.Header.Title = "Other";
+    ASSERT_TRUE(WriteStgFile(file, other));
+    form->AskOpenFileNames = [file] { return QStringList{file}; };
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+    Connect();
+    RowUntilStroke(3);
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseForceCurves));
+    auto* curves = qobject_cast<TfrmForceCurves*>(form->frmForceCurves.data());
+    ASSERT_TRUE(curves);
+    // The other training is selected, its curve number typed.
+    const TTraining& opened = form->TrainingWindow(1)->Training;
+    ASSERT_EQ(opened.Header.Title, "Other");
+    QListWidget* list = curves->clbTrainings;
+    ClickAt(list->viewport(), list->visualItemRect(list->item(1)).center() + QPoint(20, 0));
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QStringLiteral("7"));
+    RowUntilStroke(5);
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    EXPECT_EQ(opened.Header.CurrentStroke, 7);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "support/FileHelpers.h"
 #include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
+#include "support/UiInput.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "platform/FileNames.h"
@@ -22,6 +23,7 @@
 #include <QApplication>
 #include <QLocalSocket>
 #include <QPointer>
+#include <QSignalSpy>
 #include <QProgressBar>
 #include <QLabel>
 #include <QTableWidget>
@@ -182,6 +184,120 @@ TEST_F(MainTest, StatisticsAndAxesAddUpOverTwoRunsWithEitherSeparator)
     TfrmMain form;
     EXPECT_EQ(form.RunningTime, 0.0);
     EXPECT_EQ(form.RowingTime, 0.0);
+}
+
+// [Row] DataRange: how many strokes before the last one the row window's live chart shows. It
+// stays in the file through the program's own saves.
+TEST_F(MainTest, DataRangeFromTheSettingsFile)
+{
+    const int saved = RollingCount;
+    const struct {
+        QByteArray Text;
+        int Before;
+        int Expected;
+    } cases[] = {
+        {"[Row]\nDataRange=600\nLeftChart=1\n", 65535, 600},
+        {"[Row]\nDataRange=2\n", 65535, 5},  // fewer than 5 are 5
+        {"[Row]\nLeftChart=1\n", 1234, 1234},  // no key: as it was
+        // One short of the limit, so that the stroke one past it can still be counted.
+        {"[Row]\nDataRange=2147483647\n", 65535, 2147483646},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteAllBytes(Ini(), c.Text));
+        RollingCount = c.Before;
+        {
+            TfrmMain form;
+            EXPECT_EQ(RollingCount, c.Expected) << c.Text.constData();
+        }
+        const QByteArray key = c.Text.mid(6, c.Text.indexOf('\n', 6) - 6);
+        EXPECT_TRUE(ReadAllBytes(Ini()).contains("[Row]\n" + key + "\n")) << key.constData();
+    }
+    RollingCount = saved;
+}
+
+// The welcome page's action runs at the first show while [General] Welcome is below the
+// program's version.
+TEST_F(MainTest, WelcomeRunsBelowTheProgramsVersion)
+{
+    const std::int64_t version = GetFileVersionInt();
+    const std::pair<QByteArray, int> cases[] = {
+        {QByteArray(), 1},
+        {"[General]\nWelcome=" + QByteArray::number(version - 1) + "\n", 1},
+        {"[General]\nWelcome=" + QByteArray::number(version) + "\n", 0},
+        {"[General]\nWelcome=" + QByteArray::number(version + 1) + "\n", 0},
+    };
+    for (const auto& [text, runs] : cases) {
+        if (!text.isEmpty()) {
+            ASSERT_TRUE(WriteAllBytes(Ini(), text));
+        }
+        TfrmMain form;
+        QSignalSpy welcome(form.HelpWelcome, &QAction::triggered);
+        form.show();
+        FinishStartup(form);
+        EXPECT_EQ(welcome.count(), runs) << text.constData();
+        form.ConfirmExit = false;
+        form.close();
+    }
+}
+
+// A double click on the version panel shows the plain About box, elsewhere on the bar nothing.
+TEST_F(MainTest, VersionPanelDoubleClickShowsThePlainAboutBox)
+{
+    TfrmMain form;
+    form.show();
+    FinishStartup(form);
+    TMessageBoxes boxes;
+    QString modal;  // a window that came up instead, closed again
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&modal] {
+        if (QWidget* w = QApplication::activeModalWidget()) {
+            modal = QString::fromLatin1(w->metaObject()->className());
+            w->close();
+        }
+    });
+    closer.start(10);
+    for (const int x : {form.StatusBar->Panel(0).Width / 2, form.StatusBar->PanelLeft(2) + 20}) {
+        QPoint at(x, form.StatusBar->height() / 2);
+        QWidget* under = WidgetUnder(form.StatusBar, at);
+        QTest::mouseMove(under, at);
+        QTest::mouseDClick(under, Qt::LeftButton, Qt::NoModifier, at);
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(boxes.Texts, QStringList{AboutBoxText(QString())});
+    EXPECT_TRUE(modal.isEmpty()) << modal.toStdString();
+    form.ConfirmExit = false;
+}
+
+// When the banner has had its time, the window panels appear sized from the bar's width: each
+// its share of what the fixed panels leave (at most 100 pixels), the banner panel taking the
+// rest. The program's title is no display name, so no caption gets it added by the desktop.
+TEST_F(MainTest, WindowPanelsAppearSizedFromTheBar)
+{
+    TfrmMain form;
+    form.setWindowState(Qt::WindowNoState);
+    form.resize(1200, 700);
+    form.show();
+    FinishStartup(form);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_TRUE(form.NewTraining(QString()));
+    QCoreApplication::processEvents();
+    TStatusPanels* bar = form.StatusBar;
+    ASSERT_EQ(bar->Count(), form.FirstWindowPanel);  // none during the banner
+    form.BannerTimer->start(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form.BannerTimer->isActive(); }, 5000));
+    ASSERT_EQ(bar->Count(), form.FirstWindowPanel + 6);
+    const int fixed = bar->Panel(0).Width + bar->Panel(1).Width + bar->Panel(2).Width + form.LastFixedPanelWidth;
+    EXPECT_EQ(bar->Panel(2).Width, 300);
+    const int share = std::min((bar->contentsRect().width() - fixed) / 6, form.MaxPanelWidth);
+    for (int i = form.FirstWindowPanel; i < bar->Count(); ++i)
+        EXPECT_EQ(bar->Panel(i).Width, share) << i;
+    EXPECT_EQ(bar->PanelLeft(bar->Count() - 1) + share, bar->contentsRect().width());
+
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), QCoreApplication::applicationName());
+    EXPECT_TRUE(form.windowTitle().startsWith(QStringLiteral("Rowing ergometer training - [")));
+    form.ConfirmExit = false;
+    for (TfrmTraining* window : form.TrainingWindows())
+        window->Training.Header.Modified = 0;
 }
 
 TEST_F(MainTest, DecliningTheExitQuestionKeepsTheProgramRunning)
@@ -385,6 +501,51 @@ TEST(AboutBox, VersionRowsOpenTheirLinks)
     AddGridRow(QString(), QStringLiteral("4"), nullptr);
 }
 
+// The Version page lists the 14 keys in their order, empty values too.
+TEST(AboutBox, VersionPageHasARowForEveryKey)
+{
+    TfrmAbout about;
+    about.show();
+    const char* const keys[] = {"CompanyName", "FileDescription", "FileVersion", "InternalName", "LegalCopyright",
+                                "LegalTrademarks", "OriginalFilename", "ProductName", "ProductVersion", "SpecialBuild",
+                                "Comments", "Website", "Email", "DevelopedBy"};
+    QTableWidget* grid = about.stgVersion;
+    ASSERT_EQ(grid->rowCount(), 14);
+    for (int row = 0; row < 14; ++row) {
+        const QString key = QString::fromLatin1(keys[row]);
+        EXPECT_EQ(grid->item(row, 0)->text(), key);
+        EXPECT_EQ(grid->item(row, 1)->text(), GetVersionInfoValue(key)) << keys[row];
+    }
+    EXPECT_EQ(grid->item(11, 1)->text(), QString());  // this program has no website
+}
+
+// The name and website panels take the dialog's text colour; without themes a text that would
+// vanish in the panel's background is inverted, with themes it is left alone.
+TEST(AboutBox, PanelTextInvertedOnlyWithoutThemes)
+{
+    const QString style = QApplication::style()->name();
+    for (const char* name : {"windows", "fusion"}) {
+        QApplication::setStyle(QString::fromLatin1(name));
+        const bool themes = ThemesActive();
+        EXPECT_EQ(themes, std::strcmp(name, "fusion") == 0);
+        TfrmAbout about;
+        const QColor text = about.palette().color(QPalette::Active, QPalette::WindowText);
+        const QColor inverted = ColorRefToQColor(InvertColor(QColorToColorRef(text)));
+        QPalette namePal = about.pnlName->palette();
+        namePal.setColor(QPalette::Window, text);
+        about.pnlName->setPalette(namePal);
+        // The website panel's colour is the window colour handed over.
+        about.SetColors(QApplication::font(), text, Qt::white, text);
+        for (const auto& [panel, what] : {std::pair{about.pnlName, "name"}, std::pair{about.pnlWebsite, "website"}})
+            EXPECT_EQ(panel->palette().color(QPalette::Active, QPalette::WindowText), themes ? text : inverted)
+                << name << " " << what;
+        // A panel that can be read keeps the dialog's text colour.
+        about.SetColors(QApplication::font(), text, Qt::white, inverted);
+        EXPECT_EQ(about.pnlWebsite->palette().color(QPalette::Active, QPalette::WindowText), text) << name;
+    }
+    QApplication::setStyle(style);
+}
+
 TEST(MessageWindow, EscOrItsFrameClosesItForGood)
 {
     ShowMessageWindow(QStringLiteral("Searching for the ergometer ..."));
@@ -497,4 +658,13 @@ TEST_F(MainTest, ApplyOptionsReachesTheDialogsAndEveryChildWindow)
                                   &SelectColumnsDialog()};
     for (QWidget* window : windows)
         EXPECT_EQ(window->font().pointSize(), 17) << window->metaObject()->className();
+
+    // The main window takes the back colour, or the button face with the system font.
+    form.BackColor = QColor(200, 180, 160);
+    form.ApplyOptions();
+    EXPECT_EQ(form.palette().color(QPalette::Window), form.BackColor);
+    EXPECT_EQ(form.StatusBar->palette().color(QPalette::Window), form.BackColor);
+    form.UseSystemFont = true;
+    form.ApplyOptions();
+    EXPECT_EQ(form.palette().color(QPalette::Window), QApplication::palette().color(QPalette::Button));
 }

@@ -7,6 +7,8 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 QByteArray ReadAllBytes(const QString& fileName) {
     QFile f(fileName);
@@ -22,6 +24,14 @@ bool WriteAllBytes(const QString& fileName, const QByteArray& bytes) {
 bool WriteAllBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes) {
     return WriteAllBytes(fileName, QByteArray(reinterpret_cast<const char*>(bytes.data()),
                                               static_cast<qsizetype>(bytes.size())));
+}
+
+bool LinkBlockDeviceOf(const QString& sysRoot, const QString& file, const QString& target) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(file).constData(), &st) != 0) return false;
+    const QString link = QStringLiteral("%1/dev/block/%2:%3").arg(sysRoot).arg(major(st.st_dev)).arg(minor(st.st_dev));
+    return QDir().mkpath(sysRoot + QLatin1Char('/') + target) && QDir().mkpath(QFileInfo(link).absolutePath()) &&
+           QFile::link(sysRoot + QLatin1Char('/') + target, link);
 }
 
 QStringList FilesUnder(const QString& root) {

@@ -12,6 +12,9 @@ QByteArray ReadAllBytes(const QString& fileName);
 // Creates the folders and writes the file; false when that fails.
 bool WriteAllBytes(const QString& fileName, const QByteArray& bytes);
 bool WriteAllBytes(const QString& fileName, const std::vector<std::uint8_t>& bytes);
+// Makes <sysRoot>/dev/block/<major>:<minor> of the device that holds `file` a link to
+// <sysRoot>/<target> (created as a folder); false when that fails.
+bool LinkBlockDeviceOf(const QString& sysRoot, const QString& file, const QString& target);
 // Every file below root as a path relative to it, sorted.
 QStringList FilesUnder(const QString& root);
 

@@ -91,6 +91,12 @@ void TLoopbackConnection::Reset() {
     setsockopt(FFd, SOL_SOCKET, SO_LINGER, &l, sizeof l);
 }
 
+int TLoopbackConnection::PeerPort() const {
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    return ::getpeername(FFd, reinterpret_cast<sockaddr*>(&a), &len) == 0 ? ntohs(a.sin_port) : -1;
+}
+
 TLoopbackServer::TLoopbackServer(TScript script) : FScript(std::move(script)) {
     FListen = ListenOnLoopback(FPort, true);
     if (::pipe2(FStop, O_CLOEXEC) < 0 || ::pipe2(FGate, O_CLOEXEC) < 0)

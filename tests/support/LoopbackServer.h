@@ -27,6 +27,8 @@ public:
     void WriteBytewise(const std::string& bytes);
     // Ends the connection with a reset instead of an orderly close.
     void Reset();
+    // The client's port, as this end sees it.
+    int PeerPort() const;
     int Index = 0;  // 0 for the first connection
 
 private:

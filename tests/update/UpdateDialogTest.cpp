@@ -152,40 +152,49 @@ protected:
     int Terminated = 0;
 };
 
-// Only a newer version from a whole document is offered; each button needs its keys.
+// Only a newer version from a whole document is offered; each button needs its keys. An answer
+// that is no update document fails the check with its reason.
 TEST_F(UpdateDialogTest, OffersANewerVersionWithTheButtonsOfItsKeys) {
     const std::string overflow(UpdateTextBufferSize, 'x');
+    const QString notADocument =
+        QStringLiteral("The answer is not an update document: it has no \"Version\" of four numbers (a.b.c.d).");
     const struct {
         const char* Name;
         std::string Document;
         int Status;
         bool Offered;
         const char* Buttons;
+        QString Error;
     } cases[] = {
-        {"newer", Document(), 200, true, "rhi"},
-        {"same version", Document({{"Version", "1.0.0.0"}}), 200, false, "---"},
-        {"no version", Document({{"Version", ""}}), 200, false, "---"},
-        {"overflowing document", Document() + "Padding=" + overflow + "\r\n", 200, false, "---"},
-        {"error page", Document(), 404, false, "---"},
-        {"homepage without install", Document({{"Install", ""}}), 200, true, "rh-"},
-        {"homepage only", Document({{"Install", ""}, {"Releasenotes", ""}}), 200, true, "-h-"},
-        {"install without size", Document({{"InstallSize", ""}}), 200, true, "rh-"},
-        {"notes without size", Document({{"ReleasenotesSize", ""}}), 200, true, "-hi"},
-        {"nothing but a version", Document({{"Releasenotes", ""}, {"Homepage", ""}, {"Install", ""}}), 200, true, "---"},
+        {"newer", Document(), 200, true, "rhi", {}},
+        {"same version", Document({{"Version", "1.0.0.0"}}), 200, false, "---", {}},
+        {"no version", Document({{"Version", ""}}), 200, false, "---", notADocument},
+        {"a version of two numbers", Document({{"Version", "2.0"}}), 200, false, "---", notADocument},
+        {"a web page", "<html><body>Welcome</body></html>", 200, false, "---", notADocument},
+        {"nothing", "", 200, false, "---", notADocument},
+        {"overflowing document", Document() + "Padding=" + overflow + "\r\n", 200, false, "---",
+         QStringLiteral("The update document is larger than 65534 bytes.")},
+        {"error page", Document(), 404, false, "---", QStringLiteral("Not Found (HTTP status 404)")},
+        {"homepage without install", Document({{"Install", ""}}), 200, true, "rh-", {}},
+        {"homepage only", Document({{"Install", ""}, {"Releasenotes", ""}}), 200, true, "-h-", {}},
+        {"install without size", Document({{"InstallSize", ""}}), 200, true, "rh-", {}},
+        {"notes without size", Document({{"ReleasenotesSize", ""}}), 200, true, "-hi", {}},
+        {"nothing but a version", Document({{"Releasenotes", ""}, {"Homepage", ""}, {"Install", ""}}), 200, true, "---", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         Serve("/update.txt", {c.Document, -2, std::string::npos, c.Status});
         EXPECT_EQ(Dlg->Check(QString::fromStdString(Server.Url("/update.txt"))), c.Offered);
         EXPECT_EQ(Buttons(), c.Buttons);
-        EXPECT_EQ(Dlg->LastError.isEmpty(), c.Status == 200);
+        EXPECT_EQ(Dlg->LastError, c.Error);
+        EXPECT_FALSE(Dlg->CheckCancelled());
     }
     EXPECT_FALSE(Dlg->Check(QStringLiteral("http://127.0.0.1:%1/").arg(RefusingPort())));
-    EXPECT_FALSE(Dlg->LastError.isEmpty());
-    // The program's own version offers nothing: no window, false.
+    EXPECT_EQ(Dlg->LastError, QStringLiteral("Connection refused (Error #10061)"));
+    // The program's own version offers nothing: no window.
     Serve("/update.txt", {Document({{"Version", GetFileVersion().toStdString()}})});
     QString error;
-    EXPECT_FALSE(CheckForUpdate(QString::fromStdString(Server.Url("/update.txt")), nullptr, &error));
+    EXPECT_EQ(CheckForUpdate(QString::fromStdString(Server.Url("/update.txt")), nullptr, &error), ucNoUpdate);
     EXPECT_TRUE(error.isEmpty());
 }
 
@@ -237,8 +246,9 @@ TEST_F(UpdateDialogTest, UpdateReplacesTheProgramOnlyAsChecked) {
         EXPECT_EQ(Buttons(), "---");
         EXPECT_EQ(Boxes.size(), 1u);
         EXPECT_EQ(ReadAllBytes(Program), Old);  // nothing happens while the program runs
-        if (!c.ChangedTo.isNull())
+        if (!c.ChangedTo.isNull()) {
             ASSERT_TRUE(WriteProgram(Dlg->Target(), c.ChangedTo, 0644));
+        }
 
         ::close(Dlg->Replacer->WaitFd);  // the program ends
         EXPECT_EQ(WaitExit(Dlg->Replacer->Pid), c.Exit);
@@ -411,6 +421,7 @@ TEST_F(UpdateDialogTest, CancelEndsTheRunningRequest) {
     EXPECT_FALSE(Dlg->Check(QString::fromStdString(Server.Url("/update.txt"))));
     EXPECT_TRUE(offered);
     EXPECT_EQ(Dlg->LastError, QStringLiteral("HTTP request aborted"));
+    EXPECT_TRUE(Dlg->CheckCancelled());
     EXPECT_TRUE(Boxes.empty());
 
     ASSERT_TRUE(CheckWith(Document()));
@@ -454,8 +465,9 @@ TEST_F(UpdateDialogTest, HomepageOpensOnlyWebAddresses) {
         ClickOn(Dlg->btnHomepage);
         EXPECT_EQ(Opened, c.Opens ? QStringList{QString::fromLatin1(c.Homepage)} : QStringList());
         ASSERT_EQ(Boxes.size(), c.Opens ? 0u : 1u);
-        if (!c.Opens)
+        if (!c.Opens) {
             EXPECT_TRUE(Boxes[0].second.contains(QLatin1String(c.Homepage)));
+        }
     }
 }
 

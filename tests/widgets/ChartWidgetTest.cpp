@@ -105,6 +105,48 @@ TEST(ChartWidget, MarksPointColoursAndClearPens) {
     EXPECT_EQ(CountPixels(picture, qRgb(255, 255, 0)), 0);
 }
 
+// A line of thousands of points in a few hundred pixels: every pixel column still reaches from
+// its lowest to its highest point (a lone spike and a lone dip included), and a dashed line keeps
+// its pattern along the whole length.
+TEST(ChartWidget, DenseLinesKeepEveryColumnsExtremesAndTheirDashes) {
+    TChartModel m;
+    m.Bottom.SetMinMax(0, 4000);
+    m.Left.SetMinMax(0, 100);
+    TChartSeries& dense = m.AddSeries(TSeriesKind::Line);
+    dense.PenWidth = 2;
+    for (int i = 0; i < 4000; ++i)
+        dense.AddXY(i, i == 2001 ? 95 : i == 3003 ? 5 : 40 + (i % 7), kRedRef);
+    TChartSeries& dashed = m.AddSeries(TSeriesKind::Line);
+    dashed.PenWidth = 2;
+    dashed.PenStyle = kPenDash;
+    for (int i = 0; i < 4000; ++i)
+        dashed.AddXY(i, 80, kBlueRef);
+    TChartWidget chart;
+    chart.resize(300, 240);
+    chart.SetModel(m);
+    const QImage picture = chart.ChartPicture();
+    const auto redRows = [&](int x) {
+        std::pair<int, int> rows{picture.height(), -1};
+        for (int y = 0; y < picture.height(); ++y)
+            if ((picture.pixel(x, y) & 0xFFFFFF) == 0xFF0000u)
+                rows = {std::min(rows.first, y), std::max(rows.second, y)};
+        return rows;
+    };
+    const auto [spikeTop, spikeBottom] = redRows(static_cast<int>(chart.xAxis->coordToPixel(2001)));
+    EXPECT_LE(spikeTop, PixelRowOf(chart.yAxis, 95) + 1);
+    EXPECT_GE(spikeBottom, PixelRowOf(chart.yAxis, 43) - 1);
+    const auto [dipTop, dipBottom] = redRows(static_cast<int>(chart.xAxis->coordToPixel(3003)));
+    EXPECT_GE(dipBottom, PixelRowOf(chart.yAxis, 5) - 1);
+    EXPECT_LE(dipTop, PixelRowOf(chart.yAxis, 43) + 1);
+    // Dashes of 4 pen widths with gaps of 2 along some 250 pixels.
+    const int row = PixelRowOf(chart.yAxis, 80);
+    int inked = 0, length = 0;
+    for (int x = int(chart.xAxis->coordToPixel(0)) + 1; x < int(chart.xAxis->coordToPixel(3999)); ++x, ++length)
+        inked += (picture.pixel(x, row) & 0xFFFFFF) == 0x0000FFu || (picture.pixel(x, row - 1) & 0xFFFFFF) == 0x0000FFu;
+    ASSERT_GT(length, 200);
+    EXPECT_NEAR(double(inked) / length, 2.0 / 3, 0.1);
+}
+
 TEST(ChartWidget, AxesFollowTheDescription) {
     TChartModel m = SampleModel();
     m.Left.SetAutomatic();
