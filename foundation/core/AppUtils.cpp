@@ -391,13 +391,18 @@ QString GetUserIniFileName(bool writeMode) { return LocateUserFile(writeMode, Se
 bool IsProgramSettingsFile(const QString& fileName) {
     if (fileName.isEmpty())
         return false;
-    const QString place = QDir::cleanPath(QFileInfo(fileName).absoluteFilePath());
-    for (const QString& settings : {GetUserIniFileName(false), GetUserIniFileName(true), GetExeIniFileName()}) {
-        if (settings.isEmpty())
-            continue;
-        if (SameFile(fileName, settings) || place == QDir::cleanPath(QFileInfo(settings).absoluteFilePath()))
+    // The file as it is, under any name that reaches it (links, another spelling) ...
+    const QString existing = GetUserIniFileName(false);
+    if (!existing.isEmpty() && SameFile(fileName, existing))
+        return true;
+    // ... and the places it is written to, before it exists.
+    const QFileInfo target(fileName);
+    if (target.fileName().compare(SettingsFileName(), Qt::CaseInsensitive) != 0)
+        return false;
+    const QString folder = QDir::cleanPath(target.absolutePath());
+    for (const QString& place : {GetUserDataFolder(), GetProgramFolder()})
+        if (!place.isEmpty() && (QDir::cleanPath(place) == folder || SameFile(place, folder)))
             return true;
-    }
     return false;
 }
 
