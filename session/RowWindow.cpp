@@ -53,7 +53,7 @@ TfrmRow::TfrmRow(TMDIMain* owner, TfrmTraining* trainingWindow)
     : TMDIChild(owner), FTrainingWindow(trainingWindow) {
     setAttribute(Qt::WA_DeleteOnClose, false);  // the sub-window owns it
     setWindowTitle(QStringLiteral("Row"));
-    resize(684, 373 + kStatusBarHeight);
+    SetDesignSize(684, 373 + kStatusBarHeight);
     FWindowColor = palette().color(QPalette::Window);
     Session = new TSessionController(this);
     Session->CreateInterfaceOfKind = [](std::uint8_t kind, QObject* parent) {

@@ -833,6 +833,21 @@ TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
     EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
 }
 
+// Restored from maximised (as it opens), the row window comes back at a size it can be used at.
+TEST_F(RowByHand, ComesBackFromMaximisedAtItsDesignSize) {
+    form->resize(1200, 900);
+    QMdiSubWindow* frame = row->SubWindow();
+    ASSERT_TRUE(frame);
+    if (!frame->isMaximized()) {
+        ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarMaxButton));
+    }
+    ASSERT_TRUE(frame->isMaximized());
+    ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarNormalButton));
+    EXPECT_FALSE(frame->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized));
+    EXPECT_GE(row->width(), 684);
+    EXPECT_GE(row->height(), 373);
+}
+
 // A warm-up that ends because its device went (not by the button) clears every status panel:
 // the goal ruler is back for the next session.
 TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
