@@ -427,6 +427,11 @@ QString FormatStrokeParameter(const TStgStrokeData& stroke, int i, const TStgIni
     return FormatParameterValue(StrokeParameterFormat(i), GetStrokeParameterValue(stroke, i, ini));
 }
 
+QString FormatStrokeValueTrimmed(int i, double value) {
+    return (FormatParameterValue(StrokeParameterFormat(i), value) + QLatin1Char(' ') + StrokeParameterUnit(i))
+        .trimmed();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Interval columns
 
@@ -523,6 +528,22 @@ QString FormatSessionParameter(const TTraining& training, int i) {
 
 QString FormatSessionParameterTrimmed(const TTraining& training, int i) {
     return (FormatSessionParameter(training, i) + QLatin1Char(' ') + SessionParameterUnit(i)).trimmed();
+}
+
+float GetSessionDriveRatio(const TTraining& training) {
+    double sum = 0;
+    int ratios = 0;
+    const int strokes = HighestStrokeIndex(training);
+    for (int i = 1; i <= strokes; ++i) {
+        const float ratio = training.StrokeData[static_cast<std::size_t>(i)].DriveRatio;
+        sum += ratio;
+        ratios += ratio != 0 ? 1 : 0;
+    }
+    return SafeDivide(static_cast<float>(sum), static_cast<float>(ratios));
+}
+
+QString FormatSessionDriveRatioTrimmed(const TTraining& training) {
+    return FormatStrokeValueTrimmed(kStrokeDriveRatio, GetSessionDriveRatio(training));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -65,6 +65,9 @@ std::uint8_t StrokeParameterSeriesKind(int i);
 bool StrokeParameterWhole(int i);  // shown without a fraction: counts, watts, metres ...
 float GetStrokeParameterValue(const TStgStrokeData& stroke, int i, const TStgIni& ini);
 QString FormatStrokeParameter(const TStgStrokeData& stroke, int i, const TStgIni& ini);
+// A value of stroke column i (a stroke's, or a maximum or mean of strokes): "value unit", trimmed.
+QString FormatStrokeValueTrimmed(int i, double value);
+inline constexpr int kStrokeDriveRatio = 20;
 
 // Interval columns (0..21), from one finished interval and its average stroke.
 QString IntervalParameterUnit(int i);
@@ -84,6 +87,11 @@ QString SessionParameterTitle(int i);
 float GetSessionParameterValue(const TTraining& training, int i);
 QString FormatSessionParameter(const TTraining& training, int i);
 QString FormatSessionParameterTrimmed(const TTraining& training, int i); // "value unit", trimmed
+// The session's average drive : recover ratio, shown by every view as stroke column 20 shows
+// ratios: the mean of its strokes' ratios, a stroke without one (its recovery was not measured
+// whole) left out; 0 without any.
+float GetSessionDriveRatio(const TTraining& training);
+QString FormatSessionDriveRatioTrimmed(const TTraining& training);
 
 // Split columns (0..20): texts only; split values are computed by the windows that show them.
 QString SplitParameterUnit(int i);
