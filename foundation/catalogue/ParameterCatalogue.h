@@ -78,7 +78,10 @@ QString IntervalParameterTitle(int i);
 float GetIntervalParameterValue(const TStgInterval& interval, int i);
 QString FormatIntervalParameter(const TStgInterval& interval, int i);
 
-// Session columns (0..6), from a training's totals.
+// Session columns (0..6), from a training's totals. The averages (power, 500 m time, stroke rate)
+// are those of its strokes: their own values, weighted by the time (the 500 m time by the
+// distance) each stroke covered, so that they lie within the strokes' range; the totals give
+// them only for a training without such stroke values.
 QString SessionParameterUnit(int i);
 QString SessionParameterCaption(int i);
 QString SessionParameterLongCaption(int i);
