@@ -10,6 +10,7 @@
 #include "shell/MainWindow.h"
 #include "shell/SelectColumnsDialog.h"
 #include "widgets/ChartWidget.h"
+#include "widgets/GridCellDelegate.h"
 #include "widgets/UiUtils.h"
 
 #include <QAction>
@@ -127,27 +128,16 @@ private:
 };
 
 // The data grid: fixed column 0 with the legend line of the row's training, text 2 pixels in.
-class TDataGridDelegate : public QStyledItemDelegate {
+class TDataGridDelegate : public TGridCellDelegate {
 public:
-    explicit TDataGridDelegate(TfrmChart* window) : QStyledItemDelegate(window), FWindow(window) {}
+    explicit TDataGridDelegate(TfrmChart* window) : TGridCellDelegate(window), FWindow(window) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
     {
+        TGridCellDelegate::paint(painter, option, index);
         painter->save();
-        const QWidget* grid = option.widget;
-        const bool fixed = index.column() == 0;
-        QColor back = fixed ? grid->palette().color(QPalette::Button) : grid->palette().color(QPalette::Base);
-        QColor text = fixed ? QColor(Qt::black) : grid->palette().color(QPalette::Text);
-        if (!fixed && (option.state & QStyle::State_Selected)) {
-            back = grid->palette().color(QPalette::Highlight);
-            text = grid->palette().color(QPalette::HighlightedText);
-        }
-        painter->fillRect(option.rect, back);
-        painter->setPen(text);
-        painter->setFont(option.font);
-        painter->drawText(option.rect.adjusted(2, 2, 0, 0), Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                          index.data().toString());
-        if (fixed) {
+        if (index.column() == 0) {
+            const QColor back = CellBackground(option, index);
             QColor colour = Qt::black;
             int width = 0;
             int style = kPenClear;
@@ -184,9 +174,7 @@ TfrmChart::TfrmChart(TMDIMain* owner) : TMDIChild(owner)
     CreateControls();
     CreateActions();
     CreateChart();
-    resize(489, 313);
-    if (QWidget* frame = ChildFrame(this); frame != this)
-        frame->resize(frame->size() - size() + QSize(489, 313));
+    SetDesignSize(489, 313);
 }
 
 TfrmChart::~TfrmChart() = default;
@@ -815,7 +803,8 @@ void TfrmChart::SetColors(const QFont& font, const QColor& textColor, const QCol
         axis->AxisColor = QColorToColorRef(FontColor);
     }
     FChart->Refresh();
-    // The grid's rows are not rebuilt here: colouring never changes what the grid holds.
+    // Row heights and column 0 follow the font; the kinds fill the values in again.
+    FillDataGridHeader();
     update();
 }
 
@@ -996,7 +985,8 @@ bool TfrmChart::ExportChartPicture(bool toFile)
     }
     if (fileName.isEmpty())
         return false;
-    if (QString why; !SaveImageAsBitmap(image, fileName, &why)) {
+    if (QString why = IsProgramSettingsFile(fileName) ? SettingsFileOverwriteReason() : QString();
+        !why.isEmpty() || !SaveImageAsBitmap(image, fileName, &why)) {
         ShowMessageBox(this, QMessageBox::Critical,
                        tr("Could not write the file %1.").arg(fileName) + QStringLiteral("\n") + why);
         return false;

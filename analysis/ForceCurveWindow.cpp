@@ -12,6 +12,7 @@
 #include "widgets/UiUtils.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,11 +27,14 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSpinBox>
+#include <QStatusTipEvent>
 #include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QToolTip>
 #include <QVBoxLayout>
 #include <cmath>
 
@@ -53,6 +57,68 @@ void SetHint(QWidget* w, const QString& hint) {
     w->setToolTip(bar >= 0 ? hint.left(bar) : hint);
     w->setStatusTip(bar >= 0 ? hint.mid(bar + 1) : hint);
 }
+
+// An edit with its up-down in one control: over the arrows the up-down's hint, elsewhere the
+// edit's, as tool tip and in the status bar.
+class TUpDownHints : public QObject {
+public:
+    TUpDownHints(QSpinBox* box, const QString& editHint, const QString& upDownHint)
+        : QObject(box), FBox(box), FEdit(editHint), FUpDown(upDownHint) {
+        SetHint(box, editHint);
+        box->setAttribute(Qt::WA_Hover);
+        box->installEventFilter(this);
+        // The pointer over the text is over the box's own edit.
+        if (auto* text = box->findChild<QLineEdit*>()) {
+            FText = text;
+            text->setMouseTracking(true);
+            text->installEventFilter(this);
+        }
+    }
+
+    QString HintAt(const QPoint& pos) const {
+        QStyleOptionSpinBox option;
+        option.initFrom(FBox);
+        option.frame = FBox->hasFrame();
+        option.buttonSymbols = FBox->buttonSymbols();
+        option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+        const QStyle* style = FBox->style();
+        const bool onArrows =
+            style->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, FBox).contains(pos) ||
+            style->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxDown, FBox).contains(pos);
+        return onArrows ? FUpDown : FEdit;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == FText) {
+            if (event->type() == QEvent::Enter || event->type() == QEvent::MouseMove)
+                ShowStatus(FEdit);
+            return false;
+        }
+        if (event->type() == QEvent::ToolTip) {
+            const auto* help = static_cast<QHelpEvent*>(event);
+            QToolTip::showText(help->globalPos(), HintAt(help->pos()), FBox);
+            return true;
+        }
+        if (event->type() == QEvent::HoverEnter || event->type() == QEvent::HoverMove)
+            ShowStatus(HintAt(static_cast<QHoverEvent*>(event)->position().toPoint()));
+        return false;
+    }
+
+private:
+    void ShowStatus(const QString& hint) {
+        if (hint == FBox->statusTip())
+            return;
+        FBox->setStatusTip(hint);
+        QStatusTipEvent tip(hint);
+        QCoreApplication::sendEvent(FBox, &tip);
+    }
+
+    QSpinBox* FBox;
+    QLineEdit* FText = nullptr;
+    QString FEdit;
+    QString FUpDown;
+};
 
 QToolButton* GlyphButton(QWidget* parent, QStyle::StandardPixmap glyph, const QString& hint) {
     auto* b = new QToolButton(parent);
@@ -155,9 +221,7 @@ TfrmForceCurves::TfrmForceCurves(TMDIMain* owner) : TfrmChart(owner) {
     ArrangeBrowseControls();
     SetPlayGlyph(true);
 
-    resize(565, 476);
-    if (QWidget* frame = ChildFrame(this); frame != this)
-        frame->resize(frame->size() - size() + QSize(565, 476));
+    SetDesignSize(565, 476);
 }
 
 TfrmForceCurves::~TfrmForceCurves() = default;
@@ -182,14 +246,14 @@ void TfrmForceCurves::CreateFixedControls() {
     edtForce->setRange(0, 999);
     edtForce->setSingleStep(10);
     edtForce->setValue(550);
-    SetHint(edtForce, tr("Fixed peakforce"));
+    new TUpDownHints(edtForce, tr("Fixed peakforce"), tr("Change fixed peakforce"));
     cbxLength = new QCheckBox(tr("Fixed length"), panel);
     SetHint(cbxLength, tr("Enable / disable fixed strokelength"));
     edtLength = new QSpinBox(panel);
     edtLength->setRange(0, 176);
     edtLength->setSingleStep(2);
     edtLength->setValue(150);
-    SetHint(edtLength, tr("Fixed strokelength"));
+    new TUpDownHints(edtLength, tr("Fixed strokelength"), tr("Change fixed strokelength"));
     edtForce->setEnabled(false);
     edtLength->setEnabled(false);
     cbxShowAll = new QCheckBox(tr("Show all"), panel);
@@ -691,8 +755,9 @@ bool TfrmForceCurves::ExportStrokeFile() {
 
     TTraining target;
     BuildStrokeExport(source, Scaling(), target);
-    if (!SaveTrainingAs(fileName, target, kStrokeContent)) {
-        ShowMessageBox(this, QMessageBox::Critical, tr("Could not write the file %1.").arg(fileName));
+    if (QString why; !SaveTrainingAs(fileName, target, kStrokeContent, why)) {
+        ShowMessageBox(this, QMessageBox::Critical,
+                       tr("Could not write the file %1.").arg(fileName) + QStringLiteral("\n") + why);
         return false;
     }
     return true;
@@ -731,6 +796,7 @@ void TfrmForceCurves::SetColors(const QFont& font, const QColor& textColor, cons
         w->setPalette(pal);
         w->setFont(font);
     }
+    FillDataGrid();  // the base's header step left only the trainings' captions
     update();
 }
 

@@ -205,6 +205,7 @@ void TfrmStrokeData::SetColors(const QFont& font, const QColor& textColor, const
         list->setPalette(pal);
         list->setFont(font);
     }
+    FillSessionGrid();  // the base's header step left only the captions
     update();
 }
 

@@ -2,6 +2,8 @@
 
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
+#include "foundation/core/DateTimeUtils.h"
+#include "foundation/core/Prompt.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
 #include "platform/IniFiles.h"
@@ -9,9 +11,11 @@
 #include "shell/ChartOptionsDialog.h"
 #include "shell/MainWindow.h"
 #include "shell/SelectColumnsDialog.h"
+#include "widgets/GridCellDelegate.h"
 #include "widgets/ShapeSample.h"
 #include "widgets/UiUtils.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
@@ -22,9 +26,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScrollArea>
 #include <QSignalBlocker>
 #include <QTabWidget>
@@ -39,7 +45,11 @@ namespace {
 constexpr int kTextLimit = int(kShortStringMax);  // what the file holds of each text
 constexpr int kMaxWeight = 32767;  // what the user file can store
 constexpr int kMaxSetting = 65535;
+// What can be typed into a setting field: digits, and for a time up to two ':' (h:mm:ss).
+const QRegularExpression kNumberInput(QStringLiteral("\\d{0,5}"));
+const QRegularExpression kTimeInput(QStringLiteral("\\d{0,5}(:\\d{0,2}){0,2}"));
 const QDate kDayZero(1899, 12, 30);
+constexpr int kLastHeaderDay = 72999;  // a header date lies below day 73000
 
 int Tag(const QObject* control)
 {
@@ -129,6 +139,30 @@ int& PeriodField(TStgIni& ini, bool work, bool& isTime)
     }
 }
 
+// The field of a setting edit by its Tag, and whether it holds a time; null for none.
+int* SettingField(TStgIni& ini, int tag, bool& isTime)
+{
+    isTime = false;
+    switch (tag) {
+    case 2:
+        return &ini.Weight;
+    case 3:
+        return &LimitField(ini, isTime);
+    case 4:
+        return &PeriodField(ini, true, isTime);
+    case 5:
+        return &PeriodField(ini, false, isTime);
+    case 6:
+        return &ini.StartValue;
+    case 7:
+        return &ini.StepValue;
+    case 8:
+        return &ini.StepRest;
+    default:
+        return nullptr;
+    }
+}
+
 }  // namespace
 
 QString ModifiedMarkText(const QString& caption, bool modified)
@@ -154,7 +188,7 @@ TfrmTraining::TfrmTraining(TMDIMain* owner) : TMDIChild(owner)
         setPalette(pal);
         setAutoFillBackground(true);
     }
-    resize(640, 480);
+    SetDesignSize(640, 480);
 
     FIntervals = new TTrainingGridModel(TTrainingGridModel::gkIntervals, &Training, this);
     FStrokes = new TTrainingGridModel(TTrainingGridModel::gkStrokeData, &Training, this);
@@ -200,6 +234,17 @@ TfrmTraining::TfrmTraining(TMDIMain* owner) : TMDIChild(owner)
 
     pclTraining->setCurrentIndex(0);
     ReadHistoryLists();
+
+    // Coming back to the window is not entering a setting: the frame gives the focus back to
+    // the field last focused, which must not ask the reset question; the pages take it instead.
+    if (QMdiSubWindow* frame = SubWindow())
+        connect(frame, &QMdiSubWindow::windowStateChanged, this,
+                [this](Qt::WindowStates old, Qt::WindowStates now) {
+                    if ((old & Qt::WindowActive) && !(now & Qt::WindowActive))
+                        FComingBack = true;
+                    else if (!(old & Qt::WindowActive) && (now & Qt::WindowActive))
+                        QTimer::singleShot(0, this, [this] { FComingBack = false; });
+                });
 }
 
 TfrmTraining::~TfrmTraining() = default;
@@ -270,10 +315,12 @@ void TfrmTraining::CreateWorkoutPage()
     grid->addWidget(btnReset, 2, 3);
     connect(btnReset, &QPushButton::clicked, this, &TfrmTraining::Reset);
 
+    FNumberInput = new QRegularExpressionValidator(kNumberInput, this);
+    FTimeInput = new QRegularExpressionValidator(kTimeInput, this);
     for (QLineEdit* edit : FSettingEdits) {
         edit->installEventFilter(this);
         connect(edit, &QLineEdit::textEdited, this, [this, edit] { EditChanged(edit); });
-        connect(edit, &QLineEdit::returnPressed, this, [this, edit] { EditExit(edit); });
+        connect(edit, &QLineEdit::returnPressed, this, [this, edit] { EditExit(edit, false); });
     }
     for (QComboBox* combo : FSettingCombos) {
         combo->installEventFilter(this);
@@ -343,7 +390,9 @@ void TfrmTraining::CreateGeneralPage()
     cmbEvent = historyCombo();
     dtpDate = new QDateEdit(gbxRecording);
     dtpDate->setCalendarPopup(true);
-    dtpDate->setMinimumDate(QDate(1900, 1, 1));
+    // The day before the first date a header can hold stands for no date.
+    dtpDate->setDateRange(kDayZero, kDayZero.addDays(kLastHeaderDay));
+    dtpDate->setSpecialValueText(QStringLiteral("-"));
     dtpTime = new QTimeEdit(gbxRecording);
     dtpTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     pnlRecInterface = new QLabel(gbxRecording);
@@ -450,6 +499,7 @@ void TfrmTraining::CreateGridPages()
 void TfrmTraining::SetupGrid(QTableView* grid, TTrainingGridModel* model)
 {
     grid->setModel(model);
+    grid->setItemDelegate(new TGridCellDelegate(grid));  // column 0 drawn as the fixed column
     grid->verticalHeader()->hide();
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -523,6 +573,7 @@ void TfrmTraining::FillSettingControls()
     const TStgIni& ini = Training.Ini;
     for (QLineEdit* edit : FSettingEdits) {
         const QSignalBlocker block(edit);
+        edit->setValidator(IsTimeSetting(Tag(edit)) ? FTimeInput : FNumberInput);
         edit->setText(SettingText(Tag(edit)));
     }
     const std::pair<QComboBox*, int> combos[] = {
@@ -576,9 +627,13 @@ void TfrmTraining::RefreshHeader()
         const QString note = Cp1252ToQString(h.Note);
         if (memNote->toPlainText() != note)
             memNote->setPlainText(note);
-        const double day = std::floor(h.Date);
+        // No date (NaN, huge, negative) is shown as "-" in both, never as some other day.
+        const bool isDate = IsHeaderDate(h.Date);
+        const double day = isDate ? std::floor(h.Date) : 0.0;
         dtpDate->setDate(kDayZero.addDays(qint64(day)));
-        dtpTime->setTime(QTime(0, 0).addMSecs(int(std::nearbyint((h.Date - day) * 86400000.0)) % 86400000));
+        dtpTime->setSpecialValueText(isDate ? QString() : QStringLiteral("-"));
+        dtpTime->setTime(isDate ? QTime(0, 0).addMSecs(int(std::nearbyint((h.Date - day) * 86400000.0)) % 86400000)
+                                : QTime(0, 0));
     }
     for (QWidget* w : {static_cast<QWidget*>(edtTitle), static_cast<QWidget*>(cmbName),
                        static_cast<QWidget*>(cmbDescription), static_cast<QWidget*>(dtpDate),
@@ -586,6 +641,7 @@ void TfrmTraining::RefreshHeader()
                        static_cast<QWidget*>(cmbEvent), static_cast<QWidget*>(memNote)})
         w->setEnabled(true);
 
+    // Where the data came from, only while there is data: an emptied training keeps the text.
     if (!IsEmptyTraining(Training)) {
         QString source;
         if (h.InterfaceType != 0)
@@ -597,8 +653,6 @@ void TfrmTraining::RefreshHeader()
             source += QString::asprintf("%u.%u.%u.%u", v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
         }
         pnlRecInterface->setText(source + QStringLiteral("  "));
-    } else {
-        pnlRecInterface->clear();
     }
 
     // The line sample: a solid pen fills the shape with the colour, other styles draw only the
@@ -766,81 +820,67 @@ QString TfrmTraining::SettingText(int tag) const
 {
     TStgIni ini = Training.Ini;
     bool isTime = false;
-    int value = 0;
-    switch (tag) {
-    case 2:
-        value = ini.Weight;
-        break;
-    case 3:
-        value = LimitField(ini, isTime);
-        break;
-    case 4:
-        value = PeriodField(ini, true, isTime);
-        break;
-    case 5:
-        value = PeriodField(ini, false, isTime);
-        break;
-    case 6:
-        value = ini.StartValue;
-        break;
-    case 7:
-        value = ini.StepValue;
-        break;
-    case 8:
-        value = ini.StepRest;
-        break;
-    default:
+    const int* field = SettingField(ini, tag, isTime);
+    if (!field)
         return QString();
-    }
-    return isTime ? TimeText(value) : QString::number(value);
+    return isTime ? TimeText(*field) : QString::number(*field);
 }
 
-bool TfrmTraining::StoreSetting(int tag, const QString& text)
+bool TfrmTraining::IsTimeSetting(int tag) const
 {
-    TStgIni& ini = Training.Ini;
-    int* field = nullptr;
+    TStgIni ini = Training.Ini;
     bool isTime = false;
-    switch (tag) {
-    case 2:
-        field = &ini.Weight;
-        break;
-    case 3:
-        field = &LimitField(ini, isTime);
-        break;
-    case 4:
-        field = &PeriodField(ini, true, isTime);
-        break;
-    case 5:
-        field = &PeriodField(ini, false, isTime);
-        break;
-    case 6:
-        field = &ini.StartValue;
-        break;
-    case 7:
-        field = &ini.StepValue;
-        break;
-    case 8:
-        field = &ini.StepRest;
-        break;
-    default:
+    SettingField(ini, tag, isTime);
+    return isTime;
+}
+
+int TfrmTraining::SettingMaximum(int tag)
+{
+    return tag == 2 ? kMaxWeight : kMaxSetting;
+}
+
+bool TfrmTraining::ReadSetting(int tag, const QString& text, int& value) const
+{
+    TStgIni ini = Training.Ini;
+    bool isTime = false;
+    if (!SettingField(ini, tag, isTime))
         return false;
-    }
-    long long value = 0;
+    long long read = 0;
     if (isTime) {
         int seconds = 0;
         if (!ParseTimeText(text, seconds))
             return false;
-        value = seconds;
-    } else if (!ParseInteger(text, value)) {
+        read = seconds;
+    } else if (!ParseInteger(text, read)) {
         return false;
     }
-    const int stored = int(std::clamp<long long>(value, 0, tag == 2 ? kMaxWeight : kMaxSetting));
+    if (read < 0 || read > SettingMaximum(tag))
+        return false;
+    value = int(read);
+    return true;
+}
+
+QString TfrmTraining::SettingRefusal(int tag, const QString& text) const
+{
+    if (IsTimeSetting(tag))
+        return QStringLiteral("'%1' is not a time from %2 to %3 (hours:minutes:seconds).")
+            .arg(text, TimeText(0), TimeText(SettingMaximum(tag)));
+    return QStringLiteral("'%1' is not a whole number from 0 to %2.").arg(text).arg(SettingMaximum(tag));
+}
+
+bool TfrmTraining::StoreSetting(int tag, const QString& text)
+{
+    int value = 0;
+    if (!ReadSetting(tag, text, value))
+        return false;
+    TStgIni& ini = Training.Ini;
     const TStgIni old = ini;
-    *field = stored;
+    bool isTime = false;
+    *SettingField(ini, tag, isTime) = value;
     if (tag == 4)
-        ini.WorkValue = stored;
+        ini.WorkValue = value;
     else if (tag == 5)
-        ini.RestValue = stored;
+        ini.RestValue = value;
     if (!(old == ini))
         Training.Header.Modified = 1;
     return true;
@@ -886,12 +926,33 @@ void TfrmTraining::EditChanged(QLineEdit* edit)
     }
 }
 
-void TfrmTraining::EditExit(QLineEdit* edit)
+void TfrmTraining::EditExit(QLineEdit* edit, bool leaving)
 {
     if (FRefreshing)
         return;
+    const int tag = Tag(edit);
+    const QString text = edit->text().trimmed();
+    int value = 0;
+    const bool taken = !text.isEmpty() && ReadSetting(tag, text, value);
+    if (!taken && FEntryEdit == edit && !(Training.Ini == FEntryIni)) {
+        // A text that makes no value keeps what the field held when entered, not a value taken
+        // on the way there ("0:00:6" of "0:00:61").
+        Training.Ini = FEntryIni;
+        RefreshHeader();
+        NotifyMain();
+    }
+    if (!taken && !text.isEmpty()) {
+        // Said once the focus has settled where the user put it.
+        QTimer::singleShot(0, this, [why = SettingRefusal(tag, text)] {
+            PromptUser(why, TMsgKind::Warning, TMsgButtons::Ok);
+        });
+    }
+    if (leaving)
+        FEntryEdit = nullptr;
+    else if (taken && FEntryEdit == edit)
+        FEntryIni = Training.Ini;  // Enter keeps what was typed
     const QSignalBlocker block(edit);
-    SetLineText(edit, SettingText(Tag(edit)));
+    SetLineText(edit, SettingText(tag));
 }
 
 void TfrmTraining::ComboChanged(QComboBox* combo)
@@ -975,10 +1036,12 @@ void TfrmTraining::DateChanged()
         return;
     TStgHeader& h = Training.Header;
     const double day = double(kDayZero.daysTo(dtpDate->date()));
-    const double oldDay = std::floor(h.Date);
-    if (day == oldDay)
+    const bool isDate = IsHeaderDate(h.Date);
+    if (day < 1.0 || (isDate && day == std::floor(h.Date))) {
+        RefreshHeader();  // "-" is no date to store
         return;
-    h.Date = day + (h.Date - oldDay);
+    }
+    h.Date = day + (isDate ? h.Date - std::floor(h.Date) : 0.0);
     h.Modified = 1;
     RefreshHeader();
     NotifyMain();
@@ -989,9 +1052,10 @@ void TfrmTraining::TimeChanged()
     if (FRefreshing)
         return;
     TStgHeader& h = Training.Header;
-    const double day = std::floor(h.Date);
+    // A time given to no date takes today's.
+    const double day = IsHeaderDate(h.Date) ? std::floor(h.Date) : std::floor(Now());
     const double time = dtpTime->time().msecsSinceStartOfDay() / 86400000.0;
-    if (std::abs(h.Date - day - time) < 0.5 / 86400.0)
+    if (IsHeaderDate(h.Date) && std::abs(h.Date - day - time) < 0.5 / 86400.0)
         return;
     h.Date = day + time;
     h.Modified = 1;
@@ -1016,15 +1080,33 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
         if (watched == shpWindow || watched == shpDialog)
             FormResize();
         break;
-    case QEvent::FocusIn:
-        if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit))
-            ConfirmSettingChange(edit);
-        else if (auto* combo = qobject_cast<QComboBox*>(watched); combo && FSettingCombos.contains(combo))
-            ConfirmSettingChange(combo);
+    case QEvent::FocusIn: {
+        auto* control = qobject_cast<QWidget*>(watched);
+        if (!FSettingEdits.contains(qobject_cast<QLineEdit*>(watched)) &&
+            !FSettingCombos.contains(qobject_cast<QComboBox*>(watched)))
+            break;
+        // The focus given back when the program's window or a popup closes, or by the frame of
+        // this window as it becomes active again, is not the user's entering of a setting.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (FComingBack && reason == Qt::OtherFocusReason) {
+            QTimer::singleShot(0, this, [this, control = QPointer<QWidget>(control)] {
+                if (control && control->hasFocus())
+                    pclTraining->setFocus(Qt::OtherFocusReason);
+            });
+            break;
+        }
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+            ConfirmSettingChange(control)) {
+            if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+                FEntryEdit = edit;
+                FEntryIni = Training.Ini;
+            }
+        }
         break;
+    }
     case QEvent::FocusOut:
         if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit)) {
-            EditExit(edit);
+            EditExit(edit, true);
         } else {
             for (QComboBox* combo : FHistoryCombos)
                 if (watched == combo || watched == combo->lineEdit())

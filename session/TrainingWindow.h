@@ -21,6 +21,7 @@ class QPushButton;
 class QTabWidget;
 class QTableView;
 class QTimeEdit;
+class QValidator;
 class TShape;
 class TTrainingGridModel;
 
@@ -174,6 +175,11 @@ private:
     QList<QComboBox*> FHistoryCombos;
     bool FRefreshing = false;  // controls are being set from the record
     bool FAsking = false;      // the reset question is open
+    bool FComingBack = false;  // deactivated: the focus the frame gives back is not the user's
+    QLineEdit* FEntryEdit = nullptr;  // the setting field entered, and the settings then
+    TStgIni FEntryIni;
+    QValidator* FNumberInput = nullptr;  // what can be typed into a setting field
+    QValidator* FTimeInput = nullptr;
 
     void CreateWorkoutPage();
     void CreateGeneralPage();
@@ -187,10 +193,19 @@ private:
     bool ConfirmSettingChange(QWidget* control);
     // The value an edit shows for the record, by its Tag.
     QString SettingText(int tag) const;
+    bool IsTimeSetting(int tag) const;
+    static int SettingMaximum(int tag);
+    // The value of a text for the setting of a Tag; false when the text makes none the field can
+    // hold (no clamping: a value beyond the range is refused).
+    bool ReadSetting(int tag, const QString& text, int& value) const;
+    // What the user is told when a text is refused.
+    QString SettingRefusal(int tag, const QString& text) const;
     // Stores an edit's text by its Tag; false when the text is not a valid value.
     bool StoreSetting(int tag, const QString& text);
     void EditChanged(QLineEdit* edit);
-    void EditExit(QLineEdit* edit);
+    // Enter (leaving false) or leaving the field: a text that makes no value is refused, said
+    // why, and the field shows what it held when entered.
+    void EditExit(QLineEdit* edit, bool leaving);
     void ComboChanged(QComboBox* combo);
     void StoreCombo(QComboBox* combo);
     void RecordingChanged();

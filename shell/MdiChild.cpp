@@ -36,10 +36,36 @@ void TMDIChild::Close()
         close();
 }
 
+void TMDIChild::SetDesignSize(int width, int height)
+{
+    FDesignSize = QSize(width, height);
+    resize(FDesignSize);
+    // The frame does not follow its widget's size by itself: left alone it stays at the size the
+    // MDI area gave it when the widget was still empty.
+    if (QMdiSubWindow* sub = SubWindow())
+        sub->resize(FDesignSize.grownBy(sub->contentsMargins()));
+}
+
+void TMDIChild::KeepNormalSize()
+{
+    QMdiSubWindow* sub = SubWindow();
+    if (!sub || FDesignSize.isEmpty())
+        return;
+    const Qt::WindowStates sized = Qt::WindowMinimized | Qt::WindowMaximized;
+    if (sub->windowState() & sized)
+        sub->setWindowState(sub->windowState() & ~sized);
+    const QSize least = FDesignSize.grownBy(sub->contentsMargins());
+    if (sub->width() < least.width() || sub->height() < least.height())
+        sub->resize(sub->size().expandedTo(least));
+}
+
 void TMDIChild::Place(int placement, int left, int top, int width, int height)
 {
     switch (placement) {
     case 1:
+        if ((left == -1 && top == -1 && width == -1 && height == -1) ||
+            (left == 0 && top == 0 && width == 0 && height == 0))
+            KeepNormalSize();
         SetFormBounds(this, left, top, width, height);
         break;
     case 2:
@@ -47,6 +73,7 @@ void TMDIChild::Place(int placement, int left, int top, int width, int height)
             FOwner->PlaceChild(this);
         break;
     case 3:
+        KeepNormalSize();
         SetFormBounds(this, -1, -1, -1, -1);
         break;
     default:

@@ -26,16 +26,24 @@ public:
     void Close();  // closes the sub-window (asks CloseQuery first)
     // Placement from the settings: 1 the given bounds (all -1 maximised, all 0 minimised),
     // 2 filling the owner's client area, 3 maximised; anything else leaves the window as it is.
+    // A window placed maximised or minimised comes back at its design size, never less.
     void Place(int placement, int left, int top, int width, int height);
     // Takes the main window's look: font, text colour, background and the colour of lists.
     virtual void SetColors(const QFont& /*font*/, const QColor& /*textColor*/, const QColor& /*backColor*/,
                            const QColor& /*windowColor*/) {}
 
 protected:
+    // Gives the window, and its frame in the owner, the client size of its design: what it has
+    // whenever it is shown normally without bounds of its own.
+    void SetDesignSize(int width, int height);
     // False keeps the window open.
     virtual bool CloseQuery() { return true; }
     void closeEvent(QCloseEvent* event) override;
 
 private:
     TMDIMain* FOwner;
+    QSize FDesignSize;  // the client size of the design; empty until the kind sets it
+    // Before the window is maximised or minimised: its normal size is at least the design size,
+    // since that is what it comes back at.
+    void KeepNormalSize();
 };

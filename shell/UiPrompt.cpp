@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 std::function<bool(TSaveDialogRequest&)> TUiPrompt::SaveDialogHook;
 
@@ -33,6 +34,7 @@ QMessageBox::StandardButtons ButtonsOf(TMsgButtons buttons)
     case TMsgButtons::OkCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case TMsgButtons::YesNo:
+    case TMsgButtons::YesNoDefaultNo:
         return QMessageBox::Yes | QMessageBox::No;
     case TMsgButtons::YesNoCancel:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -68,7 +70,8 @@ QStringList PromptFilterToQt(const QString& filter)
 TMsgResult TUiPrompt::Ask(const QString& text, TMsgKind kind, TMsgButtons buttons)
 {
     const QMessageBox::StandardButton answer =
-        ShowMessageBox(QApplication::activeWindow(), IconOf(kind), text, ButtonsOf(buttons));
+        ShowMessageBox(QApplication::activeWindow(), IconOf(kind), text, ButtonsOf(buttons),
+                       buttons == TMsgButtons::YesNoDefaultNo ? QMessageBox::No : QMessageBox::NoButton);
     switch (answer) {
     case QMessageBox::Ok:
         return TMsgResult::Ok;
@@ -78,7 +81,8 @@ TMsgResult TUiPrompt::Ask(const QString& text, TMsgKind kind, TMsgButtons button
         return TMsgResult::No;
     default:
         // A closed box is the cautious answer.
-        return buttons == TMsgButtons::YesNo ? TMsgResult::No : TMsgResult::Cancel;
+        return buttons == TMsgButtons::YesNo || buttons == TMsgButtons::YesNoDefaultNo ? TMsgResult::No
+                                                                                       : TMsgResult::Cancel;
     }
 }
 
@@ -93,6 +97,12 @@ bool TUiPrompt::AskSaveFileName(TSaveDialogRequest& request)
     if (request.FilterIndex >= 1 && request.FilterIndex <= filters.size())
         dialog.selectNameFilter(filters[request.FilterIndex - 1]);
     dialog.setDefaultSuffix(request.DefaultExt);
+    // A type chosen in the dialog gives a name typed without extension that type's extension.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &request](const QString& filter) {
+        static const QRegularExpression pattern(QStringLiteral("\\*\\.(\\w+)"));
+        const QRegularExpressionMatch match = pattern.match(filter);
+        dialog.setDefaultSuffix(match.hasMatch() ? match.captured(1) : request.DefaultExt);
+    });
     if (!request.FileName.isEmpty())
         dialog.selectFile(request.FileName);
     if (!request.OverwritePrompt)

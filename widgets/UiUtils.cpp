@@ -212,11 +212,14 @@ bool IsShiftDown()
 }
 
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
-                                           QMessageBox::StandardButtons buttons)
+                                           QMessageBox::StandardButtons buttons,
+                                           QMessageBox::StandardButton defaultButton)
 {
     if (MessageBoxHook)
         return MessageBoxHook(icon, text, buttons);
     QMessageBox box(icon, ApplicationTitle(), text, buttons, parent);
+    if (defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(defaultButton);
     return QMessageBox::StandardButton(box.exec());
 }
 

@@ -53,8 +53,10 @@ QString ApplicationTitle();
 using TMessageBoxHook = std::function<QMessageBox::StandardButton(
     QMessageBox::Icon, const QString& text, QMessageBox::StandardButtons buttons)>;
 extern TMessageBoxHook MessageBoxHook;
+// Without a default button the box picks its own (the accepting one).
 QMessageBox::StandardButton ShowMessageBox(QWidget* parent, QMessageBox::Icon icon, const QString& text,
-                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+                                           QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                                           QMessageBox::StandardButton defaultButton = QMessageBox::NoButton);
 void ShowAboutBox(QWidget* parent, const QString& extra);
 
 // An icon of the desktop's theme, or our own picture ":/icons/<name>.png" when the theme has none.

@@ -175,7 +175,10 @@ void TfrmValueOptions::FormShow() {
     edtMax->setText(FormatValue(Item.Format, Item.Max));
     edtStep->setText(FormatValue(Item.Format, Item.Step));
     ApplyEnabling();
+    // The colour dialog offers the dialog colour as its first custom colour, and no other.
     QColorDialog::setCustomColor(0, palette().color(QPalette::Button));
+    for (int i = 1; i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, Qt::white);
     RefreshPreview();
 }
 

@@ -388,6 +388,28 @@ QString LocateUserFile(bool writeMode, const QString& fileName) {
 
 QString GetUserIniFileName(bool writeMode) { return LocateUserFile(writeMode, SettingsFileName()); }
 
+bool IsProgramSettingsFile(const QString& fileName) {
+    if (fileName.isEmpty())
+        return false;
+    // The file as it is, under any name that reaches it (links, another spelling) ...
+    const QString existing = GetUserIniFileName(false);
+    if (!existing.isEmpty() && SameFile(fileName, existing))
+        return true;
+    // ... and the places it is written to, before it exists.
+    const QFileInfo target(fileName);
+    if (target.fileName().compare(SettingsFileName(), Qt::CaseInsensitive) != 0)
+        return false;
+    const QString folder = QDir::cleanPath(target.absolutePath());
+    for (const QString& place : {GetUserDataFolder(), GetProgramFolder()})
+        if (!place.isEmpty() && (QDir::cleanPath(place) == folder || SameFile(place, folder)))
+            return true;
+    return false;
+}
+
+QString SettingsFileOverwriteReason() {
+    return QStringLiteral("This is the program's own settings file: choose another name.");
+}
+
 bool MoveSettingsFileOnce(const QString& programFolder, const QString& userFolder,
                           const QString& fileName) {
     if (programFolder.isEmpty() || userFolder.isEmpty() || SameFile(programFolder, userFolder))

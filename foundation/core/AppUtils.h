@@ -83,6 +83,11 @@ QString LocateUserFile(bool writeMode, const QString& fileName);
 QString LocateUserFileIn(bool writeMode, const QString& fileName, const QString& userFolder,
                          const QString& programFolder);  // the folders end with '/'
 QString GetUserIniFileName(bool writeMode);
+// The program's own settings file under any of its names, written yet or not: nothing else is
+// ever saved over it.
+bool IsProgramSettingsFile(const QString& fileName);
+// Why a save over the program's settings file is refused, for the user.
+QString SettingsFileOverwriteReason();
 // Moves fileName once from the program folder into the user data folder when it is found only in
 // the former; the folders are compared by identity, never by name. True when it moved.
 bool MoveSettingsFileOnce(const QString& programFolder, const QString& userFolder,

@@ -23,6 +23,7 @@ TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons) {
     case TMsgButtons::Ok:
         return TMsgResult::Ok;
     case TMsgButtons::YesNo:
+    case TMsgButtons::YesNoDefaultNo:
         return TMsgResult::No;
     case TMsgButtons::OkCancel:
     case TMsgButtons::YesNoCancel:
@@ -32,7 +33,14 @@ TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons) {
 }
 
 bool PromptSaveFileName(TSaveDialogRequest& request) {
-    if (TPrompt* prompt = CurrentPrompt) return prompt->AskSaveFileName(request);
-    DebugTrace(QStringLiteral("Unanswered save dialog: ") + request.Title);
+    TPrompt* prompt = CurrentPrompt;
+    if (!prompt) {
+        DebugTrace(QStringLiteral("Unanswered save dialog: ") + request.Title);
+        return false;
+    }
+    if (!prompt->AskSaveFileName(request)) return false;
+    if (!IsProgramSettingsFile(request.FileName)) return true;
+    prompt->Ask(QStringLiteral("Cannot save as \"%1\"\n%2").arg(request.FileName, SettingsFileOverwriteReason()),
+                TMsgKind::Error, TMsgButtons::Ok);
     return false;
 }

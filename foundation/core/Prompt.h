@@ -6,7 +6,8 @@
 #include <QString>
 
 enum class TMsgKind { Warning, Error, Information, Confirmation };
-enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default button, for questions whose Yes loses data.
+enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class TMsgResult { Ok, Cancel, Yes, No };
 
 // A save-file dialog. Filter keeps the "description|pattern|description|pattern" form (the
@@ -41,5 +42,6 @@ public:
 void SetPrompt(TPrompt* prompt);
 TPrompt* GetPrompt();
 TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons);
-// Without a prompt the dialog counts as cancelled.
+// Without a prompt the dialog counts as cancelled. A name that is the program's own settings
+// file is refused with a message, as if cancelled.
 bool PromptSaveFileName(TSaveDialogRequest& request);

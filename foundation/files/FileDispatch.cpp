@@ -326,6 +326,15 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
         kind = KindOfFilterEntry(dialog.Filter, dialog.FilterIndex);
     }
 
+    // A user file keeps the rower's settings only: a training holding a session stays as it was,
+    // named and modified, until its strokes are in a training file.
+    if (kind == kContentKindUser && FileFormatOfName(name) == kFileFormatIni && !IsEmptyTraining(training)) {
+        result.Target = name;
+        const bool ok = SaveTrainingAs(name, training, kind, result.Error);
+        fileName = ok ? name : QString();
+        return ok;
+    }
+
     // A failed save must not leave the training named after a file that was never written.
     const TStgHeader before = h;
     const std::array<char, 4> magic = training.Magic;
@@ -388,6 +397,10 @@ bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind
     error.clear();
     if (fileName.isEmpty()) {
         error = QStringLiteral("No file name");
+        return false;
+    }
+    if (IsProgramSettingsFile(fileName)) {
+        error = SettingsFileOverwriteReason();
         return false;
     }
     bool known = false;

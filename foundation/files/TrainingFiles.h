@@ -37,7 +37,10 @@ void RoundBlockToEighths(const TStgWorkout& source, TStgWorkout& dest);
 
 // Texts of file-information displays
 QString FormatHeaderText(const std::string& text); // Windows-1252 text, "-" when empty
-QString FormatHeaderDate(TDateTime date);
+// A header date that is a date (1.0 <= date < 73000.0: the years 1899 to 2099); anything else,
+// NaN and infinities included, is no date.
+bool IsHeaderDate(TDateTime date);
+QString FormatHeaderDate(TDateTime date); // "-" for no date
 QString FormatFileSize(const QString& fileName, std::int32_t storedSize);
 QString FormatFileKind(std::uint8_t kind, std::uint8_t format);
 
@@ -111,7 +114,8 @@ bool ReadFileHeader(const QString& fileName, TStgHeader& header, std::int32_t& v
 // Saves under fileName, or under a name the export dialog asks for when fileName is empty (it
 // stays empty on cancel). The kind follows the header or the dialog's choice. On success
 // fileName is the name written and Header.Modified 0; on failure fileName is empty and
-// Header.Modified 1.
+// Header.Modified 1. A user file (.ini) of a training holding a session takes its settings only:
+// the training stays as it was, its name and Header.Modified included.
 bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training);
 // What an export tried: Target is the name it wrote or tried to write (empty when the dialog
 // was cancelled), Error why the write failed (empty on success).
@@ -123,7 +127,8 @@ struct TExportResult {
 // with Header.Modified 1.
 bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training, TExportResult& result);
 // Writes the training as `kind` (a ContentKindNames index) when the name's extension fits it;
-// nothing is written otherwise. An existing file is replaced only by a complete new one.
+// nothing is written otherwise, nor over the program's own settings file. An existing file is
+// replaced only by a complete new one.
 bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind);
 // The same with the reason of a failure (kind and extension that do not go together, a folder
 // that cannot be made, the system's write error).

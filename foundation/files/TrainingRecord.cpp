@@ -129,7 +129,8 @@ bool ConfirmResetTraining(TTraining& training, int reason, bool& wasReset) {
         break;
     }
     text += QStringLiteral("Do you wish to continue?");
-    if (PromptUser(text, TMsgKind::Confirmation, TMsgButtons::YesNo) != TMsgResult::Yes) return false;
+    // Yes erases the recorded session: Enter must not.
+    if (PromptUser(text, TMsgKind::Confirmation, TMsgButtons::YesNoDefaultNo) != TMsgResult::Yes) return false;
     ResetTraining(training);
     wasReset = true;
     return true;
@@ -188,8 +189,10 @@ QString FormatHeaderText(const std::string& text) {
     return text.empty() ? QStringLiteral("-") : Cp1252ToQString(text);
 }
 
+bool IsHeaderDate(TDateTime date) { return date >= 1.0 && date < 73000.0; }
+
 QString FormatHeaderDate(TDateTime date) {
-    if (!(date >= 1.0 && date < 73000.0)) return QStringLiteral("-");
+    if (!IsHeaderDate(date)) return QStringLiteral("-");
     const QDateTime dt = DateTimeToQDateTime(date);
     const QLocale locale = QLocale::system();
     QString text = locale.toString(dt.date(), QLocale::ShortFormat);

@@ -9,6 +9,7 @@
 #include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
 #include "session/TrainingWindow.h"
+#include "shell/StatusPanels.h"
 #include "widgets/ChartWidget.h"
 #include "widgets/UiUtils.h"
 
@@ -24,6 +25,11 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QStyleOptionSpinBox>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -97,6 +103,56 @@ TEST_F(ForceCurveWindowTest, ListHoldsTheTrainingsAndTheFourAverages) {
     // Average 2 of curve 1 of each training: its length is their mean.
     const double mean = (Training(0).StrokeData[1].Length + Training(1).StrokeData[1].Length) / 2.0;
     EXPECT_NEAR(form->SpareTraining(-2).StrokeData[0].Length, mean, 1e-3);
+}
+
+// Copying the picture colours the window twice: the grid keeps the average's row and every value.
+TEST_F(ForceCurveWindowTest, CopyingThePictureKeepsTheGrid) {
+    Open({3, 5});
+    const QRect box = window->clbTrainings->visualItemRect(window->clbTrainings->item(3));
+    ClickAt(window->clbTrainings->viewport(), QPoint(box.left() + 4, box.center().y()));
+    ASSERT_EQ(window->sgdData->rowCount(), 3);
+    QStringList before;
+    for (int r = 1; r <= 3; ++r)
+        for (int c = 0; c < window->sgdData->columnCount(); ++c)
+            before << Cell(r, c);
+    form->MdiArea->setActiveSubWindow(window->SubWindow());
+    form->UpdateActions();
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuEdit, form->EditCopyChart));
+    QStringList after;
+    for (int r = 1; r <= window->sgdData->rowCount(); ++r)
+        for (int c = 0; c < window->sgdData->columnCount(); ++c)
+            after << Cell(r, c);
+    EXPECT_EQ(after, before);
+}
+
+// The fixed values' edits and their up-downs have hints of their own, as tool tip and in the
+// status bar, by where the pointer is.
+TEST_F(ForceCurveWindowTest, FixedValuesHintTheirEditsAndUpDowns) {
+    Open({3});
+    const struct {
+        QCheckBox* Box;
+        QSpinBox* Edit;
+        QString EditHint, UpDownHint;
+    } fixed[] = {{window->cbxForce, window->edtForce, "Fixed peakforce", "Change fixed peakforce"},
+                 {window->cbxLength, window->edtLength, "Fixed strokelength", "Change fixed strokelength"}};
+    for (const auto& f : fixed) {
+        Press(f.Box);
+        ASSERT_TRUE(f.Edit->isEnabled());
+        QStyleOptionSpinBox option;
+        option.initFrom(f.Edit);
+        option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+        const QPoint arrow =
+            f.Edit->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, f.Edit).center();
+        const QPoint text(4, f.Edit->height() / 2);
+        for (const auto& [at, hint] : {std::pair{arrow, f.UpDownHint}, std::pair{text, f.EditHint},
+                                       std::pair{arrow, f.UpDownHint}}) {
+            HoverAt(f.Edit, at);
+            EXPECT_EQ(form->StatusBar->Panel(2).Text, hint);
+            QHelpEvent help(QEvent::ToolTip, at, f.Edit->mapToGlobal(at));
+            QApplication::sendEvent(f.Edit, &help);
+            EXPECT_EQ(QToolTip::text(), hint);
+        }
+    }
 }
 
 TEST_F(ForceCurveWindowTest, GridRows) {

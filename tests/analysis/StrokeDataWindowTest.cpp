@@ -24,6 +24,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QTableWidget>
+#include <QTest>
 #include <gtest/gtest.h>
 
 namespace {
@@ -326,6 +327,35 @@ TEST_F(StrokeDataTest, PictureLeavesColoursAndGridAsTheyWere)
     const QString said = "Could not write the file " + nowhere + ".\n";
     EXPECT_TRUE(messages[0].startsWith(said) && messages[0].size() > said.size()) << messages[0].toStdString();
     EXPECT_FALSE(QFileInfo::exists(nowhere));
+}
+
+// Colouring the window (as copying its picture does) sets the data grid's column 0 and row heights
+// again from the font, and keeps what the grid holds.
+TEST_F(StrokeDataTest, ColouringSetsTheGridsColumnZeroAgainAndKeepsItsValues)
+{
+    ShowForm();
+    for (const char* title : {"A", "B"})
+        AddTraining(QString::fromLatin1(title), true);
+    TfrmStrokeData* w = ShowStrokeData(form.get());
+    ChildFrame(w)->resize(700, 500);
+    QCoreApplication::processEvents();
+    QTableWidget* grid = w->sgdData;
+    const QStringList before = Column(grid, 0) + Column(grid, 3);
+    ASSERT_EQ(grid->columnWidth(0), 120);
+    // The user drags column 0 wider by its right edge.
+    QWidget* header = grid->horizontalHeader()->viewport();
+    const int edge = grid->horizontalHeader()->sectionViewportPosition(0) + grid->columnWidth(0) - 1;
+    const int y = header->height() / 2;
+    QTest::mousePress(header, Qt::LeftButton, {}, QPoint(edge, y));
+    QTest::mouseMove(header, QPoint(edge + 60, y));
+    QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(edge + 60, y));
+    ASSERT_EQ(grid->columnWidth(0), 180);
+
+    form->MdiArea->setActiveSubWindow(w->SubWindow());
+    form->UpdateActions();
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuEdit, form->EditCopyChart));
+    EXPECT_EQ(grid->columnWidth(0), 120);
+    EXPECT_EQ(Column(grid, 0) + Column(grid, 3), before);
 }
 
 TEST_F(StrokeDataTest, EveryStrokeColumnPlotsForARecordedTraining)

@@ -361,16 +361,29 @@ TEST(ExportTraining, OtherExtensionsMoveTheIdentityIntoTheSourceFields) {
     EXPECT_NE(h.Guid, TGUID{}); // an all-zero identity gets a new one
     EXPECT_EQ(HeaderOf(name).SourceFileName, name.toStdString());
 
-    // User content under .ini is written as a user file.
-    TTraining u = Recorded(6);
-    u.Header.SourceContentKind = 7;
-    u.Header.SourceFileFormat = 2;
-    u.Header.Modified = 1;
-    QString userName = dir.filePath("user.ini");
-    EXPECT_TRUE(ExportTraining(userName, "", u));
-    EXPECT_EQ(userName, dir.filePath("user.ini"));
-    EXPECT_EQ(u.Header.Modified, 0);
-    EXPECT_EQ(ReadAllBytes(userName).size(), kUserFileSize);
+    // User content under .ini is written as a user file. It holds the settings only: a training
+    // holding a session keeps its name and stays modified; an empty one is all in the file.
+    for (const bool empty : {false, true}) {
+        TTraining u = Recorded(6);
+        if (empty)
+            ResetTraining(u);
+        u.Header.FileName = "/mine/rowed.stg";
+        u.Header.SourceContentKind = 7;
+        u.Header.SourceFileFormat = 2;
+        u.Header.Modified = 1;
+        const TStgHeader before = u.Header;
+        QString userName = dir.filePath("user.ini");
+        EXPECT_TRUE(ExportTraining(userName, "", u)) << empty;
+        EXPECT_EQ(userName, dir.filePath("user.ini"));
+        EXPECT_EQ(ReadAllBytes(userName).size(), kUserFileSize);
+        if (empty) {
+            EXPECT_EQ(u.Header.Modified, 0);
+            EXPECT_EQ(u.Header.SourceFileName, userName.toStdString());
+            EXPECT_TRUE(u.Header.FileName.empty());
+        } else {
+            EXPECT_EQ(u.Header, before);
+        }
+    }
 }
 
 TEST(ExportTraining, DialogChoosesNameAndKind) {
@@ -396,16 +409,50 @@ TEST(ExportTraining, DialogChoosesNameAndKind) {
     EXPECT_EQ(t.Header.ContentKind, 6);
     EXPECT_NE(t.Header.Guid, guid); // a dialog save is a new identity
 
-    // "User" chosen with a .ini name: user content, written as a user file.
+    // "User" chosen with a .ini name: user content, written as a user file; the session stays
+    // in the training file it was saved to.
     prompt.ChosenName = dir.filePath("chosen.ini");
     prompt.ChosenFilter = 2;
     name.clear();
+    const TStgHeader saved = t.Header;
     EXPECT_TRUE(ExportTraining(name, "/start", t));
     EXPECT_EQ(prompt.Dialogs, 3);
-    EXPECT_EQ(t.Header.SourceContentKind, 7);
-    EXPECT_EQ(t.Header.SourceFileFormat, 2);
-    EXPECT_EQ(t.Header.Modified, 0);
+    EXPECT_EQ(name, prompt.ChosenName);
+    EXPECT_EQ(t.Header, saved);
     EXPECT_EQ(ReadAllBytes(name).size(), kUserFileSize);
+}
+
+// Nothing is saved over the program's own settings file, under any of its names, written yet or
+// not: a named save fails with the reason, the export dialog's choice is refused like a cancel.
+TEST_F(TempHome, NothingIsSavedOverTheSettingsFile) {
+    const QString settings = GetUserIniFileName(true);
+    ASSERT_FALSE(settings.isEmpty());
+    TTraining t = Recorded(7);
+    ResetTraining(t); // an empty user training: all of it would go into a user file
+    const QString link = FDir.filePath("elsewhere.ini");
+    const QString dotted = QFileInfo(settings).path() + "/./" + QFileInfo(settings).fileName();
+    for (const QString& name : {settings, dotted, link}) {
+        if (name == link) {
+            ASSERT_TRUE(WriteAllBytes(settings, "[Options]\nLastDir=/x/\n"));
+            ASSERT_EQ(::symlink(QFile::encodeName(settings).constData(), QFile::encodeName(link).constData()), 0);
+        }
+        const QByteArray before = ReadAllBytes(settings);
+        QString error;
+        EXPECT_FALSE(SaveTrainingAs(name, t, 7, error)) << name.toStdString();
+        EXPECT_EQ(error, SettingsFileOverwriteReason());
+        EXPECT_EQ(ReadAllBytes(settings), before);
+    }
+    TFakePrompt prompt;
+    prompt.ChosenName = settings;
+    prompt.ChosenFilter = 2;
+    const TStgHeader header = t.Header;
+    QString name;
+    EXPECT_FALSE(ExportTraining(name, "", t));
+    EXPECT_TRUE(name.isEmpty());
+    EXPECT_EQ(prompt.Texts, QStringList{"Cannot save as \"" + settings + "\"\n" + SettingsFileOverwriteReason()});
+    EXPECT_EQ(prompt.Kind, TMsgKind::Error);
+    EXPECT_EQ(t.Header, header);
+    EXPECT_EQ(ReadAllBytes(settings), "[Options]\nLastDir=/x/\n");
 }
 
 TEST_F(TempHome, DefaultTrainingTemplateFoundInAnyCase) {

@@ -213,7 +213,7 @@ TEST(Reset, ConfirmAsksOnlyWhenThereIsDataWithTheCallersText) {
         }
         EXPECT_EQ(prompt.Texts, QStringList{c.Text});
         EXPECT_EQ(prompt.Kind, TMsgKind::Confirmation);
-        EXPECT_EQ(prompt.Buttons, TMsgButtons::YesNo);
+        EXPECT_EQ(prompt.Buttons, TMsgButtons::YesNoDefaultNo);
     }
     // Nothing to lose: no question. No prompt: no reset.
     TFakePrompt prompt(TMsgResult::No);

@@ -74,18 +74,20 @@ TEST(SaveTrainingToFile, SuccessRecordsTheFolderActuallyWritten) {
     QStringList recent;
     context.AddRecentFile = [&](const QString& name) { recent << name; };
 
-    // A .ini export empties the training's own file name: the folder comes from the name written.
+    // A user file leaves the training named after its own file: the folder comes from the name
+    // written. The session is not in it: the training stays modified.
     TTraining t = Modified("Morning");
     t.Header.SourceContentKind = 7;
     t.Header.SourceFileFormat = 2;
+    const std::string own = t.Header.FileName;
     const QString userFile = dir.filePath("users/rower.ini");
     const TSaveOutcome outcome = SaveTrainingToFile(t, userFile, context);
     ASSERT_TRUE(outcome.Saved) << outcome.Error.toStdString();
-    EXPECT_TRUE(t.Header.FileName.empty());
+    EXPECT_EQ(t.Header.FileName, own);
     EXPECT_EQ(context.LastDir, dir.filePath("users") + "/");
     EXPECT_EQ(context.FilesSaved, 1);
     EXPECT_EQ(recent, QStringList{userFile});
-    EXPECT_EQ(t.Header.Modified, 0);
+    EXPECT_EQ(t.Header.Modified, 1);
     EXPECT_TRUE(prompt.Texts.empty());
 
     // A cancelled export dialog reports nothing and changes nothing.

@@ -824,21 +824,7 @@ TEST_F(RowSession, ClosedWhileConnectedTheResultsFollowTheCloseQuestion) {
         // The row window's own close button on its title bar.
         QMdiSubWindow* frame = row->SubWindow();
         frame->showNormal();
-        QStyleOptionTitleBar bar;
-        bar.initFrom(frame);
-        bar.subControls = QStyle::SC_All;
-        bar.titleBarFlags = frame->windowFlags();
-        bar.titleBarState = frame->windowState();
-        const int border = frame->style()->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, frame);
-        bar.rect = QRect(border, border, frame->width() - 2 * border,
-                         frame->style()->pixelMetric(QStyle::PM_TitleBarHeight, &bar, frame));
-        const QPoint close =
-            frame->style()->subControlRect(QStyle::CC_TitleBar, &bar, QStyle::SC_TitleBarCloseButton, frame).center();
-        ASSERT_EQ(frame->childAt(close), nullptr);
-        // The title bar's buttons answer the pointer that came over them.
-        QTest::mouseMove(frame, frame->rect().center());
-        QTest::mouseMove(frame, close);
-        QTest::mouseClick(frame, Qt::LeftButton, {}, close);
+        ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarCloseButton));
         for (int i = 0; i < 50; ++i)
             QCoreApplication::processEvents();
         watcher.stop();

@@ -3,17 +3,25 @@
 #include "platform/IniFiles.h"
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
+#include "shell/SplashWindow.h"
 #include "shell/UiPrompt.h"
 #include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
+#include "support/UiInput.h"
 #include "widgets/UiUtils.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QCompleter>
+#include <QFileDialog>
+#include <QPushButton>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTableView>
 #include <gtest/gtest.h>
@@ -165,6 +173,90 @@ TEST_F(TrainingWindowSave, SaveAndSaveAs)
     EXPECT_TRUE(window->SaveToFile(TrainingDisplayName(window->Training)));
     EXPECT_EQ(main.FilesSaved, 2);
     EXPECT_EQ(boxes.size(), 1u);
+}
+
+// Save As through its dialog as a person uses it: the type chosen gives a name typed without an
+// extension its extension; a user file keeps the session's training named and modified, so that
+// closing it asks; the program's settings file is never written over.
+TEST_F(TrainingWindowSave, SaveAsAUserFileAndOverTheSettingsFile)
+{
+    MessageBoxHook = nullptr;
+    TUiPrompt::SaveDialogHook = nullptr;
+    SplashDisplayTimeOverride = 0;
+    const auto noSplash = qScopeGuard([] { SplashDisplayTimeOverride = -1; });
+    TfrmMain main;
+    main.show();
+    for (int i = 0; i < 200 && !main.StartupDone; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    main.LastDir = home.path() + "/";
+    TfrmTraining* window = ModifiedWindow(main, "Morning");
+    QApplication::setActiveWindow(&main);
+    // In the file dialog: the type so many entries down, the name typed, Enter.
+    const auto typeName = [](const QString& typed, int typeSteps) {
+        return [typed, typeSteps](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            ASSERT_TRUE(dialog) << modal->metaObject()->className();
+            auto* types = dialog->findChild<QComboBox*>("fileTypeCombo");
+            for (int i = 0; i < typeSteps; ++i)
+                QTest::keyClick(types, Qt::Key_Down);
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            QTest::keyClick(name, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(name, typed);
+            if (QCompleter* completer = name->completer(); completer && completer->popup()->isVisible())
+                QTest::keyClick(completer->popup(), Qt::Key_Escape);
+            QTest::keyClick(name, Qt::Key_Return);
+        };
+    };
+    QStringList said;
+    const auto press = [&said](std::function<QAbstractButton*(QMessageBox*)> button, Qt::Key key) {
+        return [&said, button, key](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            ASSERT_TRUE(box);
+            said << box->text();
+            if (button)
+                QTest::mouseClick(button(box), Qt::LeftButton);
+            else
+                QTest::keyClick(box, key);
+        };
+    };
+    const TStgHeader before = window->Training.Header;
+    {
+        TModalSteps steps({typeName("userC", 1)});
+        ASSERT_TRUE(ChooseFromMenu(main.menuBar(), main.mnuFile, main.FileSaveAs));
+        EXPECT_TRUE(steps.Steps.empty());
+    }
+    EXPECT_EQ(ReadAllBytes(home.filePath("userC.ini")).size(), kUserFileSize);
+    EXPECT_EQ(QDir(home.path()).entryList({"userC*"}), QStringList{"userC.ini"});
+    EXPECT_EQ(window->Training.Header, before);  // named as it was, modified
+    EXPECT_TRUE(window->gbxRecording->title().endsWith(" (*)"));
+    main.UpdateActions();
+    EXPECT_TRUE(main.FileSave->isEnabled());
+    EXPECT_TRUE(said.isEmpty());
+
+    // Replacing the settings file is confirmed in the dialog, then refused with a message.
+    const QString settings = GetUserIniFileName(true);
+    ASSERT_TRUE(WriteAllBytes(settings, "[Options]\nLastDir=/x/\n"));
+    main.LastDir = QFileInfo(settings).path() + "/";
+    {
+        TModalSteps steps({typeName(QFileInfo(settings).fileName(), 1), press([](QMessageBox* box) { return box->button(QMessageBox::Yes); }, {}),
+                           press({}, Qt::Key_Return)});
+        ASSERT_TRUE(ChooseFromMenu(main.menuBar(), main.mnuFile, main.FileSaveAs));
+        EXPECT_TRUE(steps.Steps.empty());
+    }
+    EXPECT_EQ(ReadAllBytes(settings), "[Options]\nLastDir=/x/\n");
+    ASSERT_EQ(said.size(), 2);
+    EXPECT_EQ(said[1], "Cannot save as \"" + settings + "\"\n" + SettingsFileOverwriteReason());
+    EXPECT_EQ(window->Training.Header.Modified, 1);
+
+    // Closing asks: the session is in no training file yet.
+    said.clear();
+    {
+        TModalSteps steps({press({}, Qt::Key_Escape)});
+        ClickAt(window->btbClose);
+        EXPECT_TRUE(steps.Steps.empty());
+    }
+    EXPECT_EQ(said, QStringList{"Training session \"Morning\" is modified. Close anyway? "});
+    EXPECT_FALSE(window->Closing);
 }
 
 TEST_F(TrainingWindowSave, SettingsAndHistoryListsOfTwoWindows)

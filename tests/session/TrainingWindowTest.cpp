@@ -1,8 +1,10 @@
 // The training window driven through its widgets: settings by Tag, limit and interval mode,
 // the reset question, the " (*)" marks, the grids over a two-hour training.
 #include "support/FakePrompt.h"
+#include "support/MainWindowHome.h"
 #include "support/QtPrinters.h"
 #include "support/TrainingBuilder.h"
+#include "support/UiInput.h"
 #include "analysis/ForceCurveWindow.h"
 #include "analysis/StrokeDataWindow.h"
 #include "devices/InterfaceFactory.h"
@@ -12,7 +14,10 @@
 #include "session/TrainingGridModels.h"
 #include "session/TrainingWindow.h"
 #include "shell/ChartOptionsDialog.h"
+#include "shell/MainWindow.h"
 #include "shell/SelectColumnsDialog.h"
+#include "shell/StatusPanels.h"
+#include "shell/UiPrompt.h"
 #include "widgets/ColorGrid.h"
 
 #include <QApplication>
@@ -23,6 +28,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMdiSubWindow>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,6 +40,9 @@
 #include <QTimeEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -57,13 +67,15 @@ protected:
         window->Training = MakeRowedTraining(strokes, intervalStrokes);
         window->RefreshTraining();
     }
-    // Types into a setting field and leaves it.
-    void Type(QLineEdit* edit, const QString& text)
+    // Clicks into a setting field, types over its text and leaves it by Tab (or ends it by
+    // another key); what the field then said is in prompt.Texts.
+    void Type(QLineEdit* edit, const QString& text, Qt::Key end = Qt::Key_Tab)
     {
-        edit->setFocus();
-        edit->selectAll();
+        ClickAt(edit);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(edit, text);
-        window->pclTraining->setFocus();
+        QTest::keyClick(edit, end);
+        QCoreApplication::processEvents();
     }
     void Choose(QComboBox* combo, int index)
     {
@@ -72,13 +84,16 @@ protected:
     }
 };
 
-// Edits land in the field of their Tag, limit and mode, are clamped; texts that make no value
-// raise nothing and leaving the field puts the last value back.
-TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
+// Edits land in the field of their Tag, limit and mode. What the field cannot hold is refused
+// visibly: it cannot be typed, or the field turns back to what it held when entered and says
+// why; it is never stored as another value.
+TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagOrAreRefusedVisibly)
 {
     using E = QLineEdit* TfrmTraining::*;
     const E weight = &TfrmTraining::edtWeight, limit = &TfrmTraining::edtLimitValue,
             work = &TfrmTraining::edtWorkPeriod, rest = &TfrmTraining::edtRestPeriod;
+    const QString number = "'%1' is not a whole number from 0 to %2.";
+    const QString time = "'%1' is not a time from 0:00:00 to 18:12:15 (hours:minutes:seconds).";
     const struct {
         int limit, intervalBy;
         E edit;
@@ -86,27 +101,39 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
         std::int32_t TStgIni::*field;
         std::int32_t expected;
         QString shown;  // the text after leaving the field
+        QString said;
+        Qt::Key end = Qt::Key_Tab;
     } cases[] = {
-        {0, 0, weight, "300", &TStgIni::Weight, 300, "300"},
-        {0, 0, weight, "99999", &TStgIni::Weight, 32767, "32767"},
-        {0, 0, limit, "70000", &TStgIni::LimitStrokes, 65535, "65535"},
-        {0, 0, limit, "-5", &TStgIni::LimitStrokes, 0, "0"},
-        {1, 0, limit, "1234", &TStgIni::LimitEnergy, 1234, "1234"},
-        {2, 0, limit, "2000", &TStgIni::LimitDistance, 2000, "2000"},
-        {3, 0, limit, "1:30", &TStgIni::LimitTime, 90, "0:01:30"},
-        {3, 0, limit, "1:00:00", &TStgIni::LimitTime, 3600, "1:00:00"},
-        {3, 0, limit, "95", &TStgIni::LimitTime, 95, "0:01:35"},
-        {3, 0, weight, "8o", &TStgIni::Weight, 8, "8"},
-        {3, 0, weight, "abc", &TStgIni::Weight, 8, "8"},
-        {3, 0, limit, "1:75", &TStgIni::LimitTime, 67, "0:01:07"},
-        {3, 0, limit, "x:10", &TStgIni::LimitTime, 67, "0:01:07"},
-        {3, 0, limit, "1:2:3:4", &TStgIni::LimitTime, 3723, "1:02:03"},
-        {4, 0, limit, "6", &TStgIni::LimitIntervals, 6, "6"},
-        {4, 0, work, "25", &TStgIni::WorkStrokes, 25, "25"},
-        {4, 1, work, "900", &TStgIni::WorkEnergy, 900, "900"},
-        {4, 2, rest, "250", &TStgIni::RestDistance, 250, "250"},
-        {4, 3, rest, "0:45", &TStgIni::RestTime, 45, "0:00:45"},
-        {4, 3, work, "2:00", &TStgIni::WorkTime, 120, "0:02:00"},
+        {0, 0, weight, "300", &TStgIni::Weight, 300, "300", ""},
+        {0, 0, weight, "32768", &TStgIni::Weight, 300, "300", number.arg("32768").arg(32767)},
+        {0, 0, limit, "500", &TStgIni::LimitStrokes, 500, "500", ""},
+        {0, 0, limit, "70000", &TStgIni::LimitStrokes, 500, "500", number.arg("70000").arg(65535)},
+        {0, 0, limit, "65535", &TStgIni::LimitStrokes, 65535, "65535", ""},
+        {0, 0, limit, "-5", &TStgIni::LimitStrokes, 5, "5", ""},  // no sign can be typed
+        {1, 0, limit, "1234", &TStgIni::LimitEnergy, 1234, "1234", ""},
+        {2, 0, limit, "2000", &TStgIni::LimitDistance, 2000, "2000", ""},
+        // Only five digits can be typed: the sixth on is not taken.
+        {2, 0, limit, "99999999999", &TStgIni::LimitDistance, 2000, "2000", number.arg("99999").arg(65535)},
+        {3, 0, limit, "1:30", &TStgIni::LimitTime, 90, "0:01:30", ""},
+        {3, 0, limit, "1:00:00", &TStgIni::LimitTime, 3600, "1:00:00", ""},
+        {3, 0, limit, "95", &TStgIni::LimitTime, 95, "0:01:35", ""},
+        {3, 0, limit, "0:00:61", &TStgIni::LimitTime, 95, "0:01:35", time.arg("0:00:61")},
+        {3, 0, limit, "99:99:99", &TStgIni::LimitTime, 95, "0:01:35", time.arg("99:99:99")},
+        {3, 0, limit, "25:00:00", &TStgIni::LimitTime, 95, "0:01:35", time.arg("25:00:00")},
+        {3, 0, limit, "0:00:61", &TStgIni::LimitTime, 95, "0:01:35", time.arg("0:00:61"), Qt::Key_Return},
+        {3, 0, limit, "18:12:15", &TStgIni::LimitTime, 65535, "18:12:15", ""},
+        {3, 0, limit, "x:10", &TStgIni::LimitTime, 65535, "18:12:15", time.arg(":10")},
+        {3, 0, limit, "1:2:3:4", &TStgIni::LimitTime, 3754, "1:02:34", ""},  // a third ':' is not taken
+        {3, 0, weight, "8o", &TStgIni::Weight, 8, "8", ""},
+        {3, 0, weight, "abc", &TStgIni::Weight, 8, "8", ""},
+        {4, 0, limit, "6", &TStgIni::LimitIntervals, 6, "6", ""},
+        {4, 0, work, "25", &TStgIni::WorkStrokes, 25, "25", ""},
+        {4, 1, work, "900", &TStgIni::WorkEnergy, 900, "900", ""},
+        {4, 2, rest, "250", &TStgIni::RestDistance, 250, "250", ""},
+        {4, 2, rest, "65536", &TStgIni::RestDistance, 250, "250", number.arg("65536").arg(65535)},
+        {4, 3, rest, "0:45", &TStgIni::RestTime, 45, "0:00:45", ""},
+        {4, 3, work, "2:00", &TStgIni::WorkTime, 120, "0:02:00", ""},
+        {4, 3, work, "0:00:61", &TStgIni::WorkTime, 120, "0:02:00", time.arg("0:00:61")},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text.toStdString());
@@ -115,9 +142,11 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
             Choose(window->cmbIntervalBy, c.intervalBy);
         QLineEdit* edit = window.get()->*c.edit;
         ASSERT_TRUE(edit->isEnabled());
-        Type(edit, c.text);
+        prompt.Texts.clear();
+        Type(edit, c.text, c.end);
         EXPECT_EQ(window->Training.Ini.*c.field, c.expected);
         EXPECT_EQ(edit->text(), c.shown);
+        EXPECT_EQ(prompt.Texts, c.said.isEmpty() ? QStringList() : QStringList{c.said});
         if (c.edit == work) {
             EXPECT_EQ(window->Training.Ini.WorkValue, c.expected);
         }
@@ -126,7 +155,6 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagAndAreClamped)
         }
     }
     EXPECT_EQ(window->Training.Header.Modified, 1);
-    EXPECT_TRUE(prompt.Texts.isEmpty());  // an empty training is not asked about
 }
 
 // A declined reset leaves the record untouched; an accepted one clears the strokes, keeps the
@@ -165,6 +193,86 @@ TEST_F(TrainingWindowTest, TheResetQuestion)
     EXPECT_EQ(window->StrokeModel()->rowCount(), 0);
     QTest::keyClicks(window->edtLimitValue, QStringLiteral("500"));
     EXPECT_EQ(prompt.Texts.size(), 1);
+}
+
+// The reset question's default button is No: Enter in it keeps the recorded session.
+TEST_F(TrainingWindowTest, EnterInTheResetQuestionKeepsTheSession)
+{
+    Rowed(20);
+    TUiPrompt boxes;
+    SetPrompt(&boxes);
+    QStringList asked;
+    QTimer::singleShot(0, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            asked << box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    ClickAt(window->edtWeight);
+    SetPrompt(&prompt);
+    EXPECT_EQ(asked, QStringList{"Changing this value will reset the training session.\nDo you wish to continue?"});
+    EXPECT_EQ(window->StrokeModel()->rowCount(), 20);
+    EXPECT_FALSE(window->edtWeight->hasFocus());
+}
+
+// Training windows in the main window, as a person switches between them.
+class TrainingWindowsInMain : public TMainWindowHome {
+protected:
+    TFakePrompt prompt{TMsgResult::No};
+    static void SetUpTestSuite() { EnsureParameterTables(); }
+};
+
+// Coming back to a training window asks nothing: only entering a setting asks the reset question.
+TEST_F(TrainingWindowsInMain, ComingBackToAWindowAsksNoResetQuestion)
+{
+    form->TrainingViewMode = 0;
+    form->show();
+    for (int i = 0; i < 200 && !form->StartupDone; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    TfrmTraining* rowed = form->NewTraining(QString());
+    TfrmTraining* other = form->NewTraining(QString());
+    form->TileMosaic();
+    QApplication::setActiveWindow(form.get());
+    ASSERT_TRUE(ClickTitleBar(rowed->SubWindow(), QStyle::SC_TitleBarLabel));
+    ClickAt(rowed->edtWeight);
+    ASSERT_TRUE(rowed->edtWeight->hasFocus());  // an empty training: entered without a question
+
+    // A session records into it; the user looks at another window and comes back.
+    rowed->Training = MakeRowedTraining(20);
+    rowed->RefreshTraining();
+    ASSERT_TRUE(ClickTitleBar(other->SubWindow(), QStyle::SC_TitleBarLabel));
+    ASSERT_EQ(form->ActiveMDIChild(), other);
+    ASSERT_TRUE(ClickTitleBar(rowed->SubWindow(), QStyle::SC_TitleBarLabel));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->ActiveMDIChild(), rowed);
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+    EXPECT_TRUE(rowed->pclTraining->hasFocus());
+
+    // The same through the status bar's window panels (shown once the start-up banner is over).
+    form->SetShowWindowPanels(true);
+    TStatusPanels* bar = form->StatusBar;
+    for (TfrmTraining* window : {other, rowed}) {
+        int panel = form->FirstWindowPanel;
+        while (panel < bar->Count() && bar->Panel(panel).Text != window->windowTitle())
+            ++panel;
+        ASSERT_LT(panel, bar->Count());
+        const QPoint at(bar->PanelLeft(panel) + 3, bar->height() / 2);
+        QTest::mouseMove(bar, at);
+        ClickAt(bar, at);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form->ActiveMDIChild(), window);
+    }
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+    EXPECT_TRUE(rowed->pclTraining->hasFocus());
+
+    // The program's window given back the focus asks nothing either; entering the field asks.
+    QApplication::setActiveWindow(nullptr);
+    rowed->edtWeight->setFocus();
+    QApplication::setActiveWindow(form.get());
+    EXPECT_TRUE(prompt.Texts.isEmpty());
+    ClickAt(rowed->cmbBoat);
+    EXPECT_EQ(prompt.Texts.size(), 1);
+    EXPECT_EQ(rowed->StrokeModel()->rowCount(), 20);
 }
 
 TEST_F(TrainingWindowTest, TheModifiedMarkAppearsOnceAndGoes)
@@ -247,6 +355,80 @@ TEST_F(TrainingWindowTest, RecordingFieldsAndDates)
     EXPECT_EQ(window->Training.Header.Event, "Club race \xe9");
     window->memNote->setPlainText(QString(300, QLatin1Char('n')));
     EXPECT_EQ(window->Training.Header.Note.size(), kShortStringMax);
+}
+
+// Column 0 of the grids is drawn as the fixed column: the button colour and black numbers, whatever
+// colours the options give the grid. Where the data came from changes only while there is data.
+TEST_F(TrainingWindowTest, FixedColumnAndTheSourceOfTheData)
+{
+    Rowed(40, 10);
+    window->Training.Ini.SessionLimit = 4;  // the intervals grid shows
+    window->Training.Header.InterfaceType = 2;
+    window->SetColors(QApplication::font(), QColor(0, 0, 255), QColor(220, 220, 220), QColor(255, 255, 200));
+    QTableView* grid = window->sgdIntervals;
+    ASSERT_TRUE(grid->isVisible());
+    const QImage image = grid->viewport()->grab().toImage();
+    const auto inks = [&](const QRect& cell) {
+        int black = 0, blue = 0;
+        for (int y = cell.top(); y <= cell.bottom(); ++y)
+            for (int x = cell.left(); x <= cell.right(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                black += c.red() < 100 && c.green() < 100 && c.blue() < 100;
+                blue += c.blue() - c.red() > 60;
+            }
+        return std::pair{black, blue};
+    };
+    const QRect fixed = grid->visualRect(grid->model()->index(0, 0));
+    const QRect value = grid->visualRect(grid->model()->index(0, 1));
+    EXPECT_EQ(image.pixelColor(fixed.topLeft() + QPoint(1, 1)), grid->palette().color(QPalette::Button));
+    EXPECT_GT(inks(fixed).first, 0);
+    EXPECT_EQ(inks(fixed).second, 0);
+    EXPECT_GT(inks(value).second, 0);
+    // Nothing drawn above the text's place, 2 pixels in.
+    int above = 0;
+    for (int x = fixed.left(); x <= fixed.right(); ++x)
+        above += image.pixelColor(x, fixed.top() + 1) != grid->palette().color(QPalette::Button);
+    EXPECT_EQ(above, 0);
+
+    const QString source = window->pnlRecInterface->text();
+    ASSERT_FALSE(source.isEmpty());
+    prompt.Answers = {TMsgResult::Yes};
+    ClickAt(window->btnReset);
+    ASSERT_TRUE(IsEmptyTraining(window->Training));
+    EXPECT_EQ(window->pnlRecInterface->text(), source);
+}
+
+// A header date that is no date (a damaged or hostile file) shows as "-", not as today or a
+// clamped day; an edit of its time or its date stores a date.
+TEST_F(TrainingWindowTest, NoDateShowsAsADashAndAnEditStoresADate)
+{
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double date : {nan, 1e300, -1e300, -5.0, 0.5, 73000.0, inf}) {
+        for (QAbstractSpinBox* picker : {static_cast<QAbstractSpinBox*>(window->dtpTime),
+                                         static_cast<QAbstractSpinBox*>(window->dtpDate)}) {
+            SCOPED_TRACE(std::to_string(date) + (picker == window->dtpTime ? " time" : " date"));
+            TStgHeader& h = window->Training.Header;
+            h.Date = date;
+            h.Modified = 0;
+            window->RefreshHeader();
+            EXPECT_EQ(window->dtpDate->text(), "-");
+            EXPECT_EQ(window->dtpTime->text(), "-");
+
+            ClickAt(picker);
+            QTest::keyClick(picker, Qt::Key_Up);
+            ASSERT_TRUE(IsHeaderDate(h.Date)) << h.Date;
+            EXPECT_EQ(h.Modified, 1);
+            EXPECT_NE(window->dtpDate->text(), "-");
+            EXPECT_NE(window->dtpTime->text(), "-");
+            if (picker == window->dtpTime) {
+                EXPECT_EQ(window->dtpDate->date(), QDate::currentDate());  // a time alone takes today
+                EXPECT_EQ(window->dtpTime->time(), QTime(1, 0));
+            } else {
+                EXPECT_EQ(h.Date, std::floor(h.Date));  // a day alone at midnight
+            }
+        }
+    }
 }
 
 // Runs fn on the modal dialog once it is shown, then closes it with OK or Cancel.

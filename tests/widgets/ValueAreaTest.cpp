@@ -3,10 +3,12 @@
 
 #include "platform/IniFiles.h"
 #include "widgets/UiUtils.h"
+#include "support/UiInput.h"
 
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
@@ -230,6 +232,24 @@ TEST_F(ValueAreaWidget, OptionsDialogWritesTheItem) {
     Area.AreaDblClick({160, 150});
     EXPECT_EQ(runs, 2);
     TValueArea::OptionsDialogHook = nullptr;
+}
+
+// Shown by a double click on a cell, the dialog leaves the colour dialog only its own colour as a
+// custom colour: the others are cleared.
+TEST_F(ValueAreaWidget, ShowingClearsTheCustomColoursButTheFirst) {
+    Area.show();
+    for (int i = 0; i < QColorDialog::customCount(); ++i)
+        QColorDialog::setCustomColor(i, QColor(10 * i, 20, 30));
+    QColor dialogColour;
+    TModalSteps steps({[&](QWidget* modal) {
+        dialogColour = modal->palette().color(QPalette::Button);
+        QTest::keyClick(modal, Qt::Key_Escape);
+    }});
+    QTest::mouseDClick(&Area, Qt::LeftButton, {}, {160, 150});
+    ASSERT_TRUE(steps.Steps.empty());
+    EXPECT_EQ(QColorDialog::customColor(0), dialogColour);
+    for (int i = 1; i < QColorDialog::customCount(); ++i)
+        EXPECT_EQ(QColorDialog::customColor(i), QColor(Qt::white)) << i;
 }
 
 TEST_F(ValueAreaWidget, ColourChosenStaysAfterCancel) {
