@@ -1,5 +1,6 @@
-// The parameter catalogue at the scale of a long session: formatting 100,000 column values and
-// computing every stroke value of 3,600 strokes (an hour at one stroke a second).
+// The parameter catalogue at the scale of a long session: formatting 100,000 column values,
+// computing every stroke value of 3,600 strokes (an hour at one stroke a second) and the session
+// values over them.
 #include "foundation/catalogue/ParameterCatalogue.h"
 
 #include <benchmark/benchmark.h>
@@ -17,6 +18,7 @@ std::vector<TStgStrokeData> MakeStrokes() {
         TStgStrokeData& s = strokes[static_cast<std::size_t>(i)];
         s.Number = static_cast<Word>(i + 1);
         s.Power = 200.0f + static_cast<float>(i % 50);
+        s.StrokeRate = 24.0f + static_cast<float>(i % 5);
         s.Time = 1.0f * static_cast<float>(i + 1);
         s.Distance = 4.2f * static_cast<float>(i + 1);
         s.Est500mTime = 110.0f + static_cast<float>(i % 20) * 0.1f;
@@ -87,5 +89,24 @@ void BM_FormatStrokes3600(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kStrokes * kStrokeParameterCount);
 }
 BENCHMARK(BM_FormatStrokes3600)->Unit(benchmark::kMillisecond);
+
+// Every session value and the average ratio of a 3,600-stroke training, as the training window,
+// the results and the stroke-data grid show them (the averages go over every stroke).
+void BM_SessionValues3600(benchmark::State& state) {
+    BuildSessionParameters();
+    BuildStrokeParameters();
+    TTraining t;
+    t.StrokeData.resize(1);
+    const std::vector<TStgStrokeData> strokes = MakeStrokes();
+    t.StrokeData.insert(t.StrokeData.end(), strokes.begin(), strokes.end());
+    t.Workout = {strokes.back().Distance, strokes.back().Time, strokes.back().EnergySum, 210};
+    for (auto _ : state) {
+        qsizetype length = FormatSessionDriveRatioTrimmed(t).size();
+        for (int i = 0; i < kSessionParameterCount; ++i)
+            length += FormatSessionParameterTrimmed(t, i).size();
+        benchmark::DoNotOptimize(length);
+    }
+}
+BENCHMARK(BM_SessionValues3600)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -23,15 +23,9 @@ namespace {
 constexpr int kColPower = 1;
 constexpr int kColStrokeRate = 3;
 constexpr int kCol500mTime = 9;
-constexpr int kColRatio = 20;
+constexpr int kColRatio = kStrokeDriveRatio;
 
 const QString kSection = QStringLiteral("Results");
-
-QString StrokeValueText(int column, float value) {
-    return (FormatParameterValue(StrokeParameterFormat(column), value) + QLatin1Char(' ') +
-            StrokeParameterUnit(column))
-        .trimmed();
-}
 
 QLineEdit* ValueEdit(QWidget* parent) {
     auto* edit = new QLineEdit(QStringLiteral("-"), parent);
@@ -64,8 +58,6 @@ QPointer<TfrmResults> TheResultsDialog;
 TResultsSummary CalcResultsSummary(const TTraining& training) {
     TResultsSummary s;
     const std::size_t n = training.StrokeData.empty() ? 0 : training.StrokeData.size() - 1;
-    double ratioSum = 0;
-    int ratios = 0;
     for (std::size_t i = 1; i <= n; ++i) {
         const TStgStrokeData& stroke = training.StrokeData[i];
         const float power = GetStrokeParameterValue(stroke, kColPower, training.Ini);
@@ -80,11 +72,8 @@ TResultsSummary CalcResultsSummary(const TTraining& training) {
             s.Min500mTime = time500;
             s.Has500mTime = true;
         }
-        // A stroke whose recovery was not measured has no ratio (0): it is no part of the mean.
-        ratioSum += ratio;
-        ratios += ratio != 0 ? 1 : 0;
     }
-    s.AvgRatio = SafeDivide(static_cast<float>(ratioSum), static_cast<float>(ratios));
+    s.AvgRatio = GetSessionDriveRatio(training);
     return s;
 }
 
@@ -99,11 +88,11 @@ TResultsTexts FormatResults(const TTraining& training) {
     t.AvgPower = FormatSessionParameterTrimmed(training, 3);
     t.Avg500m = FormatSessionParameterTrimmed(training, 5);
     t.AvgStrokeRate = FormatSessionParameterTrimmed(training, 6);
-    t.AvgRatio = StrokeValueText(kColRatio, s.AvgRatio);
-    t.MaxPower = StrokeValueText(kColPower, s.MaxPower);
-    t.Max500m = StrokeValueText(kCol500mTime, s.Min500mTime);
-    t.MaxStrokeRate = StrokeValueText(kColStrokeRate, s.MaxStrokeRate);
-    t.MaxRatio = StrokeValueText(kColRatio, s.MaxRatio);
+    t.AvgRatio = FormatSessionDriveRatioTrimmed(training);
+    t.MaxPower = FormatStrokeValueTrimmed(kColPower, s.MaxPower);
+    t.Max500m = FormatStrokeValueTrimmed(kCol500mTime, s.Min500mTime);
+    t.MaxStrokeRate = FormatStrokeValueTrimmed(kColStrokeRate, s.MaxStrokeRate);
+    t.MaxRatio = FormatStrokeValueTrimmed(kColRatio, s.MaxRatio);
     return t;
 }
 

@@ -20,7 +20,7 @@ struct TResultsSummary {
     bool Has500mTime = false;
     float MaxStrokeRate = 0;  // /min
     float MaxRatio = 0;
-    float AvgRatio = 0;       // mean of the strokes' ratios, those without one left out
+    float AvgRatio = 0;       // the session's, as every view shows it
 };
 TResultsSummary CalcResultsSummary(const TTraining& training);
 

@@ -597,15 +597,7 @@ void TfrmTraining::UpdateTotals()
     lblPower->setText(FormatSessionParameterTrimmed(Training, 3));
     lbl500m->setText(FormatSessionParameterTrimmed(Training, 5));
     lblStrokerate->setText(FormatSessionParameterTrimmed(Training, 6));
-    constexpr int kDriveRatio = 20;
-    const int high = Training.StrokeData.empty() ? 0 : int(Training.StrokeData.size()) - 1;
-    double sum = 0;
-    for (int i = 1; i <= high; ++i)
-        sum += GetStrokeParameterValue(Training.StrokeData[std::size_t(i)], kDriveRatio, Training.Ini);
-    const float mean = SafeDivide(float(sum), float(high));
-    lblDRRatio->setText((FormatParameterValue(StrokeParameterFormat(kDriveRatio), mean) + QLatin1Char(' ') +
-                         StrokeParameterUnit(kDriveRatio))
-                            .trimmed());
+    lblDRRatio->setText(FormatSessionDriveRatioTrimmed(Training));
 }
 
 void TfrmTraining::RefreshHeader()

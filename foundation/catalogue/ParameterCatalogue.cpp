@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 #include <span>
 
 TParameterTable StrokeParameters;
@@ -328,32 +329,55 @@ int HighestStrokeIndex(const TTraining& t) {
     return t.StrokeData.empty() ? 0 : static_cast<int>(t.StrokeData.size()) - 1;
 }
 
-// The strokes' own rates, each weighted by the time its stroke took: the strokes per minute of
-// the rowing, within the range of the rates the strokes show. Strokes per session time would
-// leave it: the first stroke has no rate, the session time may run on after the last stroke,
-// and the strokes' rates are kept rounded. Element 0 (the average) is no stroke. Without any
-// stroke rate, the strokes per session time.
-float SessionStrokeRate(const TTraining& t) {
+// The strokes' own values of one field, each weighted by how much of the session its stroke
+// covered, the rise of a running total: its time for a rate or a power, its distance for a 500 m
+// time. That is the session's average as its strokes show it, within their range. The session's
+// totals would leave it: the first stroke has no rate, power or 500 m time but counts in the
+// totals, the time may run on after the last stroke, and the totals are kept to an eighth while
+// each stroke's value is rounded on its own. Strokes without a value (0) are left out, element 0
+// (the average) is no stroke; a plain mean when the totals do not rise. Nothing without a value.
+std::optional<float> StrokeMean(const TTraining& t, float TStgStrokeData::*value, float TStgStrokeData::*total) {
     const int strokes = HighestStrokeIndex(t);
-    double weighted = 0, seconds = 0, sum = 0;
-    int rated = 0;
+    double weighted = 0, weights = 0, sum = 0;
+    int valued = 0;
     float before = 0;
     for (int i = 1; i <= strokes; ++i) {
         const TStgStrokeData& s = t.StrokeData[static_cast<std::size_t>(i)];
-        const double took = static_cast<double>(s.Time) - before;
-        before = s.Time;
-        if (!(s.StrokeRate > 0))
+        const double covered = static_cast<double>(s.*total) - before;
+        before = s.*total;
+        const float v = s.*value;
+        if (!(v > 0))
             continue;
-        ++rated;
-        sum += s.StrokeRate;
-        if (took > 0) {
-            weighted += s.StrokeRate * took;
-            seconds += took;
+        ++valued;
+        sum += v;
+        if (covered > 0) {
+            weighted += v * covered;
+            weights += covered;
         }
     }
-    if (rated == 0)
-        return SafeDivide(static_cast<float>(strokes), static_cast<float>(t.Workout.Time / 60.0));
-    return static_cast<float>(seconds > 0 ? weighted / seconds : sum / rated);
+    if (valued == 0)
+        return std::nullopt;
+    return static_cast<float>(weights > 0 ? weighted / weights : sum / valued);
+}
+
+// The session values out of its strokes; a training without such stroke values (totals only)
+// gives them from its totals.
+float SessionPower(const TTraining& t) {
+    if (const std::optional<float> power = StrokeMean(t, &TStgStrokeData::Power, &TStgStrokeData::Time))
+        return *power;
+    return t.Workout.AvgPower;
+}
+
+double Session500mTime(const TTraining& t) {
+    if (const std::optional<float> pace = StrokeMean(t, &TStgStrokeData::Est500mTime, &TStgStrokeData::Distance))
+        return *pace;
+    return static_cast<double>(SafeDivide(500, t.Workout.Distance)) * t.Workout.Time;
+}
+
+float SessionStrokeRate(const TTraining& t) {
+    if (const std::optional<float> rate = StrokeMean(t, &TStgStrokeData::StrokeRate, &TStgStrokeData::Time))
+        return *rate;
+    return SafeDivide(static_cast<float>(HighestStrokeIndex(t)), static_cast<float>(t.Workout.Time / 60.0));
 }
 
 } // namespace
@@ -425,6 +449,11 @@ float GetStrokeParameterValue(const TStgStrokeData& stroke, int i, const TStgIni
 
 QString FormatStrokeParameter(const TStgStrokeData& stroke, int i, const TStgIni& ini) {
     return FormatParameterValue(StrokeParameterFormat(i), GetStrokeParameterValue(stroke, i, ini));
+}
+
+QString FormatStrokeValueTrimmed(int i, double value) {
+    return (FormatParameterValue(StrokeParameterFormat(i), value) + QLatin1Char(' ') + StrokeParameterUnit(i))
+        .trimmed();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -505,11 +534,11 @@ float GetSessionParameterValue(const TTraining& training, int i) {
     case 2:
         return w.Energy;
     case 3:
-        return w.AvgPower;
+        return SessionPower(training);
     case 4:
         return static_cast<float>(strokes);
     case 5:
-        return Days(static_cast<double>(SafeDivide(500, w.Distance)) * w.Time);
+        return Days(Session500mTime(training));
     case 6:
         return SessionStrokeRate(training);
     default:
@@ -523,6 +552,22 @@ QString FormatSessionParameter(const TTraining& training, int i) {
 
 QString FormatSessionParameterTrimmed(const TTraining& training, int i) {
     return (FormatSessionParameter(training, i) + QLatin1Char(' ') + SessionParameterUnit(i)).trimmed();
+}
+
+float GetSessionDriveRatio(const TTraining& training) {
+    double sum = 0;
+    int ratios = 0;
+    const int strokes = HighestStrokeIndex(training);
+    for (int i = 1; i <= strokes; ++i) {
+        const float ratio = training.StrokeData[static_cast<std::size_t>(i)].DriveRatio;
+        sum += ratio;
+        ratios += ratio != 0 ? 1 : 0;
+    }
+    return SafeDivide(static_cast<float>(sum), static_cast<float>(ratios));
+}
+
+QString FormatSessionDriveRatioTrimmed(const TTraining& training) {
+    return FormatStrokeValueTrimmed(kStrokeDriveRatio, GetSessionDriveRatio(training));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -65,6 +65,9 @@ std::uint8_t StrokeParameterSeriesKind(int i);
 bool StrokeParameterWhole(int i);  // shown without a fraction: counts, watts, metres ...
 float GetStrokeParameterValue(const TStgStrokeData& stroke, int i, const TStgIni& ini);
 QString FormatStrokeParameter(const TStgStrokeData& stroke, int i, const TStgIni& ini);
+// A value of stroke column i (a stroke's, or a maximum or mean of strokes): "value unit", trimmed.
+QString FormatStrokeValueTrimmed(int i, double value);
+inline constexpr int kStrokeDriveRatio = 20;
 
 // Interval columns (0..21), from one finished interval and its average stroke.
 QString IntervalParameterUnit(int i);
@@ -75,7 +78,10 @@ QString IntervalParameterTitle(int i);
 float GetIntervalParameterValue(const TStgInterval& interval, int i);
 QString FormatIntervalParameter(const TStgInterval& interval, int i);
 
-// Session columns (0..6), from a training's totals.
+// Session columns (0..6), from a training's totals. The averages (power, 500 m time, stroke rate)
+// are those of its strokes: their own values, weighted by the time (the 500 m time by the
+// distance) each stroke covered, so that they lie within the strokes' range; the totals give
+// them only for a training without such stroke values.
 QString SessionParameterUnit(int i);
 QString SessionParameterCaption(int i);
 QString SessionParameterLongCaption(int i);
@@ -84,6 +90,11 @@ QString SessionParameterTitle(int i);
 float GetSessionParameterValue(const TTraining& training, int i);
 QString FormatSessionParameter(const TTraining& training, int i);
 QString FormatSessionParameterTrimmed(const TTraining& training, int i); // "value unit", trimmed
+// The session's average drive : recover ratio, shown by every view as stroke column 20 shows
+// ratios: the mean of its strokes' ratios, a stroke without one (its recovery was not measured
+// whole) left out; 0 without any.
+float GetSessionDriveRatio(const TTraining& training);
+QString FormatSessionDriveRatioTrimmed(const TTraining& training);
 
 // Split columns (0..20): texts only; split values are computed by the windows that show them.
 QString SplitParameterUnit(int i);

@@ -320,42 +320,65 @@ TEST_F(Catalogue, EveryIntervalAndSessionFormula) {
     EXPECT_EQ(FormatSessionParameterTrimmed(t, 6), "5.0 /min");
 }
 
-// The session's stroke rate lies within its strokes' rates, whatever the session time says.
-TEST_F(Catalogue, SessionStrokeRateWithinTheStrokes) {
+// The session's stroke rate, power and 500 m time lie within its strokes' own, whatever its
+// totals say.
+TEST_F(Catalogue, SessionAveragesWithinTheStrokes) {
     struct Part {
         int Strokes;
-        float Rate, Seconds;  // each stroke's rate as kept and the time it took
+        float Rate, Power, Pace;  // each stroke's as kept: /min, W, s per 500 m
+        float Seconds, Metres;    // what each stroke covered
+    };
+    struct Totals {
+        float Time, Distance, AvgPower;
     };
     const struct {
         const char* What;
         std::vector<Part> Parts;
-        float SessionTime;
-        double Expected;
+        Totals Stored;
+        double Rate, Power, Pace;
     } cases[] = {
-        // The engine's first stroke: no rate, and only its drive's time.
-        {"first stroke", {{1, 0, 0.75f}, {4, 20, 3}}, 12.75f, 20},
-        // 20.87 a minute kept as 21.
-        {"rounded rates", {{1, 0, 1}, {10, 21, 2.875f}}, 29.75f, 21},
+        // The engine's first stroke: no rate, power or 500 m time, only its drive's time, but
+        // its energy.
+        {"first stroke", {{1, 0, 0, 0, 0.75f, 0.5f}, {4, 20, 90, 150, 3, 10}}, {12.75f, 40.5f, 100}, 20, 90, 150},
+        // Two strokes after a reset: the totals, kept to an eighth of a second, a metre and a
+        // kilojoule, would give 173.1 W and 2:05.6 per 500 m.
+        {"two strokes",
+         {{1, 18, 170, 127.25f, 3.375f, 13}, {1, 19, 176, 125.75f, 3.125f, 12.875f}},
+         {6.5f, 25.875f, 173.125f},
+         (18 * 3.375 + 19 * 3.125) / 6.5,
+         (170 * 3.375 + 176 * 3.125) / 6.5,
+         (127.25 * 13 + 125.75 * 12.875) / 25.875},
+        // 20.87 a minute kept as 21, 181.6 W as 182.
+        {"rounded", {{1, 0, 0, 0, 1, 0.5f}, {10, 21, 182, 120, 2.875f, 12}}, {29.75f, 120.5f, 185.5f}, 21, 182, 120},
         // A rest after the last stroke runs the session time on.
-        {"rest at the end", {{1, 0, 1}, {9, 24, 2.5f}}, 323.5f, 24},
+        {"rest at the end", {{1, 0, 0, 0, 1, 0.5f}, {9, 24, 150, 125, 2.5f, 10}}, {323.5f, 90.5f, 10.5f}, 24, 150, 125},
         // A stop between two intervals: the first stroke after it took 30 s.
-        {"stop between", {{1, 0, 1}, {4, 24, 2.5f}, {1, 2, 30}, {4, 24, 2.5f}}, 51, 60.0 * 9 / 50},
-        // Rates without times: their mean.
-        {"no times", {{1, 24.25f, 0}, {1, 20, 0}}, 7200, 22.125},
-        // No rates at all: strokes per session time.
-        {"no rates", {{40, 0, 0}}, 480, 5},
+        {"stop between",
+         {{1, 0, 0, 0, 1, 0.5f}, {4, 24, 200, 110, 2.5f, 11.5f}, {1, 2, 20, 250, 30, 60}, {4, 24, 200, 110, 2.5f, 11.5f}},
+         {51, 152.5f, 94},
+         60.0 * 9 / 50,
+         (8 * 200 * 2.5 + 20 * 30) / 50.0,
+         (8 * 110 * 11.5 + 250 * 60) / (8 * 11.5 + 60)},
+        // Values without times or distances: their mean.
+        {"no totals", {{1, 24.25f, 250.5f, 110.5f, 0, 0}, {1, 20, 200, 120, 0, 0}}, {7200, 2000, 30}, 22.125, 225.25, 115.25},
+        // No stroke values at all: the totals'.
+        {"no values", {{40, 0, 0, 0, 0, 0}}, {480, 2000, 250}, 5, 250, 120},
     };
     for (const auto& c : cases) {
         TTraining t;
         t.StrokeData.resize(1);
-        t.StrokeData[0].StrokeRate = 99;  // the average element is no stroke
-        float time = 0;
+        t.StrokeData[0] = {.Power = 999, .StrokeRate = 99, .Est500mTime = 1};  // the average is no stroke
+        float time = 0, distance = 0;
         for (const Part& p : c.Parts)
             for (int k = 0; k < p.Strokes; ++k) {
                 time += p.Seconds;
-                t.StrokeData.push_back({.Number = Word(t.StrokeData.size()), .StrokeRate = p.Rate, .Time = time});
+                distance += p.Metres;
+                t.StrokeData.push_back({.Number = Word(t.StrokeData.size()), .Power = p.Power, .StrokeRate = p.Rate,
+                                        .Time = time, .Distance = distance, .Est500mTime = p.Pace});
             }
-        t.Workout.Time = c.SessionTime;
-        EXPECT_FLOAT_EQ(GetSessionParameterValue(t, 6), float(c.Expected)) << c.What;
+        t.Workout = {c.Stored.Distance, c.Stored.Time, 0, c.Stored.AvgPower};
+        EXPECT_FLOAT_EQ(GetSessionParameterValue(t, 6), float(c.Rate)) << c.What;
+        EXPECT_FLOAT_EQ(GetSessionParameterValue(t, 3), float(c.Power)) << c.What;
+        EXPECT_FLOAT_EQ(GetSessionParameterValue(t, 5), float(c.Pace / 86400)) << c.What;
     }
 }

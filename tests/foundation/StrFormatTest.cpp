@@ -183,11 +183,13 @@ TEST(StrFile, ReaderFillsStrokeOneCurveAndAverage) {
     EXPECT_EQ(t.Header.Name, "Eve");
     EXPECT_EQ(t.Ini, IniOf(values));
     // The session's totals are those the stroke had reached: distance, time, energy sum and
-    // average power, and so the session values shown.
+    // average power, and so the totals shown; the averages shown are those of the one stroke
+    // held, as its maxima are.
     EXPECT_EQ(t.Workout, (TStgWorkout{.Distance = 480, .Time = 95, .Energy = 21, .AvgPower = 240}));
     EXPECT_EQ(GetSessionParameterValue(t, 0), 480.0f);
-    EXPECT_EQ(GetSessionParameterValue(t, 3), 240.0f);
+    EXPECT_EQ(GetSessionParameterValue(t, 3), 250.0f);
     EXPECT_EQ(GetSessionParameterValue(t, 4), 1.0f);
+    EXPECT_FLOAT_EQ(GetSessionParameterValue(t, 5), 105.0f / 86400);
 }
 
 class StrFileOnDisk : public ::testing::Test {

@@ -76,7 +76,7 @@ TEST_F(ResultsDialog, ValueTexts) {
     const std::pair<QLineEdit*, const char*> shown[] = {
         {dialog.edtDistance, "2000 m"},          {dialog.edtTime, "2:00:00.0 m:s"},
         {dialog.edtEnergy, "30 kJ"},             {dialog.edtStrokes, "2"},
-        {dialog.edtAvgPower, "180.0 W"},         {dialog.edtAvg500m, "30:00.0 m:s"},
+        {dialog.edtAvgPower, "250.4 W"},         {dialog.edtAvg500m, "01:50.5 m:s"},
         {dialog.edtAvgStrokerate, "22.1 /min"},  {dialog.edtAvgDriveRecover, "1.75"},
         {dialog.edtMaxPower, "250 W"},           {dialog.edtMax500m, "01:50.5 m:s"},
         {dialog.edtMaxStrokerate, "24.2 /min"},  {dialog.edtMaxDriveRecover, "2.00"},

@@ -675,6 +675,101 @@ TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
     EXPECT_EQ(row->ConnectButton->text(), QStringLiteral("&Connect"));
 }
 
+// The results of short and long sessions, from rest, after a reset, a pause or a warm-up, with
+// intervals or a goal: no average lies beyond its maximum (no average 500 m time below the
+// fastest stroke's), and the training window shows the results' averages. A first stroke from
+// rest counts in the energy and time but has no power, and the first stroke after a stop has
+// no ratio.
+enum class TRowed { FromRest, AfterReset, AfterPause, AfterWarmUp, Intervals, Goal };
+struct TResultsSession {
+    const char* Name;
+    TRowed How;
+    int Strokes;  // rowed from the start, the reset or the continue; above the demo's: all of it
+};
+
+class ResultsTable : public RowByHand, public ::testing::WithParamInterface<TResultsSession> {};
+
+TEST_P(ResultsTable, NoAverageBeyondItsMaximum) {
+    const TResultsSession& c = GetParam();
+    TFakePrompt prompt(TMsgResult::Yes);
+    TfrmTraining* window = row->TrainingWindow();
+    TStgIni& ini = window->Training.Ini;
+    if (c.How == TRowed::Intervals) {  // 10 s of work, 5 s of rest: ends after the second
+        ini.SessionLimit = 4;
+        ini.LimitIntervals = 3;
+        ini.IntervalBy = 3;
+        ini.WorkTime = 10;
+        ini.RestTime = 5;
+    }
+    if (c.How == TRowed::Goal)
+        ini.LimitDistance = 50;
+    if (c.How == TRowed::AfterWarmUp)
+        row->Session->View.ConnectDialog = [](TConnectChoice& choice) {
+            choice = TConnectChoice{QStringLiteral("DEMO"), 2, 1};
+            return true;
+        };
+    Connect();
+    int before = 0;  // strokes counted before the pause
+    if (c.How == TRowed::AfterReset) {
+        // Two strokes after this reset cover 25.875 m in 6.5 s as kept: 2:05.6 per 500 m,
+        // faster than either stroke.
+        RowUntilStroke(9);
+        form->MdiArea->setActiveSubWindow(window->SubWindow());
+        QCoreApplication::processEvents();
+        Click(window->btnReset);
+        ASSERT_EQ(row->Session->Recorder().StrokeCount(), 0);
+        form->MdiArea->setActiveSubWindow(row->SubWindow());
+        QCoreApplication::processEvents();
+    } else if (c.How == TRowed::AfterPause) {
+        RowUntilStroke(4);
+        prompt.Answers.push_back(TMsgResult::No);  // paused, and stay connected
+        Click(row->ConnectButton);
+        Clock.Advance(5000);
+        Click(row->ConnectButton);  // continue
+        before = row->Session->Recorder().StrokeCount();
+    } else if (c.How == TRowed::AfterWarmUp) {
+        RowUntilStroke(4);
+        Click(row->ConnectButton);  // Start
+        ASSERT_FALSE(row->Session->WarmingUp());
+    }
+    RowUntilStroke(before + c.Strokes);
+    if (row->Session->Phase() != TSessionPhase::Closed)
+        Click(row->ConnectButton);  // pause, and disconnect
+    ASSERT_EQ(row->Session->Phase(), TSessionPhase::Closed);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(Results, 1);
+
+    const TTraining& t = window->Training;
+    ASSERT_GE(t.StrokeData.size(), 3u);
+    const TResultsSummary results = CalcResultsSummary(t);
+    EXPECT_LE(GetSessionParameterValue(t, 3), results.MaxPower);
+    EXPECT_GE(GetSessionParameterValue(t, 5), results.Min500mTime);
+    EXPECT_LE(GetSessionParameterValue(t, 6), results.MaxStrokeRate);
+    EXPECT_LE(results.AvgRatio, results.MaxRatio);
+    EXPECT_GT(results.AvgRatio, 0);
+    const TResultsTexts shown = FormatResults(t);
+    const std::pair<const QLabel*, QString> same[] = {
+        {window->lblPower, shown.AvgPower},
+        {window->lbl500m, shown.Avg500m},
+        {window->lblStrokerate, shown.AvgStrokeRate},
+        {window->lblDRRatio, shown.AvgRatio},
+    };
+    for (const auto& [label, text] : same)
+        EXPECT_EQ(label->text().toStdString(), text.toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Sessions, ResultsTable,
+    ::testing::Values(TResultsSession{"TwoStrokesFromRest", TRowed::FromRest, 2},
+                      TResultsSession{"SixStrokesFromRest", TRowed::FromRest, 6},
+                      TResultsSession{"TheWholeDemo", TRowed::FromRest, 100000},
+                      TResultsSession{"TwoStrokesAfterAReset", TRowed::AfterReset, 2},
+                      TResultsSession{"ThreeStrokesAfterAPause", TRowed::AfterPause, 3},
+                      TResultsSession{"TwoStrokesAfterAWarmUp", TRowed::AfterWarmUp, 2},
+                      TResultsSession{"Intervals", TRowed::Intervals, 100000},
+                      TResultsSession{"AShortGoal", TRowed::Goal, 100000}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
     Connect();
     RowUntilStroke(4);
