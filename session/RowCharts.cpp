@@ -214,9 +214,7 @@ void TfrmRow::SetupRightChart() {
     m.Left.TitleAngle = 90;
     m.Right.TitleAngle = 90;
     // Counts and the like step by whole numbers, with or without strokes to show.
-    m.Bottom.WholeNumbers = StrokeParameterWhole(RightX);
-    m.Left.WholeNumbers = StrokeParameterWhole(RightY);
-    m.Right.WholeNumbers = StrokeParameterWhole(RightZ);
+    SetWholeNumberAxes(m, RightX, RightY, RightZ);
     FRightYSeries = FRightZSeries = -1;
     const TTraining* t = Training();
     if (t && t->Id > 0) {

@@ -236,7 +236,8 @@ double TChartAxisTicker::getTickStep(const QCPRange& range) {
             if (step >= wanted) return step / kSecondsPerDay;
     }
     const double step = QCPAxisTicker::getTickStep(range);
-    return WholeNumbers ? std::max(step, 1.0) : step;
+    // The readable steps include 2.5: a count steps by 2 there.
+    return WholeNumbers ? std::max(std::floor(step + 1e-9), 1.0) : step;
 }
 
 QString TChartAxisTicker::getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) {

@@ -23,7 +23,7 @@ public:
     double Increment = 0;   // > 0: fixed step
     QString TimeFormat;     // not empty: time labels, e.g. "nn:ss"
     bool ExactDateTime = true;
-    bool WholeNumbers = false;  // steps of at least 1
+    bool WholeNumbers = false;  // whole steps of at least 1
 
 protected:
     double getTickStep(const QCPRange& range) override;

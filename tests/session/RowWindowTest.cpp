@@ -837,4 +837,29 @@ TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
     EXPECT_EQ(opened.Header.CurrentStroke, 7);
 }
 
+
+// Stroke numbers on the row window's right chart and on the stroke-data window's chart are whole
+// numbers at every stroke of a session: no stroke 2.5.
+TEST_F(RowByHand, StrokeAxesCountInWholeStrokes) {
+    Connect();
+    RowUntilStroke(2);
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    ASSERT_TRUE(strokeData && row->RightChartWidget());
+    ASSERT_EQ(row->RightX, 0);
+    ASSERT_EQ(strokeData->cmbX->currentIndex(), 0);
+    for (int n = 3; n <= 45; ++n) {
+        RowUntilStroke(n);
+        for (TChartWidget* chart : {row->RightChartWidget(), strokeData->FChart}) {
+            const char* name = chart == strokeData->FChart ? "stroke data" : "row";
+            chart->replot();
+            const QVector<double> ticks = chart->xAxis->tickVector();
+            ASSERT_FALSE(ticks.isEmpty()) << name << " " << n;
+            for (double tick : ticks)
+                EXPECT_EQ(tick, std::floor(tick)) << name << ", stroke " << n;
+        }
+    }
+}
+
+
 }  // namespace
