@@ -315,6 +315,7 @@ void TChartWidget::SetModel(const TChartModel& model) {
 void TChartWidget::SetModel(TChartModel&& model) {
     clearPlottables();
     FModel = std::move(model);
+    FZoomed = false;
     Refresh();
 }
 
@@ -346,7 +347,9 @@ void TChartWidget::ApplyAxis(QCPAxis* axis, const TChartAxis& model, bool visibl
 }
 
 void TChartWidget::Refresh() {
-    FAnimation->stop();
+    // Axes titled as before show the same quantities: a zoom into them still means something.
+    const bool sameAxes = xAxis->label() == FModel.Bottom.Title && yAxis->label() == FModel.Left.Title &&
+                          yAxis2->label() == FModel.Right.Title && xAxis2->label() == FModel.Top.Title;
     clearPlottables();
     new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel);
 
@@ -400,8 +403,15 @@ void TChartWidget::Refresh() {
     FHome.Left = RangeOf(FModel.Left, found, lo, hi);
     found = ChartDataRangeY(FModel, TVertAxis::Right, lo, hi);
     FHome.Right = RangeOf(FModel.Right, found, lo, hi);
-    SetRanges(FHome);
-    FZoomed = false;
+    if (!FZoomed || !sameAxes) {
+        FZoomed = false;
+        if (ZoomAnimating() && sameAxes) {
+            FAnimTo = FHome;  // a return under way ends at the limits as they are now
+        } else {
+            FAnimation->stop();
+            SetRanges(FHome);
+        }
+    }
     replot(rpQueuedReplot);
 }
 

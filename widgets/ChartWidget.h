@@ -4,7 +4,9 @@
 // chart's picture for the clipboard and for .bmp files.
 //
 // Zoom: dragging a rectangle from its top left to its bottom right zooms into it; dragging the
-// other way returns to the description's limits.
+// other way returns to the description's limits. A zoom stays while the description changes
+// (points added, limits moved) as long as its axes keep their titles; unzoomed, the axes take
+// the description's limits at every Refresh.
 #pragma once
 
 #include "foundation/catalogue/ChartModel.h"
@@ -42,7 +44,7 @@ public:
     void SetModel(const TChartModel& model);
     void SetModel(TChartModel&& model);
     const TChartModel& Model() const { return FModel; }
-    // Change the description in place, then call Refresh.
+    // Change the description in place, then call Refresh (which keeps a zoom, see above).
     TChartModel& EditModel() { return FModel; }
     void Refresh();
 

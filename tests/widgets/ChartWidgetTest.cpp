@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <functional>
+#include <vector>
+
 namespace {
 
 constexpr TChartColor kRedRef = 0x0000FF;  // COLORREF of pure red
@@ -211,3 +214,51 @@ TEST(ChartWidget, PictureToBitmapFileAndClipboard) {
 }
 
 } // namespace
+
+// A zoom stays while the description grows or moves its limits, and goes when an axis comes to
+// show another quantity or a new description comes; unzoomed, automatic axes follow the data.
+TEST(ChartWidget, ZoomStaysWhileTheDataGrows) {
+    struct TCase {
+        const char* Name;
+        std::function<void(TChartWidget&)> Change;
+        bool Kept;
+    };
+    const std::vector<TCase> cases{
+        {"points added", [](TChartWidget& c) { c.EditModel().Series[0].AddXY(20, 200, kRedRef); c.Refresh(); }, true},
+        {"limits moved", [](TChartWidget& c) { c.EditModel().Right.SetMinMax(0, 2); c.Refresh(); }, true},
+        {"left axis retitled", [](TChartWidget& c) { c.EditModel().Left.Title = QStringLiteral("Y  Pulse"); c.Refresh(); }, false},
+        {"new description", [](TChartWidget& c) { c.SetModel(c.Model()); }, false},
+    };
+    for (const TCase& c : cases) {
+        TChartModel m = SampleModel();
+        m.Bottom.SetAutomatic();
+        m.Left.Title = QStringLiteral("Y  Power");
+        TChartWidget chart;
+        chart.resize(400, 300);
+        chart.SetModel(m);
+        chart.replot();
+        const QPoint from(int(chart.xAxis->coordToPixel(2)), int(chart.yAxis->coordToPixel(80)));
+        const QPoint to(int(chart.xAxis->coordToPixel(6)), int(chart.yAxis->coordToPixel(20)));
+        Drag(&chart, from, to);
+        // The change comes while the zoom is still on its way.
+        c.Change(chart);
+        chart.FinishZoomAnimation();
+        EXPECT_EQ(chart.Zoomed(), c.Kept) << c.Name;
+        if (c.Kept) {
+            EXPECT_NEAR(chart.xAxis->range().lower, 2, 0.05) << c.Name;
+            EXPECT_NEAR(chart.xAxis->range().upper, 6, 0.05) << c.Name;
+            EXPECT_NEAR(chart.yAxis->range().lower, 20, 0.5) << c.Name;
+        } else {
+            EXPECT_EQ(chart.xAxis->range(), chart.HomeRange(chart.xAxis)) << c.Name;
+            EXPECT_EQ(chart.yAxis->range(), chart.HomeRange(chart.yAxis)) << c.Name;
+        }
+        // Back to the whole chart, which again follows the points (the return still on its way).
+        Drag(&chart, to, from);
+        chart.EditModel().Series[0].AddXY(30, 50, kRedRef);
+        chart.Refresh();
+        chart.FinishZoomAnimation();
+        EXPECT_FALSE(chart.Zoomed()) << c.Name;
+        EXPECT_DOUBLE_EQ(chart.xAxis->range().upper, 30) << c.Name;
+    }
+}
+
