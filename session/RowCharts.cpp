@@ -19,6 +19,7 @@ namespace {
 constexpr std::size_t kRecentValues = 10;
 constexpr int kOldSeries = 0;
 constexpr int kNewSeries = 1;
+constexpr int kLiveSeries = 2;  // the two above: the drive being rowed and the previous one
 
 TChartFont ChartFontOf(const QFont& font, const QColor& color) {
     TChartFont f;
@@ -113,6 +114,8 @@ void TfrmRow::CreateLeftChart() {
     m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("Old");
     m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("New");
     chart->SetModel(std::move(m));
+    // The two drive curves change at every pulse: they alone are redrawn then.
+    chart->SetLiveSeries(kLiveSeries);
     chart->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](const QPoint& pos) {
         if (LeftChart)
@@ -272,7 +275,7 @@ void TfrmRow::LiveForce(int puls, double length, double force) {
     TChartSeries& now = m.Series[kNewSeries];
     if (now.Points.size() < std::size_t(2 * kForceCurveSamples))  // a runaway drive stays bounded
         now.AddXY(length, force, FNewColor);
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    FLeftChart->ReplotLive();
 }
 
 void TfrmRow::DriveStarted() {
@@ -281,7 +284,7 @@ void TfrmRow::DriveStarted() {
     TChartModel& m = FLeftChart->EditModel();
     m.Series[kOldSeries].Points.clear();
     m.Series[kNewSeries].Points.clear();
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    FLeftChart->ReplotLive();
     StatusBar->update();
 }
 
@@ -315,7 +318,7 @@ void TfrmRow::CurveDelivered() {
     };
     fill(m.Series[kOldSeries], LeftPrevious && n > 1 ? n - 1 : -1, FOldColor);
     fill(m.Series[kNewSeries], n, FNewColor);
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    FLeftChart->ReplotLive();
 }
 
 void TfrmRow::StrokeRecorded(const TStrokeOutcome& outcome) {

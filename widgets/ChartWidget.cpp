@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <span>
 
 namespace {
 
@@ -24,6 +26,8 @@ constexpr int kDragThreshold = 3;       // pixels a drag must cover to zoom or u
 constexpr double kPixelLimit = 1.0e7;   // far outside any widget; keeps the rasteriser in range
 constexpr int kMaxFixedTicks = 1000;    // a fixed increment giving more ticks is ignored
 constexpr int kLabelGapPixels = 8;      // between two labels of the bottom axis
+const QString kLiveLayer = QStringLiteral("live");
+constexpr std::size_t kAllSeries = std::numeric_limits<std::size_t>::max();
 
 QFont ToQFont(const TChartFont& f) {
     QFont font(f.Name);
@@ -40,12 +44,14 @@ double ClampPixel(double v) {
     return std::clamp(v, -kPixelLimit, kPixelLimit);
 }
 
-// Every series of the description, drawn straight from its points in series order: one
-// plottable for the whole chart keeps thousands of force curves cheap.
+// The series [first, end) of the description, drawn straight from their points in series order:
+// one plottable for the whole chart (apart from its live series) keeps thousands of force curves
+// cheap.
 class TSeriesPlottable : public QCPAbstractPlottable {
 public:
-    TSeriesPlottable(QCPAxis* keyAxis, QCPAxis* leftAxis, QCPAxis* rightAxis, const TChartModel& model)
-        : QCPAbstractPlottable(keyAxis, leftAxis), FRightAxis(rightAxis), FModel(model) {
+    TSeriesPlottable(QCPAxis* keyAxis, QCPAxis* leftAxis, QCPAxis* rightAxis, const TChartModel& model,
+                     std::size_t first, std::size_t end)
+        : QCPAbstractPlottable(keyAxis, leftAxis), FRightAxis(rightAxis), FModel(model), FFirst(first), FEnd(end) {
         setSelectable(QCP::stNone);
         setAntialiased(false);
     }
@@ -71,7 +77,7 @@ protected:
         QCPAxis* left = valueAxis();
         if (!kx || !left || !FRightAxis) return;
         std::vector<QPointF> pixels;
-        for (const TChartSeries& s : FModel.Series) {
+        for (const TChartSeries& s : Shown()) {
             if (s.Points.empty()) continue;
             QCPAxis* vy = s.VertAxis == TVertAxis::Left ? left : FRightAxis.data();
             pixels.clear();
@@ -91,11 +97,19 @@ protected:
 private:
     QPointer<QCPAxis> FRightAxis;
     const TChartModel& FModel;
+    std::size_t FFirst;
+    std::size_t FEnd;
+
+    std::span<const TChartSeries> Shown() const {
+        const std::size_t size = FModel.Series.size();
+        const std::size_t first = std::min(FFirst, size);
+        return std::span<const TChartSeries>(FModel.Series).subspan(first, std::min(FEnd, size) - first);
+    }
 
     template <typename Pick> QCPRange Extent(bool& found, QCP::SignDomain domain, Pick pick) const {
         found = false;
         QCPRange range;
-        for (const TChartSeries& s : FModel.Series)
+        for (const TChartSeries& s : Shown())
             for (const TChartPoint& p : s.Points) {
                 double v = 0;
                 if (!pick(s, p, v) || !std::isfinite(v) || (domain == QCP::sdPositive && v <= 0) ||
@@ -307,6 +321,39 @@ void TChartWidget::FitLengthLabelStep() {
     }
 }
 
+void TChartWidget::SetLiveSeries(int count) {
+    FLiveSeries = std::max(count, 0);
+    if (FLiveSeries > 0 && !FLiveLayer) {
+        // Below the other series, where the description's order puts them.
+        addLayer(kLiveLayer, layer(QStringLiteral("main")), limBelow);
+        FLiveLayer = layer(kLiveLayer);
+        FLiveLayer->setMode(QCPLayer::lmBuffered);
+    }
+    Refresh();
+}
+
+void TChartWidget::ReplotLive() {
+    if (!FLiveLayer || FLiveSeries == 0) {
+        replot(rpQueuedReplot);
+        return;
+    }
+    if (FLiveReplotQueued)
+        return;
+    FLiveReplotQueued = true;
+    // Queued as a replot is: the samples that arrive together are drawn once.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FLiveReplotQueued = false;
+            // A whole replot to come (after a Refresh, a new size) draws the live series too.
+            if (mReplotQueued || hasInvalidatedPaintBuffers())
+                replot(rpQueuedReplot);
+            else
+                FLiveLayer->replot();
+        },
+        Qt::QueuedConnection);
+}
+
 void TChartWidget::SetModel(const TChartModel& model) {
     TChartModel copy = model;
     SetModel(std::move(copy));
@@ -351,7 +398,10 @@ void TChartWidget::Refresh() {
     const bool sameAxes = xAxis->label() == FModel.Bottom.Title && yAxis->label() == FModel.Left.Title &&
                           yAxis2->label() == FModel.Right.Title && xAxis2->label() == FModel.Top.Title;
     clearPlottables();
-    new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel);
+    const auto live = std::size_t(FLiveSeries);
+    if (FLiveLayer)
+        (new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel, 0, live))->setLayer(FLiveLayer);
+    new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel, live, kAllSeries);
 
     setBackground(FModel.BackClear ? QBrush(Qt::NoBrush) : QBrush(ColorRefToQColor(FModel.BackColor)));
     plotLayout()->setMargins(QMargins(FModel.MarginLeft, FModel.MarginTop, FModel.MarginRight, FModel.MarginBottom));

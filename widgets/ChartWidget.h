@@ -53,6 +53,13 @@ public:
     // refreshed when the step changes. Called after each change of the chart's size.
     void FitLengthLabelStep();
 
+    // The first `count` series of the description are live: drawn on a layer of their own,
+    // which ReplotLive redraws without the rest of the chart (axes, other series).
+    void SetLiveSeries(int count);
+    // Redraws the live series after a change of their points alone, queued as a replot is.
+    // The axes' limits must not have changed meanwhile (then Refresh).
+    void ReplotLive();
+
     // The axis limits the description gives (automatic axes: the data's extent).
     QCPRange HomeRange(const QCPAxis* axis) const;
     QCPAxis* AxisOf(TVertAxis which) const { return which == TVertAxis::Left ? yAxis : yAxis2; }
@@ -90,6 +97,9 @@ private:
     QRubberBand* FRubberBand = nullptr;
     QVariantAnimation* FAnimation = nullptr;
     TRanges FAnimFrom, FAnimTo;
+    int FLiveSeries = 0;
+    QCPLayer* FLiveLayer = nullptr;
+    bool FLiveReplotQueued = false;
     QCPItemRect* FFrame = nullptr;
     QCPTextElement* FTitle = nullptr;
 

@@ -262,3 +262,48 @@ TEST(ChartWidget, ZoomStaysWhileTheDataGrows) {
     }
 }
 
+// Live series are redrawn on their own: what ReplotLive shows is their new points over the
+// chart as it was last drawn whole, under the other series as in the description's order.
+TEST(ChartWidget, LiveSeriesRedrawAlone) {
+    constexpr TChartColor kGreenRef = 0x00FF00;
+    TChartModel m = SampleModel();
+    m.BackClear = false;
+    m.BackColor = 0xFFFFFF;
+    // Series 0, the live one, takes a colour of its own.
+    m.Series[0].Color = kGreenRef;
+    for (TChartPoint& p : m.Series[0].Points)
+        p.Color = kGreenRef;
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(m);
+    chart.SetLiveSeries(1);
+    chart.show();
+    QCoreApplication::processEvents();
+    const auto shown = [&chart] {
+        QCoreApplication::processEvents();
+        return chart.grab().toImage();
+    };
+    ASSERT_GT(CountPixels(shown(), qRgb(0, 255, 0)), 300);
+    ASSERT_GE(CountPixels(shown(), qRgb(0, 0, 255)), 9 * 30);
+
+    // The live line moves up; the squares are moved without telling the chart.
+    for (TChartPoint& p : chart.EditModel().Series[0].Points)
+        p.Y = 95;
+    for (TChartPoint& p : chart.EditModel().Series[1].Points)
+        p.Y = 0.2;
+    chart.ReplotLive();
+    QImage picture = shown();
+    const int x5 = int(std::lround(chart.xAxis->coordToPixel(5)));
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis, 95)) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_NE(picture.pixel(x5, PixelRowOf(chart.yAxis, 35)) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.8)) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_NE(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.2)) & 0xFFFFFF, 0x0000FFu);
+
+    // A whole replot draws everything as described; a square on the live line covers it.
+    chart.EditModel().Series[1].Points[4].Y = 0.95;
+    chart.Refresh();
+    picture = shown();
+    const int x3 = int(std::lround(chart.xAxis->coordToPixel(3)));
+    EXPECT_EQ(picture.pixel(x3, PixelRowOf(chart.yAxis2, 0.2)) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.95)) & 0xFFFFFF, 0x0000FFu);
+}
