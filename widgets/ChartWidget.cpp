@@ -250,8 +250,13 @@ double TChartAxisTicker::getTickStep(const QCPRange& range) {
             if (step >= wanted) return step / kSecondsPerDay;
     }
     const double step = QCPAxisTicker::getTickStep(range);
-    // The readable steps include 2.5: a count steps by 2 there.
-    return WholeNumbers ? std::max(std::floor(step + 1e-9), 1.0) : step;
+    if (!WholeNumbers) return step;
+    if (step < 1) return 1;
+    if (step == std::floor(step)) return step;
+    // The one readable step that is no whole number, 2.5: 2 or 5, whichever comes nearer the
+    // wanted count of ticks.
+    const double wanted = range.size() / std::max(tickCount(), 1);
+    return wanted * wanted > 2 * 5 ? 5 : 2;
 }
 
 QString TChartAxisTicker::getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) {

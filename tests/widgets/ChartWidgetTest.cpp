@@ -307,3 +307,30 @@ TEST(ChartWidget, LiveSeriesRedrawAlone) {
     EXPECT_EQ(picture.pixel(x3, PixelRowOf(chart.yAxis2, 0.2)) & 0xFFFFFF, 0x0000FFu);
     EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.95)) & 0xFFFFFF, 0x0000FFu);
 }
+
+// Counts are labelled at whole numbers: where the readable step would be 2.5, a step of 2 or 5,
+// whichever gives the nearer number of labels; other axes keep 2.5.
+TEST(ChartWidget, WholeNumberAxesStepByWholeNumbers) {
+    struct TCase {
+        double Upper;
+        bool Whole;
+        QVector<double> Ticks;
+    };
+    const std::vector<TCase> cases{
+        {12, true, {0, 2, 4, 6, 8, 10, 12}},
+        {17, true, {0, 5, 10, 15}},
+        {12, false, {0, 2.5, 5, 7.5, 10}},
+        {0.6, true, {0}},
+        {100, true, {0, 20, 40, 60, 80, 100}},
+    };
+    for (const TCase& c : cases) {
+        TChartModel m;
+        m.Bottom.SetMinMax(0, c.Upper);
+        m.Bottom.WholeNumbers = c.Whole;
+        TChartWidget chart;
+        chart.resize(400, 300);
+        chart.SetModel(m);
+        chart.replot();
+        EXPECT_EQ(chart.xAxis->tickVector(), c.Ticks) << c.Upper << (c.Whole ? " whole" : "");
+    }
+}
