@@ -429,19 +429,39 @@ void TfrmChart::SelectIndex(int index)
     FFilling = filling;
 }
 
-void TfrmChart::FillTrainingList(bool selectFirst)
+QStringList TfrmChart::TrainingItemTitles() const
 {
-    const int selected = SelectedIndex();
-    FFilling = true;
-    clbTrainings->clear();
+    QStringList titles;
     const int count = OpenTrainingCount();
     for (int i = 0; i < count; ++i) {
         const TTraining* training = TrainingRef(i);
         if (!training)
             break;
-        auto* item = new QListWidgetItem(Cp1252ToQString(training->Header.Title), clbTrainings);
-        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        item->setCheckState(training->Header.Active ? Qt::Checked : Qt::Unchecked);
+        titles << Cp1252ToQString(training->Header.Title);
+    }
+    return titles;
+}
+
+void TfrmChart::FillTrainingList(bool selectFirst)
+{
+    const int selected = SelectedIndex();
+    const QStringList titles = TrainingItemTitles();
+    // A list that holds these items already is left as the user left it, scrolled and
+    // selected: a session's strokes come here at every recovery.
+    bool same = clbTrainings->count() == titles.size();
+    for (int i = 0; same && i < titles.size(); ++i)
+        same = clbTrainings->item(i)->text() == titles[i];
+    FFilling = true;
+    if (!same) {
+        clbTrainings->clear();
+        for (const QString& title : titles) {
+            auto* item = new QListWidgetItem(title, clbTrainings);
+            item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        }
+    }
+    for (int i = 0; i < clbTrainings->count(); ++i) {
+        const TTraining* training = TrainingRef(i);
+        clbTrainings->item(i)->setCheckState(training && training->Header.Active ? Qt::Checked : Qt::Unchecked);
     }
     FFilling = false;
     if (selectFirst)

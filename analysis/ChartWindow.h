@@ -152,6 +152,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The list's painting of the items beyond the open trainings (force-curve averages).
     virtual void DrawExtraItem(QPainter& painter, const QRect& rect, int index, bool selected);
+    // The texts of the list's items: the open trainings' titles, then the kind's own items.
+    virtual QStringList TrainingItemTitles() const;
     // The selected list index, -1 for none.
     int SelectedIndex() const;
     void SelectIndex(int index);

@@ -440,26 +440,19 @@ TCurveScaling TfrmForceCurves::Scaling() const {
 // ---------------------------------------------------------------------------------------------
 // The list
 
-void TfrmForceCurves::FillTrainingList(bool selectFirst) {
-    const int selected = SelectedIndex();
-    TfrmChart::FillTrainingList(selectFirst);
+QStringList TfrmForceCurves::TrainingItemTitles() const {
+    QStringList titles = TfrmChart::TrainingItemTitles();
     const int count = OpenTrainingCount();
-    {
-        // Items set from the records: no check handler runs.
-        const QSignalBlocker blocker(clbTrainings);
-        for (int k = 1; k <= kAverageCount; ++k) {
-            const TTraining* avg = TrainingRef(count + k - 1);
-            const QString title = avg ? Cp1252ToQString(avg->Header.Title)
-                                      : QString::fromLatin1(AverageTitles[std::size_t(k - 1)]);
-            auto* item = new QListWidgetItem(title, clbTrainings);
-            item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-        }
-        for (int i = 0; i < clbTrainings->count(); ++i) {
-            const TTraining* t = TrainingRef(i);
-            clbTrainings->item(i)->setCheckState(t && t->Header.Active ? Qt::Checked : Qt::Unchecked);
-        }
+    for (int k = 1; k <= kAverageCount; ++k) {
+        const TTraining* avg = TrainingRef(count + k - 1);
+        titles << (avg ? Cp1252ToQString(avg->Header.Title) : QString::fromLatin1(AverageTitles[std::size_t(k - 1)]));
     }
-    if (selected >= 0 && selected < clbTrainings->count()) SelectIndex(selected);
+    return titles;
+}
+
+void TfrmForceCurves::FillTrainingList(bool selectFirst) {
+    // The base lists the averages too and checks every item from its record.
+    TfrmChart::FillTrainingList(selectFirst);
     if (SelectedIndex() < 0 && clbTrainings->count() > 0) SelectIndex(0);
     clbTrainingsClick();
 }

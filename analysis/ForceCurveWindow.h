@@ -96,6 +96,7 @@ public:
     std::function<QString(const QString& folder, const QString& name)> AskExportFileName;
 
 protected:
+    QStringList TrainingItemTitles() const override;
     void DrawExtraItem(QPainter& painter, const QRect& rect, int index, bool selected) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     bool CloseQuery() override;

@@ -143,6 +143,7 @@ void TfrmStrokeData::BuildChart()
                            cbxZMarks->isChecked(), invertZ, first, false, false);
         first = false;
     }
+    SetWholeNumberAxes(model, x, y, z);
     model.Bottom.Title = QStringLiteral("X  ") + StrokeParameterLongTitle(x);
     model.Left.Title = QStringLiteral("Y  ") + StrokeParameterLongTitle(y);
     model.Right.Title = QStringLiteral("Z  ") + StrokeParameterLongTitle(z);

@@ -19,6 +19,7 @@ namespace {
 constexpr std::size_t kRecentValues = 10;
 constexpr int kOldSeries = 0;
 constexpr int kNewSeries = 1;
+constexpr int kLiveSeries = 2;  // the two above: the drive being rowed and the previous one
 
 TChartFont ChartFontOf(const QFont& font, const QColor& color) {
     TChartFont f;
@@ -113,6 +114,8 @@ void TfrmRow::CreateLeftChart() {
     m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("Old");
     m.AddSeries(TSeriesKind::Line).Title = QStringLiteral("New");
     chart->SetModel(std::move(m));
+    // The two drive curves change at every pulse: they alone are redrawn then.
+    chart->SetLiveSeries(kLiveSeries);
     chart->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(chart, &QWidget::customContextMenuRequested, this, [this, chart](const QPoint& pos) {
         if (LeftChart)
@@ -215,9 +218,7 @@ void TfrmRow::SetupRightChart() {
     m.Left.TitleAngle = 90;
     m.Right.TitleAngle = 90;
     // Counts and the like step by whole numbers, with or without strokes to show.
-    m.Bottom.WholeNumbers = StrokeParameterWhole(RightX);
-    m.Left.WholeNumbers = StrokeParameterWhole(RightY);
-    m.Right.WholeNumbers = StrokeParameterWhole(RightZ);
+    SetWholeNumberAxes(m, RightX, RightY, RightZ);
     FRightYSeries = FRightZSeries = -1;
     const TTraining* t = Training();
     if (t && t->Id > 0) {
@@ -275,7 +276,7 @@ void TfrmRow::LiveForce(int puls, double length, double force) {
     TChartSeries& now = m.Series[kNewSeries];
     if (now.Points.size() < std::size_t(2 * kForceCurveSamples))  // a runaway drive stays bounded
         now.AddXY(length, force, FNewColor);
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    FLeftChart->ReplotLive();
 }
 
 void TfrmRow::DriveStarted() {
@@ -284,7 +285,7 @@ void TfrmRow::DriveStarted() {
     TChartModel& m = FLeftChart->EditModel();
     m.Series[kOldSeries].Points.clear();
     m.Series[kNewSeries].Points.clear();
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    FLeftChart->ReplotLive();
     StatusBar->update();
 }
 
@@ -318,7 +319,7 @@ void TfrmRow::CurveDelivered() {
     };
     fill(m.Series[kOldSeries], LeftPrevious && n > 1 ? n - 1 : -1, FOldColor);
     fill(m.Series[kNewSeries], n, FNewColor);
-    FLeftChart->replot(QCustomPlot::rpQueuedReplot);
+    FLeftChart->ReplotLive();
 }
 
 void TfrmRow::StrokeRecorded(const TStrokeOutcome& outcome) {

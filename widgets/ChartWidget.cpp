@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
+#include <span>
 
 namespace {
 
@@ -24,6 +26,8 @@ constexpr int kDragThreshold = 3;       // pixels a drag must cover to zoom or u
 constexpr double kPixelLimit = 1.0e7;   // far outside any widget; keeps the rasteriser in range
 constexpr int kMaxFixedTicks = 1000;    // a fixed increment giving more ticks is ignored
 constexpr int kLabelGapPixels = 8;      // between two labels of the bottom axis
+const QString kLiveLayer = QStringLiteral("live");
+constexpr std::size_t kAllSeries = std::numeric_limits<std::size_t>::max();
 
 QFont ToQFont(const TChartFont& f) {
     QFont font(f.Name);
@@ -88,12 +92,14 @@ void DrawPolyline(QPainter* painter, QPen pen, const std::vector<QPointF>& pixel
     }
 }
 
-// Every series of the description, drawn straight from its points in series order: one
-// plottable for the whole chart keeps thousands of force curves cheap.
+// The series [first, end) of the description, drawn straight from their points in series order:
+// one plottable for the whole chart (apart from its live series) keeps thousands of force curves
+// cheap.
 class TSeriesPlottable : public QCPAbstractPlottable {
 public:
-    TSeriesPlottable(QCPAxis* keyAxis, QCPAxis* leftAxis, QCPAxis* rightAxis, const TChartModel& model)
-        : QCPAbstractPlottable(keyAxis, leftAxis), FRightAxis(rightAxis), FModel(model) {
+    TSeriesPlottable(QCPAxis* keyAxis, QCPAxis* leftAxis, QCPAxis* rightAxis, const TChartModel& model,
+                     std::size_t first, std::size_t end)
+        : QCPAbstractPlottable(keyAxis, leftAxis), FRightAxis(rightAxis), FModel(model), FFirst(first), FEnd(end) {
         setSelectable(QCP::stNone);
         setAntialiased(false);
     }
@@ -119,7 +125,7 @@ protected:
         QCPAxis* left = valueAxis();
         if (!kx || !left || !FRightAxis) return;
         std::vector<QPointF> pixels;
-        for (const TChartSeries& s : FModel.Series) {
+        for (const TChartSeries& s : Shown()) {
             if (s.Points.empty()) continue;
             QCPAxis* vy = s.VertAxis == TVertAxis::Left ? left : FRightAxis.data();
             pixels.clear();
@@ -139,11 +145,19 @@ protected:
 private:
     QPointer<QCPAxis> FRightAxis;
     const TChartModel& FModel;
+    std::size_t FFirst;
+    std::size_t FEnd;
+
+    std::span<const TChartSeries> Shown() const {
+        const std::size_t size = FModel.Series.size();
+        const std::size_t first = std::min(FFirst, size);
+        return std::span<const TChartSeries>(FModel.Series).subspan(first, std::min(FEnd, size) - first);
+    }
 
     template <typename Pick> QCPRange Extent(bool& found, QCP::SignDomain domain, Pick pick) const {
         found = false;
         QCPRange range;
-        for (const TChartSeries& s : FModel.Series)
+        for (const TChartSeries& s : Shown())
             for (const TChartPoint& p : s.Points) {
                 double v = 0;
                 if (!pick(s, p, v) || !std::isfinite(v) || (domain == QCP::sdPositive && v <= 0) ||
@@ -285,7 +299,13 @@ double TChartAxisTicker::getTickStep(const QCPRange& range) {
             if (step >= wanted) return step / kSecondsPerDay;
     }
     const double step = QCPAxisTicker::getTickStep(range);
-    return WholeNumbers ? std::max(step, 1.0) : step;
+    if (!WholeNumbers) return step;
+    if (step < 1) return 1;
+    if (step == std::floor(step)) return step;
+    // The one readable step that is no whole number, 2.5: 2 or 5, whichever comes nearer the
+    // wanted count of ticks.
+    const double wanted = range.size() / std::max(tickCount(), 1);
+    return wanted * wanted > 2 * 5 ? 5 : 2;
 }
 
 QString TChartAxisTicker::getTickLabel(double tick, const QLocale& locale, QChar formatChar, int precision) {
@@ -355,6 +375,39 @@ void TChartWidget::FitLengthLabelStep() {
     }
 }
 
+void TChartWidget::SetLiveSeries(int count) {
+    FLiveSeries = std::max(count, 0);
+    if (FLiveSeries > 0 && !FLiveLayer) {
+        // Below the other series, where the description's order puts them.
+        addLayer(kLiveLayer, layer(QStringLiteral("main")), limBelow);
+        FLiveLayer = layer(kLiveLayer);
+        FLiveLayer->setMode(QCPLayer::lmBuffered);
+    }
+    Refresh();
+}
+
+void TChartWidget::ReplotLive() {
+    if (!FLiveLayer || FLiveSeries == 0) {
+        replot(rpQueuedReplot);
+        return;
+    }
+    if (FLiveReplotQueued)
+        return;
+    FLiveReplotQueued = true;
+    // Queued as a replot is: the samples that arrive together are drawn once.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            FLiveReplotQueued = false;
+            // A whole replot to come (after a Refresh, a new size) draws the live series too.
+            if (mReplotQueued || hasInvalidatedPaintBuffers())
+                replot(rpQueuedReplot);
+            else
+                FLiveLayer->replot();
+        },
+        Qt::QueuedConnection);
+}
+
 void TChartWidget::SetModel(const TChartModel& model) {
     TChartModel copy = model;
     SetModel(std::move(copy));
@@ -363,6 +416,7 @@ void TChartWidget::SetModel(const TChartModel& model) {
 void TChartWidget::SetModel(TChartModel&& model) {
     clearPlottables();
     FModel = std::move(model);
+    FZoomed = false;
     Refresh();
 }
 
@@ -394,9 +448,14 @@ void TChartWidget::ApplyAxis(QCPAxis* axis, const TChartAxis& model, bool visibl
 }
 
 void TChartWidget::Refresh() {
-    FAnimation->stop();
+    // Axes titled as before show the same quantities: a zoom into them still means something.
+    const bool sameAxes = xAxis->label() == FModel.Bottom.Title && yAxis->label() == FModel.Left.Title &&
+                          yAxis2->label() == FModel.Right.Title && xAxis2->label() == FModel.Top.Title;
     clearPlottables();
-    new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel);
+    const auto live = std::size_t(FLiveSeries);
+    if (FLiveLayer)
+        (new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel, 0, live))->setLayer(FLiveLayer);
+    new TSeriesPlottable(xAxis, yAxis, yAxis2, FModel, live, kAllSeries);
 
     setBackground(FModel.BackClear ? QBrush(Qt::NoBrush) : QBrush(ColorRefToQColor(FModel.BackColor)));
     plotLayout()->setMargins(QMargins(FModel.MarginLeft, FModel.MarginTop, FModel.MarginRight, FModel.MarginBottom));
@@ -448,8 +507,15 @@ void TChartWidget::Refresh() {
     FHome.Left = RangeOf(FModel.Left, found, lo, hi);
     found = ChartDataRangeY(FModel, TVertAxis::Right, lo, hi);
     FHome.Right = RangeOf(FModel.Right, found, lo, hi);
-    SetRanges(FHome);
-    FZoomed = false;
+    if (!FZoomed || !sameAxes) {
+        FZoomed = false;
+        if (ZoomAnimating() && sameAxes) {
+            FAnimTo = FHome;  // a return under way ends at the limits as they are now
+        } else {
+            FAnimation->stop();
+            SetRanges(FHome);
+        }
+    }
     replot(rpQueuedReplot);
 }
 

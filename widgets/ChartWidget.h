@@ -4,7 +4,9 @@
 // chart's picture for the clipboard and for .bmp files.
 //
 // Zoom: dragging a rectangle from its top left to its bottom right zooms into it; dragging the
-// other way returns to the description's limits.
+// other way returns to the description's limits. A zoom stays while the description changes
+// (points added, limits moved) as long as its axes keep their titles; unzoomed, the axes take
+// the description's limits at every Refresh.
 #pragma once
 
 #include "foundation/catalogue/ChartModel.h"
@@ -23,7 +25,7 @@ public:
     double Increment = 0;   // > 0: fixed step
     QString TimeFormat;     // not empty: time labels, e.g. "nn:ss"
     bool ExactDateTime = true;
-    bool WholeNumbers = false;  // steps of at least 1
+    bool WholeNumbers = false;  // whole steps of at least 1
 
 protected:
     double getTickStep(const QCPRange& range) override;
@@ -42,7 +44,7 @@ public:
     void SetModel(const TChartModel& model);
     void SetModel(TChartModel&& model);
     const TChartModel& Model() const { return FModel; }
-    // Change the description in place, then call Refresh.
+    // Change the description in place, then call Refresh (which keeps a zoom, see above).
     TChartModel& EditModel() { return FModel; }
     void Refresh();
 
@@ -50,6 +52,13 @@ public:
     // side by side in the plot (the chart less its left axis), else every 20 or 40; the chart is
     // refreshed when the step changes. Called after each change of the chart's size.
     void FitLengthLabelStep();
+
+    // The first `count` series of the description are live: drawn on a layer of their own,
+    // which ReplotLive redraws without the rest of the chart (axes, other series).
+    void SetLiveSeries(int count);
+    // Redraws the live series after a change of their points alone, queued as a replot is.
+    // The axes' limits must not have changed meanwhile (then Refresh).
+    void ReplotLive();
 
     // The axis limits the description gives (automatic axes: the data's extent).
     QCPRange HomeRange(const QCPAxis* axis) const;
@@ -88,6 +97,9 @@ private:
     QRubberBand* FRubberBand = nullptr;
     QVariantAnimation* FAnimation = nullptr;
     TRanges FAnimFrom, FAnimTo;
+    int FLiveSeries = 0;
+    QCPLayer* FLiveLayer = nullptr;
+    bool FLiveReplotQueued = false;
     QCPItemRect* FFrame = nullptr;
     QCPTextElement* FTitle = nullptr;
 

@@ -190,6 +190,12 @@ void SetupParameterAxis(TChartAxis& axis, const TTraining& training, int column,
     axis.Increment = w / 10;
 }
 
+void SetWholeNumberAxes(TChartModel& chart, int xColumn, int yColumn, int zColumn) {
+    chart.Bottom.WholeNumbers = StrokeParameterWhole(xColumn);
+    chart.Left.WholeNumbers = StrokeParameterWhole(yColumn);
+    chart.Right.WholeNumbers = StrokeParameterWhole(zColumn);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Series
 

@@ -124,6 +124,10 @@ void CreateStrokeSeries(TChartModel& chart, const TTraining& training, int xColu
                         int zColumn, bool showY, bool yAverage, bool yMarks, bool showZ, bool zAverage,
                         bool zMarks, bool invertZColour, bool useDefaults, bool rolling, bool showCursor);
 
+// The bottom, left and right axes of stroke columns shown without a fraction (counts, watts)
+// label whole numbers only; -1 or a column with a fraction: any step.
+void SetWholeNumberAxes(TChartModel& chart, int xColumn, int yColumn, int zColumn);
+
 // Adds the force-curve series of one active training: every stroke's curve when ShowAll, then the
 // curve its CurveMode shows. ScaleLength draws each curve as if its stroke were ReferenceLength
 // long, FixedForce scales each peak to ReferenceForce.

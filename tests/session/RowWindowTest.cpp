@@ -1108,4 +1108,135 @@ TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
     EXPECT_EQ(opened.Header.CurrentStroke, 7);
 }
 
+
+// Stroke numbers on the row window's right chart and on the stroke-data window's chart are whole
+// numbers at every stroke of a session: no stroke 2.5.
+TEST_F(RowByHand, StrokeAxesCountInWholeStrokes) {
+    Connect();
+    RowUntilStroke(2);
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    ASSERT_TRUE(strokeData && row->RightChartWidget());
+    ASSERT_EQ(row->RightX, 0);
+    ASSERT_EQ(strokeData->cmbX->currentIndex(), 0);
+    for (int n = 3; n <= 45; ++n) {
+        RowUntilStroke(n);
+        for (TChartWidget* chart : {row->RightChartWidget(), strokeData->FChart}) {
+            const char* name = chart == strokeData->FChart ? "stroke data" : "row";
+            chart->replot();
+            const QVector<double> ticks = chart->xAxis->tickVector();
+            ASSERT_FALSE(ticks.isEmpty()) << name << " " << n;
+            for (double tick : ticks)
+                EXPECT_EQ(tick, std::floor(tick)) << name << ", stroke " << n;
+        }
+    }
+}
+
+// A rubber band dragged with the mouse on whatever lies at those points of the chart.
+void DragOnChart(TChartWidget* chart, QPoint from, QPoint to) {
+    QPoint at = from;
+    ASSERT_EQ(WidgetUnder(chart, at), chart);
+    QTest::mousePress(chart, Qt::LeftButton, {}, from);
+    QTest::mouseMove(chart, (from + to) / 2);
+    QTest::mouseMove(chart, to);
+    QTest::mouseRelease(chart, Qt::LeftButton, {}, to);
+    chart->FinishZoomAnimation();
+}
+
+// The point of a chart at fractions of its bottom and left axes' ranges.
+QPoint ChartPoint(const TChartWidget* chart, double fx, double fy) {
+    const QCPRange x = chart->xAxis->range();
+    const QCPRange y = chart->yAxis->range();
+    return QPoint(int(chart->xAxis->coordToPixel(x.lower + fx * x.size())),
+                  int(chart->yAxis->coordToPixel(y.lower + fy * y.size())));
+}
+
+// What the user set in an analysis window while the session rows stays as it was at the next
+// strokes: the list's scroll position, selection and checks, the chart's zoom. Unzoomed, an
+// automatic axis follows the strokes.
+TEST_F(RowByHand, AnalysisWindowsKeepTheUsersViewWhileRowing) {
+    EnsureParameterTables();
+    form->resize(900, 470);
+    QStringList files;
+    for (int i = 0; i < 16; ++i) {
+        TTraining other = MakeRowedTraining(5);
+        other.Header.Title = QStringLiteral("Other %1").arg(i).toStdString();
+        files << home.filePath(QStringLiteral("other%1.stg").arg(i));
+        ASSERT_TRUE(WriteStgFile(files.back(), other));
+    }
+    form->AskOpenFileNames = [files] { return files; };
+    QMenuBar* bar = form->menuBar();
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileOpen));
+    ASSERT_EQ(form->TrainingCount(), 17);
+    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
+    Connect();
+    RowUntilStroke(8);
+
+    struct TWindowCase {
+        QAction* Open;
+        std::function<TfrmChart*()> Window;
+    };
+    const std::vector<TWindowCase> cases{
+        {form->AnalyseStrokeData, [this] { return qobject_cast<TfrmChart*>(form->frmStrokeData.data()); }},
+        {form->AnalyseForceCurves, [this] { return qobject_cast<TfrmChart*>(form->frmForceCurves.data()); }},
+    };
+    for (const TWindowCase& c : cases) {
+        ASSERT_TRUE(ChooseFromMenu(bar, form->mnuAnalyse, c.Open));
+        TfrmChart* w = c.Window();
+        ASSERT_TRUE(w);
+        const std::string name = w->metaObject()->className();
+        QListWidget* list = w->clbTrainings;
+        QScrollBar* scroll = list->verticalScrollBar();
+        QCoreApplication::processEvents();
+        ASSERT_GT(scroll->maximum(), 0) << name << ": the list is long enough to scroll";
+        // The user unticks a training near the top, which selects it, and scrolls down a page
+        // and beyond, out of its sight.
+        const int picked = c.Open == form->AnalyseStrokeData ? 2 : 3;
+        const QRect item = list->visualItemRect(list->item(picked));
+        ClickAt(list->viewport(), QPoint(item.left() + 4, item.center().y()));
+        ASSERT_EQ(list->item(picked)->checkState(), Qt::Unchecked) << name;
+        ASSERT_EQ(list->currentRow(), picked) << name;
+        for (int page = 0; page < 2; ++page)
+            ClickAt(scroll, QPoint(scroll->width() / 2, scroll->height() - scroll->width() - 4));
+        const int scrolled = scroll->value();
+        ASSERT_FALSE(list->viewport()->rect().intersects(list->visualItemRect(list->item(picked)))) << name;
+        // ... and zooms into the chart.
+        TChartWidget* chart = w->FChart;
+        DragOnChart(chart, ChartPoint(chart, 0.2, 0.8), ChartPoint(chart, 0.6, 0.3));
+        ASSERT_TRUE(chart->Zoomed()) << name;
+        const auto ends = [](const QCPAxis* axis) { return std::pair(axis->range().lower, axis->range().upper); };
+        const auto zoomX = ends(chart->xAxis);
+        const auto zoomY = ends(chart->yAxis);
+
+        const int n = row->Session->Recorder().StrokeCount();
+        RowUntilStroke(n + 3);
+        ASSERT_GE(row->Session->Recorder().StrokeCount(), n + 3);
+        EXPECT_EQ(scroll->value(), scrolled) << name;
+        EXPECT_EQ(w->clbTrainings->currentRow(), picked) << name;
+        EXPECT_TRUE(list->item(picked)->isSelected()) << name;
+        EXPECT_EQ(list->item(picked)->checkState(), Qt::Unchecked) << name;
+        EXPECT_EQ(list->item(0)->checkState(), Qt::Checked) << name;
+        EXPECT_TRUE(chart->Zoomed()) << name;
+        EXPECT_EQ(ends(chart->xAxis), zoomX) << name;
+        EXPECT_EQ(ends(chart->yAxis), zoomY) << name;
+
+        // Dragging back returns to the whole chart, which again follows the strokes.
+        DragOnChart(chart, ChartPoint(chart, 0.6, 0.3), ChartPoint(chart, 0.2, 0.8));
+        ASSERT_FALSE(chart->Zoomed()) << name;
+        RowUntilStroke(row->Session->Recorder().StrokeCount() + 2);
+        const QCPRange homeX = chart->HomeRange(chart->xAxis);
+        const QCPRange homeY = chart->HomeRange(chart->yAxis);
+        EXPECT_EQ(ends(chart->xAxis), std::pair(homeX.lower, homeX.upper)) << name;
+        EXPECT_EQ(ends(chart->yAxis), std::pair(homeY.lower, homeY.upper)) << name;
+    }
+    // The stroke-data window's stroke axis reaches the last stroke with power.
+    auto* strokeData = qobject_cast<TfrmStrokeData*>(form->frmStrokeData.data());
+    double last = 0;
+    for (const TChartSeries& s : strokeData->FChart->Model().Series)
+        for (const TChartPoint& p : s.Points)
+            last = std::max(last, p.X);
+    EXPECT_EQ(strokeData->FChart->xAxis->range().upper, last);
+    EXPECT_GT(last, 14);
+}
+
 }  // namespace

@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
+#include <functional>
+#include <vector>
+
 namespace {
 
 constexpr TChartColor kRedRef = 0x0000FF;  // COLORREF of pure red
@@ -253,3 +256,123 @@ TEST(ChartWidget, PictureToBitmapFileAndClipboard) {
 }
 
 } // namespace
+
+// A zoom stays while the description grows or moves its limits, and goes when an axis comes to
+// show another quantity or a new description comes; unzoomed, automatic axes follow the data.
+TEST(ChartWidget, ZoomStaysWhileTheDataGrows) {
+    struct TCase {
+        const char* Name;
+        std::function<void(TChartWidget&)> Change;
+        bool Kept;
+    };
+    const std::vector<TCase> cases{
+        {"points added", [](TChartWidget& c) { c.EditModel().Series[0].AddXY(20, 200, kRedRef); c.Refresh(); }, true},
+        {"limits moved", [](TChartWidget& c) { c.EditModel().Right.SetMinMax(0, 2); c.Refresh(); }, true},
+        {"left axis retitled", [](TChartWidget& c) { c.EditModel().Left.Title = QStringLiteral("Y  Pulse"); c.Refresh(); }, false},
+        {"new description", [](TChartWidget& c) { c.SetModel(c.Model()); }, false},
+    };
+    for (const TCase& c : cases) {
+        TChartModel m = SampleModel();
+        m.Bottom.SetAutomatic();
+        m.Left.Title = QStringLiteral("Y  Power");
+        TChartWidget chart;
+        chart.resize(400, 300);
+        chart.SetModel(m);
+        chart.replot();
+        const QPoint from(int(chart.xAxis->coordToPixel(2)), int(chart.yAxis->coordToPixel(80)));
+        const QPoint to(int(chart.xAxis->coordToPixel(6)), int(chart.yAxis->coordToPixel(20)));
+        Drag(&chart, from, to);
+        // The change comes while the zoom is still on its way.
+        c.Change(chart);
+        chart.FinishZoomAnimation();
+        EXPECT_EQ(chart.Zoomed(), c.Kept) << c.Name;
+        if (c.Kept) {
+            EXPECT_NEAR(chart.xAxis->range().lower, 2, 0.05) << c.Name;
+            EXPECT_NEAR(chart.xAxis->range().upper, 6, 0.05) << c.Name;
+            EXPECT_NEAR(chart.yAxis->range().lower, 20, 0.5) << c.Name;
+        } else {
+            EXPECT_EQ(chart.xAxis->range(), chart.HomeRange(chart.xAxis)) << c.Name;
+            EXPECT_EQ(chart.yAxis->range(), chart.HomeRange(chart.yAxis)) << c.Name;
+        }
+        // Back to the whole chart, which again follows the points (the return still on its way).
+        Drag(&chart, to, from);
+        chart.EditModel().Series[0].AddXY(30, 50, kRedRef);
+        chart.Refresh();
+        chart.FinishZoomAnimation();
+        EXPECT_FALSE(chart.Zoomed()) << c.Name;
+        EXPECT_DOUBLE_EQ(chart.xAxis->range().upper, 30) << c.Name;
+    }
+}
+
+// Live series are redrawn on their own: what ReplotLive shows is their new points over the
+// chart as it was last drawn whole, under the other series as in the description's order.
+TEST(ChartWidget, LiveSeriesRedrawAlone) {
+    constexpr TChartColor kGreenRef = 0x00FF00;
+    TChartModel m = SampleModel();
+    m.BackClear = false;
+    m.BackColor = 0xFFFFFF;
+    // Series 0, the live one, takes a colour of its own.
+    m.Series[0].Color = kGreenRef;
+    for (TChartPoint& p : m.Series[0].Points)
+        p.Color = kGreenRef;
+    TChartWidget chart;
+    chart.resize(400, 300);
+    chart.SetModel(m);
+    chart.SetLiveSeries(1);
+    chart.show();
+    QCoreApplication::processEvents();
+    const auto shown = [&chart] {
+        QCoreApplication::processEvents();
+        return chart.grab().toImage();
+    };
+    ASSERT_GT(CountPixels(shown(), qRgb(0, 255, 0)), 300);
+    ASSERT_GE(CountPixels(shown(), qRgb(0, 0, 255)), 9 * 30);
+
+    // The live line moves up; the squares are moved without telling the chart.
+    for (TChartPoint& p : chart.EditModel().Series[0].Points)
+        p.Y = 95;
+    for (TChartPoint& p : chart.EditModel().Series[1].Points)
+        p.Y = 0.2;
+    chart.ReplotLive();
+    QImage picture = shown();
+    const int x5 = int(std::lround(chart.xAxis->coordToPixel(5)));
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis, 95)) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_NE(picture.pixel(x5, PixelRowOf(chart.yAxis, 35)) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.8)) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_NE(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.2)) & 0xFFFFFF, 0x0000FFu);
+
+    // A whole replot draws everything as described; a square on the live line covers it.
+    chart.EditModel().Series[1].Points[4].Y = 0.95;
+    chart.Refresh();
+    picture = shown();
+    const int x3 = int(std::lround(chart.xAxis->coordToPixel(3)));
+    EXPECT_EQ(picture.pixel(x3, PixelRowOf(chart.yAxis2, 0.2)) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(picture.pixel(x5, PixelRowOf(chart.yAxis2, 0.95)) & 0xFFFFFF, 0x0000FFu);
+}
+
+// Counts are labelled at whole numbers: where the readable step would be 2.5, a step of 2 or 5,
+// whichever gives the nearer number of labels; other axes keep 2.5.
+TEST(ChartWidget, WholeNumberAxesStepByWholeNumbers) {
+    struct TCase {
+        double Upper;
+        bool Whole;
+        QVector<double> Ticks;
+    };
+    const std::vector<TCase> cases{
+        {12, true, {0, 2, 4, 6, 8, 10, 12}},
+        {17, true, {0, 5, 10, 15}},
+        {12, false, {0, 2.5, 5, 7.5, 10}},
+        {0.6, true, {0}},
+        {100, true, {0, 20, 40, 60, 80, 100}},
+    };
+    for (const TCase& c : cases) {
+        TChartModel m;
+        m.Bottom.SetMinMax(0, c.Upper);
+        m.Bottom.WholeNumbers = c.Whole;
+        TChartWidget chart;
+        chart.resize(400, 300);
+        chart.SetModel(m);
+        chart.replot();
+        EXPECT_EQ(chart.xAxis->tickVector(), c.Ticks) << c.Upper << (c.Whole ? " whole" : "");
+    }
+}
