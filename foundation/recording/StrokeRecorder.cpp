@@ -43,6 +43,16 @@ void SetStrokeValueInUnit(TStgStrokeData& record, std::int32_t unit, double v) {
     }
 }
 
+// The session's totals as a record carries them (kept to an eighth).
+void SetTotalsOf(const TStgStrokeData& record, TStgWorkout& workout) {
+    TStgWorkout totals;
+    totals.Distance = record.Distance;
+    totals.Time = record.Time;
+    totals.Energy = record.EnergySum;
+    totals.AvgPower = SafeDivide(record.EnergySum * 1000, record.Time);
+    RoundBlockToEighths(totals, workout);
+}
+
 }  // namespace
 
 bool IntervalProgrammeRuns(const TStgIni& ini) {
@@ -149,6 +159,9 @@ TStrokeOutcome TStrokeRecorder::StrokeData(const TStgStrokeData& data) {
         outcome.IntervalEnded = RunIntervals(*t);
     if (!WarmingUp)
         RunGoal(*t, stored, StrokeBefore(*t, n));
+    // The session so far, for every view and a save while it runs; the goal sets its own.
+    if (!FFinished)
+        SetTotalsOf(stored, t->Workout);
 
     FLastRecord = stored;
     FAverage.Add(n, stored, curve, ini.Sprocket);
@@ -237,13 +250,7 @@ void TStrokeRecorder::Closing() {
     if (FStrokeCount > 0 && !FFinished && std::size_t(FStrokeCount) < t->StrokeData.size()) {
         // An idle record after the last stroke holds the later time.
         const TStgStrokeData& stroke = t->StrokeData[std::size_t(FStrokeCount)];
-        const TStgStrokeData& last = FLastIdle.Time > stroke.Time ? FLastIdle : stroke;
-        TStgWorkout totals;
-        totals.Distance = last.Distance;
-        totals.Time = last.Time;
-        totals.Energy = last.EnergySum;
-        totals.AvgPower = SafeDivide(last.EnergySum * 1000, last.Time);
-        RoundBlockToEighths(totals, t->Workout);
+        SetTotalsOf(FLastIdle.Time > stroke.Time ? FLastIdle : stroke, t->Workout);
         t->Header.Modified = 1;
     }
     UpdateSessionAverage();

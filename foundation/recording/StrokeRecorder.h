@@ -2,8 +2,8 @@
 // session's training. Stroke records and their force curves go into the stroke arrays (rounded
 // as the training record stores them), flywheel pulses into the raw-data array, the interval
 // programme writes a summary of every work interval and the countdown fields of every stroke,
-// the goal ends the session with totals interpolated to the target, and the stroke parameters
-// go into the live value display.
+// the training's totals follow every stored stroke, the goal ends the session with totals
+// interpolated to the target, and the stroke parameters go into the live value display.
 //
 // The recorder knows no interface and no window: the session controller calls its handlers
 // from the interface's events and does what the outcome asks (close the interface, refresh

@@ -154,6 +154,27 @@ TEST_F(RecorderTest, IdleRecordsAreKeptApart) {
     EXPECT_EQ(Training.StrokeData.size(), 8u);
 }
 
+// While the session runs the totals are those of the last stored stroke, warming up too: every
+// view and a save read the session so far. An idle record leaves them to the close; a reset
+// empties them.
+TEST_F(RecorderTest, TotalsFollowTheStoredStrokes) {
+    for (const bool warmingUp : {false, true}) {
+        Rec.WarmingUp = warmingUp;
+        Rec.ResetSession();
+        EXPECT_EQ(Training.Workout, TStgWorkout{});
+        for (int n = 1; n <= 3; ++n) {
+            Row(Steady(n));
+            EXPECT_EQ(Training.Workout, (TStgWorkout{10.0f * n, 2.5f * n, 0.25f * n, 100})) << n;
+        }
+        TStgStrokeData idle = Steady(3, 0);
+        idle.Time = 9.1f;
+        EXPECT_TRUE(Rec.StrokeData(idle).Idle);
+        EXPECT_EQ(Training.Workout.Time, 7.5f);
+    }
+    Rec.ResetSession();
+    EXPECT_EQ(Training.Workout, TStgWorkout{});
+}
+
 TEST_F(RecorderTest, ClosingTotalsTakeTheLatestRecord) {
     for (int n = 1; n <= 4; ++n)
         Row(Steady(n));
