@@ -336,7 +336,7 @@ void TfrmRow::WireSession() {
     };
     v.RefreshStrokeData = [self] {
         if (self && self->FTrainingWindow)
-            self->FTrainingWindow->RefreshStrokeData();
+            self->FTrainingWindow->StrokeStored();
     };
     v.RefreshForceCurves = [self] {
         if (self && self->FTrainingWindow)

@@ -713,6 +713,14 @@ void TfrmTraining::RefreshForceCurves()
     FCurves->Refresh();
 }
 
+void TfrmTraining::StrokeStored()
+{
+    RefreshStrokeData();
+    // Minimised, the window is hidden in its frame: its showEvent sets them when it comes back.
+    if (isVisible())
+        UpdateTotals();
+}
+
 void TfrmTraining::FormResize()
 {
     // The line samples sit in the middle of their shapes.
@@ -732,6 +740,7 @@ void TfrmTraining::showEvent(QShowEvent* event)
 {
     TMDIChild::showEvent(event);
     UpdateUserControls();
+    UpdateTotals();  // a session may have rowed on while it was minimised
     QTimer::singleShot(0, this, [this] { FormResize(); });
 }
 

@@ -46,6 +46,10 @@ public:
     void RefreshIntervals();
     void RefreshStrokeData();
     void RefreshForceCurves();
+    // A stroke of a session was stored into the training: the stroke grid takes it, and the
+    // totals and averages follow while the window is shown (a minimised one's are set afresh
+    // when it comes back).
+    void StrokeStored();
     void UpdateUserControls();
     void SetColors(const QFont& font, const QColor& textColor, const QColor& backColor,
                    const QColor& windowColor) override;

@@ -7,6 +7,7 @@
 #include "support/MainWindowHome.h"
 #include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
+#include "support/RowByHand.h"
 #include "support/TrainingBuilder.h"
 #include "support/UiInput.h"
 
@@ -276,12 +277,6 @@ TEST_F(RowLayoutTest, SettingsFileByPathAndMinimumSize) {
 
 // ---------------------------------------------------------------- a whole session
 
-QByteArray DemoRecording() {
-    InitDemoDataResource();
-    QFile f(QString::fromLatin1(kDemoDataResource));
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 // What the engine makes of the whole recording with the default rower.
 std::vector<TStgStrokeData> ReplayedStrokes(const QByteArray& bytes) {
     std::vector<TStgStrokeData> strokes;
@@ -390,92 +385,6 @@ TEST_F(RowSession, DemoFromTheButtonToTheSavedFile) {
     }
     RollingCount = savedRolling;
 }
-
-// Clicks w where the person sees it: whatever covers it there gets the click.
-void Click(QWidget* w) {
-    QWidget* top = w->window();
-    const QPoint at = w->mapTo(top, w->rect().center());
-    QWidget* hit = top->childAt(at);
-    ASSERT_EQ(hit, w) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
-    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
-}
-
-// The program's row window rowed by hand: the demo recording is handed to the session's
-// interface record by record on a fake clock, and the person clicks in between.
-class RowByHand : public TMainWindowHome {
-protected:
-    void SetUp() override {
-        TMainWindowHome::SetUp();
-        InstallRowWindow(*form);
-        form->RunNewSessionDialog = [](const QString&, TTraining& t) {
-            LoadDefaultTraining(t);
-            t.Ini.SessionLimit = 2;
-            t.Ini.LimitDistance = 0;
-            return true;
-        };
-        form->show();
-        for (int i = 0; i < 200 && !form->StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        row = qobject_cast<TfrmRow*>(form->frmRow.data());
-        ASSERT_TRUE(row);
-        row->Session->SetClock(&Clock);
-        row->Session->CreateInterfaceOfKind = [this](std::uint8_t, QObject* owner) -> TInterface* {
-            Replay = CreateInterface<TReplay>(owner);
-            return Replay;
-        };
-        TSessionView& v = row->Session->View;
-        v.ConnectDialog = [](TConnectChoice& c) {
-            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
-            return true;
-        };
-        v.ShowResults = [this](TTraining&) { ++Results; };
-        Demo = DemoRecording();
-    }
-
-    // The next demo record to the interface, the clock following it; false at the end.
-    bool FeedOne() {
-        const qsizetype records = (Demo.size() - kKvRawHeaderSize) / kStgRawDataSize;
-        if (Record >= records || !Replay || Replay->State() <= kvsClosed)
-            return false;
-        const auto* p = reinterpret_cast<const unsigned char*>(Demo.constData()) + kKvRawHeaderSize +
-                        kStgRawDataSize * Record++;
-        const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-        const std::int64_t before = std::int64_t(Seconds * 1000);
-        Seconds += double(ticks) / kKvTicksPerSecond;
-        Clock.Advance(std::int64_t(Seconds * 1000) - before);
-        Replay->Feed(ticks, p[2]);
-        return true;
-    }
-
-    // Rows until the session has recorded stroke n (or has ended).
-    void RowUntilStroke(int n) {
-        while (row->Session->Recorder().StrokeCount() < n && FeedOne()) {
-        }
-        QCoreApplication::processEvents();
-    }
-
-    void Connect() {
-        Click(row->ConnectButton);
-        ASSERT_TRUE(FeedOne());  // the first data starts the recording
-        ASSERT_EQ(row->Session->Phase(), TSessionPhase::Running);
-    }
-
-    TTraining SaveAndRead(const QString& name) {
-        const QString file = home.filePath(name);
-        TTraining saved;
-        EXPECT_TRUE(row->TrainingWindow()->SaveToFile(file));
-        EXPECT_TRUE(OpenTrainingFile(file, saved, false, nullptr));
-        return saved;
-    }
-
-    TFakeClock Clock;
-    QPointer<TReplay> Replay;
-    TfrmRow* row = nullptr;
-    QByteArray Demo;
-    qsizetype Record = 0;
-    double Seconds = 0;
-    int Results = 0;
-};
 
 TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
     const float goal = 150;
