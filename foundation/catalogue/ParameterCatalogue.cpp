@@ -360,24 +360,37 @@ std::optional<float> StrokeMean(const TTraining& t, float TStgStrokeData::*value
     return static_cast<float>(weights > 0 ? weighted / weights : sum / valued);
 }
 
+// Whether the totals stand in for stroke values: only in a training whose strokes carry no time
+// line either (totals only). Timed strokes without the value, as a session's first stroke from
+// rest while it is the only one, give none: its totals would put the average beyond every stroke.
+bool TotalsStandIn(const TTraining& t) {
+    const int strokes = HighestStrokeIndex(t);
+    for (int i = 1; i <= strokes; ++i)
+        if (t.StrokeData[static_cast<std::size_t>(i)].Time > 0)
+            return false;
+    return true;
+}
+
 // The session values out of its strokes; a training without such stroke values (totals only)
 // gives them from its totals.
 float SessionPower(const TTraining& t) {
     if (const std::optional<float> power = StrokeMean(t, &TStgStrokeData::Power, &TStgStrokeData::Time))
         return *power;
-    return t.Workout.AvgPower;
+    return TotalsStandIn(t) ? t.Workout.AvgPower : 0;
 }
 
 double Session500mTime(const TTraining& t) {
     if (const std::optional<float> pace = StrokeMean(t, &TStgStrokeData::Est500mTime, &TStgStrokeData::Distance))
         return *pace;
-    return static_cast<double>(SafeDivide(500, t.Workout.Distance)) * t.Workout.Time;
+    return TotalsStandIn(t) ? static_cast<double>(SafeDivide(500, t.Workout.Distance)) * t.Workout.Time : 0;
 }
 
 float SessionStrokeRate(const TTraining& t) {
     if (const std::optional<float> rate = StrokeMean(t, &TStgStrokeData::StrokeRate, &TStgStrokeData::Time))
         return *rate;
-    return SafeDivide(static_cast<float>(HighestStrokeIndex(t)), static_cast<float>(t.Workout.Time / 60.0));
+    return TotalsStandIn(t)
+               ? SafeDivide(static_cast<float>(HighestStrokeIndex(t)), static_cast<float>(t.Workout.Time / 60.0))
+               : 0;
 }
 
 } // namespace

@@ -363,6 +363,9 @@ TEST_F(Catalogue, SessionAveragesWithinTheStrokes) {
         {"no totals", {{1, 24.25f, 250.5f, 110.5f, 0, 0}, {1, 20, 200, 120, 0, 0}}, {7200, 2000, 30}, 22.125, 225.25, 115.25},
         // No stroke values at all: the totals'.
         {"no values", {{40, 0, 0, 0, 0, 0}}, {480, 2000, 250}, 5, 250, 120},
+        // A session at its first stroke from rest: a stroke in time, but none of its values yet
+        // (its totals would give 160 /min and 25:00 per 500 m against none).
+        {"first stroke alone", {{1, 0, 0, 0, 0.375f, 0.125f}}, {0.375f, 0.125f, 8}, 0, 0, 0},
     };
     for (const auto& c : cases) {
         TTraining t;
