@@ -294,9 +294,15 @@ void TfrmRow::RecoveryStarted() {
     if (FLeftChart) {
         // The drive just finished stays in view through the recovery; the reference curves
         // follow the trainings opened, closed or browsed meanwhile.
-        FLeftChart->EditModel().Series[kOldSeries].Points.clear();
+        TChartModel& m = FLeftChart->EditModel();
+        m.Series[kOldSeries].Points.clear();
+        const std::vector<TChartSeries> before(m.Series.begin() + kLiveSeries, m.Series.end());
         SetupReferenceCurves();
-        FLeftChart->Refresh();
+        // Unchanged reference curves keep their drawing: only the live curves are drawn again.
+        if (std::equal(before.begin(), before.end(), m.Series.begin() + kLiveSeries, m.Series.end()))
+            FLeftChart->ReplotLive();
+        else
+            FLeftChart->Refresh();
     }
     // The windows that show trainings take the stroke just rowed.
     if (TfrmMain* main = MainWindow())

@@ -27,7 +27,7 @@ void TStatusPanels::Truncate(int count)
 
 void TStatusPanels::SetPanelText(int index, const QString& text)
 {
-    if (index < 0 || index >= Count())
+    if (index < 0 || index >= Count() || FPanels[std::size_t(index)].Text == text)
         return;
     FPanels[std::size_t(index)].Text = text;
     update(PanelRect(index));

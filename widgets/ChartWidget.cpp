@@ -44,15 +44,15 @@ double ClampPixel(double v) {
     return std::clamp(v, -kPixelLimit, kPixelLimit);
 }
 
-// Consecutive points in one pixel column draw one upright stroke there: the first, the lowest,
-// the highest and the last of them, in their order, draw the same, so a line of thousands of
-// strokes costs what the chart's width costs.
-void KeepColumnExtremes(std::vector<QPointF>& pixels) {
+// Consecutive points in one column as wide as the pen draw one upright stroke there: the first,
+// the lowest, the highest and the last of them, in their order, draw the same, so a line of
+// thousands of strokes costs what the chart's width costs.
+void KeepColumnExtremes(std::vector<QPointF>& pixels, double width) {
     std::size_t out = 0;
     for (std::size_t i = 0; i < pixels.size();) {
-        const double column = std::floor(pixels[i].x());
+        const double column = std::floor(pixels[i].x() / width);
         std::size_t lo = i, hi = i, j = i + 1;
-        for (; j < pixels.size() && std::floor(pixels[j].x()) == column; ++j) {
+        for (; j < pixels.size() && std::floor(pixels[j].x() / width) == column; ++j) {
             if (pixels[j].y() < pixels[lo].y()) lo = j;
             if (pixels[j].y() > pixels[hi].y()) hi = j;
         }
@@ -66,26 +66,33 @@ void KeepColumnExtremes(std::vector<QPointF>& pixels) {
 }
 
 // A wide pen strokes a polyline as one outline, and filling that grows far faster than its
-// length. Pieces of a few dozen points look the same: a solid line's pieces share a segment, so
-// that every join is drawn; a dashed line's share a point and carry the pattern on.
+// length. A solid line is drawn as separate segments, which the rasteriser fills directly (a
+// join loses at most a pixel at its outer corner); a dashed line in pieces of a few dozen points
+// that share a point and carry the pattern on.
 void DrawPolyline(QPainter* painter, QPen pen, const std::vector<QPointF>& pixels) {
     constexpr int kPiece = 16;
     const int n = static_cast<int>(pixels.size());
+    painter->setPen(pen);
     if (pen.widthF() <= 1 || n <= kPiece) {
-        painter->setPen(pen);
         painter->drawPolyline(pixels.data(), n);
         return;
     }
-    const bool solid = pen.style() == Qt::SolidLine;
+    if (pen.style() == Qt::SolidLine) {
+        std::vector<QLineF> lines;
+        lines.reserve(pixels.size());
+        for (std::size_t k = 1; k < pixels.size(); ++k)
+            lines.emplace_back(pixels[k - 1], pixels[k]);
+        painter->drawLines(lines.data(), int(lines.size()));
+        return;
+    }
     const double offset = pen.dashOffset();
     double walked = 0;  // along the line up to the piece's first point
     for (int start = 0; start < n - 1;) {
         const int count = std::min(kPiece, n - start);
-        if (!solid)
-            pen.setDashOffset(offset + walked / pen.widthF());
+        pen.setDashOffset(offset + walked / pen.widthF());
         painter->setPen(pen);
         painter->drawPolyline(pixels.data() + start, count);
-        const int next = start + count - (solid && start + count < n ? 2 : 1);
+        const int next = start + count - 1;
         for (int k = start; k < next; ++k)
             walked += QLineF(pixels[std::size_t(k)], pixels[std::size_t(k) + 1]).length();
         start = next;
@@ -184,7 +191,7 @@ private:
                                            [first](const TChartPoint& p) { return p.Color == first; });
         if (oneColour) {
             std::vector<QPointF> thin(pixels);  // the marks still need every point
-            KeepColumnExtremes(thin);
+            KeepColumnExtremes(thin, pen.widthF());
             DrawPolyline(painter, pen, thin);
             return;
         }
@@ -334,6 +341,10 @@ TChartWidget::TChartWidget(QWidget* parent) : QCustomPlot(parent) {
     legend->setVisible(false);
     setNotAntialiasedElements(QCP::aeAll);
     setPlottingHint(QCP::phFastPolylines, true);
+    // Nothing is drawn on the overlay layer (the zoom band is a widget of its own): its own
+    // buffer would only be cleared and blended on every replot.
+    if (QCPLayer* overlay = layer(QStringLiteral("overlay")))
+        overlay->setMode(QCPLayer::lmLogical);
     for (QCPAxis* axis : {xAxis, yAxis, xAxis2, yAxis2})
         axis->setTicker(QSharedPointer<TChartAxisTicker>::create());
     FRubberBand = new QRubberBand(QRubberBand::Rectangle, this);

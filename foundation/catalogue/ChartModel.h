@@ -80,6 +80,7 @@ struct TChartSeries {
     std::vector<TChartPoint> Points;
 
     void AddXY(double x, double y, TChartColor color) { Points.push_back({x, y, color}); }
+    bool operator==(const TChartSeries&) const = default;
 };
 
 // The right axis is drawn only while a series uses it; the top axis carries no series and starts
