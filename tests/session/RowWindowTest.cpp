@@ -309,9 +309,7 @@ protected:
             LoadDefaultTraining(t);
             return true;
         };
-        main.show();
-        for (int i = 0; i < 200 && !main.StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ShowStarted();
         auto* row = qobject_cast<TfrmRow*>(main.frmRow.data());
         if (row)
             row->Session->View.ConnectDialog = [](TConnectChoice& c) {

@@ -50,9 +50,7 @@ protected:
             t.Ini.LimitDistance = 0;
             return true;
         };
-        form->show();
-        for (int i = 0; i < 200 && !form->StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ShowStarted();
         row = qobject_cast<TfrmRow*>(form->frmRow.data());
         ASSERT_TRUE(row);
         row->Session->SetClock(&Clock);
