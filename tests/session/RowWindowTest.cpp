@@ -702,10 +702,14 @@ TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
 
 // ---------------------------------------------------------------- the windows beside a session
 
-// The session button takes the focus only while the row window is the current one: a window
-// opened or chosen while the session rows stays in front, and so does one whose chart is copied.
+// The session button takes the focus at each stroke and at a resize, but only while the row
+// window is the current one: a window opened or chosen while the session rows stays in front, and
+// so does one whose chart is copied or that is in front at a resize. The log writes in the
+// window's font.
 TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
     QApplication::setActiveWindow(form.get());
+    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
+    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
     QMdiArea* area = form->MdiArea;
     QMenuBar* bar = form->menuBar();
     Connect();
@@ -725,10 +729,19 @@ TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
     RowUntilStroke(9);
     EXPECT_EQ(area->currentSubWindow(), training->SubWindow()) << "chosen while rowing";
 
-    // Back in the row window its button is the control in use again, stroke after stroke.
+    // Back in the row window its button is the control in use again. A click on the status bar
+    // turns to the log, a click in it takes the focus there until the next resize or stroke.
     ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
     ASSERT_EQ(area->currentSubWindow(), row->SubWindow());
-    ClickAt(row->memLog);
+    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
+    ASSERT_TRUE(row->memLog->isVisible());
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
+    form->resize(form->size() + QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
     RowUntilStroke(11);
     EXPECT_EQ(form->focusWidget(), row->ConnectButton);
 
@@ -742,31 +755,9 @@ TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
     EXPECT_EQ(form->focusWidget(), curves->metCurve);
     RowUntilStroke(13);
     EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
-}
-
-// The log writes in the window's font; a resize gives the session button the focus, but only
-// while the row window is the current one.
-TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
-    QApplication::setActiveWindow(form.get());
-    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
-    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
-    Connect();
-    RowUntilStroke(2);
-    // A click on the status bar turns to the log, a click in it takes the focus there.
-    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
-    ASSERT_TRUE(row->memLog->isVisible());
-    ClickAt(row->memLog->viewport());
-    ASSERT_EQ(form->focusWidget(), row->memLog);
-    form->resize(form->size() + QSize(40, 30));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
-
-    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
-    QMdiSubWindow* front = form->MdiArea->currentSubWindow();
-    ASSERT_NE(front, row->SubWindow());
     form->resize(form->size() - QSize(40, 30));
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
 }
 
 // Restored from maximised (as it opens), the row window comes back at a size it can be used at.
