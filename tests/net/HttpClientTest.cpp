@@ -131,7 +131,13 @@ TEST_F(HttpClientTest, SendsExactRequestBytes) {
 // answer to a HEAD ends with its header even when it names a length and the server stays.
 TEST_F(HttpClientTest, EachKindOfRequest) {
     const std::string host = "Host: 127.0.0.1\r\n";
-    const std::string postHead = DefaultAccept + "Content-Type: application/x-www-form-urlencoded\r\n" + DefaultAgent + host;
+    const auto request = [&](const char* method, const char* path) {
+        return std::string(method) + " " + path + " HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n";
+    };
+    const auto post = [&](const std::string& body) {
+        return "POST /form HTTP/1.0\r\n" + DefaultAccept + "Content-Type: application/x-www-form-urlencoded\r\n" +
+               DefaultAgent + host + "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    };
     const auto pattern = [](std::size_t size) {
         std::string bytes(size, '\0');
         for (std::size_t i = 0; i < size; ++i)
@@ -157,27 +163,17 @@ TEST_F(HttpClientTest, EachKindOfRequest) {
     };
     const std::string body1 = pattern(1), body8193 = pattern(8193), body100000 = pattern(100000);
     const TCase cases[] = {
-        {"GET", httpGET, -1, 0, "ok", {"GET /form HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n"},
-         "c h b e done ", 0},
-        {"POST of 0 bytes", httpPOST, 0, 0, "ok", {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 0\r\n\r\n"},
-         "c " + blocks(0) + "h b e done ", 0},
-        {"POST of 1 byte", httpPOST, 1, 0, "ok",
-         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 1\r\n\r\n" + body1}, "c " + blocks(1) + "h b e done ", 0},
-        {"POST of one whole block", httpPOST, 8193, 0, "ok",
-         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 8193\r\n\r\n" + body8193},
-         "c " + blocks(8193) + "h b e done ", 0},
-        {"POST of 100,000 bytes", httpPOST, 100000, 0, "ok",
-         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 100000\r\n\r\n" + body100000},
+        {"GET", httpGET, -1, 0, "ok", {request("GET", "/form")}, "c h b e done ", 0},
+        {"POST of 0 bytes", httpPOST, 0, 0, "ok", {post("")}, "c " + blocks(0) + "h b e done ", 0},
+        {"POST of 1 byte", httpPOST, 1, 0, "ok", {post(body1)}, "c " + blocks(1) + "h b e done ", 0},
+        {"POST of one whole block", httpPOST, 8193, 0, "ok", {post(body8193)}, "c " + blocks(8193) + "h b e done ", 0},
+        {"POST of 100,000 bytes", httpPOST, 100000, 0, "ok", {post(body100000)},
          "c " + blocks(100000) + "h b e done ", 0},
-        {"POST of what follows the stream's position", httpPOST, 8193, 8000, "ok",
-         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 193\r\n\r\n" + body8193.substr(8000)},
+        {"POST of what follows the stream's position", httpPOST, 8193, 8000, "ok", {post(body8193.substr(8000))},
          "c " + blocks(193) + "h b e done ", 0},
         {"POST without a stream", httpPOST, -1, 0, "ok", {}, "", httperrNothingToPost},
-        {"HEAD", httpHEAD, -1, 0, "head", {"HEAD /form HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n"},
-         "c h done ", 0},
-        {"POST answered by a relocation", httpPOST, 8193, 0, "moved",
-         {"POST /form HTTP/1.0\r\n" + postHead + "Content-Length: 8193\r\n\r\n" + body8193,
-          "GET /next HTTP/1.0\r\n" + DefaultAccept + DefaultAgent + host + "\r\n"},
+        {"HEAD", httpHEAD, -1, 0, "head", {request("HEAD", "/form")}, "c h done ", 0},
+        {"POST answered by a relocation", httpPOST, 8193, 0, "moved", {post(body8193), request("GET", "/next")},
          "c " + blocks(8193) + "h l c h b e done ", 0},
     };
     for (const TCase& c : cases) {

@@ -1,54 +1,34 @@
 // The row window: goal ruler geometry, the [Row] layout, and a whole demo session rowed through
 // the window from the session button to the saved file.
 #include "support/EnvOverride.h"
-#include "support/FakeClock.h"
 #include "support/FakePrompt.h"
 #include "support/FileHelpers.h"
-#include "support/MainWindowHome.h"
 #include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
 #include "support/RowByHand.h"
-#include "support/TrainingBuilder.h"
-#include "support/UiInput.h"
 
 #include "analysis/ForceCurveWindow.h"
 #include "analysis/StrokeDataWindow.h"
-#include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
-#include "foundation/files/TrainingFiles.h"
 #include "platform/IniFiles.h"
-#include "resources/DemoData.h"
 #include "session/GoalRuler.h"
 #include "session/ResultsDialog.h"
-#include "session/RowWindow.h"
-#include "session/TrainingWindow.h"
-#include "shell/MainWindow.h"
 #include "shell/MessageWindow.h"
 #include "shell/StatusPanels.h"
-#include "widgets/ChartWidget.h"
 #include "shell/UiPrompt.h"
-#include "session/ResultsDialog.h"
+#include "widgets/ChartWidget.h"
 #include "widgets/UiUtils.h"
 
-#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMdiArea>
-#include <QMenuBar>
-#include <QMenu>
-#include <QMessageBox>
-#include <QStyleOptionTitleBar>
-#include <QTimer>
 #include <QMdiSubWindow>
-#include <QPushButton>
+#include <QMessageBox>
 #include <QScrollBar>
-#include <QTableWidget>
-#include <QToolButton>
 #include <QSplitter>
+#include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTest>
-#include <gtest/gtest.h>
+#include <QToolButton>
 
 #include <sys/stat.h>
 
@@ -103,6 +83,16 @@ TEST(GoalRuler, TicksLabelsAndMarker) {
 }
 
 // ---------------------------------------------------------------- layout
+
+// The chart's bottom axis, drawn, counts in whole numbers: no stroke 2.5.
+void ExpectWholeTicks(TChartWidget* chart, const char* name) {
+    SCOPED_TRACE(name);
+    chart->replot();
+    const QVector<double> ticks = chart->xAxis->tickVector();
+    ASSERT_FALSE(ticks.isEmpty());
+    for (double tick : ticks)
+        EXPECT_EQ(tick, std::floor(tick));
+}
 
 class RowLayoutTest : public ::testing::Test {
 protected:
@@ -237,13 +227,8 @@ TEST_F(RowLayoutTest, BothChartsOff) {
 
 TEST_F(RowLayoutTest, EmptySessionCountsWholeStrokes) {
     row->LoadLayout(Write(QStringLiteral("plain.srl"), "[Row]\nRightChart=1\nRightIndex=-2\nRightX=0\n"), 0);
-    TChartWidget* chart = row->RightChartWidget();
-    ASSERT_TRUE(chart);
-    chart->replot();
-    const QVector<double> ticks = chart->xAxis->tickVector();
-    ASSERT_FALSE(ticks.isEmpty());
-    for (double tick : ticks)
-        EXPECT_EQ(tick, std::floor(tick));
+    ASSERT_TRUE(row->RightChartWidget());
+    ExpectWholeTicks(row->RightChartWidget(), "row");
 }
 
 // The data range: the live chart shows that many strokes before the last one, from stroke 2 on,
@@ -302,6 +287,17 @@ std::vector<TStgStrokeData> ReplayedStrokes(const QByteArray& bytes) {
     return strokes;
 }
 
+// No average of the session lies beyond its maximum (no average 500 m time below the fastest
+// stroke's).
+TResultsSummary ExpectNoAverageBeyondItsMaximum(const TTraining& t) {
+    const TResultsSummary results = CalcResultsSummary(t);
+    EXPECT_LE(GetSessionParameterValue(t, 3), results.MaxPower);
+    EXPECT_GE(GetSessionParameterValue(t, 5), results.Min500mTime);
+    EXPECT_LE(GetSessionParameterValue(t, 6), results.MaxStrokeRate);
+    EXPECT_LE(results.AvgRatio, results.MaxRatio);
+    return results;
+}
+
 class RowSession : public TMainWindowHome {
 protected:
     // A new main window; its first show opens the row window, whose connect dialog picks the demo.
@@ -313,9 +309,7 @@ protected:
             LoadDefaultTraining(t);
             return true;
         };
-        main.show();
-        for (int i = 0; i < 200 && !main.StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ShowStarted();
         auto* row = qobject_cast<TfrmRow*>(main.frmRow.data());
         if (row)
             row->Session->View.ConnectDialog = [](TConnectChoice& c) {
@@ -393,10 +387,8 @@ TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
     Connect();
     RowUntilStroke(9);
     const double erased = Seconds;
-    form->MdiArea->setActiveSubWindow(window->SubWindow());
-    QCoreApplication::processEvents();
     TFakePrompt prompt(TMsgResult::Yes);
-    Click(window->btnReset);
+    ResetFromTrainingWindow(window->btnReset);
     ASSERT_EQ(prompt.Texts.size(), 1);
     EXPECT_EQ(row->Session->Recorder().StrokeCount(), 0);
     const TKeloProtocol protocol = Replay->Protocol();
@@ -426,8 +418,7 @@ TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
     EXPECT_NEAR(rawSeconds, Seconds - erased, 0.5);
     EXPECT_EQ(saved.Header.InterfaceType, 1);
     EXPECT_EQ(saved.Header.Protocol, protocol);
-    const TResultsSummary results = CalcResultsSummary(saved);
-    EXPECT_LE(results.AvgRatio, results.MaxRatio);
+    ExpectNoAverageBeyondItsMaximum(saved);
 }
 
 // Every road to a reset in the middle of a session: a direct or a warm-up session (whose Start
@@ -436,6 +427,7 @@ TEST_F(RowByHand, ResetInTheTrainingWindowStartsTheSessionAfresh) {
 // strokes since the reset, each measured whole: the first one's time is its own duration, the
 // totals are the strokes' own sums, and no average lies beyond its maximum.
 enum class TResetWhen { Rowing, Paused, Continued };
+
 struct TResetRoad {
     const char* Name;
     std::uint8_t ConnectType;
@@ -451,10 +443,7 @@ TEST_P(ResetRoad, GivesTheStrokesSinceTheReset) {
     TfrmTraining* window = row->TrainingWindow();
     // A training made from a user's settings keeps them editable during the session.
     window->Training.Header.SourceContentKind = 7;
-    row->Session->View.ConnectDialog = [&](TConnectChoice& c) {
-        c = TConnectChoice{QStringLiteral("DEMO"), road.ConnectType, 1};
-        return true;
-    };
+    ConnectType = road.ConnectType;
     Connect();
     RowUntilStroke(5);
     if (road.ConnectType == 2) {
@@ -472,14 +461,10 @@ TEST_P(ResetRoad, GivesTheStrokesSinceTheReset) {
         for (int r = 0; r < 300; ++r)  // a second of rowing
             FeedOne();
     }
-    form->MdiArea->setActiveSubWindow(window->SubWindow());
-    QCoreApplication::processEvents();
     const qsizetype asked = prompt.Texts.size();
-    Click(road.BySetting ? static_cast<QWidget*>(window->edtWeight) : window->btnReset);
+    ResetFromTrainingWindow(road.BySetting ? static_cast<QWidget*>(window->edtWeight) : window->btnReset);
     ASSERT_EQ(prompt.Texts.size(), asked + 1);
     ASSERT_EQ(row->Session->Recorder().StrokeCount(), 0);
-    form->MdiArea->setActiveSubWindow(row->SubWindow());  // back to the row window
-    QCoreApplication::processEvents();
     if (road.When == TResetWhen::Paused)
         Click(row->ConnectButton);  // continue
     RowUntilStroke(11);
@@ -503,11 +488,8 @@ TEST_P(ResetRoad, GivesTheStrokesSinceTheReset) {
         EXPECT_NEAR(s.EnergySum * 1000, energy, 62.5 + 0.5 * n) << n;  // kept to eighths of a kJ
         EXPECT_NEAR(s.Time, seconds, 0.15 * n) << n;
     }
-    const TResultsSummary results = CalcResultsSummary(saved);
+    const TResultsSummary results = ExpectNoAverageBeyondItsMaximum(saved);
     EXPECT_LE(saved.Workout.AvgPower, results.MaxPower);
-    EXPECT_GE(GetSessionParameterValue(saved, 5), results.Min500mTime);
-    EXPECT_LE(GetSessionParameterValue(saved, 6), results.MaxStrokeRate);
-    EXPECT_LE(results.AvgRatio, results.MaxRatio);
     for (std::size_t n = 1; n <= 11; ++n) {  // the fastest 500 m is the strongest stroke's
         const TStgStrokeData& s = saved.StrokeData[n];
         EXPECT_EQ(s.Power == results.MaxPower, GetStrokeParameterValue(s, 9, saved.Ini) == results.Min500mTime)
@@ -531,42 +513,6 @@ INSTANTIATE_TEST_SUITE_P(
                       TResetRoad{"WarmUpContinuedSetting", 2, TResetWhen::Continued, true}),
     [](const auto& info) { return std::string(info.param.Name); });
 
-// The analysis windows opened during a session show the strokes recorded: the stroke-data
-// grid's count, and the force-curve window's list, scroll bar, Last and Play.
-TEST_F(RowByHand, AnalysisWindowsShowTheStrokesRecorded) {
-    form->FirstShow = false;
-    Connect();
-    RowUntilStroke(35);
-    const int strokes = row->Session->Recorder().StrokeCount();
-    EXPECT_EQ(row->TrainingWindow()->Training.StrokeData.size(), std::size_t(strokes + 1));
-
-    TfrmStrokeData* data = ShowStrokeData(form.get());
-    ASSERT_TRUE(data);
-    ASSERT_EQ(data->sgdData->rowCount(), 1);
-    EXPECT_EQ(data->sgdData->item(0, 5)->text().trimmed(), QString::number(strokes));  // "Strokes"
-
-    TfrmForceCurves* curves = OpenForceCurveWindow(form.get());
-    ASSERT_TRUE(curves);
-    QListWidget* list = curves->clbTrainings;
-    ASSERT_GE(list->count(), 1);
-    ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
-    ClickAt(curves->btbLast);
-    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
-    EXPECT_EQ(curves->sbrCurves->maximum(), strokes);
-    const QString caption = curves->sgdData->item(0, 0)->text();
-    EXPECT_TRUE(caption.endsWith(QStringLiteral("(%1/%1)").arg(strokes))) << caption.toStdString();
-    // Play from five before the last runs to the last and stops there.
-    ClickAt(curves->metCurve);
-    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(curves->metCurve, QString::number(strokes - 5));
-    QTest::keyClick(curves->metCurve, Qt::Key_Return);
-    ClickAt(curves->btbPlay);
-    for (int i = 0; i < 10 && curves->tmrPlay->isActive(); ++i)
-        curves->tmrPlayTimer();
-    EXPECT_FALSE(curves->tmrPlay->isActive());
-    EXPECT_EQ(curves->metCurve->text(), QString::number(strokes));
-}
-
 // An interval programme without a work period does not start: the button says why and
 // connects nothing.
 TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
@@ -585,10 +531,8 @@ TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
 }
 
 // The results of short and long sessions, from rest, after a reset, a pause or a warm-up, with
-// intervals or a goal: no average lies beyond its maximum (no average 500 m time below the
-// fastest stroke's), and the training window shows the results' averages. A first stroke from
-// rest counts in the energy and time but has no power, and the first stroke after a stop has
-// no ratio.
+// intervals or a goal: no average lies beyond its maximum, and the training window shows the
+// results' averages. A first stroke from rest has no power, the first after a stop no ratio.
 enum class TRowed { FromRest, AfterReset, AfterPause, AfterWarmUp, Intervals, Goal };
 struct TResultsSession {
     const char* Name;
@@ -613,22 +557,15 @@ TEST_P(ResultsTable, NoAverageBeyondItsMaximum) {
     if (c.How == TRowed::Goal)
         ini.LimitDistance = 50;
     if (c.How == TRowed::AfterWarmUp)
-        row->Session->View.ConnectDialog = [](TConnectChoice& choice) {
-            choice = TConnectChoice{QStringLiteral("DEMO"), 2, 1};
-            return true;
-        };
+        ConnectType = 2;
     Connect();
     int before = 0;  // strokes counted before the pause
     if (c.How == TRowed::AfterReset) {
         // Two strokes after this reset cover 25.875 m in 6.5 s as kept: 2:05.6 per 500 m,
         // faster than either stroke.
         RowUntilStroke(9);
-        form->MdiArea->setActiveSubWindow(window->SubWindow());
-        QCoreApplication::processEvents();
-        Click(window->btnReset);
+        ResetFromTrainingWindow(window->btnReset);
         ASSERT_EQ(row->Session->Recorder().StrokeCount(), 0);
-        form->MdiArea->setActiveSubWindow(row->SubWindow());
-        QCoreApplication::processEvents();
     } else if (c.How == TRowed::AfterPause) {
         RowUntilStroke(4);
         prompt.Answers.push_back(TMsgResult::No);  // paused, and stay connected
@@ -650,12 +587,7 @@ TEST_P(ResultsTable, NoAverageBeyondItsMaximum) {
 
     const TTraining& t = window->Training;
     ASSERT_GE(t.StrokeData.size(), 3u);
-    const TResultsSummary results = CalcResultsSummary(t);
-    EXPECT_LE(GetSessionParameterValue(t, 3), results.MaxPower);
-    EXPECT_GE(GetSessionParameterValue(t, 5), results.Min500mTime);
-    EXPECT_LE(GetSessionParameterValue(t, 6), results.MaxStrokeRate);
-    EXPECT_LE(results.AvgRatio, results.MaxRatio);
-    EXPECT_GT(results.AvgRatio, 0);
+    EXPECT_GT(ExpectNoAverageBeyondItsMaximum(t).AvgRatio, 0);
     const TResultsTexts shown = FormatResults(t);
     const std::pair<const QLabel*, QString> same[] = {
         {window->lblPower, shown.AvgPower},
@@ -770,10 +702,14 @@ TEST_F(RowSession, ActivationEndsAWaitOnlyWhenSwitchingToTheWindow) {
 
 // ---------------------------------------------------------------- the windows beside a session
 
-// The session button takes the focus only while the row window is the current one: a window
-// opened or chosen while the session rows stays in front, and so does one whose chart is copied.
+// The session button takes the focus at each stroke and at a resize, but only while the row
+// window is the current one: a window opened or chosen while the session rows stays in front, and
+// so does one whose chart is copied or that is in front at a resize. The log writes in the
+// window's font.
 TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
     QApplication::setActiveWindow(form.get());
+    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
+    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
     QMdiArea* area = form->MdiArea;
     QMenuBar* bar = form->menuBar();
     Connect();
@@ -793,10 +729,19 @@ TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
     RowUntilStroke(9);
     EXPECT_EQ(area->currentSubWindow(), training->SubWindow()) << "chosen while rowing";
 
-    // Back in the row window its button is the control in use again, stroke after stroke.
+    // Back in the row window its button is the control in use again. A click on the status bar
+    // turns to the log, a click in it takes the focus there until the next resize or stroke.
     ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
     ASSERT_EQ(area->currentSubWindow(), row->SubWindow());
-    ClickAt(row->memLog);
+    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
+    ASSERT_TRUE(row->memLog->isVisible());
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
+    form->resize(form->size() + QSize(40, 30));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
+    ClickAt(row->memLog->viewport());
+    ASSERT_EQ(form->focusWidget(), row->memLog);
     RowUntilStroke(11);
     EXPECT_EQ(form->focusWidget(), row->ConnectButton);
 
@@ -810,31 +755,9 @@ TEST_F(RowByHand, WindowsBesideTheSessionStayInFront) {
     EXPECT_EQ(form->focusWidget(), curves->metCurve);
     RowUntilStroke(13);
     EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
-}
-
-// The log writes in the window's font; a resize gives the session button the focus, but only
-// while the row window is the current one.
-TEST_F(RowByHand, ResizeFocusesTheButtonAndTheLogTakesTheWindowsFont) {
-    QApplication::setActiveWindow(form.get());
-    EXPECT_EQ(row->memLog->font().family().toStdString(), form->OptionsFont.family().toStdString());
-    EXPECT_EQ(row->memLog->font().pointSizeF(), form->OptionsFont.pointSizeF());
-    Connect();
-    RowUntilStroke(2);
-    // A click on the status bar turns to the log, a click in it takes the focus there.
-    ClickAt(row->StatusBar, QPoint(row->StatusBar->PanelLeft(rpTime) + 5, row->StatusBar->height() / 2));
-    ASSERT_TRUE(row->memLog->isVisible());
-    ClickAt(row->memLog->viewport());
-    ASSERT_EQ(form->focusWidget(), row->memLog);
-    form->resize(form->size() + QSize(40, 30));
-    QCoreApplication::processEvents();
-    EXPECT_EQ(form->focusWidget(), row->ConnectButton);
-
-    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuAnalyse, form->AnalyseStrokeData));
-    QMdiSubWindow* front = form->MdiArea->currentSubWindow();
-    ASSERT_NE(front, row->SubWindow());
     form->resize(form->size() - QSize(40, 30));
     QCoreApplication::processEvents();
-    EXPECT_EQ(form->MdiArea->currentSubWindow(), front);
+    EXPECT_EQ(area->currentSubWindow(), curves->SubWindow());
 }
 
 // Restored from maximised (as it opens), the row window comes back at a size it can be used at.
@@ -855,10 +778,7 @@ TEST_F(RowByHand, ComesBackFromMaximisedAtItsDesignSize) {
 // A warm-up that ends because its device went (not by the button) clears every status panel:
 // the goal ruler is back for the next session.
 TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
-    row->Session->View.ConnectDialog = [](TConnectChoice& c) {
-        c = TConnectChoice{QStringLiteral("DEMO"), 2, 1};
-        return true;
-    };
+    ConnectType = 2;
     Connect();
     RowUntilStroke(2);
     ASSERT_TRUE(row->WarmingUpPanel());
@@ -869,8 +789,8 @@ TEST_F(RowByHand, ASessionClosedByItsDeviceClearsTheWarmUpPanel) {
         EXPECT_EQ(row->StatusBar->Panel(panel).Text.toStdString(), "") << panel;
 }
 
-// The stroke-data and force-curve windows follow the session: each stroke as it is rowed, the
-// whole session when it ends.
+// The stroke-data and force-curve windows follow the session: each stroke as it is rowed (the
+// force curves' Last, scroll bar and Play reach the last one), the whole session when it ends.
 TEST_F(RowByHand, AnalysisWindowsFollowTheSession) {
     TFakePrompt prompt(TMsgResult::Yes);  // disconnect: Yes
     QMenuBar* bar = form->menuBar();
@@ -899,6 +819,22 @@ TEST_F(RowByHand, AnalysisWindowsFollowTheSession) {
         EXPECT_EQ(curves->metCurve->text().toStdString(), std::to_string(n));
         EXPECT_EQ(curves->sgdData->item(0, 1)->text().trimmed().toStdString(), std::to_string(n));
     }
+    QListWidget* list = curves->clbTrainings;
+    ClickAt(list->viewport(), list->visualItemRect(list->item(0)).center());
+    ClickAt(curves->btbLast);
+    EXPECT_EQ(curves->sbrCurves->maximum(), 40);
+    const QString caption = curves->sgdData->item(0, 0)->text();
+    EXPECT_TRUE(caption.endsWith(QStringLiteral("(40/40)"))) << caption.toStdString();
+    // Play from five before the last runs to the last and stops there.
+    ClickAt(curves->metCurve);
+    QTest::keyClick(curves->metCurve, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(curves->metCurve, QStringLiteral("35"));
+    QTest::keyClick(curves->metCurve, Qt::Key_Return);
+    ClickAt(curves->btbPlay);
+    for (int i = 0; i < 10 && curves->tmrPlay->isActive(); ++i)
+        curves->tmrPlayTimer();
+    EXPECT_FALSE(curves->tmrPlay->isActive());
+    EXPECT_EQ(curves->metCurve->text(), QStringLiteral("40"));
 
     // The rower ends the session in the row window.
     ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
@@ -916,43 +852,13 @@ TEST_F(RowByHand, AnalysisWindowsFollowTheSession) {
 }
 
 // The left chart follows the list of trainings: the curve of a training opened during the session
-// appears at the next recovery, and goes at the next after the training closed.
-TEST_F(RowByHand, LeftChartFollowsTheTrainingsOpenedAndClosed) {
-    EnsureParameterTables();
-    const QString file = home.filePath(QStringLiteral("other.stg"));
-    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
-    form->AskOpenFileNames = [file] { return QStringList{file}; };
-    QMenuBar* bar = form->menuBar();
-    const auto references = [this] { return int(row->LeftChartWidget()->Model().Series.size()) - 2; };
-    Connect();
-    RowUntilStroke(3);
-    ASSERT_EQ(references(), 0);
-    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileOpen));
-    ASSERT_EQ(form->TrainingCount(), 2);
-    RowUntilStroke(5);
-    ASSERT_EQ(references(), 1);
-    const TTraining& other = form->TrainingWindow(1)->Training;
-    const TChartSeries& curve = row->LeftChartWidget()->Model().Series[2];
-    EXPECT_EQ(curve.Color, TChartColor(other.Header.Color));
-    EXPECT_EQ(int(curve.Points.size()), kForceCurveSamples);
-
-    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileClose));  // the opened one is in front
-    ASSERT_EQ(form->TrainingCount(), 1);
-    RowUntilStroke(7);
-    EXPECT_EQ(references(), 0);
-}
-
-// Turning the left chart off and on again (its menu's Empty, then Force curve) brings back the
-// same chart: the live curves in the training's colours and pen, the reference curves no others.
-TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
-    EnsureParameterTables();
-    const QString file = home.filePath(QStringLiteral("other.stg"));
-    ASSERT_TRUE(WriteStgFile(file, MakeRowedTraining(20)));
-    form->AskOpenFileNames = [file] { return QStringList{file}; };
-    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
-    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
+// appears at the next recovery, and goes at the next after the training closed. Turned off and on
+// (its menu's Empty, then Force curve) it is the same chart: the live curves in the training's
+// colours and pen, the reference curves no others.
+TEST_F(RowByHand, LeftChartFollowsTheTrainingsAndComesBackTheSame) {
     const TTraining& t = row->TrainingWindow()->Training;
     ASSERT_GT(t.Header.PenWidth, 1);
+    const auto references = [this] { return int(row->LeftChartWidget()->Model().Series.size()) - 2; };
     // What each series draws with: colour, pen and, for a reference, its points.
     const auto looks = [this] {
         QStringList looks;
@@ -973,9 +879,19 @@ TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
                 QTest::mouseClick(row->popLeft, Qt::LeftButton, {}, row->popLeft->actionGeometry(a).center());
     };
     Connect();
-    RowUntilStroke(4);
+    RowUntilStroke(3);
+    ASSERT_EQ(references(), 0);
+    OpenFromMenu({MakeRowedTraining(20)});
+    ASSERT_EQ(form->TrainingCount(), 2);
+    RowUntilStroke(5);
+    ASSERT_EQ(references(), 1);
+    TfrmTraining* other = form->TrainingWindow(1);
+    const TChartSeries& curve = row->LeftChartWidget()->Model().Series[2];
+    EXPECT_EQ(curve.Color, TChartColor(other->Training.Header.Color));
+    EXPECT_EQ(int(curve.Points.size()), kForceCurveSamples);
+
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
     const std::string before = looks();
-    ASSERT_EQ(std::count(before.begin(), before.end(), ';'), 2) << before;  // one reference curve
     EXPECT_NE(before.find(QStringLiteral("; %1 %2 %3 -1;").arg(t.Header.Color).arg(t.Header.PenStyle)
                               .arg(t.Header.PenWidth).toStdString()),
               std::string::npos) << before;
@@ -983,21 +899,23 @@ TEST_F(RowByHand, LeftChartTurnedOffAndOnIsTheSameChart) {
     ASSERT_FALSE(row->LeftChartWidget());
     choose(QStringLiteral("&Force curve"));
     ASSERT_TRUE(row->LeftChartWidget());
-    RowUntilStroke(6);
+    RowUntilStroke(7);
     EXPECT_EQ(looks(), before);
+
+    form->MdiArea->setActiveSubWindow(other->SubWindow());
+    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileClose));
+    ASSERT_EQ(form->TrainingCount(), 1);
+    RowUntilStroke(9);
+    EXPECT_EQ(references(), 0);
 }
 
 // A curve number typed in the force-curve window while the session rows is not overwritten by
 // the strokes that redraw the window before it is entered.
 TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
     QApplication::setActiveWindow(form.get());
-    EnsureParameterTables();
-    const QString file = home.filePath(QStringLiteral("other.stg"));
     TTraining other = MakeRowedTraining(20);
     other.Header.Title = "Other";
-    ASSERT_TRUE(WriteStgFile(file, other));
-    form->AskOpenFileNames = [file] { return QStringList{file}; };
-    ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    OpenFromMenu({other});
     ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
     Connect();
     RowUntilStroke(3);
@@ -1018,8 +936,8 @@ TEST_F(RowByHand, CurveNumberTypedWhileRowingIsKept) {
 }
 
 
-// Stroke numbers on the row window's right chart and on the stroke-data window's chart are whole
-// numbers at every stroke of a session: no stroke 2.5.
+// The stroke axes of the row window's right chart and the stroke-data window's chart count in
+// whole strokes at every stroke of a session.
 TEST_F(RowByHand, StrokeAxesCountInWholeStrokes) {
     Connect();
     RowUntilStroke(2);
@@ -1030,14 +948,9 @@ TEST_F(RowByHand, StrokeAxesCountInWholeStrokes) {
     ASSERT_EQ(strokeData->cmbX->currentIndex(), 0);
     for (int n = 3; n <= 45; ++n) {
         RowUntilStroke(n);
-        for (TChartWidget* chart : {row->RightChartWidget(), strokeData->FChart}) {
-            const char* name = chart == strokeData->FChart ? "stroke data" : "row";
-            chart->replot();
-            const QVector<double> ticks = chart->xAxis->tickVector();
-            ASSERT_FALSE(ticks.isEmpty()) << name << " " << n;
-            for (double tick : ticks)
-                EXPECT_EQ(tick, std::floor(tick)) << name << ", stroke " << n;
-        }
+        SCOPED_TRACE(n);
+        ExpectWholeTicks(row->RightChartWidget(), "row");
+        ExpectWholeTicks(strokeData->FChart, "stroke data");
     }
 }
 
@@ -1064,18 +977,12 @@ QPoint ChartPoint(const TChartWidget* chart, double fx, double fy) {
 // strokes: the list's scroll position, selection and checks, the chart's zoom. Unzoomed, an
 // automatic axis follows the strokes.
 TEST_F(RowByHand, AnalysisWindowsKeepTheUsersViewWhileRowing) {
-    EnsureParameterTables();
     form->resize(900, 470);
-    QStringList files;
-    for (int i = 0; i < 16; ++i) {
-        TTraining other = MakeRowedTraining(5);
-        other.Header.Title = QStringLiteral("Other %1").arg(i).toStdString();
-        files << home.filePath(QStringLiteral("other%1.stg").arg(i));
-        ASSERT_TRUE(WriteStgFile(files.back(), other));
-    }
-    form->AskOpenFileNames = [files] { return files; };
+    std::vector<TTraining> others(16, MakeRowedTraining(5));
+    for (std::size_t i = 0; i < others.size(); ++i)
+        others[i].Header.Title = QStringLiteral("Other %1").arg(i).toStdString();
+    OpenFromMenu(others);
     QMenuBar* bar = form->menuBar();
-    ASSERT_TRUE(ChooseFromMenu(bar, form->mnuFile, form->FileOpen));
     ASSERT_EQ(form->TrainingCount(), 17);
     ASSERT_TRUE(ChooseFromMenu(bar, form->mnuView, form->ViewRow));
     Connect();

@@ -226,9 +226,7 @@ protected:
 TEST_F(TrainingWindowsInMain, ComingBackToAWindowAsksNoResetQuestion)
 {
     form->TrainingViewMode = 0;
-    form->show();
-    for (int i = 0; i < 200 && !form->StartupDone; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    ShowStarted();
     TfrmTraining* rowed = form->NewTraining(QString());
     TfrmTraining* other = form->NewTraining(QString());
     form->TileMosaic();

@@ -7,6 +7,7 @@
 #include "shell/MainWindow.h"
 #include "shell/SplashWindow.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -22,6 +23,12 @@ protected:
     void TearDown() override {
         form.reset();
         SplashDisplayTimeOverride = -1;
+    }
+    // Shows the main window and lets its start-up run to the end.
+    void ShowStarted() {
+        form->show();
+        for (int i = 0; i < 200 && !form->StartupDone; ++i)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     void NewForm() {
         form.reset();

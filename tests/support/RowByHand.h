@@ -4,6 +4,8 @@
 
 #include "support/FakeClock.h"
 #include "support/MainWindowHome.h"
+#include "support/TrainingBuilder.h"
+#include "support/UiInput.h"
 
 #include "bench/ReplayInterface.h"
 #include "foundation/files/TrainingFiles.h"
@@ -14,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QMdiArea>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -47,9 +50,7 @@ protected:
             t.Ini.LimitDistance = 0;
             return true;
         };
-        form->show();
-        for (int i = 0; i < 200 && !form->StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        ShowStarted();
         row = qobject_cast<TfrmRow*>(form->frmRow.data());
         ASSERT_TRUE(row);
         row->Session->SetClock(&Clock);
@@ -58,8 +59,8 @@ protected:
             return Replay;
         };
         TSessionView& v = row->Session->View;
-        v.ConnectDialog = [](TConnectChoice& c) {
-            c = TConnectChoice{QStringLiteral("DEMO"), 0, 1};
+        v.ConnectDialog = [this](TConnectChoice& c) {
+            c = TConnectChoice{QStringLiteral("DEMO"), ConnectType, 1};
             return true;
         };
         v.ShowResults = [this](TTraining&) { ++Results; };
@@ -94,6 +95,28 @@ protected:
         ASSERT_EQ(row->Session->Phase(), TSessionPhase::Running);
     }
 
+    // Trainings written to files and opened by File > Open; the last one opened is in front.
+    void OpenFromMenu(const std::vector<TTraining>& trainings) {
+        EnsureParameterTables();
+        QStringList files;
+        for (const TTraining& t : trainings) {
+            files << home.filePath(QStringLiteral("other%1.stg").arg(files.size()));
+            ASSERT_TRUE(WriteStgFile(files.back(), t));
+        }
+        form->AskOpenFileNames = [files] { return files; };
+        ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, form->FileOpen));
+    }
+
+    // A click on a control of the training window that resets the session (its Reset, or a
+    // setting), then back to the row window.
+    void ResetFromTrainingWindow(QWidget* control) {
+        form->MdiArea->setActiveSubWindow(row->TrainingWindow()->SubWindow());
+        QCoreApplication::processEvents();
+        Click(control);
+        form->MdiArea->setActiveSubWindow(row->SubWindow());
+        QCoreApplication::processEvents();
+    }
+
     TTraining SaveAndRead(const QString& name) {
         const QString file = home.filePath(name);
         TTraining saved;
@@ -105,6 +128,7 @@ protected:
     TFakeClock Clock;
     QPointer<TReplay> Replay;
     TfrmRow* row = nullptr;
+    std::uint8_t ConnectType = 0;  // 2: a warm-up first
     QByteArray Demo;
     qsizetype Record = 0;
     double Seconds = 0;
