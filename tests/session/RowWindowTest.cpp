@@ -871,6 +871,16 @@ TEST_F(RowByHand, LeftChartFollowsTheTrainingsAndComesBackTheSame) {
                          .arg(i >= 2 ? int(series[i].Points.size()) : -1);
         return looks.join(QStringLiteral("; ")).toStdString();
     };
+    // Pixels of a colour in the chart as it is on screen (its buffers, not a fresh drawing).
+    const auto shown = [this](std::uint32_t colour) {
+        const QImage picture = row->LeftChartWidget()->grab().toImage();
+        const QRgb rgb = ColorRefToQColor(colour).rgb();
+        int n = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                n += picture.pixel(x, y) == rgb;
+        return n;
+    };
     const auto choose = [this](const QString& text) {
         RightClickAt(row->pnlChartLeft);
         ASSERT_TRUE(row->popLeft->isVisible());
@@ -889,6 +899,9 @@ TEST_F(RowByHand, LeftChartFollowsTheTrainingsAndComesBackTheSame) {
     const TChartSeries& curve = row->LeftChartWidget()->Model().Series[2];
     EXPECT_EQ(curve.Color, TChartColor(other->Training.Header.Color));
     EXPECT_EQ(int(curve.Points.size()), kForceCurveSamples);
+    const std::uint32_t otherColour = other->Training.Header.Color;
+    ASSERT_NE(otherColour, t.Header.Color);
+    EXPECT_GT(shown(otherColour), 100);
 
     ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuView, form->ViewRow));
     const std::string before = looks();
@@ -907,6 +920,7 @@ TEST_F(RowByHand, LeftChartFollowsTheTrainingsAndComesBackTheSame) {
     ASSERT_EQ(form->TrainingCount(), 1);
     RowUntilStroke(9);
     EXPECT_EQ(references(), 0);
+    EXPECT_EQ(shown(otherColour), 0);
 }
 
 // A curve number typed in the force-curve window while the session rows is not overwritten by
