@@ -63,10 +63,7 @@ BENCHMARK(BM_SaveTrainingToFile)->Unit(benchmark::kMillisecond);
 void BM_TrainingWindowSave(benchmark::State& state) {
     QTemporaryDir dir;
     const QString name = dir.filePath("two-hours.stg");
-    BuildStrokeParameters();
-    BuildIntervalParameters();
-    BuildSessionParameters();
-    BuildSplitParameters();
+    BuildParameterTables();
     TfrmTraining window(nullptr);
     window.Training = TwoHourSession();
     window.RefreshTraining();

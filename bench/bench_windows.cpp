@@ -84,9 +84,6 @@ int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    BuildStrokeParameters();
-    BuildIntervalParameters();
-    BuildSessionParameters();
-    BuildSplitParameters();
+    BuildParameterTables();
     return RunBenchmarks(argc, argv);
 }

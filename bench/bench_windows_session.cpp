@@ -200,10 +200,7 @@ int main(int argc, char** argv) {
     qputenv("HOME", QFile::encodeName(home.path()));  // settings stay out of the user's
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    BuildStrokeParameters();
-    BuildIntervalParameters();
-    BuildSessionParameters();
-    BuildSplitParameters();
+    BuildParameterTables();
     const int result = RunBenchmarks(argc, argv);
     TheBench.reset();
     return result;

@@ -252,10 +252,7 @@ int main(int argc, char** argv)
     if (!screenshot)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    BuildStrokeParameters();
-    BuildIntervalParameters();
-    BuildSessionParameters();
-    BuildSplitParameters();
+    BuildParameterTables();
     if (screenshot)
         return WriteScreenshot(screenshot, recordings, width, height, x, y, z);
     return RunBenchmarks(argc, argv);

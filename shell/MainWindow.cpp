@@ -315,10 +315,7 @@ void TfrmMain::LoadSettings()
         RollingCount = std::min(ini.ReadInteger(kRow, QStringLiteral("DataRange"), RollingCount),
                                 std::numeric_limits<int>::max() - 1);
     }
-    BuildStrokeParameters();
-    BuildIntervalParameters();
-    BuildSessionParameters();
-    BuildSplitParameters();
+    BuildParameterTables();
 
     int left = -1, top = -1, width = -1, height = -1;
     if (!name.isEmpty()) {

@@ -424,6 +424,13 @@ void BuildSplitParameters() {
     FinishTable(SplitParameters, SplitParameterIndex);
 }
 
+void BuildParameterTables() {
+    BuildStrokeParameters();
+    BuildIntervalParameters();
+    BuildSessionParameters();
+    BuildSplitParameters();
+}
+
 // ---------------------------------------------------------------------------------------------
 // Stroke columns
 

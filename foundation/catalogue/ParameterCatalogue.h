@@ -46,6 +46,8 @@ void BuildStrokeParameters();
 void BuildIntervalParameters();
 void BuildSessionParameters();
 void BuildSplitParameters();
+// All four tables, as the program builds them at start.
+void BuildParameterTables();
 
 // Formats one column value. Format "T...": a time, Value in days ("h"/"hh" hours, "nn"
 // minutes, "ss" seconds, ".0"/".00"/".000" cut fractions of a second); "F...": a reciprocal

@@ -45,10 +45,7 @@ TStgIni TimeLimit(std::int32_t seconds) {
 class Catalogue : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        BuildStrokeParameters();
-        BuildIntervalParameters();
-        BuildSessionParameters();
-        BuildSplitParameters();
+        BuildParameterTables();
     }
 };
 

@@ -9,10 +9,7 @@ void EnsureParameterTables()
 {
     if (!StrokeParameters.empty())
         return;
-    BuildStrokeParameters();
-    BuildIntervalParameters();
-    BuildSessionParameters();
-    BuildSplitParameters();
+    BuildParameterTables();
 }
 
 TTraining MakeRowedTraining(int strokes, int intervalStrokes)
