@@ -66,18 +66,21 @@ void KeepColumnExtremes(std::vector<QPointF>& pixels, double width) {
 }
 
 // A wide pen strokes a polyline as one outline, and filling that grows far faster than its
-// length. A solid line is drawn as separate segments, which the rasteriser fills directly (a
-// join loses at most a pixel at its outer corner); a dashed line in pieces of a few dozen points
-// that share a point and carry the pattern on.
+// length. A solid line up to 3 pixels wide is drawn as separate segments, which the rasteriser
+// fills directly (a join loses at most a pixel at its outer corner); wider or dashed lines go in
+// pieces of a few dozen points: a solid line's pieces share a segment, so that every join is
+// drawn; a dashed line's share a point and carry the pattern on.
 void DrawPolyline(QPainter* painter, QPen pen, const std::vector<QPointF>& pixels) {
     constexpr int kPiece = 16;
+    constexpr double kSegmentsUpTo = 3;
     const int n = static_cast<int>(pixels.size());
     painter->setPen(pen);
     if (pen.widthF() <= 1 || n <= kPiece) {
         painter->drawPolyline(pixels.data(), n);
         return;
     }
-    if (pen.style() == Qt::SolidLine) {
+    const bool solid = pen.style() == Qt::SolidLine;
+    if (solid && pen.widthF() <= kSegmentsUpTo) {
         std::vector<QLineF> lines;
         lines.reserve(pixels.size());
         for (std::size_t k = 1; k < pixels.size(); ++k)
@@ -89,10 +92,11 @@ void DrawPolyline(QPainter* painter, QPen pen, const std::vector<QPointF>& pixel
     double walked = 0;  // along the line up to the piece's first point
     for (int start = 0; start < n - 1;) {
         const int count = std::min(kPiece, n - start);
-        pen.setDashOffset(offset + walked / pen.widthF());
+        if (!solid)
+            pen.setDashOffset(offset + walked / pen.widthF());
         painter->setPen(pen);
         painter->drawPolyline(pixels.data() + start, count);
-        const int next = start + count - 1;
+        const int next = start + count - (solid && start + count < n ? 2 : 1);
         for (int k = start; k < next; ++k)
             walked += QLineF(pixels[std::size_t(k)], pixels[std::size_t(k) + 1]).length();
         start = next;

@@ -124,6 +124,11 @@ TEST(ChartWidget, DenseLinesKeepEveryColumnsExtremesAndTheirDashes) {
     dashed.PenStyle = kPenDash;
     for (int i = 0; i < 4000; ++i)
         dashed.AddXY(i, 80, kBlueRef);
+    // Wider than the segment drawing: in pieces, a step every 50 points.
+    TChartSeries& wide = m.AddSeries(TSeriesKind::Line);
+    wide.PenWidth = 5;
+    for (int i = 0; i < 4000; ++i)
+        wide.AddXY(i, 15 + 10 * (i / 50 % 2), 0x00FF00);
     TChartWidget chart;
     chart.resize(300, 240);
     chart.SetModel(m);
@@ -148,6 +153,13 @@ TEST(ChartWidget, DenseLinesKeepEveryColumnsExtremesAndTheirDashes) {
         inked += (picture.pixel(x, row) & 0xFFFFFF) == 0x0000FFu || (picture.pixel(x, row - 1) & 0xFFFFFF) == 0x0000FFu;
     ASSERT_GT(length, 200);
     EXPECT_NEAR(double(inked) / length, 2.0 / 3, 0.1);
+    // The wide line has no gap where its pieces meet.
+    for (int x = int(chart.xAxis->coordToPixel(0)) + 1; x < int(chart.xAxis->coordToPixel(3999)); ++x) {
+        bool inkedColumn = false;
+        for (int y = PixelRowOf(chart.yAxis, 30); y <= PixelRowOf(chart.yAxis, 10) && !inkedColumn; ++y)
+            inkedColumn = (picture.pixel(x, y) & 0xFFFFFF) == 0x00FF00u;
+        ASSERT_TRUE(inkedColumn) << x;
+    }
 }
 
 TEST(ChartWidget, AxesFollowTheDescription) {
