@@ -4,7 +4,10 @@
 
 #include "devices/FlywheelInterface.h"
 #include "devices/session/SessionController.h"
+#include "foundation/core/Types.h"
+#include "resources/DemoData.h"
 
+#include <QFile>
 #include <QPointer>
 
 class TReplayClock : public TClock {
@@ -41,6 +44,29 @@ protected:
         FValidData = 1;
         FDataSeen = 1;
         SetState(kvsOpened);
+    }
+};
+
+// A raw recording: a header, then a record per pulse of the interval's ticks and a heart byte.
+struct TRawRecording {
+    QByteArray Bytes;
+
+    // The built-in demo recording; empty when it cannot be read.
+    static TRawRecording Demo() {
+        InitDemoDataResource();
+        QFile file(QString::fromLatin1(kDemoDataResource));
+        return {file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray()};
+    }
+    qsizetype Count() const {
+        return Bytes.size() < kKvRawHeaderSize ? 0 : (Bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
+    }
+    // Plays record r: the clock moves on by its interval, then the replay takes it.
+    void Feed(qsizetype r, TReplay& replay, TReplayClock& clock) const {
+        const auto* p = reinterpret_cast<const unsigned char*>(Bytes.constData()) + kKvRawHeaderSize +
+                        kStgRawDataSize * r;
+        const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
+        clock.Advance(double(ticks) / kKvTicksPerSecond);
+        replay.Feed(ticks, p[2]);
     }
 };
 

@@ -18,7 +18,6 @@
 #include "shell/MainWindow.h"
 #include "shell/SplashWindow.h"
 #include "widgets/ChartWidget.h"
-#include "resources/DemoData.h"
 #include "widgets/UiUtils.h"
 
 #include <benchmark/benchmark.h>
@@ -132,10 +131,8 @@ TTraining DemoSession(int strokes) {
     recorder.Training = [&training] { return &training; };
     recorder.ResetSession();
 
-    InitDemoDataResource();
-    QFile file(QString::fromLatin1(kDemoDataResource));
-    if (!file.open(QIODevice::ReadOnly)) return training;
-    const QByteArray bytes = file.readAll();
+    const TRawRecording demo = TRawRecording::Demo();
+    if (demo.Count() == 0) return training;
     TReplayClock clock;
     std::unique_ptr<TReplay> kv(CreateInterface<TReplay>(nullptr));
     kv->SetClock(&clock);
@@ -154,15 +151,9 @@ TTraining DemoSession(int strokes) {
         if (!recorder.StrokeData(d).Idle) stored = int(d.Number);
     };
     kv->Open(kSourceDemo, QStringLiteral("replay"));
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype records = (bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
-    while (stored < strokes && records > 0)
-        for (qsizetype r = 0; r < records && stored < strokes; ++r) {
-            const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
-            const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-            clock.Advance(double(ticks) / kKvTicksPerSecond);
-            kv->Feed(ticks, p[2]);
-        }
+    while (stored < strokes)
+        for (qsizetype r = 0; r < demo.Count() && stored < strokes; ++r)
+            demo.Feed(r, *kv, clock);
     kv->Close();
     recorder.Closing();
     return training;

@@ -11,12 +11,10 @@
 #include "foundation/files/TrainingFiles.h"
 #include "foundation/recording/StrokeRecorder.h"
 #include "foundation/values/ValueData.h"
-#include "resources/DemoData.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QFile>
 
 #include <algorithm>
 #include <chrono>
@@ -52,10 +50,7 @@ const TSession& Session() {
         static char name[] = "bench_recorder";
         static char* argv[] = {name, nullptr};
         static QCoreApplication app(argc, argv);
-        InitDemoDataResource();
-        QFile file(QString::fromLatin1(kDemoDataResource));
-        file.open(QIODevice::ReadOnly);
-        const QByteArray bytes = file.readAll();
+        const TRawRecording demo = TRawRecording::Demo();
 
         TSession s;
         TReplayClock clock;
@@ -79,16 +74,10 @@ const TSession& Session() {
                 s.Ends.push_back(s.Events.size());
         };
         kv->Open(kSourceDemo, QStringLiteral("replay"));
-        const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-        const qsizetype records = (bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
-        while (int(s.Ends.size()) <= kSessionStrokes && records > 0) {
-            for (qsizetype r = 0; r < records && int(s.Ends.size()) <= kSessionStrokes; ++r) {
-                const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
-                const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-                clock.Advance(double(ticks) / kKvTicksPerSecond);
-                kv->Feed(ticks, p[2]);
-            }
-        }
+        const qsizetype records = demo.Count();
+        while (int(s.Ends.size()) <= kSessionStrokes && records > 0)
+            for (qsizetype r = 0; r < records && int(s.Ends.size()) <= kSessionStrokes; ++r)
+                demo.Feed(r, *kv, clock);
         kv->Close();
         return s;
     }();

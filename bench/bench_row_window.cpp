@@ -7,14 +7,12 @@
 #include "bench/ReplayInterface.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
-#include "resources/DemoData.h"
 #include "session/RowWindow.h"
 #include "session/TrainingWindow.h"
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QFile>
 #include <QImage>
 #include <QPainter>
 
@@ -23,7 +21,7 @@
 namespace {
 
 struct TRowBench {
-    QByteArray Bytes;
+    TRawRecording Demo = TRawRecording::Demo();
     qsizetype Record = 0;
     TReplayClock Clock;
     std::unique_ptr<TfrmTraining> Window;
@@ -32,10 +30,6 @@ struct TRowBench {
     QImage Canvas{1280, 800, QImage::Format_ARGB32_Premultiplied};
 
     TRowBench() {
-        InitDemoDataResource();
-        QFile f(QString::fromLatin1(kDemoDataResource));
-        if (f.open(QIODevice::ReadOnly))
-            Bytes = f.readAll();
         Window = std::make_unique<TfrmTraining>(nullptr);
         LoadDefaultTraining(Window->Training);
         Window->Training.Id = 101;
@@ -51,17 +45,13 @@ struct TRowBench {
     // Loop, the recording starts again.
     bool NextStroke(bool loop = false) {
         const int before = Row->Session->Recorder().StrokeCount();
-        const auto* data = reinterpret_cast<const unsigned char*>(Bytes.constData());
-        const qsizetype records = (Bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
+        const qsizetype records = Demo.Count();
         if (records <= 0)
             return false;
         while (Replay && (loop || Record < records) && Row->Session->Recorder().StrokeCount() == before) {
             if (Record >= records)
                 Record = 0;
-            const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * Record++;
-            const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-            Clock.Advance(double(ticks) / kKvTicksPerSecond);
-            Replay->Feed(ticks, p[2]);
+            Demo.Feed(Record++, *Replay, Clock);
         }
         return Replay && (loop || Record < records);
     }

@@ -17,7 +17,6 @@
 #include "analysis/StrokeDataWindow.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/files/TrainingFiles.h"
-#include "resources/DemoData.h"
 #include "session/RowWindow.h"
 #include "session/TrainingWindow.h"
 #include "shell/MainWindow.h"
@@ -50,7 +49,7 @@ struct TPaintCounter : QObject {
 };
 
 struct TSessionBench {
-    QByteArray Bytes;
+    TRawRecording Demo = TRawRecording::Demo();
     qsizetype Record = 0;
     TReplayClock Clock;
     std::unique_ptr<TfrmMain> Main;
@@ -58,10 +57,6 @@ struct TSessionBench {
     QPointer<TReplay> Replay;
 
     TSessionBench() {
-        InitDemoDataResource();
-        QFile f(QString::fromLatin1(kDemoDataResource));
-        if (f.open(QIODevice::ReadOnly))
-            Bytes = f.readAll();
         Main = std::make_unique<TfrmMain>();
         Main->ConfirmExit = false;
         Main->FirstShow = false;
@@ -93,17 +88,13 @@ struct TSessionBench {
     bool NextStroke(TCost* cost = nullptr) {
         using TClockNow = std::chrono::steady_clock;
         const int before = Strokes();
-        const auto* data = reinterpret_cast<const unsigned char*>(Bytes.constData());
-        const qsizetype records = (Bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
+        const qsizetype records = Demo.Count();
         const auto cycle = TClockNow::now();
         while (Replay && Replay->State() == kvsOpened && Strokes() == before) {
             if (Record >= records)
                 Record = 0;
-            const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * Record++;
-            const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-            Clock.Advance(double(ticks) / kKvTicksPerSecond);
             const auto start = TClockNow::now();
-            Replay->Feed(ticks, p[2]);
+            Demo.Feed(Record++, *Replay, Clock);
             if (!cost)
                 continue;
             QCoreApplication::processEvents();

@@ -74,8 +74,8 @@ bool ReplayTraining(const QString& fileName, int seed, TTraining& t)
     QFile input(fileName);
     if (!input.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = input.readAll();
-    if (bytes.size() < kKvRawHeaderSize)
+    const TRawRecording recording{input.readAll()};
+    if (recording.Bytes.size() < kKvRawHeaderSize)
         return false;
     LoadDefaultTraining(t);
     t.Header.ContentKind = 7;
@@ -97,14 +97,8 @@ bool ReplayTraining(const QString& fileName, int seed, TTraining& t)
         curves.push_back(lastCurve);
     };
     kv->Open(kSourceDemo, QStringLiteral("replay"));
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype records = (bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
-    for (qsizetype r = 0; r < records && kv->State() == kvsOpened; ++r) {
-        const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
-        const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-        clock.Advance(double(ticks) / kKvTicksPerSecond);
-        kv->Feed(ticks, p[2]);
-    }
+    for (qsizetype r = 0; r < recording.Count() && kv->State() == kvsOpened; ++r)
+        recording.Feed(r, *kv, clock);
     kv->Close();
     SetStrokeCount(t, int(strokes.size()));
     for (std::size_t i = 0; i < strokes.size(); ++i) {

@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "engine_replay: cannot open %s\n", file.c_str());
         return 1;
     }
-    const QByteArray bytes = input.readAll();
+    const TRawRecording recording{input.readAll()};
+    const QByteArray& bytes = recording.Bytes;
     if (bytes.size() < kKvRawHeaderSize || std::memcmp(bytes.constData(), TrainingMagic.data(), TrainingMagic.size()) != 0) {
         std::fprintf(stderr, "engine_replay: %s is not a raw recording\n", file.c_str());
         return 1;
@@ -109,15 +110,10 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype records = (bytes.size() - kKvRawHeaderSize) / kStgRawDataSize;
+    const qsizetype records = recording.Count();
     const auto start = std::chrono::steady_clock::now();
-    for (qsizetype r = 0; r < records && kv->State() == kvsOpened; ++r) {
-        const unsigned char* p = data + kKvRawHeaderSize + kStgRawDataSize * r;
-        const auto ticks = std::uint16_t(p[0] | (p[1] << 8));
-        clock.Advance(double(ticks) / kKvTicksPerSecond);
-        kv->Feed(ticks, p[2]);
-    }
+    for (qsizetype r = 0; r < records && kv->State() == kvsOpened; ++r)
+        recording.Feed(r, *kv, clock);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const int pulses = kv->PulseCount();
