@@ -89,6 +89,8 @@ struct TSessionBench {
         using TClockNow = std::chrono::steady_clock;
         const int before = Strokes();
         const qsizetype records = Demo.Count();
+        if (records <= 0)
+            return false;
         const auto cycle = TClockNow::now();
         while (Replay && Replay->State() == kvsOpened && Strokes() == before) {
             if (Record >= records)

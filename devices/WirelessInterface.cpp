@@ -393,8 +393,8 @@ void TKWInterface::UnloadAntLib() {
     SetFlag(FAntBusyFlag, true);
     // The stick itself is left alone while another interface holds it.
     const std::vector<TStep> steps = {
-        RemoveResponseFunctionStep(!StickTaken()),
-        RemoveChannelEventFunctionStep(!StickTaken()),
+        RemoveResponseFunctionStep(true),
+        RemoveChannelEventFunctionStep(true),
         {"ANT_UnassignAllResponseFunctions",
          [this] {
              if (!StickTaken())
@@ -414,20 +414,22 @@ void TKWInterface::UnloadAntLib() {
                                  : QStringLiteral("Done unloading AntLib."));
 }
 
-TKWInterface::TStep TKWInterface::RemoveResponseFunctionStep(bool callStick) {
-    return {"Remove ANT_AssignResponseFunction", [this, callStick] {
+// With onlyIfFree the stick is asked only if no other interface holds it when the step runs
+// (the waits between steps let another one take it).
+TKWInterface::TStep TKWInterface::RemoveResponseFunctionStep(bool onlyIfFree) {
+    return {"Remove ANT_AssignResponseFunction", [this, onlyIfFree] {
                 FShared->ResponseEnabled = false;
                 FAnt.Nap(AntDelay);
-                if (callStick)
+                if (!onlyIfFree || !StickTaken())
                     FAnt.AssignResponseFunction(nullptr, FShared->ResponseBuffer);
             }};
 }
 
-TKWInterface::TStep TKWInterface::RemoveChannelEventFunctionStep(bool callStick) {
-    return {"Remove ANT_AssignChannelEventFunction", [this, callStick] {
+TKWInterface::TStep TKWInterface::RemoveChannelEventFunctionStep(bool onlyIfFree) {
+    return {"Remove ANT_AssignChannelEventFunction", [this, onlyIfFree] {
                 FShared->ChannelEventEnabled = false;
                 FAnt.Nap(AntDelay);
-                if (callStick)
+                if (!onlyIfFree || !StickTaken())
                     FAnt.AssignChannelEventFunction(AntChannel, nullptr, FShared->ChannelEventBuffer);
             }};
 }
@@ -690,8 +692,8 @@ void TKWInterface::ComPortClose() {
     StatusMessage(QStringLiteral("Disconnecting from ANT device ..."));
     SetFlag(FAntBusyFlag, true);
     const std::vector<TStep> steps = {
-        RemoveResponseFunctionStep(true),
-        RemoveChannelEventFunctionStep(true),
+        RemoveResponseFunctionStep(false),
+        RemoveChannelEventFunctionStep(false),
         {"ANT_UnAssignChannel", [this] { FAnt.UnAssignChannel(AntChannel); }},
         {"ANT_UnassignAllResponseFunctions", [this] { FAnt.UnassignAllResponseFunctions(); }},
         {"Remove thread",

@@ -175,8 +175,8 @@ private:
         const char* Name;
         std::function<void()> Run;
     };
-    TStep RemoveResponseFunctionStep(bool callStick);
-    TStep RemoveChannelEventFunctionStep(bool callStick);
+    TStep RemoveResponseFunctionStep(bool onlyIfFree);
+    TStep RemoveChannelEventFunctionStep(bool onlyIfFree);
     // Runs the steps while goOn() holds; false when the interface went away meanwhile.
     bool RunSteps(const std::vector<TStep>& steps, const std::function<bool()>& goOn);
     // The three flags: OnStatusUpdate when one changes.

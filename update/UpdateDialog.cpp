@@ -175,7 +175,6 @@ void TfrmUpdate::btnCloseClick() {
 
 bool TfrmUpdate::Check(const QString& address) {
     FNewer = false;
-    FDocumentRead = false;
     FCheckCancelled = false;
     LastError.clear();
     FDocument.Load({});
@@ -208,12 +207,10 @@ bool TfrmUpdate::Check(const QString& address) {
     THttpCli http(this);
     http.URL = address.toStdString();
     http.OnDocData = [this](THttpCli* s, const char* d, int n) { HttpCheckData(s, d, n); };
-    http.OnDocEnd = [this](THttpCli* s) { HttpCheckEnd(s); };
     try {
         Run(http);
-        // No document at all (an empty answer) is no update document either.
-        if (LastError.isEmpty() && !FDocumentRead)
-            HttpCheckEnd(&http);
+        // The whole answer is in (an empty one too): is it an update document?
+        HttpCheckEnd(&http);
     } catch (const std::exception& e) {
         FNewer = false;
         // An error status is named with its number; the client's own failures say theirs.
@@ -249,7 +246,6 @@ void TfrmUpdate::HttpCheckEnd(THttpCli* sender) {
         LastError = QStringLiteral("The answer is not an update document: it has no \"Version\" of four numbers (a.b.c.d).");
         return;
     }
-    FDocumentRead = true;
     FNewer = IsNewerVersion(value(ukVersion), CurrentVersion);
     lblLatestName_->setText(value(ukName));
     lblLatestDescription_->setText(value(ukDescription));

@@ -111,7 +111,6 @@ private:
     QString FTarget;
     std::int32_t FCounter = 0;
     bool FNewer = false;
-    bool FDocumentRead = false;    // the check's answer was an update document
     bool FCheckCancelled = false;
     THttpCli* FRequest = nullptr;  // the request running now
     bool FCancelled = false;       // by the user: no message about it
