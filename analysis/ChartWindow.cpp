@@ -1005,8 +1005,7 @@ bool TfrmChart::ExportChartPicture(bool toFile)
     }
     if (fileName.isEmpty())
         return false;
-    if (QString why = IsProgramSettingsFile(fileName) ? SettingsFileOverwriteReason() : QString();
-        !why.isEmpty() || !SaveImageAsBitmap(image, fileName, &why)) {
+    if (QString why; !SaveImageAsBitmap(image, fileName, &why)) {
         ShowMessageBox(this, QMessageBox::Critical,
                        tr("Could not write the file %1.").arg(fileName) + QStringLiteral("\n") + why);
         return false;

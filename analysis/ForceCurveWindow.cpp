@@ -81,11 +81,8 @@ public:
         option.frame = FBox->hasFrame();
         option.buttonSymbols = FBox->buttonSymbols();
         option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
-        const QStyle* style = FBox->style();
-        const bool onArrows =
-            style->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, FBox).contains(pos) ||
-            style->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxDown, FBox).contains(pos);
-        return onArrows ? FUpDown : FEdit;
+        const QStyle::SubControl under = FBox->style()->hitTestComplexControl(QStyle::CC_SpinBox, &option, pos, FBox);
+        return under == QStyle::SC_SpinBoxUp || under == QStyle::SC_SpinBoxDown ? FUpDown : FEdit;
     }
 
 protected:

@@ -719,23 +719,17 @@ int TWSocket::PeerName(sockaddr_in& name) {
     return 0;
 }
 
-std::string TWSocket::PeerAddr() {
+std::string TWSocket::PeerText(bool port) {
     sockaddr_in name{};
     if (PeerName(name) < 0) {
         ReportError("GetPeerName", FLastError);
         return "error";
     }
-    return AddressText(name);
+    return port ? std::to_string(ntohs(name.sin_port)) : AddressText(name);
 }
 
-std::string TWSocket::PeerPort() {
-    sockaddr_in name{};
-    if (PeerName(name) < 0) {
-        ReportError("GetPeerName", FLastError);
-        return "error";
-    }
-    return std::to_string(ntohs(name.sin_port));
-}
+std::string TWSocket::PeerAddr() { return PeerText(false); }
+std::string TWSocket::PeerPort() { return PeerText(true); }
 
 std::string TWSocket::LocalName(bool port) const {
     sockaddr_in name{};

@@ -137,6 +137,7 @@ private:
     // The error in the socket error's form, without closing: OnError, or raised without it.
     void ReportError(const char* operation, int code);
     std::string LocalName(bool port) const;
+    std::string PeerText(bool port);
     void InternalClose(bool shutdownFirst, int error);
     void DropNotifiers();
     void ResetDefaults();

@@ -291,6 +291,10 @@ void TfrmRow::DriveStarted() {
 
 void TfrmRow::RecoveryStarted() {
     StatusBar->update();
+    // The windows that show trainings take the stroke just rowed (the force-curve averages
+    // among them, which the reference curves below show).
+    if (TfrmMain* main = MainWindow())
+        main->TrainingsChanged(true);
     if (FLeftChart) {
         // The drive just finished stays in view through the recovery; the reference curves
         // follow the trainings opened, closed or browsed meanwhile.
@@ -304,9 +308,6 @@ void TfrmRow::RecoveryStarted() {
         else
             FLeftChart->Refresh();
     }
-    // The windows that show trainings take the stroke just rowed.
-    if (TfrmMain* main = MainWindow())
-        main->TrainingsChanged(true);
 }
 
 void TfrmRow::CurveDelivered() {

@@ -381,11 +381,6 @@ void TfrmRow::FocusConnectButton() {
 void TfrmRow::SetPanel(int panel, const QString& text) {
     if (panel <= 0 || panel >= StatusBar->Count())
         return;
-    // Cleared, the goal panel is the ruler again: the warm-up's text goes with the session.
-    if (panel == rpGoal && text.isEmpty() && FWarmingUpPanel) {
-        FWarmingUpPanel = false;
-        StatusBar->update();
-    }
     if (StatusBar->Panel(panel).Text == text)
         return;
     StatusBar->SetPanelText(panel, text);

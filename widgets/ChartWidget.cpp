@@ -1,6 +1,7 @@
 #include "widgets/ChartWidget.h"
 
 #include "foundation/catalogue/ParameterCatalogue.h"
+#include "foundation/core/AppUtils.h"
 #include "platform/AtomicFile.h"
 #include "widgets/UiUtils.h"
 
@@ -670,6 +671,10 @@ QImage ToSixteenColours(const QImage& image) {
 bool SaveImageAsBitmap(const QImage& image, const QString& fileName, QString* error) {
     if (image.isNull()) {
         if (error) *error = QStringLiteral("The picture is empty");
+        return false;
+    }
+    if (IsProgramSettingsFile(fileName)) {
+        if (error) *error = SettingsFileOverwriteReason();
         return false;
     }
     // Qt's writer stores an 8-bit image of at most 16 colours with 4 bits per pixel.

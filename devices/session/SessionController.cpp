@@ -692,6 +692,9 @@ void TSessionController::Closed() {
     SetTrainingState(4);
     for (int panel = 1; panel <= kStatusPanels; ++panel)
         Panel(panel, QString());
+    // The goal panel is the ruler again: the warm-up's text goes with the session.
+    if (FWarmingUp && View.SetWarmingUpPanel)
+        View.SetWarmingUpPanel(false);
     AddRowingTime();
     if (View.SaveLayout)
         View.SaveLayout();
