@@ -95,7 +95,7 @@ void TKVInterface::AnalysePulse(bool Split) {
         if (FActive && FSampleCount > 0) {
             if (FSkipStroke) {
                 // Reset, and the rower stops before the stroke under way ended: the session
-                // starts from rest, as after a reset while stopped.
+                // starts from rest (the pulse statistics, still valid, are kept).
                 ResetSession();
                 return;
             }
