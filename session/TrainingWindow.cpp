@@ -51,6 +51,13 @@ const QRegularExpression kTimeInput(QStringLiteral("\\d{0,5}(:\\d{0,2}){0,2}"));
 const QDate kDayZero(1899, 12, 30);
 constexpr int kLastHeaderDay = 72999;  // a header date lies below day 73000
 
+// The focus gone to a popup or another program, or given back by them.
+bool FocusLentForAWhile(const QEvent* event)
+{
+    const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
+
 int Tag(const QObject* control)
 {
     return control ? control->property("Tag").toInt() : 0;
@@ -1104,8 +1111,7 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
             });
             break;
         }
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            ConfirmSettingChange(control)) {
+        if (!FocusLentForAWhile(event) && ConfirmSettingChange(control)) {
             if (auto* edit = qobject_cast<QLineEdit*>(control)) {
                 FEntryEdit = edit;
                 FEntryIni = Training.Ini;
@@ -1115,7 +1121,10 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::FocusOut:
         if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit)) {
-            EditExit(edit, true);
+            // The field's context menu or another program holding the focus for a while is no
+            // leaving: the user is still typing in it.
+            if (!FocusLentForAWhile(event))
+                EditExit(edit, true);
         } else {
             for (QComboBox* combo : FHistoryCombos)
                 if (watched == combo || watched == combo->lineEdit())
