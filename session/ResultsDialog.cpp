@@ -88,7 +88,7 @@ TResultsTexts FormatResults(const TTraining& training) {
     t.AvgPower = FormatSessionParameterTrimmed(training, 3);
     t.Avg500m = FormatSessionParameterTrimmed(training, 5);
     t.AvgStrokeRate = FormatSessionParameterTrimmed(training, 6);
-    t.AvgRatio = FormatSessionDriveRatioTrimmed(training);
+    t.AvgRatio = FormatStrokeValueTrimmed(kColRatio, s.AvgRatio);
     t.MaxPower = FormatStrokeValueTrimmed(kColPower, s.MaxPower);
     t.Max500m = FormatStrokeValueTrimmed(kCol500mTime, s.Min500mTime);
     t.MaxStrokeRate = FormatStrokeValueTrimmed(kColStrokeRate, s.MaxStrokeRate);

@@ -49,7 +49,13 @@ constexpr int kMaxSetting = 65535;
 const QRegularExpression kNumberInput(QStringLiteral("\\d{0,5}"));
 const QRegularExpression kTimeInput(QStringLiteral("\\d{0,5}(:\\d{0,2}){0,2}"));
 const QDate kDayZero(1899, 12, 30);
-constexpr int kLastHeaderDay = 72999;  // a header date lies below day 73000
+
+// The focus gone to a popup or another program, or given back by them.
+bool FocusLentForAWhile(const QEvent* event)
+{
+    const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
+    return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+}
 
 int Tag(const QObject* control)
 {
@@ -391,7 +397,7 @@ void TfrmTraining::CreateGeneralPage()
     dtpDate = new QDateEdit(gbxRecording);
     dtpDate->setCalendarPopup(true);
     // The day before the first date a header can hold stands for no date.
-    dtpDate->setDateRange(kDayZero, kDayZero.addDays(kLastHeaderDay));
+    dtpDate->setDateRange(kDayZero, kDayZero.addDays(kHeaderDateEnd - 1));
     dtpDate->setSpecialValueText(QStringLiteral("-"));
     dtpTime = new QTimeEdit(gbxRecording);
     dtpTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
@@ -1046,7 +1052,7 @@ void TfrmTraining::DateChanged()
     TStgHeader& h = Training.Header;
     const double day = double(kDayZero.daysTo(dtpDate->date()));
     const bool isDate = IsHeaderDate(h.Date);
-    if (day < 1.0 || (isDate && day == std::floor(h.Date))) {
+    if (!IsHeaderDate(day) || (isDate && day == std::floor(h.Date))) {
         RefreshHeader();  // "-" is no date to store
         return;
     }
@@ -1104,8 +1110,7 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
             });
             break;
         }
-        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
-            ConfirmSettingChange(control)) {
+        if (!FocusLentForAWhile(event) && ConfirmSettingChange(control)) {
             if (auto* edit = qobject_cast<QLineEdit*>(control)) {
                 FEntryEdit = edit;
                 FEntryIni = Training.Ini;
@@ -1115,7 +1120,10 @@ bool TfrmTraining::eventFilter(QObject* watched, QEvent* event)
     }
     case QEvent::FocusOut:
         if (auto* edit = qobject_cast<QLineEdit*>(watched); edit && FSettingEdits.contains(edit)) {
-            EditExit(edit, true);
+            // The field's context menu or another program holding the focus for a while is no
+            // leaving: the user is still typing in it.
+            if (!FocusLentForAWhile(event))
+                EditExit(edit, true);
         } else {
             for (QComboBox* combo : FHistoryCombos)
                 if (watched == combo || watched == combo->lineEdit())

@@ -37,8 +37,10 @@ void RoundBlockToEighths(const TStgWorkout& source, TStgWorkout& dest);
 
 // Texts of file-information displays
 QString FormatHeaderText(const std::string& text); // Windows-1252 text, "-" when empty
-// A header date that is a date (1.0 <= date < 73000.0: the years 1899 to 2099); anything else,
-// NaN and infinities included, is no date.
+// The first day past the header dates (11 November 2099).
+inline constexpr int kHeaderDateEnd = 73000;
+// A header date that is a date (1.0 <= date < kHeaderDateEnd: the years 1899 to 2099); anything
+// else, NaN and infinities included, is no date.
 bool IsHeaderDate(TDateTime date);
 QString FormatHeaderDate(TDateTime date); // "-" for no date
 QString FormatFileSize(const QString& fileName, std::int32_t storedSize);

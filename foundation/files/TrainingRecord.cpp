@@ -189,7 +189,7 @@ QString FormatHeaderText(const std::string& text) {
     return text.empty() ? QStringLiteral("-") : Cp1252ToQString(text);
 }
 
-bool IsHeaderDate(TDateTime date) { return date >= 1.0 && date < 73000.0; }
+bool IsHeaderDate(TDateTime date) { return date >= 1.0 && date < kHeaderDateEnd; }
 
 QString FormatHeaderDate(TDateTime date) {
     if (!IsHeaderDate(date)) return QStringLiteral("-");

@@ -29,6 +29,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -155,6 +156,51 @@ TEST_F(TrainingWindowTest, EditsLandInTheFieldOfTheirTagOrAreRefusedVisibly)
         }
     }
     EXPECT_EQ(window->Training.Header.Modified, 1);
+}
+
+// The field's context menu, or another program looked at, while a time is typed is no leaving
+// of the field: nothing is said or put back then, and the time finished afterwards is stored.
+TEST_F(TrainingWindowTest, AFieldsMenuOrAnotherProgramIsNoLeavingOfIt)
+{
+    Choose(window->cmbSessionLimit, 3);
+    QLineEdit* edit = window->edtLimitValue;
+    ClickAt(edit);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("0:00:"));
+    RightClickAt(edit);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(menu);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(edit->hasFocus());
+    EXPECT_EQ(edit->text(), QStringLiteral("0:00:"));
+    QTest::keyClicks(edit, QStringLiteral("45"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Training.Ini.LimitTime, 45);
+    EXPECT_EQ(edit->text(), QStringLiteral("0:00:45"));
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+
+    // "0:00:6" is taken while typing; away and back, "0:00:61" makes no time and puts back 45.
+    prompt.Texts.clear();
+    ClickAt(edit);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, QStringLiteral("0:00:6"));
+    ASSERT_EQ(window->Training.Ini.LimitTime, 6);
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(window.get());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(prompt.Texts.isEmpty()) << prompt.Texts.join('|').toStdString();
+    ASSERT_TRUE(edit->hasFocus());
+    QTest::keyClicks(edit, QStringLiteral("1"));
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window->Training.Ini.LimitTime, 45);
+    EXPECT_EQ(edit->text(), QStringLiteral("0:00:45"));
+    EXPECT_EQ(prompt.Texts, QStringList{
+        QStringLiteral("'0:00:61' is not a time from 0:00:00 to 18:12:15 (hours:minutes:seconds).")});
 }
 
 // A declined reset leaves the record untouched; an accepted one clears the strokes, keeps the
