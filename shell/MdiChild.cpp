@@ -63,9 +63,7 @@ void TMDIChild::Place(int placement, int left, int top, int width, int height)
 {
     switch (placement) {
     case 1:
-        if ((left == -1 && top == -1 && width == -1 && height == -1) ||
-            (left == 0 && top == 0 && width == 0 && height == 0))
-            KeepNormalSize();
+        KeepNormalSize();
         SetFormBounds(this, left, top, width, height);
         break;
     case 2:
