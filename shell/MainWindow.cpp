@@ -44,6 +44,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <limits>
+#include <optional>
 
 TfrmMain* frmMain = nullptr;
 bool ShutdownRequested = false;
@@ -307,19 +308,21 @@ void TfrmMain::LoadSettings()
     TimesStarted = RowingSessions = FilesOpened = FilesSaved = 0;
 
     const QString name = GetUserIniFileName(false);
+    std::optional<TIniFile> settings;
     if (!name.isEmpty()) {
+        settings.emplace(name);
         // How many strokes before the last one the row window's live chart shows: without the
         // key as many as it shows now (all of them at first); raised to 5 by the stroke table.
         // Kept one short of the integer limit, so that counting one past it cannot overflow.
-        const TIniFile ini(name);
-        RollingCount = std::min(ini.ReadInteger(kRow, QStringLiteral("DataRange"), RollingCount),
-                                std::numeric_limits<int>::max() - 1);
+        RollingCount =
+            std::min(settings->ReadInteger(kRow, QStringLiteral("DataRange"), RollingCount),
+                     std::numeric_limits<int>::max() - 1);
     }
     BuildParameterTables();
 
     int left = -1, top = -1, width = -1, height = -1;
-    if (!name.isEmpty()) {
-        TIniFile ini(name);
+    if (settings) {
+        const TIniFile& ini = *settings;
         LoadParameterSettings(ini, kStrokeData, StrokeParameters);
         QStringList lines;
         ini.ReadSectionValues(kRecent, lines);

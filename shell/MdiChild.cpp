@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <algorithm>
 
 TMDIChild::TMDIChild(TMDIMain* owner) : QWidget(nullptr), FOwner(owner)
 {
@@ -42,8 +43,17 @@ void TMDIChild::SetDesignSize(int width, int height)
     resize(FDesignSize);
     // The frame does not follow its widget's size by itself: left alone it stays at the size the
     // MDI area gave it when the widget was still empty.
-    if (QMdiSubWindow* sub = SubWindow())
-        sub->resize(FDesignSize.grownBy(sub->contentsMargins()));
+    QMdiSubWindow* sub = SubWindow();
+    if (!sub)
+        return;
+    sub->resize(FDesignSize.grownBy(sub->contentsMargins()));
+    // A shown area placed the frame while it was that small; grown, it can reach past what the area
+    // shows, its title bar buttons with it. Moved back in as far as its size allows, top left first.
+    if (QMdiArea* area = sub->mdiArea(); area && area->isVisible()) {
+        const QSize view = area->viewport()->size();
+        sub->move(std::max(0, std::min(sub->x(), view.width() - sub->width())),
+                  std::max(0, std::min(sub->y(), view.height() - sub->height())));
+    }
 }
 
 void TMDIChild::KeepNormalSize()
@@ -63,9 +73,7 @@ void TMDIChild::Place(int placement, int left, int top, int width, int height)
 {
     switch (placement) {
     case 1:
-        if ((left == -1 && top == -1 && width == -1 && height == -1) ||
-            (left == 0 && top == 0 && width == 0 && height == 0))
-            KeepNormalSize();
+        KeepNormalSize();
         SetFormBounds(this, left, top, width, height);
         break;
     case 2:

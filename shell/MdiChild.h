@@ -43,7 +43,7 @@ protected:
 private:
     TMDIMain* FOwner;
     QSize FDesignSize;  // the client size of the design; empty until the kind sets it
-    // Before the window is maximised or minimised: its normal size is at least the design size,
-    // since that is what it comes back at.
+    // Before the window is placed: its normal size is at least the design size, since that is
+    // what it comes back at from maximised or minimised (explicit bounds then replace it).
     void KeepNormalSize();
 };

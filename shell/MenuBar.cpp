@@ -94,30 +94,25 @@ void TMenuBar::CreateToolbars()
         bar->setToolButtonStyle(Qt::ToolButtonIconOnly);
         bar->setIconSize(QSize(16, 16));
         bar->setContentsMargins(6, 0, 0, 0);  // room to grip the bar
-        // Walked from the last entry up: a separator is a spacer only right before a button
-        // (a nullptr below stands for a spacer).
-        QList<QAction*> controls;
-        bool buttonAfter = false;
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            QAction* entry = *it;
-            const bool button = HasButton(entry);
-            if (button)
-                controls.prepend(entry);
-            else if (entry->isSeparator() && buttonAfter)
-                controls.prepend(nullptr);
-            buttonAfter = button;
-        }
-        for (QAction* entry : controls) {
-            if (!entry) {
-                auto* spacer = new QWidget(bar);
-                spacer->setFixedWidth(kSpacerWidth);
-                bar->addWidget(spacer);
+        // A separator leaves a spacer only when a button follows it right away.
+        bool separatorBefore = false;
+        for (QAction* entry : entries) {
+            if (entry->isSeparator()) {
+                separatorBefore = true;
                 continue;
             }
-            bar->addAction(entry);
-            if (FDoubleWidth)
-                if (QWidget* button = bar->widgetForAction(entry))
-                    button->setFixedWidth(2 * button->sizeHint().width());
+            if (HasButton(entry)) {
+                if (separatorBefore) {
+                    auto* spacer = new QWidget(bar);
+                    spacer->setFixedWidth(kSpacerWidth);
+                    bar->addWidget(spacer);
+                }
+                bar->addAction(entry);
+                if (FDoubleWidth)
+                    if (QWidget* button = bar->widgetForAction(entry))
+                        button->setFixedWidth(2 * button->sizeHint().width());
+            }
+            separatorBefore = false;
         }
         bar->adjustSize();
         bar->installEventFilter(this);

@@ -351,8 +351,6 @@ TEST_F(StrokeDataTest, ColouringSetsTheGridsColumnZeroAgainAndKeepsItsValues)
     QTest::mouseRelease(header, Qt::LeftButton, {}, QPoint(edge + 60, y));
     ASSERT_EQ(grid->columnWidth(0), 180);
 
-    form->MdiArea->setActiveSubWindow(w->SubWindow());
-    form->UpdateActions();
     ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuEdit, form->EditCopyChart));
     EXPECT_EQ(grid->columnWidth(0), 120);
     EXPECT_EQ(Column(grid, 0) + Column(grid, 3), before);

@@ -7,6 +7,7 @@
 #include "shell/UiPrompt.h"
 #include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
+#include "support/MainWindowHome.h"
 #include "support/UiInput.h"
 #include "widgets/UiUtils.h"
 
@@ -186,8 +187,7 @@ TEST_F(TrainingWindowSave, SaveAsAUserFileAndOverTheSettingsFile)
     const auto noSplash = qScopeGuard([] { SplashDisplayTimeOverride = -1; });
     TfrmMain main;
     main.show();
-    for (int i = 0; i < 200 && !main.StartupDone; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    FinishStartup(main);
     main.LastDir = home.path() + "/";
     TfrmTraining* window = ModifiedWindow(main, "Morning");
     QApplication::setActiveWindow(&main);

@@ -47,6 +47,7 @@ TEST_F(ChildPlacement, WindowsComeBackAtTheirSavedOrDesignSize)
         for (const auto& start : starts) {
             SCOPED_TRACE(std::string(kind.Kind) + ", " + start.What);
             NewForm();
+            form->setWindowState(Qt::WindowNoState);  // the frame at this size, not maximised on the screen
             form->resize(1200, 900);
             form->show();
             QByteArray settings;
@@ -62,7 +63,10 @@ TEST_F(ChildPlacement, WindowsComeBackAtTheirSavedOrDesignSize)
             QMdiSubWindow* frame = window->SubWindow();
             QCoreApplication::processEvents();
             if (start.Start == MinimisedByItsButton) {
-                frame->move(0, 0);  // beside the other window its buttons lie beyond the visible area
+                // Placed beside the other window, then grown to its design: its title bar stays in view.
+                const QRect view = form->MdiArea->viewport()->rect();
+                EXPECT_TRUE(view.contains(frame->geometry().topLeft()));
+                EXPECT_LE(frame->geometry().right(), view.right());
                 ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarMinButton));
             } else if (start.Start == SavedBounds) {
                 ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarMaxButton));

@@ -1,5 +1,6 @@
 #include "support/EnvOverride.h"
 #include "support/FileHelpers.h"
+#include "support/MainWindowHome.h"
 #include "support/MessageBoxes.h"
 #include "support/QtPrinters.h"
 #include "support/UiInput.h"
@@ -54,13 +55,6 @@ protected:
     }
     QString Ini() const { return GetUserIniFileName(true); }
     QString Text() const { return QString::fromUtf8(ReadAllBytes(Ini())); }
-
-    // Runs the event loop until the start-up sequence is over.
-    static void FinishStartup(TfrmMain& form)
-    {
-        for (int i = 0; i < 200 && !form.StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    }
 };
 
 // One blank line before each section after the first, and nowhere else.

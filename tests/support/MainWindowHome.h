@@ -13,6 +13,12 @@
 #include <gtest/gtest.h>
 #include <memory>
 
+// Runs the event loop until the main window's start-up sequence is over.
+inline void FinishStartup(TfrmMain& form) {
+    for (int i = 0; i < 200 && !form.StartupDone; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 class TMainWindowHome : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -27,8 +33,7 @@ protected:
     // Shows the main window and lets its start-up run to the end.
     void ShowStarted() {
         form->show();
-        for (int i = 0; i < 200 && !form->StartupDone; ++i)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        FinishStartup(*form);
     }
     void NewForm() {
         form.reset();

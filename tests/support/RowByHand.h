@@ -28,13 +28,10 @@ inline QByteArray DemoRecording() {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Clicks w where the person sees it: whatever covers it there gets the click.
+// Clicks w where the person sees it: whatever covers it there gets the click, and fails the test.
 inline void Click(QWidget* w) {
-    QWidget* top = w->window();
-    const QPoint at = w->mapTo(top, w->rect().center());
-    QWidget* hit = top->childAt(at);
-    ASSERT_EQ(hit, w) << "covered by " << (hit ? hit->metaObject()->className() : "nothing");
-    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFrom(top, at));
+    QWidget* hit = ClickAt(w);
+    ASSERT_EQ(hit, w) << "covered by " << hit->metaObject()->className();
 }
 
 // The program's row window rowed by hand: the demo recording is handed to the session's
