@@ -252,7 +252,6 @@ void TSessionController::ButtonClick() {
 
 void TSessionController::ResetSession() {
     FRecorder.ResetSession();
-    FStrokesShown = false;
     FPacketCount = 0;
     FRecordedPackets = 0;
     FProtocolErrors = 0;
@@ -738,6 +737,7 @@ void TSessionController::RawData(TInterface* sender, double wheel, int heartRaw,
 void TSessionController::StrokeData(const TStgStrokeData& data) {
     if (FRecorder.Finished())
         return;
+    const bool noStrokeYet = FRecorder.StrokeCount() == 0;
     const TStrokeOutcome outcome = FRecorder.StrokeData(data);
     if (outcome.Ignored)
         return;
@@ -755,8 +755,7 @@ void TSessionController::StrokeData(const TStgStrokeData& data) {
         return;
     // The session's first stroke refreshes the whole training window too: it was emptied by
     // the reset, and its Reset button and totals would wait for the session's end.
-    const bool firstStroke = !outcome.Idle && !FStrokesShown;
-    FStrokesShown = FStrokesShown || !outcome.Idle;
+    const bool firstStroke = noStrokeYet && !outcome.Idle;
     if (outcome.Finished || outcome.IntervalEnded || firstStroke) {
         if (View.RefreshTraining)
             View.RefreshTraining();

@@ -202,7 +202,6 @@ private:
     bool FEngineResetDue = false; // reset when the paused interface continues
     bool FHoldResults = false;
     bool FResultsHeld = false;
-    bool FStrokesShown = false;  // the training window was refreshed with the first stroke
     int FCountdown = 0;
     std::int64_t FDueMs = 0;
     std::int64_t FStartMs = 0;   // when the session opened; 0 once counted

@@ -166,11 +166,6 @@ void TRunningStrokeAverage::Clear() {
 
 void TRunningStrokeAverage::Add(int number, const TStgStrokeData& stroke, const TStgForceCurve& curve,
                                 int sprocket) {
-    FHighest = std::max(FHighest, number);
-    if (number == 1) {
-        FFirst = stroke;
-        FFirstCurve = curve;
-    }
     if (number < 2 || !curve.Present) return;
     ++FCount;
     FEnergySum += stroke.Energy;
@@ -180,7 +175,6 @@ void TRunningStrokeAverage::Add(int number, const TStgStrokeData& stroke, const 
 
 void TRunningStrokeAverage::ReplaceCurve(int number, const TStgStrokeData& stroke, const TStgForceCurve& before,
                                          const TStgForceCurve& after, int sprocket) {
-    if (number == 1) FFirstCurve = after;
     if (number < 2) return;
     if (before.Present) AddCurve(stroke, before, sprocket, -1);
     if (after.Present) AddCurve(stroke, after, sprocket, 1);
@@ -203,13 +197,6 @@ void TRunningStrokeAverage::AddCurve(const TStgStrokeData& stroke, const TStgFor
 void TRunningStrokeAverage::Result(int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve) const {
     avgStroke = TStgStrokeData{};
     avgCurve = TStgForceCurve{};
-    if (FHighest < 1) return;
-    if (FHighest == 1) {
-        avgStroke = FFirst;
-        avgCurve = FFirstCurve;
-        CalcPeakForce(avgStroke, avgCurve, sprocket);
-        return;
-    }
     const auto c = static_cast<float>(FCount);
     avgStroke.Energy = SafeDivide(FEnergySum, c);
     avgStroke.Length = SafeDivide(FLengthSum, c);

@@ -153,10 +153,8 @@ bool DecodeStrFile(const std::uint8_t* data, std::size_t size, TTraining& traini
     if (!ReadUserRecord(r, training, false)) return false;
     TStgStrokeData& stroke = training.StrokeData[1];
     CalcPeakForce(stroke, training.ForceCurves[1], training.Ini.Sprocket);
-    // The one stroke is the whole session: its average and, as the file stores no totals, the
-    // totals it had reached.
-    training.StrokeData[0] = stroke;
-    training.ForceCurves[0] = training.ForceCurves[1];
+    SetAverageStroke(training);
+    // As the file stores no totals, the session's are those its one stroke had reached.
     training.Workout = {.Distance = stroke.Distance, .Time = stroke.Time, .Energy = stroke.EnergySum,
                         .AvgPower = stroke.AvgPower};
     return !r.Failed();

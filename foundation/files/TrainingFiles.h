@@ -67,7 +67,8 @@ void SetAverageStroke(TTraining& training);
 // strokes: running sums of energy and length (the same as AverageStrokes gives), and the curves
 // summed per stretch length, so that a new mean length stretches one sum per length. Plateaus
 // are smoothed in those sums rather than curve by curve: a sample may differ by about 1 N from
-// AverageStrokes where several curves of one length have plateaus in different places.
+// AverageStrokes where several curves of one length have plateaus in different places. Stroke 1
+// is left out as there; alone, it is its own average, which the caller takes from the training.
 class TRunningStrokeAverage {
 public:
     void Clear();
@@ -76,8 +77,8 @@ public:
     // The curve of a stored stroke replaced (Present unchanged).
     void ReplaceCurve(int number, const TStgStrokeData& stroke, const TStgForceCurve& before,
                       const TStgForceCurve& after, int sprocket);
+    // The average of strokes 2 and later.
     void Result(int sprocket, TStgStrokeData& avgStroke, TStgForceCurve& avgCurve) const;
-    int Highest() const { return FHighest; }
 
 private:
     struct TBundle {
@@ -87,12 +88,9 @@ private:
     };
     void AddCurve(const TStgStrokeData& stroke, const TStgForceCurve& curve, int sprocket, int sign);
 
-    int FHighest = 0;
     int FCount = 0;
     float FEnergySum = 0;
     float FLengthSum = 0;
-    TStgStrokeData FFirst;
-    TStgForceCurve FFirstCurve;
     std::vector<TBundle> FBundles;
 };
 

@@ -456,6 +456,10 @@ void TStrokeRecorder::UpdateSessionAverage() {
 }
 
 void TStrokeRecorder::RunningAverage(TTraining& t) {
+    if (FStrokeCount < 2) {
+        UpdateSessionAverage();  // stroke 1 alone, its own average
+        return;
+    }
     if (t.StrokeData.empty() || t.ForceCurves.empty())
         return;
     FAverage.Result(t.Ini.Sprocket, t.StrokeData[0], t.ForceCurves[0]);

@@ -112,7 +112,7 @@ private:
     void FillIntervalFields(TStgStrokeData& stroke, const TStgIni& ini) const;
     void SummariseInterval(TTraining& t, int interval);
     void RunGoal(TTraining& t, const TStgStrokeData& current, const TStgStrokeData& prev);
-    // Element 0 from the running sums.
+    // Element 0 from the running sums (after stroke 1, from that stroke as AverageStrokes does).
     void RunningAverage(TTraining& t);
 
     int FStrokeCount = 0;

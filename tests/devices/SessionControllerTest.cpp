@@ -454,6 +454,34 @@ TEST_F(SessionTest, TrainingModuleRoad) {
     EXPECT_EQ(Ctl.ButtonAction(), TButtonAction::Reconnect);  // a module state: a new connect
 }
 
+// The training window is refreshed whole by the session's first stroke (and again by the first
+// after a reset), by the stroke-data refresh at the strokes after it, not at idle records.
+TEST_F(SessionTest, FirstStrokeRefreshesTheTrainingWindow) {
+    Ctl.View.RefreshTraining = [this] { Note("training"); };
+    Ctl.View.RefreshStrokeData = [this] { Note("strokes"); };
+    Choice.InterfaceKind = 3;
+    Ctl.ButtonClick();
+    ASSERT_TRUE(Probe);
+    Probe->Force(kvsWorkoutStarted);
+    Probe->OnWorkoutStarted(Probe);
+    Ctl.Tick();
+    ASSERT_EQ(Ctl.Phase(), TSessionPhase::Running);
+    const auto stroke = [this](int n) {
+        Probe->OnStrokeData(Probe, {.Number = Word(n), .Power = 150, .Time = 2.0f * float(n)});
+    };
+    Log.clear();
+    stroke(1);
+    EXPECT_EQ(Log, (std::vector<std::string>{"training"}));
+    stroke(1);  // idle
+    stroke(2);
+    EXPECT_EQ(Log, (std::vector<std::string>{"training", "strokes"}));
+    Ctl.ResetSession();
+    Log.clear();
+    stroke(1);
+    stroke(2);
+    EXPECT_EQ(Log, (std::vector<std::string>{"training", "strokes"}));
+}
+
 // The recording as the road stores it, stroke by stroke against the same records replayed
 // straight through the engine (the first record arrives before recording begins in both).
 TEST_F(SessionTest, RecordedStrokesAreTheEngineReplays) {

@@ -439,7 +439,8 @@ TEST_F(RecorderTest, ArraysEndAtWhatIsRecorded) {
 
 // Element 0 is the average of the strokes so far at every stroke, kept up at the same cost
 // per stroke: energy and length as AverageStrokes gives them, the curve within 2 N (plateaus
-// of single curves are smoothed in the sums); exact once the session closes.
+// of single curves are smoothed in the sums), also after a curve sent later replaced a
+// stroke's; exact once the session closes.
 TEST_F(RecorderTest, SessionAverageFollowsEveryStroke) {
     Training.Ini.SessionLimit = 0;
     Training.Ini.LimitStrokes = 0;
@@ -456,6 +457,14 @@ TEST_F(RecorderTest, SessionAverageFollowsEveryStroke) {
             Rec.ForceData(k, k * 3.5, 12.0 * (k <= top ? k : k <= top + n % 3 ? top : 2 * top + n % 3 - k));
         Rec.StartingRecover();
         Rec.StrokeData(s);
+        if (n % 4 == 1) {
+            // A curve sent after its stroke takes the place of the live one in the average too
+            // (stroke 17's, without power, stays out).
+            TStgForceCurve sent;
+            for (int k = 0; k < 30; ++k)
+                sent.Force[std::size_t(k)] = Word(25 * (k < 12 ? k + 1 : 30 - k) + n);
+            Rec.ForceCurve(sent);
+        }
         TStgStrokeData exact;
         TStgForceCurve exactCurve;
         AverageStrokes(Training.StrokeData, Training.ForceCurves, Training.Ini.Sprocket, exact, exactCurve);
