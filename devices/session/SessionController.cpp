@@ -4,6 +4,7 @@
 #include "devices/InterfaceFactory.h"
 #include "devices/TrainingModuleInterface.h"
 #include "foundation/core/Prompt.h"
+#include "foundation/files/FileIo.h"
 #include "foundation/files/TrainingFiles.h"
 #include "platform/CodePage.h"
 #include "platform/IniFiles.h"
@@ -594,7 +595,7 @@ void TSessionController::StartRecording() {
     Focus();
 }
 
-void TSessionController::ApplySessionSetup(bool rowContent) {
+void TSessionController::ApplySessionSetup(bool rowContent, bool refresh) {
     TTraining* t = Training();
     if (!t || !FInterface)
         return;
@@ -603,8 +604,8 @@ void TSessionController::ApplySessionSetup(bool rowContent) {
     t->Header.Protocol = FInterface->Protocol();
     t->Header.DeviceId = QStringToCp1252(FInterface->DeviceID()).substr(0, kShortStringMax);
     if (rowContent)
-        t->Header.ContentKind = 9;  // Row
-    if (View.RefreshHeader)
+        t->Header.ContentKind = kContentKindRow;
+    if (refresh && View.RefreshHeader)
         View.RefreshHeader();
 }
 
@@ -742,6 +743,14 @@ void TSessionController::StrokeData(const TStgStrokeData& data) {
     if (outcome.Ignored)
         return;
     QPointer<TSessionController> self(this);
+    // A reset from the training window leaves an emptied user training behind; rowing on makes
+    // it a rowed session again, as a connect does.
+    if (noStrokeYet && !outcome.Idle) {
+        if (const TTraining* t = Training(); t && t->Header.ContentKind != kContentKindRow)
+            ApplySessionSetup(true, false);  // the first stroke refreshes the whole window
+        if (!self)
+            return;
+    }
     if (outcome.Finished && FInterface) {
         // Closing from inside the interface's own event is safe; its closing events run now
         // and keep the goal's totals.

@@ -163,8 +163,9 @@ private:
     void StartRecording();
     void EndWarmUp();
     void RestartOnInterface(bool rowContent);
-    // The interface's fields into the training; rowContent: it holds a row session.
-    void ApplySessionSetup(bool rowContent);
+    // The interface's fields into the training; rowContent: it holds a row session. refresh:
+    // the training window's header shows them at once.
+    void ApplySessionSetup(bool rowContent, bool refresh = true);
     void Configure(TInterface* iface, std::uint8_t kind, const TStgIni& ini, bool strict, bool rawHeart);
     void WireSessionEvents(TInterface* iface);
     void WireRecordingEvents(TInterface* iface);

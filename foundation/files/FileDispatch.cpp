@@ -347,6 +347,7 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
     // The target's own extension decides the branch: a reset training has FileFormat 0 but
     // still saves as its own .stg file.
     const bool ownStgFile = FileFormatOfName(name) == kFileFormatStg;
+    SetStrokeCount(training, -1);
     if (!ownStgFile) {
         h.SourceFileName = QStringToCp1252(name);
         h.FileName.clear();
@@ -358,21 +359,8 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
         h.SourceContentKind = static_cast<std::uint8_t>(kind);
         h.SourceFileDate = Now();
     } else {
-        if (IsEmptyTraining(training))
-            kind = kContentKindUser;
-        else if (h.ContentKind == kContentKindManual)
-            kind = kContentKindManual;
-        else if (h.ContentKind == kContentKindRow)
-            kind = kContentKindTraining;
-        h.FileName = QStringToCp1252(name);
-        h.FileFormat = kFileFormatStg;
-        h.ContentKind = static_cast<std::uint8_t>(kind);
-        h.FileDate = Now();
+        kind = StampOwnStgFile(training, name, kind);
     }
-
-    SetStrokeCount(training, -1);
-    // The size of the file as it will be written: the stored size field has a fixed length.
-    if (ownStgFile) h.FileSize = StgFileSize(training);
     h.Modified = 0;
     result.Target = name;
     const bool ok = SaveTrainingAs(name, training, kind, result.Error);
@@ -386,6 +374,23 @@ bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& tra
     }
     fileName = ok ? name : QString();
     return ok;
+}
+
+int StampOwnStgFile(TTraining& training, const QString& fileName, int kind) {
+    TStgHeader& h = training.Header;
+    if (IsEmptyTraining(training))
+        kind = kContentKindUser;
+    else if (h.ContentKind == kContentKindManual)
+        kind = kContentKindManual;
+    else if (h.ContentKind == kContentKindRow)
+        kind = kContentKindTraining;
+    h.FileName = QStringToCp1252(fileName);
+    h.FileFormat = kFileFormatStg;
+    h.ContentKind = static_cast<std::uint8_t>(kind);
+    h.FileDate = Now();
+    // The size of the file as it will be written: the stored size field has a fixed length.
+    h.FileSize = StgFileSize(training);
+    return kind;
 }
 
 bool SaveTrainingAs(const QString& fileName, const TTraining& training, int kind) {

@@ -126,6 +126,10 @@ struct TExportResult {
 // The same, saying what happened. A failed save leaves the training's file identity as it was,
 // with Header.Modified 1.
 bool ExportTraining(QString& fileName, const QString& initialDir, TTraining& training, TExportResult& result);
+// Makes the header that of the training's own .stg file `fileName`, as every writer of one sets
+// it: the kind the file holds (`kind` asked for; an empty training is a User file, a session a
+// Training), format, file date now and the size as written. Returns the kind.
+int StampOwnStgFile(TTraining& training, const QString& fileName, int kind);
 // Writes the training as `kind` (a ContentKindNames index) when the name's extension fits it;
 // nothing is written otherwise, nor over the program's own settings file. An existing file is
 // replaced only by a complete new one.

@@ -27,8 +27,10 @@ bool WriteInFolder(const TTraining& training, const QString& folder, const QStri
     const QDateTime when = QDateTime::currentDateTime();
     for (int n = 1; n <= kMaxNamesTried; ++n) {
         fileName = RescueFileName(folder, base, when, n);
+        // A kept session is a file like any saved one: reopened, it is a rowed training.
         TTraining kept = training;
-        kept.Header.FileName = QStringToCp1252(fileName).substr(0, kShortStringMax);
+        StampOwnStgFile(kept, fileName, kept.Header.ContentKind);
+        kept.Header.FileName = kept.Header.FileName.substr(0, kShortStringMax);
         kept.Header.Modified = 0;
         std::vector<std::uint8_t> bytes;
         if (!EncodeStgFileForReader(kept, bytes)) {

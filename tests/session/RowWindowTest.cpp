@@ -11,6 +11,7 @@
 #include "analysis/StrokeDataWindow.h"
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
+#include "foundation/files/FileIo.h"
 #include "platform/IniFiles.h"
 #include "session/GoalRuler.h"
 #include "session/ResultsDialog.h"
@@ -20,6 +21,7 @@
 #include "widgets/ChartWidget.h"
 #include "widgets/UiUtils.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMdiSubWindow>
@@ -512,6 +514,33 @@ INSTANTIATE_TEST_SUITE_P(
                       TResetRoad{"WarmUpContinuedReset", 2, TResetWhen::Continued, false},
                       TResetRoad{"WarmUpContinuedSetting", 2, TResetWhen::Continued, true}),
     [](const auto& info) { return std::string(info.param.Name); });
+
+// A session reset from its training window and rowed on is a rowed session again, its settings
+// locked; ended from outside, it is kept as a save keeps it and reopens so.
+TEST_F(RowByHand, ASessionResetAndRowedOnStaysARowedSession) {
+    TfrmTraining* window = row->TrainingWindow();
+    Connect();
+    RowUntilStroke(20);
+    TFakePrompt prompt(TMsgResult::Yes);
+    ResetFromTrainingWindow(window->btnReset);
+    RowUntilStroke(5);
+    EXPECT_EQ(window->lblTType->text(), FormatFileKind(kContentKindRow, 0));
+    EXPECT_FALSE(window->edtWeight->isEnabled());
+    const TDateTime date = window->Training.Header.Date;
+    form->CloseUnattended();  // as on SIGTERM
+    const QStringList kept = QDir(GetUserDataFolder()).entryList({QStringLiteral("Session *.stg")});
+    ASSERT_EQ(kept.size(), 1);
+    NewForm();
+    ShowStarted();
+    ASSERT_TRUE(form->OpenFile(QString(), GetUserDataFolder() + kept.front()));
+    auto* reopened = qobject_cast<TfrmTraining*>(form->ActiveMDIChild());
+    ASSERT_TRUE(reopened);
+    const TStgHeader& h = reopened->Training.Header;
+    EXPECT_EQ(std::tuple(h.ContentKind, h.FileFormat, h.Date, qint64(h.FileSize)),
+              std::tuple(kContentKindTraining, kFileFormatStg, date, QFileInfo(GetUserDataFolder() + kept.front()).size()));
+    EXPECT_NE(reopened->lblTDateTime->text(), QStringLiteral("-"));
+    EXPECT_FALSE(reopened->edtWeight->isEnabled());
+}
 
 // An interval programme without a work period does not start: the button says why and
 // connects nothing.

@@ -1,6 +1,7 @@
 // The built program, started as a process with its own home and runtime folders.
 #include "support/QtPrinters.h"
 #include "support/FileHelpers.h"
+#include "foundation/files/FileIo.h"
 #include "foundation/files/TrainingFiles.h"
 
 #include <QDateTime>
@@ -350,7 +351,7 @@ TEST_F(ProgramTest, SigtermMidDemoKeepsTheSession)
     ASSERT_TRUE(OpenTrainingFile(kept, training, false, nullptr)) << kept.toStdString();
     ASSERT_GE(training.StrokeData.size(), 2u);
     EXPECT_EQ(training.StrokeData[1].Number, 1);
-    EXPECT_EQ(training.Header.ContentKind, 9);
+    EXPECT_EQ(training.Header.ContentKind, kContentKindTraining);  // kept as a save keeps it
     EXPECT_GT(training.Workout.Distance, 0);
     EXPECT_TRUE(ReadAllBytes(SettingsFile()).contains("[Rescue]"));
 
