@@ -540,6 +540,10 @@ bool TfrmRow::CloseQuery() {
     TfrmMain* main = MainWindow();
     if (FClosingGuard || (main && main->frmRow != this))
         return true;
+    const bool exiting = !main || main->Exiting;
+    // The training's close question comes while the session still rows: Cancel changes nothing.
+    if (FTrainingWindow && !exiting && !FTrainingWindow->AgreeToClose())
+        return false;
     FClosingGuard = true;
     // The session's results wait for the training's close question, which may come now.
     Session->HoldResults();
@@ -547,7 +551,6 @@ bool TfrmRow::CloseQuery() {
     SaveLayout(GetUserIniFileName(true));
     if (main)
         main->frmRow = nullptr;
-    const bool exiting = !main || main->Exiting;
     if (FTrainingWindow && !exiting)
         main->CloseTraining(FTrainingWindow->TrainingId);
     // Shown only for a training still open (the question was answered Cancel).

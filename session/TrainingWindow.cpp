@@ -912,6 +912,9 @@ bool TfrmTraining::ConfirmSettingChange(QWidget* control)
     const bool ok = ConfirmResetTraining(Training, 0, wasReset);
     FAsking = false;
     if (!ok) {
+        // Nothing changed: the controls show the stored values again, not what was typed or
+        // chosen meanwhile.
+        FillSettingControls();
         // The focus goes elsewhere, also after the question's window has given it back.
         pclTraining->setFocus();
         QTimer::singleShot(0, this, [this, guard = QPointer<QWidget>(control)] {
@@ -975,7 +978,7 @@ void TfrmTraining::ComboChanged(QComboBox* combo)
     if (FRefreshing)
         return;
     if (!ConfirmSettingChange(combo)) {
-        FillSettingControls();
+        FillSettingControls();  // also when no question could be asked now
         return;
     }
     StoreCombo(combo);

@@ -63,6 +63,10 @@ public:
     // File Save (the training's own name) and Save As (empty: the export dialog asks). A failed
     // save is reported and leaves the training modified. True when written.
     bool SaveToFile(const QString& fileName);
+    // Asked before what closes with the window ends (the row window's session): true when the
+    // window may close, and it then closes without asking again. Nothing is asked of a training
+    // that its close saves automatically, with all the session holds by then.
+    bool AgreeToClose();
     // Tells the main window that the training changed (RefreshViews).
     void NotifyMain();
     // The reset button: after the confirmation the training is emptied for a new session.
@@ -180,6 +184,7 @@ private:
     bool FRefreshing = false;  // controls are being set from the record
     bool FAsking = false;      // the reset question is open
     bool FComingBack = false;  // deactivated: the focus the frame gives back is not the user's
+    bool FCloseAgreed = false;  // the close question was answered before the close
     QLineEdit* FEntryEdit = nullptr;  // the setting field entered, and the settings then
     TStgIni FEntryIni;
     QValidator* FNumberInput = nullptr;  // what can be typed into a setting field

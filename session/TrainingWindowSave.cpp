@@ -117,12 +117,21 @@ bool TfrmTraining::SaveToFile(const QString& fileName)
     return outcome.Saved;
 }
 
+bool TfrmTraining::AgreeToClose()
+{
+    if (Closing || FCloseAgreed || !Training.Header.Modified || (frmMain && frmMain->ClosingUnattended()) ||
+        MainSaveContext().AutoSave)
+        return true;
+    FCloseAgreed = AskCloseAnyway(Training);
+    return FCloseAgreed;
+}
+
 bool TfrmTraining::CloseQuery()
 {
     if (Closing)
         return true;
     // Ended without anybody there: what could be kept has been kept, nothing waits for an answer.
-    if (!frmMain || !frmMain->ClosingUnattended()) {
+    if (!FCloseAgreed && (!frmMain || !frmMain->ClosingUnattended())) {
         TSaveContext context = MainSaveContext();
         bool asked = false;
         const bool canClose = ConfirmCloseTraining(Training, context, asked);

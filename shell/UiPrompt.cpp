@@ -32,6 +32,7 @@ QMessageBox::StandardButtons ButtonsOf(TMsgButtons buttons)
     case TMsgButtons::Ok:
         return QMessageBox::Ok;
     case TMsgButtons::OkCancel:
+    case TMsgButtons::OkCancelDefaultCancel:
         return QMessageBox::Ok | QMessageBox::Cancel;
     case TMsgButtons::YesNo:
     case TMsgButtons::YesNoDefaultNo:
@@ -71,7 +72,9 @@ TMsgResult TUiPrompt::Ask(const QString& text, TMsgKind kind, TMsgButtons button
 {
     const QMessageBox::StandardButton answer =
         ShowMessageBox(QApplication::activeWindow(), IconOf(kind), text, ButtonsOf(buttons),
-                       buttons == TMsgButtons::YesNoDefaultNo ? QMessageBox::No : QMessageBox::NoButton);
+                       buttons == TMsgButtons::YesNoDefaultNo          ? QMessageBox::No
+                       : buttons == TMsgButtons::OkCancelDefaultCancel ? QMessageBox::Cancel
+                                                                       : QMessageBox::NoButton);
     switch (answer) {
     case QMessageBox::Ok:
         return TMsgResult::Ok;

@@ -26,6 +26,7 @@ TMsgResult PromptUser(const QString& text, TMsgKind kind, TMsgButtons buttons) {
     case TMsgButtons::YesNoDefaultNo:
         return TMsgResult::No;
     case TMsgButtons::OkCancel:
+    case TMsgButtons::OkCancelDefaultCancel:
     case TMsgButtons::YesNoCancel:
         return TMsgResult::Cancel;
     }

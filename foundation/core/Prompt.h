@@ -6,8 +6,9 @@
 #include <QString>
 
 enum class TMsgKind { Warning, Error, Information, Confirmation };
-// YesNoDefaultNo: Yes and No with No as the default button, for questions whose Yes loses data.
-enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
+// YesNoDefaultNo, OkCancelDefaultCancel: No or Cancel is the default button, for questions whose
+// Yes or OK loses data.
+enum class TMsgButtons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo, OkCancelDefaultCancel };
 enum class TMsgResult { Ok, Cancel, Yes, No };
 
 // A save-file dialog. Filter keeps the "description|pattern|description|pattern" form (the

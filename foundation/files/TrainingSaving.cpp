@@ -111,8 +111,13 @@ bool ConfirmCloseTraining(TTraining& training, TSaveContext& context, bool& aske
     asked = false;
     if (!training.Header.Modified) return true;
     if (AutoSaveTraining(training, context, asked) && !training.Header.Modified) return true;
+    return AskCloseAnyway(training);
+}
+
+bool AskCloseAnyway(const TTraining& training) {
+    // With nothing saved automatically a stray Enter must not throw the training away.
     return PromptUser(QStringLiteral("Training session \"%1\" is modified. Close anyway? %2").arg(TitleOf(training), QString()),
-                      TMsgKind::Confirmation, TMsgButtons::OkCancel) == TMsgResult::Ok;
+                      TMsgKind::Confirmation, TMsgButtons::OkCancelDefaultCancel) == TMsgResult::Ok;
 }
 
 QString TrainingSettingsSection(const QString& iniFileName, const QString& userIniFileName,

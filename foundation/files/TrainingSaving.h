@@ -53,6 +53,8 @@ bool AutoSaveTraining(TTraining& training, TSaveContext& context, bool& asked);
 // saved automatically when the options say so; when that does not happen (AutoSave off,
 // declined, failed) the user is asked whether to close anyway.
 bool ConfirmCloseTraining(TTraining& training, TSaveContext& context, bool& asked);
+// The close-anyway question of a modified training alone (Cancel is its default); true for OK.
+bool AskCloseAnyway(const TTraining& training);
 
 // The section of a training window's settings: "Training" in the user settings file, else (a
 // settings file kept with the training) the training file's name without folder when the two

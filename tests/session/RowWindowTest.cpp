@@ -12,6 +12,7 @@
 #include "foundation/catalogue/ParameterCatalogue.h"
 #include "foundation/core/AppUtils.h"
 #include "foundation/files/FileIo.h"
+#include "platform/CodePage.h"
 #include "platform/IniFiles.h"
 #include "session/GoalRuler.h"
 #include "session/ResultsDialog.h"
@@ -26,6 +27,7 @@
 #include <QListWidget>
 #include <QMdiSubWindow>
 #include <QMessageBox>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableWidget>
@@ -542,6 +544,54 @@ TEST_F(RowByHand, ASessionResetAndRowedOnStaysARowedSession) {
     EXPECT_FALSE(reopened->edtWeight->isEnabled());
 }
 
+// Every way of closing the training of a session being rowed asks first, Cancel the default:
+// Enter leaves all as it was, the session rowing on; OK closes training, session and row window.
+enum class TCloseWay { FileClose, TrainingCloseButton, RowCloseButton, Exit };
+class CloseRoad : public RowByHand, public ::testing::WithParamInterface<std::tuple<TCloseWay, bool>> {};
+
+TEST_P(CloseRoad, AsksFirstAndEnterKeepsTheSession) {
+    const auto [way, ok] = GetParam();
+    Connect();
+    RowUntilStroke(3);
+    QPointer<TfrmTraining> training = row->TrainingWindow();
+    const QString question = QStringLiteral("Training session \"%1\" is modified. Close anyway? ")
+                                 .arg(Cp1252ToQString(training->Training.Header.Title));
+    TUiPrompt prompt;
+    SetPrompt(&prompt);
+    const auto restore = qScopeGuard([] { SetPrompt(nullptr); });
+    MessageBoxHook = nullptr;  // real message boxes, answered by a person
+    QStringList asked;
+    TModalSteps steps({[&asked, ok = ok](QWidget* modal) {
+        asked << qobject_cast<QMessageBox*>(modal)->text();
+        ok ? Click(qobject_cast<QMessageBox*>(modal)->button(QMessageBox::Ok)) : QTest::keyClick(modal, Qt::Key_Return);
+    }});
+    if (way == TCloseWay::FileClose || way == TCloseWay::Exit) {
+        form->MdiArea->setActiveSubWindow(training->SubWindow());
+        ASSERT_TRUE(ChooseFromMenu(form->menuBar(), form->mnuFile, way == TCloseWay::Exit ? form->FileExit : form->FileClose));
+    } else {
+        QMdiSubWindow* frame = way == TCloseWay::RowCloseButton ? row->SubWindow() : training->SubWindow();
+        frame->showNormal();
+        ASSERT_TRUE(ClickTitleBar(frame, QStyle::SC_TitleBarCloseButton));
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(asked, QStringList{question});
+    EXPECT_EQ(Results, 0);
+    EXPECT_EQ(training && !training->Closing, !ok);
+    EXPECT_EQ(form->isVisible(), !ok || way != TCloseWay::Exit);
+    if (ok) {
+        EXPECT_TRUE(!form->frmRow || way == TCloseWay::Exit);  // an exit leaves it to the program
+        return;
+    }
+    EXPECT_EQ(form->frmRow, row);
+    RowUntilStroke(6);
+    EXPECT_EQ(training->Training.StrokeData.size(), 7u);  // rowed on into the same training
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, CloseRoad,
+                         ::testing::Combine(::testing::Values(TCloseWay::FileClose, TCloseWay::TrainingCloseButton,
+                                                              TCloseWay::RowCloseButton, TCloseWay::Exit),
+                                            ::testing::Bool()));
+
 // An interval programme without a work period does not start: the button says why and
 // connects nothing.
 TEST_F(RowByHand, AProgrammeWithoutWorkDoesNotStart) {
@@ -650,8 +700,8 @@ TEST_F(RowByHand, StrokesAfterASaveMarkTheTrainingModified) {
     EXPECT_EQ(window->Training.Header.Modified, 1);
 }
 
-// Closing the row window while connected: the training's close question comes alone, and the
-// session's results follow it only when the training stays open.
+// Closing the row window while connected: the training's close question comes first and alone;
+// Cancel leaves the session rowing, OK closes it without its results.
 TEST_F(RowSession, ClosedWhileConnectedTheResultsFollowTheCloseQuestion) {
     TUiPrompt prompt;
     SetPrompt(&prompt);
@@ -698,9 +748,12 @@ TEST_F(RowSession, ClosedWhileConnectedTheResultsFollowTheCloseQuestion) {
         for (int i = 0; i < 50; ++i)
             QCoreApplication::processEvents();
         watcher.stop();
-        EXPECT_FALSE(main.frmRow);
-        EXPECT_EQ(seen, keep ? QStringList({"question", "results"}) : QStringList{"question"});
+        // Cancel changes nothing: the row window stays and its session rows on.
+        EXPECT_EQ(bool(main.frmRow), keep);
+        EXPECT_EQ(seen, QStringList{"question"});
         EXPECT_EQ(training && !training->Closing, keep);
+        if (keep)
+            EXPECT_EQ(row->Session->Phase(), TSessionPhase::Running);
         MessageBoxHook = hook;  // the kept training's question at the end is answered OK
         main.close();
         form.reset();

@@ -34,6 +34,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
@@ -259,6 +260,30 @@ TEST_F(TrainingWindowTest, EnterInTheResetQuestionKeepsTheSession)
     EXPECT_EQ(asked, QStringList{"Changing this value will reset the training session.\nDo you wish to continue?"});
     EXPECT_EQ(window->StrokeModel()->rowCount(), 20);
     EXPECT_FALSE(window->edtWeight->hasFocus());
+}
+
+// A change refused at the reset question shows the stored value again, also in a field entered
+// while the training was empty, before a session's strokes came in.
+TEST_F(TrainingWindowTest, ARefusedChangeShowsTheStoredValue)
+{
+    TUiPrompt boxes;
+    SetPrompt(&boxes);
+    const auto restore = qScopeGuard([this] { SetPrompt(&prompt); });
+    for (QLineEdit* edit : {window->edtWeight, window->edtLimitValue}) {
+        LoadDefaultTraining(window->Training);
+        window->Training.Header.ContentKind = 7;
+        window->RefreshTraining();
+        QApplication::setActiveWindow(window.get());  // back from the last question's box
+        ClickAt(edit);
+        Rowed(20);
+        const QString stored = edit->text();
+        TModalSteps steps({[](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); }});  // No
+        QTest::keyClick(edit, Qt::Key_7);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(steps.Steps.empty());
+        EXPECT_EQ(edit->text(), stored);
+        EXPECT_EQ(window->StrokeModel()->rowCount(), 20);
+    }
 }
 
 // Training windows in the main window, as a person switches between them.
