@@ -274,6 +274,7 @@ void TfrmChart::CreateControls()
     sgdData->setEditTriggers(QAbstractItemView::NoEditTriggers);
     sgdData->setItemDelegate(new TDataGridDelegate(this));
     sgdData->setContextMenuPolicy(Qt::NoContextMenu);
+    SetGridKeys(sgdData);
     sgdData->setRowCount(1);
     dataLayout->addWidget(sgdData);
 

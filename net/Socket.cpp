@@ -235,8 +235,12 @@ void TWSocket::SocketError(const char* operation, int code) {
 }
 
 void TWSocket::ReportError(const char* operation, int code) {
-    FLastErrorMessage = "Error " + std::to_string(code) + " in function " + operation + "\r\n" +
-                        WinsockErrorText(code);
+    RaiseError("Error " + std::to_string(code) + " in function " + operation + "\r\n" + WinsockErrorText(code),
+               code);
+}
+
+void TWSocket::RaiseError(const std::string& message, int code) {
+    FLastErrorMessage = message;
     FLastError = code;
     if (OnError) {
         OnError(this);
@@ -250,11 +254,7 @@ void TWSocket::ReportError(const char* operation, int code) {
 
 void TWSocket::DnsLookup(const std::string& host) {
     if (Trimmed(host).empty()) {
-        FLastErrorMessage = "DNS lookup: invalid host name.";
-        FLastError = WSAEINVAL;
-        if (!OnError)
-            throw ESocketException(FLastErrorMessage);
-        OnError(this);
+        RaiseError("DNS lookup: invalid host name.", WSAEINVAL);
         if (OnDnsLookupDone)
             OnDnsLookupDone(this, WSAEINVAL);
         return;
@@ -366,7 +366,6 @@ void TWSocket::Connect() {
         SocketError("Connect (Invalid operation in OnChangeState)", WSAEINVAL);
         return;
     }
-    // No linger option: a close stays an orderly close, never a reset.
     auto fail = [this](const char* operation) {
         int code = SocketErrorFromErrno(errno);
         InternalClose(false, code);
@@ -377,6 +376,15 @@ void TWSocket::Connect() {
         return fail("setsockopt(SO_REUSEADDR)");
     if ((ComponentOptions & wsoTcpNoDelay) && setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) < 0)
         return fail("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
+    if (LingerOnOff != wsLingerNoSet) {
+        const linger option{LingerOnOff == wsLingerOn ? 1 : 0, LingerTimeout};
+        if (setsockopt(fd, SOL_SOCKET, SO_LINGER, &option, sizeof option) < 0) {
+            if (errno != EINVAL)
+                return fail("setsockopt(SO_LINGER)");
+            InternalClose(false, WSAEINVAL);
+            return RaiseError("Cannot set linger option at this time", WSAEINVAL);
+        }
+    }
     if (setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) < 0)
         return fail("setsockopt(SO_KEEPALIVE)");
     if ((local.sin_port != 0 || local.sin_addr.s_addr != 0) &&
@@ -700,6 +708,10 @@ void TWSocket::Abort() {
     ++FLookupSerial;
     FSendQueue.clear();
     FAllSent = true;
+    if (FHSocket >= 0 && FState == wsConnected) {
+        const linger off{0, 0};
+        setsockopt(FHSocket, SOL_SOCKET, SO_LINGER, &off, sizeof off);
+    }
     InternalClose(false, 0);
 }
 

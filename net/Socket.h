@@ -26,6 +26,8 @@ enum TSocketState : std::uint8_t {
 
 enum TWSocketOption : unsigned { wsoNoReceiveLoop = 1, wsoTcpNoDelay = 2 };
 enum TSocketSendFlags : std::uint8_t { wsSendNormal, wsSendUrgent };
+// How a connect sets SO_LINGER: off, on with LingerTimeout, or left as the system has it.
+enum TSocketLingerOnOff : std::uint8_t { wsLingerOff, wsLingerOn, wsLingerNoSet };
 // What Shutdown ends: receiving, sending or both (the values shutdown() takes).
 enum TShutdownHow : int { sdReceive = 0, sdSend = 1, sdBoth = 2 };
 
@@ -89,7 +91,8 @@ public:
     // Reads at most length bytes; the raw result (0 at the peer's end, -1 with LastError).
     int Receive(void* buffer, int length);
     void Close();
-    // Close without the orderly shutdown, dropping what is queued.
+    // Close without the orderly shutdown, dropping what is queued. A connected socket's linger is
+    // switched off first: a linger set on neither holds the close up nor makes it a reset.
     void Abort();
     // Ends receiving, sending or both of a connected socket; 0, or -1 with the error reported.
     // After receiving has ended nothing more is read, and the peer's end is heard of at the next
@@ -119,6 +122,10 @@ public:
 
     unsigned ComponentOptions = 0;  // TWSocketOption bits
     TSocketSendFlags SendFlags = wsSendNormal;
+    // SO_LINGER of the next connections. Off by default: on with 0 seconds would end every
+    // Close with a reset, losing what the peer has not yet been sent.
+    TSocketLingerOnOff LingerOnOff = wsLingerOff;
+    std::uint16_t LingerTimeout = 0;  // seconds
 
     TChangeState OnChangeState;
     TSessionEvent OnDnsLookupDone;
@@ -136,6 +143,8 @@ private:
     void SocketError(const char* operation, int code);
     // The error in the socket error's form, without closing: OnError, or raised without it.
     void ReportError(const char* operation, int code);
+    // A message with its code: OnError, or raised without it.
+    void RaiseError(const std::string& message, int code);
     std::string LocalName(bool port) const;
     std::string PeerText(bool port);
     void InternalClose(bool shutdownFirst, int error);

@@ -510,6 +510,7 @@ void TfrmTraining::SetupGrid(QTableView* grid, TTrainingGridModel* model)
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->setContextMenuPolicy(Qt::NoContextMenu);
+    SetGridKeys(grid);
     grid->setWordWrap(false);
     QHeaderView* header = grid->horizontalHeader();
     if (model->Kind() != TTrainingGridModel::gkForceCurves)

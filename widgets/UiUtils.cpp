@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QMdiSubWindow>
 #include <QStyle>
 #include <QTableWidget>
@@ -55,6 +56,26 @@ QString GridText(const QTableView* grid, int rows, int cols, int currentRow, int
     }
     return out;
 }
+
+// Ctrl+C on a grid copies the current cell's value: the display formats pad numbers to a width
+// ("%4.0f"), which a pasted value must not carry.
+class TGridCopyKey : public QObject {
+public:
+    explicit TGridCopyKey(QAbstractItemView* grid) : QObject(grid), FGrid(grid) { grid->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress || !static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy))
+            return false;
+        if (const QModelIndex cell = FGrid->currentIndex(); cell.isValid())
+            QGuiApplication::clipboard()->setText(cell.data().toString().trimmed());
+        return true;
+    }
+
+private:
+    QAbstractItemView* FGrid;
+};
 
 }  // namespace
 
@@ -122,6 +143,12 @@ void SetGridColWidths(QTableView* grid, const QString& text)
             grid->setColumnWidth(col, width);
         }
     }
+}
+
+void SetGridKeys(QAbstractItemView* grid)
+{
+    grid->setTabKeyNavigation(false);
+    new TGridCopyKey(grid);
 }
 
 QWidget* ChildFrame(QWidget* child)

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 
+class QAbstractItemView;
 class QTableView;
 class QTableWidget;
 class QWidget;
@@ -23,6 +24,10 @@ QString ViewToText(const QTableView* view, int mode);
 void CopyGridToClipboard(const QTableView* view, int mode);
 QString GetGridColWidths(const QTableView* grid);                 // columns 1.., each + " "
 void SetGridColWidths(QTableView* grid, const QString& text);      // bad items are skipped
+// The keys of a data grid: Tab and Shift+Tab leave it for the next and previous control (the
+// arrows move between cells), and Ctrl+C copies the current cell's value without the blanks its
+// display format pads it with.
+void SetGridKeys(QAbstractItemView* grid);
 
 // Window bounds: all four 0 for a minimised window, -1 for a maximised one. An MDI child's
 // bounds are those of its sub-window.
