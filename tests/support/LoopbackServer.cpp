@@ -56,13 +56,10 @@ std::string TLoopbackConnection::ReadRequest() {
 std::string TLoopbackConnection::Read(std::size_t count) {
     std::string got;
     char buf[4096];
-    ssize_t n = 0;
-    ReadError = 0;
+    ssize_t n;
     while (got.size() < count && WaitReadable() &&
            (n = ::recv(FFd, buf, std::min(sizeof buf, count - got.size()), 0)) > 0)
         got.append(buf, std::size_t(n));
-    if (got.size() < count && n < 0)
-        ReadError = errno;
     return got;
 }
 

@@ -20,8 +20,6 @@ public:
     std::string ReadRequest();
     // Reads count bytes (less when the peer ends first).
     std::string Read(std::size_t count);
-    // The errno of the read that ended the last Read early; 0 after the peer's orderly end.
-    int ReadError = 0;
     // Reads everything until the peer closes; what came.
     std::string ReadToEnd();
     bool Write(const std::string& bytes);  // false once the peer is gone

