@@ -19,6 +19,8 @@
 void InitUserSettings(TStgIni& ini);
 // The next of the 15 training colours, red first after program start.
 TColor NextTrainingColor();
+// The next training takes the first colour again, as at program start.
+void RestartTrainingColors();
 void InitTrainingHeader(TStgHeader& header);
 // Empties the training for a new session; its texts, colour, pen, source fields and settings stay.
 void ResetTraining(TTraining& training);

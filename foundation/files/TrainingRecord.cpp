@@ -59,6 +59,10 @@ TColor NextTrainingColor() {
     return ColorValues[counter % kTrainingColorCount];
 }
 
+void RestartTrainingColors() {
+    TrainingColorCounter = 0;
+}
+
 void InitTrainingHeader(TStgHeader& header) {
     header = TStgHeader{};
     header.Title = "Anyone";

@@ -81,10 +81,17 @@ TEST_F(SettingsLocation, FileOnlyInProgramFolderMovesOnce) {
 }
 
 TEST_F(SettingsLocation, InitAppUtilsKeepsNumbersInTheCLocale) {
+    // The start-up's process-wide results go back afterwards, for the tests that follow.
+    const std::string locale = std::setlocale(LC_NUMERIC, nullptr);
+    const bool virtualMachine = VirtualMachine;
+    const QString virtualMachineName = VirtualMachineName;
     InitAppUtils();
     EXPECT_STREQ(std::setlocale(LC_NUMERIC, nullptr), "C");
     EXPECT_TRUE(DirExists(FDir.filePath("Papers/Kavelo/Kavelo Training")));
     EXPECT_EQ(VirtualMachine, !VirtualMachineName.isEmpty());
+    std::setlocale(LC_NUMERIC, locale.c_str());
+    VirtualMachine = virtualMachine;
+    VirtualMachineName = virtualMachineName;
 }
 
 TEST_F(SettingsLocation, IsFileWritableLeavesFilesAsTheyWere) {

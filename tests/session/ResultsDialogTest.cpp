@@ -119,12 +119,12 @@ TEST_F(ResultsDialog, QueuedFromInsideAnEventShowsAfterIt) {
     bool shownAfter = false;
     QString title;
     QEventLoop loop;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, &loop, [&] {
         // Inside this "device event" the dialog must not open yet.
         QueueResults(training);
         training.Header.Title = "Changed";  // the dialog has its own copy
         shownInside = ::ResultsDialog()->isVisible();
-        QTimer::singleShot(0, [&] {
+        QTimer::singleShot(0, &loop, [&] {
             shownAfter = ::ResultsDialog()->isVisible();
             title = ::ResultsDialog()->windowTitle();
             ::ResultsDialog()->accept();

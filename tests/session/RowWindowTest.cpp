@@ -973,7 +973,11 @@ TEST_F(RowByHand, LeftChartFollowsTheTrainingsAndComesBackTheSame) {
     Connect();
     RowUntilStroke(3);
     ASSERT_EQ(references(), 0);
-    OpenFromMenu({MakeRowedTraining(20)});
+    // A colour of its own, whatever colours earlier trainings took: the chart's grid and texts are
+    // grey, and pixels of that colour would not be the curve's.
+    TTraining reference = MakeRowedTraining(20);
+    reference.Header.Color = 0xFF00FF;
+    OpenFromMenu({reference});
     ASSERT_EQ(form->TrainingCount(), 2);
     RowUntilStroke(5);
     ASSERT_EQ(references(), 1);

@@ -249,7 +249,7 @@ TEST_F(TrainingWindowTest, EnterInTheResetQuestionKeepsTheSession)
     TUiPrompt boxes;
     SetPrompt(&boxes);
     QStringList asked;
-    QTimer::singleShot(0, [&] {
+    QTimer::singleShot(0, window.get(), [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
             asked << box->text();
             QTest::keyClick(box, Qt::Key_Return);
@@ -500,20 +500,20 @@ TEST_F(TrainingWindowTest, NoDateShowsAsADashAndAnEditStoresADate)
     }
 }
 
-// Runs fn on the modal dialog once it is shown, then closes it with OK or Cancel.
-void WhenShown(std::function<void()> fn, bool ok)
+// Runs fn on the dialog once it is shown modal, then closes it with OK or Cancel.
+void WhenShown(QDialog& dialog, std::function<void()> fn, bool ok)
 {
-    QTimer::singleShot(0, [fn, ok] {
-        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
+    QTimer::singleShot(0, &dialog, [&dialog, fn, ok] {
+        ASSERT_EQ(QApplication::activeModalWidget(), &dialog);
         fn();
-        ok ? dialog->accept() : dialog->reject();
+        ok ? dialog.accept() : dialog.reject();
     });
 }
 
 TEST_F(TrainingWindowTest, ChartOptionsChangeOnlyWhatIsChosen)
 {
     TfrmChartOptions& dialog = ChartOptionsDialog();
+    const std::unique_ptr<QDialog> ownDialog(&dialog);  // made without a main window to own it
     const struct {
         TColor color;
         std::uint8_t style;
@@ -541,7 +541,7 @@ TEST_F(TrainingWindowTest, ChartOptionsChangeOnlyWhatIsChosen)
         h.PenStyle = c.style;
         h.PenWidth = c.width;
         h.Modified = 0;
-        WhenShown(c.choose, c.ok);
+        WhenShown(dialog, c.choose, c.ok);
         EXPECT_EQ(window->ChartOptions(), c.changed);
         EXPECT_EQ(TColor(h.Color), c.color2);
         EXPECT_EQ(h.PenStyle, c.style2);
@@ -556,17 +556,18 @@ TEST_F(TrainingWindowTest, SelectColumnsHidesAndRestoresDefaultWidths)
     QTableView* grid = window->sgdStrokeData;
     grid->setColumnWidth(2, 123);
     TfrmSelectColumns& dialog = SelectColumnsDialog();
+    const std::unique_ptr<QDialog> ownDialog(&dialog);  // made without a main window to own it
     const auto check = [&](Qt::CheckState state) { return [&dialog, state] { dialog.clbColumns->item(1)->setCheckState(state); }; };
-    WhenShown(check(Qt::Unchecked), true);  // column 0 is not listed: item 1 is column 2
+    WhenShown(dialog, check(Qt::Unchecked), true);  // column 0 is not listed: item 1 is column 2
     EXPECT_TRUE(dialog.Execute(grid));
     EXPECT_TRUE(grid->isColumnHidden(2));
     EXPECT_FALSE(grid->isColumnHidden(0));
 
     // Cancel changes nothing; checking again gives the default width, not the former one.
-    WhenShown(check(Qt::Checked), false);
+    WhenShown(dialog, check(Qt::Checked), false);
     EXPECT_FALSE(dialog.Execute(grid));
     EXPECT_TRUE(grid->isColumnHidden(2));
-    WhenShown(check(Qt::Checked), true);
+    WhenShown(dialog, check(Qt::Checked), true);
     EXPECT_TRUE(dialog.Execute(grid));
     EXPECT_FALSE(grid->isColumnHidden(2));
     EXPECT_EQ(grid->columnWidth(2), grid->horizontalHeader()->defaultSectionSize());

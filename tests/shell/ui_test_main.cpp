@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TestHome.h"
+#include "support/WindowLeftovers.h"
 
 int main(int argc, char** argv)
 {
@@ -11,5 +12,8 @@ int main(int argc, char** argv)
     UsePrivateHome(home);
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    auto* leftovers = new TLeftovers(home.path());
+    AddWindowChecks(*leftovers);
+    ::testing::UnitTest::GetInstance()->listeners().Append(leftovers);
     return RUN_ALL_TESTS();
 }

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <gtest/gtest.h>
 
+#include "support/Leftovers.h"
 #include "support/TestHome.h"
 
 int main(int argc, char** argv) {
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
     UsePrivateHome(home);
     QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TLeftovers(home.path()));
     return RUN_ALL_TESTS();
 }

@@ -413,7 +413,7 @@ TEST_F(UpdateDialogTest, CancelEndsTheRunningRequest) {
     };
     Serve("/update.txt", {{}, -2, std::string::npos, 200, silent});
     bool offered = false;
-    QTimer::singleShot(0, [&offered, this] {
+    QTimer::singleShot(0, Dlg.get(), [&offered, this] {
         offered = Dlg->CheckingWindow() && Dlg->CheckingWindow()->isVisible();
         if (offered)
             ClickOn(Dlg->CheckingWindow()->findChild<QPushButton*>());

@@ -79,6 +79,8 @@ TEST_F(UpdateMenuTest, HelpUpdateTellsHowTheCheckEnded) {
         {"unreachable", refused, "", failed(refused, "Connection refused (Error #10061)"), nullptr},
         {"404", served, "HTTP/1.0 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!",
          failed(served, "Not Found (HTTP status 404)"), nullptr},
+        {"500", served, "HTTP/1.0 500 Internal Server Error\r\n\r\noops",
+         failed(served, "Internal Server Error (HTTP status 500)"), nullptr},
         {"not an update document", served, "HTTP/1.0 200 OK\r\n\r\n<html><body>Sign in first</body></html>",
          failed(served, "The answer is not an update document: it has no \"Version\" of four numbers (a.b.c.d)."),
          nullptr},
