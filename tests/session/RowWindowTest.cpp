@@ -529,7 +529,8 @@ TEST_F(RowByHand, ASessionResetAndRowedOnStaysARowedSession) {
     EXPECT_EQ(window->lblTType->text(), FormatFileKind(kContentKindRow, 0));
     EXPECT_FALSE(window->edtWeight->isEnabled());
     const TDateTime date = window->Training.Header.Date;
-    form->CloseUnattended();  // as on SIGTERM
+    QTimer::singleShot(0, form.get(), [this] { form->CloseUnattended(); });  // as on SIGTERM
+    QCoreApplication::exec();  // which it ends
     const QStringList kept = QDir(GetUserDataFolder()).entryList({QStringLiteral("Session *.stg")});
     ASSERT_EQ(kept.size(), 1);
     NewForm();

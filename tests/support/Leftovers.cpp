@@ -11,12 +11,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QEventLoop>
 #include <QMap>
 #include <QPointer>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
 #include <clocale>
 #include <string>
 
@@ -69,6 +71,17 @@ QStringList FlushPostedEvents() {
     }
     QCoreApplication::instance()->removeEventFilter(&calls);
     return calls.Found;
+}
+
+// A quit asked while no loop ran (an unattended close outside exec) makes every later loop
+// return at once, unrun; the application's own loop takes it.
+QStringList EndUnrunQuit() {
+    QEventLoop probe;
+    QTimer::singleShot(0, &probe, [&probe] { probe.exit(0); });
+    if (probe.exec() != -1) return {};
+    QTimer::singleShot(0, QCoreApplication::instance(), &QCoreApplication::quit);
+    QCoreApplication::exec();
+    return {QStringLiteral("a quit with no loop to end")};
 }
 
 // Single-shot timers made without an object to stop them: the event dispatcher keeps them.
@@ -186,6 +199,7 @@ QStringList TLeftovers::Clear() {
         found << check();
     found << StopSingleShotTimers();
     found << FlushPostedEvents();
+    found << EndUnrunQuit();
     for (const auto& check : FKept)
         found << check();
     return found;
