@@ -545,7 +545,7 @@ bool TfrmRow::CloseQuery() {
     if (FTrainingWindow && !exiting && !FTrainingWindow->AgreeToClose())
         return false;
     FClosingGuard = true;
-    // The session's results wait for the training's close question, which may come now.
+    // The session's results wait for the training's close, whose automatic save may ask.
     Session->HoldResults();
     Session->CloseSession(false);  // an unattended end has closed it quietly before
     SaveLayout(GetUserIniFileName(true));
@@ -553,7 +553,8 @@ bool TfrmRow::CloseQuery() {
         main->frmRow = nullptr;
     if (FTrainingWindow && !exiting)
         main->CloseTraining(FTrainingWindow->TrainingId);
-    // Shown only for a training still open (the question was answered Cancel).
+    // Shown only for a training still open (its automatic save failed and the question then
+    // was answered Cancel).
     Session->ReleaseResults(!exiting);
     FClosingGuard = false;
     return true;
